@@ -1,0 +1,12 @@
+# Warnings are errors in our own targets only; third-party headers come in as SYSTEM.
+function(vqx_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+    -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
+    -Wnull-dereference -Wformat=2 -Werror)
+endfunction()
+
+# Test code is held to the same standard, less the conversions GoogleTest macros provoke.
+function(vqx_test_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
+endfunction()

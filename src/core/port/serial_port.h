@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "port/line_settings.h"
+
+namespace vqx {
+
+// Why a port could not be opened, in terms a technician can act on.
+enum class PortOpenError {
+  None,
+  NotFound,          // no such device
+  Busy,              // another program holds it
+  PermissionDenied,  // the user may not open it
+  NotASerialPort,    // the name names something that is not a terminal device
+  Other,
+};
+
+struct PortOpenResult {
+  bool ok = false;
+  PortOpenError error = PortOpenError::None;
+  int systemError = 0;  // errno or GetLastError, 0 when none
+};
+
+// The thin layer between the link and the operating system's serial port.
+// One implementation per platform; tests substitute a scripted one.
+class ISerialPort {
+ public:
+  virtual ~ISerialPort() = default;
+
+  // Exclusive read-write access to an existing port, the four line settings applied,
+  // reads that return at once with what is queued.
+  virtual PortOpenResult Open(const char* name, const LineSettings& settings) = 0;
+  // Safe to call when nothing is open.
+  virtual void Close() = 0;
+  // Received bytes waiting; pending line errors are cleared and ignored.
+  // Negative when the port is gone (adapter unplugged, hang-up): the caller stops using it.
+  virtual int32_t QueuedBytes() = 0;
+  // Called only after QueuedBytes reported at least one byte.
+  virtual bool ReadByte(uint8_t& byte) = 0;
+  // Synchronous; returns how many bytes were written (0 on failure).
+  virtual size_t Write(const uint8_t* data, size_t size) = 0;
+};
+
+}  // namespace vqx

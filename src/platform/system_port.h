@@ -1,0 +1,24 @@
+#pragma once
+
+// The platform's own serial port and clock. One implementation file per platform;
+// callers (the programs, the simulator runner, tests) never name the platform.
+
+#include <memory>
+#include <string>
+
+#include "port/clock.h"
+#include "port/serial_port.h"
+
+namespace vqx {
+
+std::unique_ptr<ISerialPort> CreateSystemSerialPort();
+IClock& SystemClock();
+
+// The file system name of a port as the user typed it (e.g. "COM1" -> "/dev/ttyS0").
+std::string ResolvePortName(const std::string& name);
+
+// One sentence that says why a port could not be opened and what to do about it,
+// e.g. permission denied naming the group that owns the device.
+std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result);
+
+}  // namespace vqx
