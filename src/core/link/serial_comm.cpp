@@ -1,0 +1,255 @@
+#include "link/serial_comm.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "protocol/command_format.h"
+#include "protocol/reply_recognizer.h"
+
+namespace vqx {
+
+namespace {
+
+class NullLinkHost final : public ILinkHost {
+ public:
+  void AppendOutput(const char*) override {}
+  void SetStatusState(int8_t) override {}
+  void NoteLinkActivity() override {}
+  bool AcceptTypedCommand(const char*, const char*) override { return true; }
+};
+
+NullLinkHost nullHost;
+
+constexpr int8_t kTimeCheckEvery = 100;
+constexpr size_t kTypedLineLimit = 255;
+
+LinkState ToLinkState(Recognition r) {
+  switch (r) {
+    case Recognition::ReplyReady: return LinkState::ReplyReady;
+    case Recognition::Failed: return LinkState::Failed;
+    case Recognition::Idle: return LinkState::Idle;
+  }
+  return LinkState::Idle;
+}
+
+bool IsTypedDelimiter(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+CSerialComm::CSerialComm(ISerialPort& port, IClock& clock) : port_(port), clock_(clock), host_(&nullHost) {}
+
+void CSerialComm::AttachHost(ILinkHost* host) { host_ = host ? host : &nullHost; }
+
+bool CSerialComm::Open(const char* portName, int32_t baudRate, char parity, int32_t dataBits,
+                       int32_t stopBits) {
+  awaitingReply_ = false;
+  std::unique_lock lock(portMutex_);
+  const LineSettings settings{baudRate, parity, dataBits, stopBits};
+  lastOpenResult_ = port_.Open(portName, settings);
+  if (!lastOpenResult_.ok) {
+    // The port layer has let go of any port it held before; say so.
+    if (state_.Load() != LinkState::Closed) state_.Store(LinkState::Closed);
+    return false;
+  }
+  portLost_ = false;
+  lastSendTime_ = 0;
+  state_.Store(LinkState::Idle);
+  return true;
+}
+
+void CSerialComm::Close() {
+  std::unique_lock lock(portMutex_);
+  port_.Close();
+  state_.Store(LinkState::Closed);
+}
+
+bool CSerialComm::StartCommandMode() {
+  if (!state_.TryMove(LinkState::Idle, LinkState::EscapeWait)) return false;
+  guardStart_ = clock_.NowMs();
+  host_->SetStatusState(kStatusEnteringCommandMode);
+  return true;
+}
+
+bool CSerialComm::SendCommand(const CommandRecord& record) {
+  if (!state_.TryMove(LinkState::Idle, LinkState::Sending)) return false;
+  char line[kLineSize];
+  size_t length = 0;
+  if (FormCommandLine(record, line, &length) != FormatResult::Formed) {
+    state_.FinishSending();
+    return false;
+  }
+  lastCommand_ = record;
+  suppressParse_ = false;
+  Show("\r\n");
+  Show(line);
+  // Armed before the write: a unit quick enough to answer before we get here must not
+  // leave a stale time-out behind. A failed write still times out, and the window then
+  // reports the unit as not responding.
+  lastSendTime_ = clock_.NowMs();
+  awaitingReply_ = true;
+  const size_t written = WriteToPort(line, length);
+  state_.FinishSending();
+  return written > 0;
+}
+
+bool CSerialComm::SendTypedLine(const char* text) {
+  if (!state_.TryMove(LinkState::Idle, LinkState::Sending)) return false;
+
+  char copy[kTypedLineLimit + 1];
+  std::strncpy(copy, text, kTypedLineLimit);
+  copy[kTypedLineLimit] = '\0';
+  const size_t textLength = std::strlen(copy);
+
+  char* word = copy;
+  while (IsTypedDelimiter(*word)) ++word;
+  if (*word == '\0') {
+    state_.FinishSending();
+    return false;
+  }
+  char* wordEnd = word;
+  for (; *wordEnd != '\0' && !IsTypedDelimiter(*wordEnd); ++wordEnd) {
+    if (*wordEnd >= 'a' && *wordEnd <= 'z') *wordEnd = static_cast<char>(*wordEnd - 'a' + 'A');
+  }
+  // The argument runs from after the word's delimiter to the next CR or LF.
+  const char* argument = nullptr;
+  if (*wordEnd != '\0') {
+    char* rest = wordEnd + 1;
+    *wordEnd = '\0';
+    rest += std::strspn(rest, "\r\n");
+    if (*rest != '\0') {
+      rest[std::strcspn(rest, "\r\n")] = '\0';
+      argument = rest;
+    }
+  }
+
+  if (!host_->AcceptTypedCommand(word, argument)) {
+    state_.FinishSending();
+    return false;
+  }
+  suppressParse_ = std::strcmp(word, "HELP") == 0 || std::strcmp(word, "WHAT") == 0;
+
+  Show("\r\n");
+  Show(text);
+  // Only a line that went out arms the reply time-out; arm first, undo if nothing went.
+  const uint32_t previousSendTime = lastSendTime_.load();
+  const bool previousAwaiting = awaitingReply_.load();
+  lastSendTime_ = clock_.NowMs();
+  awaitingReply_ = true;
+  const size_t written = WriteToPort(text, textLength);
+  if (written == 0) {
+    lastSendTime_ = previousSendTime;
+    awaitingReply_ = previousAwaiting;
+  }
+  state_.FinishSending();
+  return written > 0;
+}
+
+const ResponseRecord* CSerialComm::TakeReply() {
+  if (!state_.TryMove(LinkState::ReplyReady, LinkState::Idle)) return nullptr;
+  return &reply_;
+}
+
+void CSerialComm::ResetLink() { state_.ResetToIdle(); }
+
+bool CSerialComm::TimeCheckDue() {
+  if (++pollDivider_ <= kTimeCheckEvery - 1) return false;
+  pollDivider_ = 0;
+  return true;
+}
+
+void CSerialComm::Poll() {
+  LinkState state = state_.Load();
+  switch (state) {
+    case LinkState::Closed:
+    case LinkState::ReplyReady:
+    case LinkState::Failed:
+      return;
+    case LinkState::EscapeWait:
+      if (TimeCheckDue() && ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs &&
+          state_.TryMove(LinkState::EscapeWait, LinkState::EscapeSent)) {
+        Show("+++");
+        WriteToPort("+++", 3);
+        const uint32_t now = clock_.NowMs();
+        guardStart_ = now;
+        lastSendTime_ = now;
+        awaitingReply_ = true;
+      }
+      return;
+    case LinkState::EscapeSent:
+      // The probe does not renew lastSendTime: its time-out runs from the "+++".
+      if (TimeCheckDue() && ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs) {
+        Show("\r\n");
+        WriteToPort("\r", 1);
+        state_.TryMove(LinkState::EscapeSent, LinkState::ProbeSent);
+      }
+      return;
+    case LinkState::Sending:
+      // A reply already waits for the end of the send: leave further input queued.
+      if (state_.HoldsOutcome()) return;
+      break;
+    case LinkState::Idle:
+    case LinkState::ProbeSent:
+    case LinkState::SecondProbe:
+      break;
+  }
+
+  bool timedOut = false;
+  if (TimeCheckDue() && awaitingReply_ && ElapsedMs(clock_.NowMs(), lastSendTime_) > kReplyTimeoutMs) {
+    if (state == LinkState::ProbeSent) {
+      state_.TryMove(LinkState::ProbeSent, LinkState::SecondProbe);
+      Show("\r\n");
+      WriteToPort("\r", 1);
+      const uint32_t now = clock_.NowMs();
+      guardStart_ = now;
+      lastSendTime_ = now;
+    } else {
+      state_.ApplyPollOutcome(LinkState::Failed);
+      awaitingReply_ = false;
+      timedOut = true;
+    }
+  }
+
+  if (portLost_) return;
+  uint8_t byte = 0;
+  bool gotByte = false;
+  {
+    std::shared_lock lock(portMutex_);
+    if (state_.Load() == LinkState::Closed) return;
+    const int32_t queued = port_.QueuedBytes();
+    if (queued < 0) {
+      portLost_ = true;
+    } else if (queued > 0) {
+      gotByte = port_.ReadByte(byte);
+    }
+  }
+  if (portLost_) {
+    // An adapter pulled out: like an unanswered command, until the port is reopened.
+    state_.ApplyPollOutcome(LinkState::Failed);
+    awaitingReply_ = false;
+    return;
+  }
+  if (gotByte) HandleByte(static_cast<char>(byte), timedOut);
+}
+
+void CSerialComm::HandleByte(char c, bool timedOutThisPoll) {
+  const LineAssembler::Outcome outcome = assembler_.Feed(c);
+  if (outcome == LineAssembler::Outcome::Dropped) return;
+  const char shown[2] = {c, '\0'};
+  Show(shown);
+  host_->NoteLinkActivity();
+  if (outcome != LineAssembler::Outcome::LineComplete) return;
+
+  awaitingReply_ = false;
+  if (suppressParse_) return;
+  const bool inSecondProbe = state_.Load() == LinkState::SecondProbe;
+  const Recognition r = RecognizeReply(assembler_.Line(), assembler_.Remark(), inSecondProbe, reply_);
+  state_.ApplyPollOutcome(ToLinkState(r), timedOutThisPoll);
+}
+
+size_t CSerialComm::WriteToPort(const char* data, size_t size) {
+  std::shared_lock lock(portMutex_);
+  if (state_.Load() == LinkState::Closed || portLost_) return 0;
+  return port_.Write(reinterpret_cast<const uint8_t*>(data), size);
+}
+
+}  // namespace vqx

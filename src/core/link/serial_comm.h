@@ -1,0 +1,89 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <shared_mutex>
+
+#include "link/link_host.h"
+#include "link/link_state.h"
+#include "link/link_state_word.h"
+#include "port/clock.h"
+#include "port/serial_port.h"
+#include "protocol/line_assembler.h"
+#include "protocol/records.h"
+
+namespace vqx {
+
+inline constexpr uint32_t kEscapeGuardMs = 2100;  // quiet time before and after "+++"
+inline constexpr uint32_t kReplyTimeoutMs = 3000; // for each probe and each reply
+inline constexpr int8_t kStatusEnteringCommandMode = 3;
+
+// The serial line to the unit: writes one command line at a time, escapes the unit into
+// command mode, reads one byte per Poll and holds one recognised reply until it is taken.
+// Poll, SendCommand and reply recognition never allocate and never wait for the unit.
+//
+// Threads: the worker calls Poll and, through the window logic, StartCommandMode,
+// SendCommand, TakeReply and ResetLink; the user-interface thread calls Open, Close,
+// SendCommand and SendTypedLine. The state word makes Idle -> Sending one atomic step;
+// the port lock keeps a read or write from using a port that Open or Close replaces.
+class CSerialComm {
+ public:
+  CSerialComm(ISerialPort& port, IClock& clock);
+  CSerialComm(const CSerialComm&) = delete;
+  CSerialComm& operator=(const CSerialComm&) = delete;
+
+  // Set once, before the worker thread starts.
+  void AttachHost(ILinkHost* host);
+
+  bool Open(const char* portName, int32_t baudRate, char parity, int32_t dataBits, int32_t stopBits);
+  void Close();
+  // Why the last Open failed (user-interface thread only).
+  PortOpenResult LastOpenResult() const { return lastOpenResult_; }
+
+  LinkState GetState() const { return state_.Load(); }
+  bool StartCommandMode();
+  bool SendCommand(const CommandRecord& record);
+  const ResponseRecord* TakeReply();
+  void ResetLink();
+  void Poll();
+  bool SendTypedLine(const char* text);
+
+  bool AwaitingReply() const { return awaitingReply_.load(); }
+  bool SuppressParse() const { return suppressParse_.load(); }
+  // The port reported itself gone; stays so until the next Open.
+  bool PortLost() const { return portLost_.load(); }
+  // The last record SendCommand accepted (read it while no send is running).
+  const CommandRecord& LastCommand() const { return lastCommand_; }
+
+ private:
+  bool TimeCheckDue();
+  void HandleByte(char c, bool timedOutThisPoll);
+  size_t WriteToPort(const char* data, size_t size);
+  void Show(const char* text) { host_->AppendOutput(text); }
+
+  ISerialPort& port_;
+  IClock& clock_;
+  ILinkHost* host_;
+
+  std::atomic<uint32_t> lastSendTime_{0};
+  std::atomic<uint32_t> guardStart_{0};
+  std::atomic<bool> awaitingReply_{false};
+  std::atomic<bool> suppressParse_{false};
+  std::atomic<bool> portLost_{false};
+  LinkStateWord state_;
+
+  // Worker thread only.
+  LineAssembler assembler_;
+  ResponseRecord reply_;
+  int8_t pollDivider_ = 0;
+
+  // Written by whichever thread holds Sending.
+  CommandRecord lastCommand_;
+
+  // Shared by reads and writes, exclusive for Open and Close. Never held while calling
+  // the host, which may wait for the user-interface thread.
+  std::shared_mutex portMutex_;
+  PortOpenResult lastOpenResult_;
+};
+
+}  // namespace vqx

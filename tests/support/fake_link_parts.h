@@ -1,0 +1,97 @@
+#pragma once
+
+// Deterministic stand-ins for the platform: a scripted serial port, a clock that moves
+// only when told, and a window host that records what the link showed and asked.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "link/link_host.h"
+#include "port/clock.h"
+#include "port/serial_port.h"
+
+namespace vqx::testing {
+
+class FakeSerialPort final : public ISerialPort {
+ public:
+  PortOpenResult Open(const char* name, const LineSettings& settings) override {
+    openedName = name;
+    openedSettings = settings;
+    ++openCount;
+    isOpen = openSucceeds;
+    lost = false;
+    PortOpenResult r;
+    r.ok = openSucceeds;
+    r.error = openSucceeds ? PortOpenError::None : PortOpenError::NotFound;
+    return r;
+  }
+  void Close() override { isOpen = false; }
+  int32_t QueuedBytes() override {
+    ++queueQueries;
+    if (lost) return -1;
+    return static_cast<int32_t>(incoming.size());
+  }
+  bool ReadByte(uint8_t& byte) override {
+    ++reads;
+    if (incoming.empty()) return false;
+    byte = incoming.front();
+    incoming.pop_front();
+    return true;
+  }
+  size_t Write(const uint8_t* data, size_t size) override {
+    if (failWrites) return 0;
+    written.append(reinterpret_cast<const char*>(data), size);
+    return size;
+  }
+
+  void Receive(const std::string& bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
+  // Everything written since the last call.
+  std::string TakeWritten() {
+    std::string w;
+    w.swap(written);
+    return w;
+  }
+
+  bool openSucceeds = true;
+  bool isOpen = false;
+  bool lost = false;
+  bool failWrites = false;
+  int openCount = 0;
+  int queueQueries = 0;
+  int reads = 0;
+  std::string openedName;
+  LineSettings openedSettings;
+  std::deque<uint8_t> incoming;
+  std::string written;
+};
+
+class FakeClock final : public IClock {
+ public:
+  uint32_t NowMs() override { return now; }
+  void SleepMs(uint32_t ms) override { now += ms; }
+  void Advance(uint32_t ms) { now += ms; }
+  uint32_t now = 1000;
+};
+
+class RecordingHost final : public ILinkHost {
+ public:
+  void AppendOutput(const char* text) override { output += text; }
+  void SetStatusState(int8_t state) override { statusStates.push_back(state); }
+  void NoteLinkActivity() override { ++activity; }
+  bool AcceptTypedCommand(const char* keyword, const char* argument) override {
+    typedKeywords.emplace_back(keyword);
+    typedArguments.emplace_back(argument ? argument : "<no argument>");
+    return acceptTyped;
+  }
+
+  std::string output;
+  std::vector<int8_t> statusStates;
+  int activity = 0;
+  bool acceptTyped = true;
+  std::vector<std::string> typedKeywords;
+  std::vector<std::string> typedArguments;
+};
+
+}  // namespace vqx::testing
