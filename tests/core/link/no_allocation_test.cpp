@@ -1,0 +1,88 @@
+// Poll, SendCommand and reply recognition run thousands of times a second on the
+// worker thread: they must not touch the heap.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "link/serial_comm.h"
+#include "protocol/command_table.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace vqx {
+namespace {
+
+// A port with fixed buffers, so the only allocations counted are the link's.
+class StaticPort final : public ISerialPort {
+ public:
+  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0}; }
+  void Close() override {}
+  int32_t QueuedBytes() override { return static_cast<int32_t>(inLength - inPos); }
+  bool ReadByte(uint8_t& b) override {
+    b = static_cast<uint8_t>(in[inPos++]);
+    return true;
+  }
+  size_t Write(const uint8_t*, size_t size) override { return size; }
+  void Load(const char* text) {
+    std::strcpy(in, text);
+    inLength = std::strlen(text);
+    inPos = 0;
+  }
+  char in[512] = {};
+  size_t inLength = 0;
+  size_t inPos = 0;
+};
+
+class TickClock final : public IClock {
+ public:
+  uint32_t NowMs() override { return now += 500; }  // fast enough to cross the guard times
+  void SleepMs(uint32_t ms) override { now += ms; }
+  uint32_t now = 0;
+};
+
+TEST(NoAllocation, EscapeSendAndRecognitionStayOffTheHeap) {
+  StaticPort port;
+  TickClock clock;
+  CSerialComm comm(port, clock);
+  ASSERT_TRUE(comm.Open("x", 9600, 'N', 8, 1));
+
+  const long before = allocations.load();
+  ASSERT_TRUE(comm.StartCommandMode());
+  for (int i = 0; i < 2000 && comm.GetState() != LinkState::ProbeSent; ++i) comm.Poll();
+  ASSERT_EQ(comm.GetState(), LinkState::ProbeSent);
+  port.Load("OK\n\rMYIP 192.168.001.020 (DHCP)\n\rCON 10.1.2.3:5000\n\rNAME Tower 2\n\rECHO OFF\n\r");
+  int replies = 0;
+  for (int i = 0; i < 1000; ++i) {
+    comm.Poll();
+    if (comm.TakeReply() != nullptr) ++replies;
+  }
+  CommandRecord r;
+  r.commandId = kCmdName;
+  r.value = 0;
+  std::strcpy(r.text, "North");
+  EXPECT_TRUE(comm.SendCommand(r));
+  r.commandId = kCmdMyip;
+  EXPECT_TRUE(comm.SendCommand(r));
+  EXPECT_TRUE(comm.SendTypedLine("ver\r\n"));
+  const long after = allocations.load();
+
+  EXPECT_EQ(replies, 5);
+  EXPECT_EQ(after - before, 0);
+}
+
+}  // namespace
+}  // namespace vqx

@@ -1,0 +1,131 @@
+// The escape into command mode: "+++" between two quiet intervals, CR probes, time-outs.
+
+#include <cstdint>
+
+#include "link_fixture.h"
+#include "protocol/response_table.h"
+
+namespace vqx::testing {
+namespace {
+
+using EscapeTest = LinkTest;
+
+TEST_F(EscapeTest, PlusesWaitForTheFirstQuietIntervalAndCarryNoLineEnd) {
+  OpenPort();
+  ASSERT_TRUE(comm.StartCommandMode());
+  EXPECT_EQ(comm.GetState(), LinkState::EscapeWait);
+  ASSERT_EQ(host.statusStates.size(), 1u);
+  EXPECT_EQ(host.statusStates[0], 3);
+
+  AdvanceAndCheck(kEscapeGuardMs);  // exactly 2100 ms is not yet "over"
+  EXPECT_EQ(port.written, "");
+  AdvanceAndCheck(1);
+  EXPECT_EQ(port.TakeWritten(), "+++");
+  EXPECT_EQ(host.output, "+++");
+  EXPECT_EQ(comm.GetState(), LinkState::EscapeSent);
+  EXPECT_TRUE(comm.AwaitingReply());
+}
+
+TEST_F(EscapeTest, ProbeFollowsTheSecondQuietIntervalAndReadingResumesOnlyThen) {
+  OpenPort();
+  ASSERT_TRUE(comm.StartCommandMode());
+  port.Receive("garbage\n");
+  AdvanceAndCheck(kEscapeGuardMs + 1);
+  AdvanceAndCheck(kEscapeGuardMs);
+  EXPECT_EQ(port.TakeWritten(), "+++");
+  EXPECT_EQ(port.reads, 0);  // nothing read during the quiet intervals
+  AdvanceAndCheck(1);
+  EXPECT_EQ(port.TakeWritten(), "\r");
+  EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
+  EXPECT_EQ(host.output, "+++\r\n");
+  PollTimes(3);
+  EXPECT_EQ(port.reads, 3);
+}
+
+TEST_F(EscapeTest, OkToTheFirstProbeIsCommandModeReached) {
+  OpenPort();
+  EscapeToProbe();
+  port.Receive("\rOK\n\r");
+  PollUntilDrained();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  const ResponseRecord* reply = comm.TakeReply();
+  ASSERT_NE(reply, nullptr);
+  EXPECT_EQ(reply->responseId, kRspOk);
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+  EXPECT_EQ(comm.TakeReply(), nullptr);
+}
+
+TEST_F(EscapeTest, SecondProbeGoesOutThreeSecondsAfterThePlusesAndErrThenCountsAsOk) {
+  OpenPort();
+  ASSERT_TRUE(comm.StartCommandMode());
+  AdvanceAndCheck(kEscapeGuardMs + 1);  // "+++" here
+  AdvanceAndCheck(kEscapeGuardMs + 1);  // probe here, 2101 ms after "+++"
+  port.TakeWritten();
+  AdvanceAndCheck(kReplyTimeoutMs - (kEscapeGuardMs + 1));  // 3000 ms since "+++": not over
+  EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
+  AdvanceAndCheck(1);
+  EXPECT_EQ(comm.GetState(), LinkState::SecondProbe);
+  EXPECT_EQ(port.TakeWritten(), "\r");
+
+  port.Receive("ERR\n");
+  PollUntilDrained();
+  const ResponseRecord* reply = comm.TakeReply();
+  ASSERT_NE(reply, nullptr);
+  EXPECT_EQ(reply->responseId, kRspOk);
+}
+
+TEST_F(EscapeTest, ErrToTheFirstProbeStaysErr) {
+  OpenPort();
+  EscapeToProbe();
+  port.Receive("ERR\n");
+  PollUntilDrained();
+  const ResponseRecord* reply = comm.TakeReply();
+  ASSERT_NE(reply, nullptr);
+  EXPECT_EQ(reply->responseId, kRspErr);
+}
+
+TEST_F(EscapeTest, SilentUnitFailsThreeSecondsAfterTheSecondProbe) {
+  OpenPort();
+  EscapeToProbe();
+  AdvanceAndCheck(kReplyTimeoutMs);
+  ASSERT_EQ(comm.GetState(), LinkState::SecondProbe);
+  AdvanceAndCheck(kReplyTimeoutMs);
+  EXPECT_EQ(comm.GetState(), LinkState::SecondProbe);
+  AdvanceAndCheck(1);
+  EXPECT_EQ(comm.GetState(), LinkState::Failed);
+  EXPECT_FALSE(comm.AwaitingReply());
+  EXPECT_EQ(port.TakeWritten(), "\r");
+}
+
+TEST_F(EscapeTest, UnrecognisedAnswerEndsTheEscapeQuietlyWithoutTimeOut) {
+  OpenPort();
+  EscapeToProbe();
+  port.Receive("Welcome\n");
+  PollUntilDrained();
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+  EXPECT_FALSE(comm.AwaitingReply());
+  AdvanceAndCheck(10000);
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+  EXPECT_EQ(port.written, "");
+}
+
+TEST_F(EscapeTest, TimelineSurvivesTheClockWrappingAround) {
+  clock.now = UINT32_MAX - 1000;
+  OpenPort();
+  EscapeToProbe();  // both intervals cross zero
+  EXPECT_LT(clock.now, 10000u);
+}
+
+TEST_F(EscapeTest, StartOutsideIdleChangesNothing) {
+  EXPECT_FALSE(comm.StartCommandMode());  // Closed
+  OpenPort();
+  port.Receive("OK\n");
+  PollUntilDrained();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  EXPECT_FALSE(comm.StartCommandMode());
+  EXPECT_EQ(comm.GetState(), LinkState::ReplyReady);
+  EXPECT_TRUE(host.statusStates.empty());
+}
+
+}  // namespace
+}  // namespace vqx::testing
