@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "unit/settings_model.h"
+
+namespace vqx::sim {
+
+// Simulated time: milliseconds from any origin, never wrapping.
+using SimMs = uint64_t;
+
+enum class LineEnding { LfCr, CrLf, Lf };
+
+enum class PeerStatus { Connected, Attempting, Disconnected };
+
+struct PeerConfig {
+  PeerStatus status = PeerStatus::Disconnected;
+  Address address{10, 1, 2, 3};
+  uint16_t port = 5000;
+};
+
+// Misbehaviours of a unit or of its cable; may change while the unit runs.
+struct FaultConfig {
+  bool silent = false;         // receives and acts, never transmits
+  bool garbage = false;        // transmits noise instead of replies and echo
+  uint32_t splitDelayMs = 0;   // at least this long between two output bytes
+  bool pace = false;           // output no faster than the host baud rate allows
+};
+
+struct SimConfig {
+  uint32_t guardMs = 1000;     // quiet time needed on both sides of "+++"
+  uint32_t rebootMs = 5000;    // silence after SAVE and REBOOT
+  uint32_t replyDelayMs = 0;   // thinking time before each reply
+  LineEnding lineEnding = LineEnding::LfCr;
+  std::set<std::string> unsupported;  // upper-case keywords answered ERR
+  PeerConfig peer;             // connection state after every power-up
+  SettingsModel settings = SettingsModel::Defaults();
+  FaultConfig faults;
+  uint32_t hostBaud = 9600;    // 10 bits per byte when pacing
+  uint32_t noiseSeed = 1;
+};
+
+std::string_view LineEndingText(LineEnding ending);
+
+}  // namespace vqx::sim

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "unit_driver.h"
+
+namespace vqx::sim {
+namespace {
+
+using testing::UnitDriver;
+
+TEST(SimSave, AnswersOkThenStaysSilentAndComesBackTransparentWithSavedSettings) {
+  UnitDriver d;
+  d.EnterQuietCommandMode();
+  d.Ask("NAME Tower");
+  EXPECT_EQ(d.Ask("SAVE"), "OK\n\r");
+  EXPECT_EQ(d.unit().Mode(), SimMode::Rebooting);
+  EXPECT_EQ(d.unit().SavedSettings().TextOf("NAME"), "Tower");
+
+  // Nothing is heard, and what is sent meanwhile is lost.
+  EXPECT_EQ(d.Wait(1000), "");
+  EXPECT_EQ(d.Ask("NAME Lost"), "");
+  EXPECT_EQ(d.Wait(3999), "");
+  EXPECT_EQ(d.unit().Mode(), SimMode::Rebooting);
+  d.Wait(1);
+  EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
+  EXPECT_EQ(d.Send("NAME\r"), "");
+
+  d.Escape();
+  EXPECT_TRUE(d.unit().EchoOn());
+  EXPECT_EQ(d.Send("NAME\r"), "NAME\rNAME Tower\n\r");
+}
+
+TEST(SimSave, RebootTimeIsConfigurable) {
+  SimConfig config;
+  config.rebootMs = 200;
+  UnitDriver d(config);
+  d.EnterQuietCommandMode();
+  d.Ask("SAVE");
+  d.Wait(199);
+  EXPECT_EQ(d.unit().Mode(), SimMode::Rebooting);
+  d.Wait(1);
+  EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
+}
+
+TEST(SimReboot, UnsavedChangesAreLostAndEchoIsOnAgain) {
+  UnitDriver d;
+  d.EnterQuietCommandMode();
+  d.Ask("NAME Tower");
+  d.Ask("PORT 3000");
+  EXPECT_EQ(d.Ask("REBOOT"), "OK\n\r");
+  EXPECT_EQ(d.unit().Mode(), SimMode::Rebooting);
+  d.Wait(5000);
+  EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
+  EXPECT_EQ(d.unit().Settings(), SettingsModel::Defaults());
+  d.Escape();
+  EXPECT_EQ(d.Send("PORT\r"), "PORT\rPORT 2000\n\r");
+}
+
+TEST(SimTran, ReturnsToTransparentKeepingUnsavedChanges) {
+  UnitDriver d;
+  d.EnterQuietCommandMode();
+  d.Ask("NAME Tower");
+  EXPECT_EQ(d.Ask("TRAN"), "OK\n\r");
+  EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
+  EXPECT_EQ(d.Ask("NAME"), "");
+  d.Escape();
+  EXPECT_EQ(d.Ask("NAME"), "NAME Tower\n\r");
+}
+
+TEST(SimTran, UtilityShutdownSequenceEchoOnThenTranInOneWrite) {
+  UnitDriver d;
+  d.EnterQuietCommandMode();
+  // The LF after ECHO ON is echoed already; the one after TRAN falls into transparent mode.
+  EXPECT_EQ(d.Send("ECHO ON\r\nTRAN\r\n"), "OK\n\r\nTRAN\rOK\n\r");
+  EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
+}
+
+TEST(SimPeer, ConnAttemptsPeerAndDiscDisconnects) {
+  UnitDriver d;
+  d.EnterQuietCommandMode();
+  EXPECT_EQ(d.Ask("CONN 10.9.8.7"), "OK\n\r");
+  EXPECT_EQ(d.Ask("STAT"), "ATT 010.009.008.007:5000\n\r");
+  EXPECT_EQ(d.Ask("CONN 10.9.8.7:7000"), "OK\n\r");
+  EXPECT_EQ(d.Ask("STAT"), "ATT 010.009.008.007:7000\n\r");
+  EXPECT_EQ(d.Ask("CONN 10.9.8"), "ERR\n\r");
+  EXPECT_EQ(d.Ask("CONN 10.9.8.7:70000"), "ERR\n\r");
+  EXPECT_EQ(d.Ask("DISC"), "OK\n\r");
+  EXPECT_EQ(d.Ask("STAT"), "DIS\n\r");
+  // Without an address the unit calls its configured server.
+  EXPECT_EQ(d.Ask("CONN"), "OK\n\r");
+  EXPECT_EQ(d.Ask("STAT"), "ATT 192.168.001.030:2000\n\r");
+}
+
+TEST(SimPeer, ConfiguredLinkStateReturnsAfterReboot) {
+  SimConfig config;
+  config.peer.status = PeerStatus::Connected;
+  UnitDriver d(config);
+  d.EnterQuietCommandMode();
+  d.Ask("DISC");
+  d.Ask("REBOOT");
+  d.Wait(5000);
+  d.EnterQuietCommandMode();
+  EXPECT_EQ(d.Ask("STAT"), "CON 010.001.002.003:5000\n\r");
+}
+
+}  // namespace
+}  // namespace vqx::sim
