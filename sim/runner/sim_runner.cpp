@@ -1,0 +1,139 @@
+#include "runner/sim_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace vqx::sim {
+
+namespace {
+// Bounds how late a stop request or a due byte can be noticed.
+constexpr SimMs kMaxPollMs = 10;
+}  // namespace
+
+SimRunner::SimRunner(SimConfig config)
+    : epoch_(std::chrono::steady_clock::now()), unit_(std::move(config), 0) {}
+
+SimRunner::~SimRunner() { CloseLine(); }
+
+SimMs SimRunner::NowMs() const {
+  const auto elapsed = std::chrono::steady_clock::now() - epoch_;
+  return static_cast<SimMs>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+bool SimRunner::Start(std::string* error) {
+  if (thread_.joinable()) return true;
+  if (!pty_.IsOpen()) {
+    if (!pty_.Create(error)) return false;
+    const int fd = pty_.MasterFd();
+    // Never block on a host that stops reading: unsent bytes wait in Serve.
+    if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) {
+      if (error != nullptr) *error = "cannot make the pseudo-terminal non-blocking";
+      pty_.Close();
+      return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    slavePath_ = pty_.SlavePath();
+  }
+  stop_ = false;
+  serving_ = true;
+  thread_ = std::thread([this, fd = pty_.MasterFd()] { Serve(fd); });
+  return true;
+}
+
+void SimRunner::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  serving_ = false;
+}
+
+void SimRunner::CloseLine() {
+  Stop();
+  pty_.Close();
+}
+
+std::string SimRunner::SlavePath() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return slavePath_;
+}
+
+SimMode SimRunner::Mode() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_.Mode();
+}
+
+SettingsModel SimRunner::Settings() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_.Settings();
+}
+
+SettingsModel SimRunner::SavedSettings() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_.SavedSettings();
+}
+
+std::vector<std::string> SimRunner::ReceivedLines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_.ReceivedLines();
+}
+
+void SimRunner::SetFaults(const FaultConfig& faults) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unit_.SetFaults(faults);
+}
+
+bool SimRunner::WaitFor(const std::function<bool(const SimUnit&)>& done,
+                        std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return done(unit_); });
+}
+
+void SimRunner::Serve(int masterFd) {
+  std::string unsent;
+  uint8_t buffer[512];
+  while (!stop_) {
+    SimMs now = NowMs();
+    SimMs waitMs = kMaxPollMs;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (const auto due = unit_.NextOutputDue()) waitMs = *due > now ? std::min(*due - now, waitMs) : 0;
+    }
+    pollfd pfd{masterFd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
+    const int ready = poll(&pfd, 1, static_cast<int>(waitMs));
+
+    ssize_t got = 0;
+    int readError = 0;
+    if (ready > 0 && (pfd.revents & POLLIN) != 0) {
+      got = read(masterFd, buffer, sizeof buffer);
+      if (got < 0) readError = errno;
+    }
+    now = NowMs();
+    std::vector<SimEvent> events;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (got > 0) unit_.OnBytes(buffer, static_cast<size_t>(got), now);
+      unit_.Tick(now);
+      unsent += unit_.TakeOutput(now);
+      events = unit_.DrainEvents();
+    }
+    changed_.notify_all();
+    if (sink_) {
+      for (const SimEvent& e : events) sink_(e);
+    }
+
+    if (!unsent.empty()) {
+      const ssize_t put = write(masterFd, unsent.data(), unsent.size());
+      if (put > 0) unsent.erase(0, static_cast<size_t>(put));
+    }
+    // A line in trouble reports ready without data; do not spin on it.
+    const bool troubled = ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && got <= 0;
+    if (troubled || (got < 0 && readError != EAGAIN && readError != EINTR)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kMaxPollMs));
+    }
+  }
+}
+
+}  // namespace vqx::sim

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "posix/pty_pair.h"
+#include "unit/sim_unit.h"
+
+namespace vqx::sim {
+
+// Serves a SimUnit on the master side of a pseudo-terminal from a background
+// thread; the utility opens SlavePath() as its serial port. All accessors are
+// safe to call from any thread while the unit is served.
+class SimRunner {
+ public:
+  explicit SimRunner(SimConfig config);
+  ~SimRunner();
+  SimRunner(const SimRunner&) = delete;
+  SimRunner& operator=(const SimRunner&) = delete;
+
+  // Creates the pseudo-terminal (unless it is still open) and starts serving.
+  bool Start(std::string* error);
+  // Stops serving; the device node stays until CloseLine() or destruction.
+  void Stop();
+  // The cable or adapter disappears: stops serving and removes the device node.
+  void CloseLine();
+
+  std::string SlavePath() const;
+  bool Serving() const { return serving_.load(); }
+
+  SimMode Mode() const;
+  SettingsModel Settings() const;
+  SettingsModel SavedSettings() const;
+  std::vector<std::string> ReceivedLines() const;
+  void SetFaults(const FaultConfig& faults);
+
+  // Runs `fn` on the unit under the lock, for anything the accessors lack.
+  template <typename Fn>
+  auto WithUnit(Fn&& fn) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fn(unit_);
+  }
+  // Waits until `done` holds for the unit; false after `timeout`.
+  bool WaitFor(const std::function<bool(const SimUnit&)>& done, std::chrono::milliseconds timeout);
+
+  // Receives every event of the unit on the serving thread; set before Start.
+  void SetEventSink(std::function<void(const SimEvent&)> sink) { sink_ = std::move(sink); }
+
+ private:
+  void Serve(int masterFd);
+  SimMs NowMs() const;
+
+  const std::chrono::steady_clock::time_point epoch_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  SimUnit unit_;
+  PtyPair pty_;
+  std::string slavePath_;
+  std::function<void(const SimEvent&)> sink_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> serving_{false};
+};
+
+}  // namespace vqx::sim

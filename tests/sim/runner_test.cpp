@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "raw_host.h"
+#include "runner/sim_runner.h"
+
+namespace vqx::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Pause;
+using testing::RawHost;
+
+constexpr uint32_t kGuardMs = 40;
+
+SimConfig QuickUnit() {
+  SimConfig config;
+  config.guardMs = kGuardMs;
+  config.rebootMs = 100;
+  return config;
+}
+
+// "+++" between quiet times, then the CR probe; returns what came back.
+std::string Escape(RawHost& host) {
+  Pause(2 * kGuardMs);
+  host.Write("+++");
+  Pause(2 * kGuardMs);
+  host.Write("\r");
+  return host.ReadUntil("OK\n\r", 2s);
+}
+
+TEST(SimRunner, EscapeOverPseudoTerminalIsAnsweredOkAndQueriesWork) {
+  SimRunner runner(QuickUnit());
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok()) << runner.SlavePath();
+
+  EXPECT_EQ(Escape(host), "\rOK\n\r");
+  EXPECT_EQ(runner.Mode(), SimMode::Command);
+  host.Write("ECHO OFF\r\n");
+  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "ECHO OFF\rOK\n\r");
+  host.Write("MYIP\r\n");
+  EXPECT_EQ(host.ReadUntil("\n\r", 2s), "MYIP 192.168.001.020\n\r");
+}
+
+TEST(SimRunner, ChangesMadeOverTheLineAreVisibleThroughTheAccessors) {
+  SimRunner runner(QuickUnit());
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok());
+  ASSERT_EQ(Escape(host), "\rOK\n\r");
+  host.Write("NAME Tower\r\nSAVE\r\n");
+  EXPECT_TRUE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Rebooting; }, 2s));
+  EXPECT_EQ(runner.SavedSettings().TextOf("NAME"), "Tower");
+  EXPECT_EQ(runner.ReceivedLines(), (std::vector<std::string>{"", "NAME Tower", "SAVE"}));
+  EXPECT_TRUE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Transparent; }, 2s));
+  EXPECT_EQ(runner.Settings().TextOf("NAME"), "Tower");
+}
+
+TEST(SimRunner, SilenceSwitchedOnWhileServingStopsAllReplies) {
+  SimRunner runner(QuickUnit());
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok());
+  ASSERT_EQ(Escape(host), "\rOK\n\r");
+  FaultConfig silent;
+  silent.silent = true;
+  runner.SetFaults(silent);
+  host.Write("VER\r\n");
+  EXPECT_EQ(host.ReadFor(300ms), "");
+  EXPECT_EQ(runner.ReceivedLines().back(), "VER");
+}
+
+TEST(SimRunner, SplitOutputArrivesByteByByteNoFasterThanTheGap) {
+  SimConfig config = QuickUnit();
+  config.faults.splitDelayMs = 15;
+  SimRunner runner(config);
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok());
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Escape(host), "\rOK\n\r");
+  // Five bytes, four gaps after the probe went out.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 4 * kGuardMs * 1ms + 4 * 15ms);
+}
+
+TEST(SimRunner, ClosingTheLineRemovesTheDeviceAndHangsUpTheHost) {
+  SimRunner runner(QuickUnit());
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  const std::string path = runner.SlavePath();
+  RawHost host(path);
+  ASSERT_TRUE(host.ok());
+  runner.CloseLine();
+  EXPECT_FALSE(runner.Serving());
+  struct stat st {};
+  EXPECT_NE(stat(path.c_str(), &st), 0);
+  pollfd p{host.fd(), POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 1000), 1);
+  EXPECT_NE(p.revents & (POLLHUP | POLLERR), 0);
+}
+
+TEST(SimRunner, StopKeepsTheDeviceAndStartServesAgain) {
+  SimRunner runner(QuickUnit());
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  const std::string path = runner.SlavePath();
+  RawHost host(path);
+  ASSERT_TRUE(host.ok());
+  runner.Stop();
+  EXPECT_FALSE(runner.Serving());
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  EXPECT_EQ(runner.SlavePath(), path);
+  EXPECT_EQ(Escape(host), "\rOK\n\r");
+}
+
+TEST(SimRunner, WaitForGivesUpAfterItsTimeout) {
+  SimRunner runner(QuickUnit());
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Command; }, 100ms));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+}  // namespace
+}  // namespace vqx::sim
