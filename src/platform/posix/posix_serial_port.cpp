@@ -1,0 +1,261 @@
+#include "posix/posix_serial_port.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "posix/termios_setup.h"
+#include "system_port.h"
+
+namespace vqx::posix {
+namespace {
+
+constexpr size_t kMaxNameLength = 255;
+
+PortOpenError ErrorForOpen(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return PortOpenError::NotFound;
+    case EBUSY:
+      return PortOpenError::Busy;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return PortOpenError::PermissionDenied;
+    case EISDIR:
+      return PortOpenError::NotASerialPort;
+    default:
+      return PortOpenError::Other;
+  }
+}
+
+}  // namespace
+
+int PosixSerialPort::SetAttributes(const termios& attributes) {
+  for (int attempt = 0; attempt <= kMaxInterruptRetries; ++attempt) {
+    if (sys_.TcSetAttr(fd_, TCSANOW, &attributes) == 0) {
+      return 0;
+    }
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return EINTR;
+}
+
+PosixSerialPort::PosixSerialPort(SysCalls& sys, uint32_t writeTimeoutMs)
+    : sys_(sys), writeTimeoutMs_(writeTimeoutMs) {}
+
+PosixSerialPort::~PosixSerialPort() { Close(); }
+
+bool PosixSerialPort::IsOpen() const {
+  std::lock_guard<std::mutex> lock(readMutex_);
+  return fd_ >= 0;
+}
+
+PortOpenResult PosixSerialPort::Fail(PortOpenError error, int systemError) {
+  CloseLocked();
+  PortOpenResult result;
+  result.ok = false;
+  result.error = error;
+  result.systemError = systemError;
+  return result;
+}
+
+PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& settings) {
+  std::scoped_lock lock(readMutex_, writeMutex_);
+  CloseLocked();
+
+  if (name == nullptr || name[0] == '\0') {
+    return Fail(PortOpenError::NotFound, ENOENT);
+  }
+  if (std::strlen(name) > kMaxNameLength) {
+    return Fail(PortOpenError::NotFound, ENAMETOOLONG);
+  }
+  const std::string path = ResolvePortName(name);
+
+  int fd = -1;
+  do {
+    fd = sys_.Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    const int err = errno;
+    return Fail(ErrorForOpen(err), err);
+  }
+  // From here on every failure must release the descriptor: Fail closes fd_.
+  fd_ = fd;
+
+  termios attributes{};
+  if (sys_.TcGetAttr(fd_, &attributes) != 0) {
+    const int err = errno;
+    return Fail(err == ENOTTY || err == EINVAL ? PortOpenError::NotASerialPort
+                                               : PortOpenError::Other,
+                err);
+  }
+
+  // flock also stops root and a second port object in this process; TIOCEXCL only
+  // stops other users' open() but is what other terminal programs look at.
+  int locked = -1;
+  do {
+    locked = sys_.Flock(fd_, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int err = errno;
+    return Fail(err == EWOULDBLOCK || err == EAGAIN ? PortOpenError::Busy : PortOpenError::Other,
+                err);
+  }
+  if (sys_.Ioctl(fd_, TIOCEXCL) != 0) {
+    const int err = errno;
+    return Fail(err == ENOTTY ? PortOpenError::NotASerialPort : PortOpenError::Other, err);
+  }
+
+  const termios original = attributes;
+  MakeRaw(attributes);
+  ApplyLineSettings(attributes, settings);
+  int setError = SetAttributes(attributes);
+  if (setError != 0) {
+    // A speed the driver refuses is not an error: keep the speed it had and retry.
+    cfsetispeed(&attributes, cfgetispeed(&original));
+    cfsetospeed(&attributes, cfgetospeed(&original));
+    setError = SetAttributes(attributes);
+  }
+  // Drivers take what they can (a pty keeps 8 bits and no parity, and refuses a
+  // request of nothing else); the line settings are best effort, but without a raw
+  // line CR/LF translation and echo would corrupt every exchange.
+  termios actual{};
+  if (sys_.TcGetAttr(fd_, &actual) != 0 || !IsRaw(actual)) {
+    return Fail(PortOpenError::Other, setError != 0 ? setError : EIO);
+  }
+
+  gone_.store(false);
+  readHead_ = 0;
+  readTail_ = 0;
+  PortOpenResult result;
+  result.ok = true;
+  return result;
+}
+
+void PosixSerialPort::Close() {
+  std::scoped_lock lock(readMutex_, writeMutex_);
+  CloseLocked();
+}
+
+void PosixSerialPort::CloseLocked() {
+  if (fd_ >= 0) {
+    // The exclusive flag outlives our descriptor while someone else (a pty master's
+    // holder) keeps the tty open; clear it so the next open by a normal user works.
+    sys_.Ioctl(fd_, TIOCNXCL);
+    sys_.Close(fd_);  // releases the flock too; never retried on EINTR (fd is gone)
+    fd_ = -1;
+  }
+  gone_.store(false);
+  readHead_ = 0;
+  readTail_ = 0;
+}
+
+int32_t PosixSerialPort::FillLocked() {
+  if (fd_ < 0 || gone_.load()) {
+    return kPortGone;
+  }
+  readHead_ = 0;
+  readTail_ = 0;
+  for (int attempt = 0; attempt <= kMaxInterruptRetries; ++attempt) {
+    const ssize_t n = sys_.Read(fd_, readBuffer_, kReadBufferSize);
+    if (n > 0) {
+      readTail_ = static_cast<size_t>(n);
+      return static_cast<int32_t>(n);
+    }
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return 0;
+    }
+    // 0 is a hang-up; EIO/ENXIO an unplugged adapter or closed pty master. Any other
+    // error leaves the port just as unusable, and retrying would only spin.
+    gone_.store(true);
+    return kPortGone;
+  }
+  return 0;  // interrupted over and over: nothing read this time, try again later
+}
+
+int32_t PosixSerialPort::QueuedBytes() {
+  std::lock_guard<std::mutex> lock(readMutex_);
+  if (readHead_ < readTail_) {
+    return static_cast<int32_t>(readTail_ - readHead_);
+  }
+  return FillLocked();
+}
+
+bool PosixSerialPort::ReadByte(uint8_t& byte) {
+  std::lock_guard<std::mutex> lock(readMutex_);
+  if (readHead_ >= readTail_ && FillLocked() <= 0) {
+    return false;
+  }
+  byte = readBuffer_[readHead_++];
+  return true;
+}
+
+uint32_t PosixSerialPort::NowMs() {
+  timespec now{};
+  sys_.ClockGetTime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000U +
+                               static_cast<uint64_t>(now.tv_nsec) / 1000000U);
+}
+
+size_t PosixSerialPort::Write(const uint8_t* data, size_t size) {
+  std::lock_guard<std::mutex> lock(writeMutex_);
+  if (fd_ < 0 || gone_.load() || data == nullptr) {
+    return 0;
+  }
+  size_t written = 0;
+  int interrupts = 0;
+  const uint32_t start = NowMs();
+  while (written < size) {
+    const ssize_t n = sys_.Write(fd_, data + written, size - written);
+    if (n > 0) {
+      written += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) {
+      if (++interrupts > kMaxInterruptRetries) {
+        break;
+      }
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      if (errno == EIO || errno == ENXIO) {
+        gone_.store(true);
+      }
+      break;
+    }
+    // Output queue full (or a write of 0): wait for room within the time budget.
+    const uint32_t elapsed = NowMs() - start;
+    if (elapsed >= writeTimeoutMs_) {
+      break;
+    }
+    pollfd waiter{};
+    waiter.fd = fd_;
+    waiter.events = POLLOUT;
+    const int ready = sys_.Poll(&waiter, 1, static_cast<int>(writeTimeoutMs_ - elapsed));
+    if (ready < 0 && errno != EINTR) {
+      break;
+    }
+    if (ready > 0 && (waiter.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
+        (waiter.revents & POLLOUT) == 0) {
+      gone_.store(true);
+      break;
+    }
+  }
+  return written;
+}
+
+}  // namespace vqx::posix

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "port/serial_port.h"
+#include "posix/syscalls.h"
+
+namespace vqx::posix {
+
+// A tty device used as the utility's serial port.
+//
+// Thread use: Open and Close may run on one thread while another polls or writes;
+// the descriptor is never closed under a read or write in progress. Reads
+// (QueuedBytes, ReadByte) and writes use separate locks so a slow write does not
+// stall polling, and whole buffers from two writers never interleave.
+class PosixSerialPort final : public ISerialPort {
+ public:
+  static constexpr int32_t kPortGone = -1;
+  static constexpr uint32_t kDefaultWriteTimeoutMs = 2000;
+
+  explicit PosixSerialPort(SysCalls& sys = RealSysCalls(),
+                           uint32_t writeTimeoutMs = kDefaultWriteTimeoutMs);
+  ~PosixSerialPort() override;
+  PosixSerialPort(const PosixSerialPort&) = delete;
+  PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+  PortOpenResult Open(const char* name, const LineSettings& settings) override;
+  void Close() override;
+  // Bytes ready to read; kPortGone when no port is open or the device went away
+  // (hang-up, adapter unplugged). A lost device stays lost until the next Open.
+  int32_t QueuedBytes() override;
+  bool ReadByte(uint8_t& byte) override;
+  // Waits up to the write time-out in total for room in a full output queue.
+  size_t Write(const uint8_t* data, size_t size) override;
+
+  bool IsOpen() const;
+
+ private:
+  static constexpr size_t kReadBufferSize = 256;
+  static constexpr int kMaxInterruptRetries = 16;
+
+  void CloseLocked();
+  // 0 or the errno of the last attempt.
+  int SetAttributes(const termios& attributes);
+  PortOpenResult Fail(PortOpenError error, int systemError);
+  int32_t FillLocked();
+  uint32_t NowMs();
+
+  SysCalls& sys_;
+  const uint32_t writeTimeoutMs_;
+
+  mutable std::mutex readMutex_;
+  mutable std::mutex writeMutex_;
+  // Written only with both locks held; read under either.
+  int fd_ = -1;
+  std::atomic<bool> gone_{false};
+
+  // Guarded by readMutex_.
+  uint8_t readBuffer_[kReadBufferSize] = {};
+  size_t readHead_ = 0;
+  size_t readTail_ = 0;
+};
+
+}  // namespace vqx::posix

@@ -1,0 +1,31 @@
+#include "posix/syscalls.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace vqx::posix {
+
+int SysCalls::Open(const char* path, int flags) { return ::open(path, flags); }
+int SysCalls::Close(int fd) { return ::close(fd); }
+ssize_t SysCalls::Read(int fd, void* buffer, size_t size) { return ::read(fd, buffer, size); }
+ssize_t SysCalls::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
+int SysCalls::Ioctl(int fd, unsigned long request) { return ::ioctl(fd, request); }
+int SysCalls::TcGetAttr(int fd, termios* attributes) { return ::tcgetattr(fd, attributes); }
+int SysCalls::TcSetAttr(int fd, int when, const termios* attributes) {
+  return ::tcsetattr(fd, when, attributes);
+}
+int SysCalls::Flock(int fd, int operation) { return ::flock(fd, operation); }
+int SysCalls::Poll(pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
+int SysCalls::ClockGetTime(clockid_t clock, timespec* now) { return ::clock_gettime(clock, now); }
+int SysCalls::NanoSleep(const timespec* request, timespec* remaining) {
+  return ::nanosleep(request, remaining);
+}
+
+SysCalls& RealSysCalls() {
+  static SysCalls instance;
+  return instance;
+}
+
+}  // namespace vqx::posix

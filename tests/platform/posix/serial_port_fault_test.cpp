@@ -1,0 +1,201 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "faulty_sys_calls.h"
+#include "posix/posix_serial_port.h"
+#include "posix/pty_pair.h"
+#include "posix/termios_setup.h"
+#include "pty_helpers.h"
+
+namespace vqx::posix {
+namespace {
+
+using testing::FaultySysCalls;
+using testing::OpenDescriptorCount;
+using testing::ReadFd;
+using testing::ReadPort;
+using testing::WriteAll;
+
+// A real pty behind the port, with failures injected in front of the system calls.
+class SerialPortFaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(pty.Create(&error)) << error;
+  }
+  PortOpenResult OpenPort() { return port.Open(pty.SlavePath().c_str(), LineSettings{}); }
+
+  PtyPair pty;
+  FaultySysCalls sys;
+  PosixSerialPort port{sys, 500};
+};
+
+TEST_F(SerialPortFaultTest, InterruptedReadsAreRetried) {
+  ASSERT_TRUE(OpenPort().ok);
+  WriteAll(pty.MasterFd(), {'O', 'K'});
+  usleep(20000);  // let the pty deliver
+  sys.readFaults = {EINTR, EINTR, EINTR};
+  EXPECT_EQ(port.QueuedBytes(), 2);
+  EXPECT_EQ(sys.readCalls, 4);
+}
+
+TEST_F(SerialPortFaultTest, ReadErrorsAndHangUpReportThePortGoneUntilReopened) {
+  for (const int fault : {EIO, ENXIO, FaultySysCalls::kHangUp, EBADF}) {
+    SCOPED_TRACE(fault);
+    ASSERT_TRUE(OpenPort().ok);
+    sys.readFaults = {fault};
+    EXPECT_LT(port.QueuedBytes(), 0);
+    WriteAll(pty.MasterFd(), {'X'});  // the real read would now succeed
+    usleep(20000);
+    const int callsBefore = sys.readCalls;
+    EXPECT_LT(port.QueuedBytes(), 0);
+    uint8_t byte = 0;
+    EXPECT_FALSE(port.ReadByte(byte));
+    EXPECT_EQ(sys.readCalls, callsBefore) << "a gone port is not read again";
+
+    ASSERT_TRUE(OpenPort().ok);
+    EXPECT_EQ(port.QueuedBytes(), 1) << "reopening clears the loss";
+    EXPECT_TRUE(port.ReadByte(byte));
+    EXPECT_EQ(byte, 'X');
+    port.Close();
+  }
+}
+
+TEST_F(SerialPortFaultTest, EmptyQueueCostsOneReadPerQuery) {
+  ASSERT_TRUE(OpenPort().ok);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(port.QueuedBytes(), 0);
+  EXPECT_EQ(sys.readCalls, 100);
+}
+
+TEST_F(SerialPortFaultTest, BufferedBytesAreCountedWithoutFurtherReads) {
+  ASSERT_TRUE(OpenPort().ok);
+  WriteAll(pty.MasterFd(), {'1', '2', '3'});
+  usleep(20000);
+  ASSERT_EQ(port.QueuedBytes(), 3);
+  uint8_t byte = 0;
+  ASSERT_TRUE(port.ReadByte(byte));
+  EXPECT_EQ(byte, '1');
+  EXPECT_EQ(port.QueuedBytes(), 2);
+  ASSERT_TRUE(port.ReadByte(byte));
+  EXPECT_EQ(port.QueuedBytes(), 1);
+  ASSERT_TRUE(port.ReadByte(byte));
+  EXPECT_EQ(byte, '3');
+  EXPECT_EQ(sys.readCalls, 1);
+}
+
+TEST_F(SerialPortFaultTest, ShortAndInterruptedWritesAreContinuedToTheEnd) {
+  ASSERT_TRUE(OpenPort().ok);
+  const std::string text = "ECHO OFF\r\n";
+  const std::vector<uint8_t> line(text.begin(), text.end());
+  sys.writeFaults = {FaultySysCalls::ShortWrite(1), EINTR, FaultySysCalls::ShortWrite(2),
+                     EAGAIN, FaultySysCalls::ShortWrite(3)};
+  EXPECT_EQ(port.Write(line.data(), line.size()), line.size());
+  EXPECT_EQ(ReadFd(pty.MasterFd(), line.size(), 1000), line);
+  EXPECT_GE(sys.pollCalls, 1) << "a full queue is waited for, not spun on";
+}
+
+TEST_F(SerialPortFaultTest, WriteErrorReturnsWhatWentOut) {
+  ASSERT_TRUE(OpenPort().ok);
+  const std::vector<uint8_t> line = {'S', 'A', 'V', 'E', '\r', '\n'};
+  sys.writeFaults = {FaultySysCalls::ShortWrite(3), EIO};
+  EXPECT_EQ(port.Write(line.data(), line.size()), 3u);
+  EXPECT_EQ(ReadFd(pty.MasterFd(), 6, 200), (std::vector<uint8_t>{'S', 'A', 'V'}));
+  EXPECT_LT(port.QueuedBytes(), 0) << "EIO on write is a lost device too";
+
+  ASSERT_TRUE(OpenPort().ok);
+  sys.writeFaults = {EBADF};
+  EXPECT_EQ(port.Write(line.data(), line.size()), 0u);
+}
+
+TEST_F(SerialPortFaultTest, OpenErrorsMapToReasons) {
+  struct Case {
+    int err;
+    PortOpenError expected;
+  };
+  const Case cases[] = {
+      {ENOENT, PortOpenError::NotFound},         {ENODEV, PortOpenError::NotFound},
+      {ENXIO, PortOpenError::NotFound},          {EBUSY, PortOpenError::Busy},
+      {EACCES, PortOpenError::PermissionDenied}, {EPERM, PortOpenError::PermissionDenied},
+      {EMFILE, PortOpenError::Other},
+  };
+  for (const Case& c : cases) {
+    sys.openFaults = {c.err};
+    const PortOpenResult result = OpenPort();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, c.expected) << "errno " << c.err;
+    EXPECT_EQ(result.systemError, c.err);
+  }
+  sys.openFaults = {EINTR};
+  EXPECT_TRUE(OpenPort().ok) << "an interrupted open is retried";
+}
+
+TEST_F(SerialPortFaultTest, FailuresAfterOpenCloseTheDescriptor) {
+  const int before = OpenDescriptorCount();
+  sys.flockFaults = {EWOULDBLOCK};
+  PortOpenResult result = OpenPort();
+  EXPECT_EQ(result.error, PortOpenError::Busy);
+  EXPECT_EQ(OpenDescriptorCount(), before);
+
+  sys.flockFaults = {ENOLCK};
+  EXPECT_EQ(OpenPort().error, PortOpenError::Other);
+  EXPECT_EQ(OpenDescriptorCount(), before);
+
+  sys.tcGetAttrFaults = {ENOTTY};
+  result = OpenPort();
+  EXPECT_EQ(result.error, PortOpenError::NotASerialPort);
+  EXPECT_EQ(result.systemError, ENOTTY);
+  EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+TEST_F(SerialPortFaultTest, LineThatCannotBeMadeRawFailsToOpen) {
+  const int probe = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  termios cooked{};
+  ASSERT_EQ(::tcgetattr(probe, &cooked), 0);
+  cooked.c_lflag |= ICANON | ECHO;
+  cooked.c_iflag |= ICRNL;
+  ASSERT_EQ(::tcsetattr(probe, TCSANOW, &cooked), 0);
+  ::close(probe);
+  const int before = OpenDescriptorCount();
+
+  sys.tcSetAttrFaults = {EINVAL, EINVAL};
+  const PortOpenResult result = OpenPort();
+  EXPECT_EQ(result.error, PortOpenError::Other);
+  EXPECT_EQ(result.systemError, EINVAL);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(OpenDescriptorCount(), before);
+
+  EXPECT_TRUE(OpenPort().ok) << "without the fault the same line is made raw";
+}
+
+TEST_F(SerialPortFaultTest, RequestedLineSettingsReachTheDriver) {
+  ASSERT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{115200, 'E', 7, 2}).ok);
+  ASSERT_FALSE(sys.setRequests.empty());
+  const termios& asked = sys.setRequests.front();
+  EXPECT_EQ(asked.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+  EXPECT_EQ(asked.c_cflag & (PARENB | PARODD), static_cast<tcflag_t>(PARENB));
+  EXPECT_NE(asked.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(cfgetospeed(&asked), static_cast<speed_t>(B115200));
+  EXPECT_EQ(cfgetispeed(&asked), static_cast<speed_t>(B115200));
+  EXPECT_TRUE(IsRaw(asked));
+}
+
+TEST_F(SerialPortFaultTest, RefusedSpeedIsRetriedWithTheDriversSpeed) {
+  ASSERT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{9600, 'N', 8, 1}).ok);
+  port.Close();
+  sys.setRequests.clear();
+  sys.tcSetAttrFaults = {EINVAL};
+  EXPECT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{230400, 'N', 8, 2}).ok);
+  ASSERT_EQ(sys.setRequests.size(), 2u);
+  EXPECT_EQ(cfgetospeed(&sys.setRequests[1]), static_cast<speed_t>(B9600));
+  EXPECT_NE(sys.setRequests[1].c_cflag & CSTOPB, 0u) << "the other settings are kept";
+}
+
+}  // namespace
+}  // namespace vqx::posix
