@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);  // the terminal it ran in went away
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vqxsim: --link %s: %s\n", options.linkPath.c_str(), error.c_str());
     runner.CloseLine();
     return 1;
+  }
+  if (options.verbose) {
+    std::fprintf(stderr, "vqxsim: serving %s, transparent mode, guard time %u ms\n",
+                 device.c_str(), options.config.guardMs);
   }
   // Whoever waits for this line may use the device (and the link) at once.
   std::printf("%s\n", device.c_str());

@@ -47,7 +47,7 @@ bool ParsePeerOption(const std::string& text, PeerConfig* peer) {
 std::string SimUsage() {
   return "Usage: vqxsim [options]\n"
          "A simulated VQX-2 on a pseudo-terminal. Prints the device path on the first\n"
-         "line of its output, then serves until interrupted (SIGINT or SIGTERM).\n"
+         "line of its output, then serves until interrupted (SIGINT, SIGTERM or SIGHUP).\n"
          "\n"
          "  --link PATH             also make PATH a symbolic link to the device\n"
          "  --settings FILE.json    initial settings, fields named by keyword\n"

@@ -13,6 +13,11 @@ CommandResult Reply(std::string line, std::string note = {}) {
 
 CommandResult Err(std::string note) { return Reply("ERR", std::move(note)); }
 
+std::string_view TrimTrailingSpaces(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
 // "addr" or "addr:port"; the port stays as it was when none is given.
 bool ParsePeer(std::string_view text, PeerConfig* peer) {
   const size_t colon = text.find(':');
@@ -58,7 +63,7 @@ CommandResult CommandInterpreter::Execute(std::string_view line, UnitState& stat
 
   if (keyword == "ECHO") {
     if (!hasArgument) return Reply(state.echo ? "ECHO ON" : "ECHO OFF");
-    const std::string word = ToUpper(argument);
+    const std::string word = ToUpper(TrimTrailingSpaces(argument));
     if (word != "ON" && word != "OFF") return Err("ECHO takes ON or OFF");
     state.echo = word == "ON";
     return Reply("OK");
@@ -69,7 +74,7 @@ CommandResult CommandInterpreter::Execute(std::string_view line, UnitState& stat
       // Without an address the unit calls its configured server.
       target.address = state.settings.AddressOf("SRVRIP");
       target.port = static_cast<uint16_t>(state.settings.NumberOf("SRVRPORT"));
-    } else if (!ParsePeer(argument, &target)) {
+    } else if (!ParsePeer(TrimTrailingSpaces(argument), &target)) {
       return Err("CONN takes an address, optionally with :port");
     }
     target.status = PeerStatus::Attempting;
