@@ -78,11 +78,13 @@ void SimUnit::PowerUp(SimMs nowMs) {
 }
 
 void SimUnit::OnCommandByte(uint8_t byte, SimMs nowMs) {
-  if (state_.echo) Transmit(std::string(1, static_cast<char>(byte)), nowMs);
   if (byte == '\n' && lastWasCr_) {
-    lastWasCr_ = false;
+    lastWasCr_ = false;  // its echo went out with the CR
     return;
   }
+  // A CR is echoed as a whole line end before the line runs: the answer to ECHO OFF
+  // (or to anything else) never joins the echoed command on one line.
+  if (state_.echo) Transmit(byte == '\r' ? std::string("\r\n") : std::string(1, static_cast<char>(byte)), nowMs);
   lastWasCr_ = byte == '\r';
   if (byte == '\r' || byte == '\n') {
     ExecuteLine(nowMs);

@@ -11,15 +11,16 @@ TEST(SimEcho, EchoesEveryByteAsReceivedUntilEchoOff) {
   UnitDriver d;
   d.Escape();
   EXPECT_TRUE(d.unit().EchoOn());
-  // The reply goes out when the CR ends the line; the LF after it is echoed last.
-  EXPECT_EQ(d.Send("VER\r\n"), "VER\rVER VQX-2 v1.00\n\r\n");
-  EXPECT_EQ(d.Send("ECHO OFF\r\n"), "ECHO OFF\rOK\n\r");
+  // The CR is echoed as a whole line end before the reply, so the reply never joins
+  // the echoed command; the LF of the pair is not echoed again.
+  EXPECT_EQ(d.Send("VER\r\n"), "VER\r\nVER VQX-2 v1.00\n\r");
+  EXPECT_EQ(d.Send("ECHO OFF\r\n"), "ECHO OFF\r\nOK\n\r");
   EXPECT_FALSE(d.unit().EchoOn());
   EXPECT_EQ(d.Ask("VER"), "VER VQX-2 v1.00\n\r");
   EXPECT_EQ(d.Ask("ECHO"), "ECHO OFF\n\r");
-  // Echo is back on by the time the LF of that line arrives.
-  EXPECT_EQ(d.Ask("ECHO ON"), "OK\n\r\n");
-  EXPECT_EQ(d.Send("ECHO\r"), "ECHO\rECHO ON\n\r");
+  // The line that switches echo on is not echoed itself, not even its LF.
+  EXPECT_EQ(d.Ask("ECHO ON"), "OK\n\r");
+  EXPECT_EQ(d.Send("ECHO\r"), "ECHO\r\nECHO ON\n\r");
 }
 
 TEST(SimEcho, EchoOfTypedBytesIsImmediateAndByteWise) {
@@ -28,7 +29,7 @@ TEST(SimEcho, EchoOfTypedBytesIsImmediateAndByteWise) {
   EXPECT_EQ(d.Send("M"), "M");
   EXPECT_EQ(d.Send("Y"), "Y");
   EXPECT_EQ(d.Send("IP"), "IP");
-  EXPECT_EQ(d.Send("\r"), "\rMYIP 192.168.001.020\n\r");
+  EXPECT_EQ(d.Send("\r"), "\r\nMYIP 192.168.001.020\n\r");
 }
 
 TEST(SimLines, LineEndsAtCrAtLoneLfAndIgnoresLfAfterCr) {

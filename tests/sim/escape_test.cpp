@@ -14,7 +14,7 @@ TEST(SimEscape, PlusesBetweenTwoGuardTimesEnterCommandModeSilently) {
   EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
   EXPECT_EQ(d.Wait(1000), "");
   EXPECT_EQ(d.unit().Mode(), SimMode::Command);
-  EXPECT_EQ(d.Send("\r"), "\rOK\n\r");
+  EXPECT_EQ(d.Send("\r"), "\r\nOK\n\r");
 }
 
 TEST(SimEscape, UtilityTimingOf2100MsAndProbeCrIsAnsweredOk) {
@@ -22,7 +22,7 @@ TEST(SimEscape, UtilityTimingOf2100MsAndProbeCrIsAnsweredOk) {
   d.Wait(2100);
   d.Send("+++");
   d.Wait(2100);
-  EXPECT_EQ(d.Send("\r"), "\rOK\n\r");
+  EXPECT_EQ(d.Send("\r"), "\r\nOK\n\r");
 }
 
 TEST(SimEscape, PlusesArrivingSeparatelyWithinGuardTimeStillEscape) {
@@ -109,7 +109,7 @@ TEST(SimEscape, ProbeArrivingAtGuardEndIsAnsweredWithoutATickFirst) {
   SimUnit unit(SimConfig{}, 0);
   unit.OnBytes("+++", 1000);
   unit.OnBytes("\r", 2000);
-  EXPECT_EQ(unit.TakeOutput(2000), "\rOK\n\r");
+  EXPECT_EQ(unit.TakeOutput(2000), "\r\nOK\n\r");
 }
 
 TEST(SimEscape, GuardTimeIsConfigurable) {

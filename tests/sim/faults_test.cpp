@@ -34,7 +34,7 @@ TEST(SimFaultSilent, CanBeSwitchedOffWhileRunning) {
   d.Escape();
   EXPECT_EQ(d.Send("\r"), "");
   d.unit().SetFaults({});
-  EXPECT_EQ(d.Send("\r"), "\rOK\n\r");
+  EXPECT_EQ(d.Send("\r"), "\r\nOK\n\r");
 }
 
 TEST(SimFaultGarbage, AnswersNoiseWithoutAnyReplyKeyword) {
@@ -111,7 +111,7 @@ TEST(SimFaultPace, EchoAndReplyShareOneTransmitterInOrder) {
   d.Escape();
   d.Send("\r");
   const std::vector<SimMs> due = DueTimes(d.unit());
-  ASSERT_EQ(due.size(), 5u);  // the echoed CR, then OK LF CR
+  ASSERT_EQ(due.size(), 6u);  // the echoed line end CR LF, then OK LF CR
   for (size_t i = 1; i < due.size(); ++i) EXPECT_GE(due[i] - due[i - 1], 33u);
 }
 
@@ -120,7 +120,7 @@ TEST(SimReplyDelay, RepliesWaitTheThinkingTimeButEchoDoesNot) {
   config.replyDelayMs = 250;
   UnitDriver d(config);
   d.Escape();
-  EXPECT_EQ(d.Send("\r"), "\r");
+  EXPECT_EQ(d.Send("\r"), "\r\n");
   EXPECT_EQ(d.Wait(249), "");
   EXPECT_EQ(d.Wait(1), "OK\n\r");
 }

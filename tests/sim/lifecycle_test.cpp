@@ -26,7 +26,7 @@ TEST(SimSave, AnswersOkThenStaysSilentAndComesBackTransparentWithSavedSettings) 
 
   d.Escape();
   EXPECT_TRUE(d.unit().EchoOn());
-  EXPECT_EQ(d.Send("NAME\r"), "NAME\rNAME Tower\n\r");
+  EXPECT_EQ(d.Send("NAME\r"), "NAME\r\nNAME Tower\n\r");
 }
 
 TEST(SimSave, RebootTimeIsConfigurable) {
@@ -52,7 +52,7 @@ TEST(SimReboot, UnsavedChangesAreLostAndEchoIsOnAgain) {
   EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
   EXPECT_EQ(d.unit().Settings(), SettingsModel::Defaults());
   d.Escape();
-  EXPECT_EQ(d.Send("PORT\r"), "PORT\rPORT 2000\n\r");
+  EXPECT_EQ(d.Send("PORT\r"), "PORT\r\nPORT 2000\n\r");
 }
 
 TEST(SimTran, ReturnsToTransparentKeepingUnsavedChanges) {
@@ -69,8 +69,8 @@ TEST(SimTran, ReturnsToTransparentKeepingUnsavedChanges) {
 TEST(SimTran, UtilityShutdownSequenceEchoOnThenTranInOneWrite) {
   UnitDriver d;
   d.EnterQuietCommandMode();
-  // The LF after ECHO ON is echoed already; the one after TRAN falls into transparent mode.
-  EXPECT_EQ(d.Send("ECHO ON\r\nTRAN\r\n"), "OK\n\r\nTRAN\rOK\n\r");
+  // ECHO ON is not echoed; TRAN is, with its line end, before its OK.
+  EXPECT_EQ(d.Send("ECHO ON\r\nTRAN\r\n"), "OK\n\rTRAN\r\nOK\n\r");
   EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
 }
 

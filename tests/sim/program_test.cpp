@@ -102,9 +102,9 @@ TEST(SimProgram, PrintsDeviceServesAUnitAndStopsCleanlyOnSigterm) {
   host.Write("+++");
   Pause(200);
   host.Write("\r");
-  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "\rOK\n\r");
+  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "\r\nOK\n\r");
   host.Write("DSCP\r");
-  EXPECT_EQ(host.ReadUntil("ERR\n\r", 2s), "DSCP\rERR\n\r");
+  EXPECT_EQ(host.ReadUntil("ERR\n\r", 2s), "DSCP\r\nERR\n\r");
 
   program.Signal(SIGTERM);
   EXPECT_EQ(program.Wait(), 0);

@@ -38,10 +38,10 @@ TEST(SimRunner, EscapeOverPseudoTerminalIsAnsweredOkAndQueriesWork) {
   RawHost host(runner.SlavePath());
   ASSERT_TRUE(host.ok()) << runner.SlavePath();
 
-  EXPECT_EQ(Escape(host), "\rOK\n\r");
+  EXPECT_EQ(Escape(host), "\r\nOK\n\r");
   EXPECT_EQ(runner.Mode(), SimMode::Command);
   host.Write("ECHO OFF\r\n");
-  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "ECHO OFF\rOK\n\r");
+  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "ECHO OFF\r\nOK\n\r");
   host.Write("MYIP\r\n");
   EXPECT_EQ(host.ReadUntil("\n\r", 2s), "MYIP 192.168.001.020\n\r");
 }
@@ -52,7 +52,7 @@ TEST(SimRunner, ChangesMadeOverTheLineAreVisibleThroughTheAccessors) {
   ASSERT_TRUE(runner.Start(&error)) << error;
   RawHost host(runner.SlavePath());
   ASSERT_TRUE(host.ok());
-  ASSERT_EQ(Escape(host), "\rOK\n\r");
+  ASSERT_EQ(Escape(host), "\r\nOK\n\r");
   host.Write("NAME Tower\r\nSAVE\r\n");
   EXPECT_TRUE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Rebooting; }, 2s));
   EXPECT_EQ(runner.SavedSettings().TextOf("NAME"), "Tower");
@@ -67,7 +67,7 @@ TEST(SimRunner, SilenceSwitchedOnWhileServingStopsAllReplies) {
   ASSERT_TRUE(runner.Start(&error)) << error;
   RawHost host(runner.SlavePath());
   ASSERT_TRUE(host.ok());
-  ASSERT_EQ(Escape(host), "\rOK\n\r");
+  ASSERT_EQ(Escape(host), "\r\nOK\n\r");
   FaultConfig silent;
   silent.silent = true;
   runner.SetFaults(silent);
@@ -90,9 +90,9 @@ TEST(SimRunner, SplitOutputArrivesByteByByteNoFasterThanTheGap) {
   host.Write("\r");
   EXPECT_EQ(host.ReadUntil("\r", 2s), "\r");
   const auto first = std::chrono::steady_clock::now();
-  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "OK\n\r");
-  // Four more bytes, 15 ms apart; the unit's clock counts whole milliseconds.
-  EXPECT_GE(std::chrono::steady_clock::now() - first, 4 * 14ms);
+  EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "\nOK\n\r");
+  // Five more bytes, 15 ms apart; the unit's clock counts whole milliseconds.
+  EXPECT_GE(std::chrono::steady_clock::now() - first, 5 * 14ms);
 }
 
 TEST(SimRunner, ClosingTheLineRemovesTheDeviceAndHangsUpTheHost) {
@@ -122,7 +122,7 @@ TEST(SimRunner, StopKeepsTheDeviceAndStartServesAgain) {
   EXPECT_FALSE(runner.Serving());
   ASSERT_TRUE(runner.Start(&error)) << error;
   EXPECT_EQ(runner.SlavePath(), path);
-  EXPECT_EQ(Escape(host), "\rOK\n\r");
+  EXPECT_EQ(Escape(host), "\r\nOK\n\r");
 }
 
 TEST(SimRunner, WaitForGivesUpAfterItsTimeout) {
