@@ -23,7 +23,6 @@ class LineAssembler {
   const char* Line() const { return buffer_; }
   // True when the character just before the LF was ')': the unit's "(DHCP)" remark.
   bool Remark() const { return remark_; }
-  int32_t Length() const { return length_; }
 
   // At most this many characters precede the LF; the rest of a longer line is shown
   // but not stored, so the line with its LF and NUL always fits a record's line field.
