@@ -1,0 +1,99 @@
+#include "app/app_window.h"
+
+#include <cstring>
+
+#include "protocol/command_table.h"
+
+namespace vqx {
+
+const std::array<int32_t, kSettingCount> kFullReadOrder = {
+    kCmdBaud,    kCmdBcast,  kCmdBoost,    kCmdCmdport, kCmdConmode,  kCmdCor,     kCmdCorinh,
+    kCmdData,    kCmdDscp,   kCmdDuplex,   kCmdGateip,  kCmdHangtm,   kCmdMac,     kCmdMyip,
+    kCmdName,    kCmdParity, kCmdPass,     kCmdPort,    kCmdRxdelay,  kCmdSecurity, kCmdSrvrip,
+    kCmdSrvrport, kCmdStop,  kCmdSubnet,   kCmdTxdelay, kCmdVer,      kCmdVocoder, kCmdVsense,
+};
+
+CAppWindow::CAppWindow(CSerialComm& link, IWindowSurface& surface, const AppServices& services)
+    : link_(link), surface_(surface), services_(services), prefs_(std::make_unique<PreferencesBlock>()) {
+  std::memset(prefs_.get(), 0, sizeof(PreferencesBlock));
+}
+
+CAppWindow::~CAppWindow() = default;
+
+std::array<uint8_t, 4> CAppWindow::GetPeerAddress() const {
+  const uint32_t packed = peerAddress_.load();
+  return {static_cast<uint8_t>(packed), static_cast<uint8_t>(packed >> 8), static_cast<uint8_t>(packed >> 16),
+          static_cast<uint8_t>(packed >> 24)};
+}
+
+DeviceSettings CAppWindow::GetCurrentSettings() const {
+  std::lock_guard lock(stateMutex_);
+  return currentSettings_;
+}
+
+void CAppWindow::SetCurrentSettings(const DeviceSettings& settings) {
+  std::lock_guard lock(stateMutex_);
+  currentSettings_ = settings;
+}
+
+std::string CAppWindow::GetPendingArgument() const {
+  std::lock_guard lock(stateMutex_);
+  return std::string(pendingArgument_);
+}
+
+std::string CAppWindow::GetOutputLog() const {
+  std::lock_guard lock(outputMutex_);
+  return std::string(outputLog_, outputLogLength_);
+}
+
+PreferencesBlock CAppWindow::GetPreferences() const {
+  std::lock_guard lock(stateMutex_);
+  return *prefs_;
+}
+
+void CAppWindow::SetHostSerialSettings(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
+                                       char parity) {
+  std::lock_guard lock(stateMutex_);
+  std::strncpy(prefs_->portName, portName, sizeof(prefs_->portName) - 1);
+  prefs_->portName[sizeof(prefs_->portName) - 1] = '\0';
+  prefs_->baudRate = baudRate;
+  prefs_->dataBits = dataBits;
+  prefs_->stopBits = stopBits;
+  prefs_->parity = parity;
+}
+
+int CAppWindow::ShowBox(MessageOwner owner, const char* text, MessageIcon icon) {
+  return surface_.ShowMessageBox(owner, text, kProgramCaption, icon, MessageButtons::Ok);
+}
+
+void CAppWindow::ShowPortOpenFailure(MessageOwner owner) {
+  std::string text = kPortOpenFailedText;
+  if (services_.explainOpenFailure != nullptr) {
+    std::string portName;
+    {
+      std::lock_guard lock(stateMutex_);
+      portName = prefs_->portName;
+    }
+    const std::string why = services_.explainOpenFailure(portName.c_str(), link_.LastOpenResult());
+    if (!why.empty()) text += "\r" + why;
+  }
+  ShowBox(owner, text.c_str(), MessageIcon::Warning);
+}
+
+bool CAppWindow::OpenPortFromPreferences() {
+  char portName[sizeof(PreferencesBlock::portName)];
+  int32_t baudRate, dataBits, stopBits;
+  char parity;
+  {
+    std::lock_guard lock(stateMutex_);
+    std::memcpy(portName, prefs_->portName, sizeof(portName));
+    portName[sizeof(portName) - 1] = '\0';
+    baudRate = prefs_->baudRate;
+    dataBits = prefs_->dataBits;
+    stopBits = prefs_->stopBits;
+    parity = prefs_->parity;
+  }
+  return link_.Open(portName, baudRate, parity, dataBits, stopBits);
+}
+
+}  // namespace vqx

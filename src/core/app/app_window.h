@@ -1,0 +1,263 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app/preferences_block.h"
+#include "link/link_host.h"
+#include "link/serial_comm.h"
+#include "port/clock.h"
+#include "port/file_store.h"
+#include "port/wall_clock.h"
+#include "protocol/records.h"
+#include "settings/device_settings.h"
+#include "window/window_surface.h"
+
+namespace vqx {
+
+// What the status panel shows.
+enum StatusState : int8_t {
+  kStatusPortNotOpen = 1,
+  kStatusTransparent = 2,
+  kStatusEnteringCommand = 3,
+  kStatusDisconnected = 4,
+  kStatusAttempting = 5,
+  kStatusConnected = 6,
+  kStatusNotResponding = 7,
+  kStatusQuerying = 8,
+  kStatusCommunicating = 9,
+  kStatusRebootWait = 10,
+};
+
+// What the unit's next "OK" confirms.
+enum QueryStep : int32_t {
+  kNothingPending = 0,
+  kAwaitTransparent = 1,
+  kAwaitCommandMode = 2,
+  kAwaitEchoOff = 3,
+  kConfirmIpAddress = 4,
+  kConfirmServerIp = 5,
+  kConfirmGatewayIp = 6,
+  kConfirmSubnetMask = 7,
+  kConfirmBroadcastMode = 8,
+  kConfirmConnectionMode = 9,
+  kConfirmBaudRate = 10,
+  kConfirmVoipPort = 11,
+  kConfirmServerPort = 12,
+  kConfirmSecurity = 13,
+  kConfirmName = 14,
+  kConfirmCorSquelchType = 15,
+  kConfirmCorInhibitTime = 16,
+  kConfirmHangTime = 17,
+  kConfirmVocoder = 18,
+  kConfirmDataBits = 19,
+  kConfirmStopBits = 20,
+  kConfirmParity = 21,
+  kConfirmWebPassword = 22,
+};
+
+enum View : int32_t { kViewSettings = 1, kViewTerminal = 2, kViewHistory = 4 };
+
+inline constexpr int kSettingCount = 28;        // settings of the full read
+inline constexpr int32_t kIdlePassLimit = 2000; // unpaused worker passes after activity
+inline constexpr uint32_t kIdleSleepMs = 5;
+inline constexpr uint32_t kRebootWaitMs = 10000;
+inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
+inline constexpr size_t kPendingArgumentSize = 256;
+inline constexpr const char* kProgramCaption = "VQX Setup Utility";
+inline constexpr const char* kPortOpenFailedText = "The serial port could not be opened";
+
+// The full read asks the settings in this order (alphabetical by keyword); index i of
+// settingReadState belongs to kFullReadOrder[i].
+extern const std::array<int32_t, kSettingCount> kFullReadOrder;
+
+// What the front-end does after OnCommand.
+enum class CommandOutcome {
+  Handled,                // the window procedure returns 0
+  HandledReturnOne,       // a History selection change: returns 1
+  Quit,                   // File/Exit: Shutdown has run; end the message loop
+  ShowSerialPortDialog,   // File/Select Serial Port...: the front-end's modal dialog
+};
+
+// The platform services the window logic uses besides the window and the link.
+struct AppServices {
+  IClock& clock;          // the worker's pacing sleep
+  IFileStore& files;      // preferences, communication log, History.txt
+  IWallClock& wallClock;  // names of the communication log files
+  // Optional: a second line for "The serial port could not be opened" that says why.
+  std::string (*explainOpenFailure)(const char* portName, const PortOpenResult& result) = nullptr;
+};
+
+// The window logic of the main window: the device logic that reads and writes the unit,
+// the status panel's state, the views and the form, the terminal, the History list and
+// the preferences. It reaches its window only through IWindowSurface, by control id.
+//
+// Threads. The worker thread calls Step (and, through the link, AppendOutput,
+// SetStatusState and NoteLinkActivity); everything else runs on the user-interface
+// thread. Scalars both threads touch are atomics; texts and records both threads touch
+// (currentSettings, pendingArgument, the host serial settings of the preferences) are
+// guarded by stateMutex_; outputLog by outputMutex_. No lock is held across a call into
+// the surface or the link, except outputMutex_ across the non-blocking AppendToOutput,
+// which keeps outputLog and the output window in the same order.
+class CAppWindow final : public ILinkHost {
+ public:
+  CAppWindow(CSerialComm& link, IWindowSurface& surface, const AppServices& services);
+  ~CAppWindow() override;
+  CAppWindow(const CAppWindow&) = delete;
+  CAppWindow& operator=(const CAppWindow&) = delete;
+
+  // ---- Start and stop (app_window_lifecycle.cpp) -------------------------------------
+  // Start state, preferences, serial port (warning box when it cannot be opened).
+  // Returns whether the port opened. Runs before the front-end shows the window.
+  bool StartUp();
+  // After the window exists: the stored view, the view button, the lists, History.
+  void InitializeWindow();
+  // Both, for front-ends whose window exists from the start (headless).
+  bool Create();
+  // Returns the unit to transparent mode and stops the reboot timer. Runs once; a second
+  // call (close box after File/Exit) does nothing.
+  void Shutdown();
+  // ECHO ON, then TRAN, without waiting in between; QueryStep 1.
+  void LeaveCommandMode();
+
+  // ---- Window procedure (views.cpp) --------------------------------------------------
+  // A control notification or menu choice; id is the control or menu id.
+  CommandOutcome OnCommand(int id, int notificationCode);
+  // A timer tick, whatever its id.
+  void OnTimer(int timerId);
+  // The Enter key seen by the message loop, or WM_CHAR carriage return.
+  void OnEnterKey() { SubmitCommandEntry(); }
+
+  // ---- Views and read marks (views.cpp) ----------------------------------------------
+  void SwitchView(int32_t view);
+  void MarkSettingRead();
+  void MarkSettingUnsupported();
+
+  // ---- Device logic (device_logic.cpp, settings_presentation.cpp) --------------------
+  void Step();
+  void SendNextQuery();
+  void ClearSettingReadState();
+
+  // ---- Status panel (status.cpp) -----------------------------------------------------
+  void SetStatusState(int8_t state) override;
+  void Attention();
+  void StartRebootWait();
+  void StopRebootWait();
+  bool IsUnitIdle() const;
+  void WaitForRebootIfIdle();
+  // The sentence of the upper half, e.g. "VQX-2 connected to Tower".
+  std::string StatusSentence() const;
+  // "Name: %s" for the lower half; empty when the unit's name is empty.
+  std::string StatusNameLine() const;
+  // The description of the remote connection whose address is peerAddress.
+  bool FindConnectionName(char* description, size_t size) const;
+
+  // ---- Update Settings and Reset (update_settings.cpp) -------------------------------
+  void UpdateSettings();
+  void ResetSerialLink();
+
+  // ---- Terminal (terminal.cpp) -------------------------------------------------------
+  void SubmitCommandEntry();
+  void NoteTypedSetting(int32_t commandId, const char* argument);
+  void AppendOutput(const char* text) override;
+  void NoteLinkActivity() override { idlePasses_.store(0); }
+  bool AcceptTypedCommand(const char* keyword, const char* argument) override;
+
+  // ---- Communication log, History and report (history.cpp, settings_report.cpp) -----
+  void SaveCommunication();
+  void AddCurrentToHistory();
+  void RemoveHistoryEntry();
+  void RefillHistoryList();
+  void SaveHistoryReport();
+  void ShowSettingsReport();
+
+  // ---- Preferences (preferences.cpp) -------------------------------------------------
+  void LoadPreferences();
+  bool SavePreferences();
+
+  // ---- Read access for front-ends and tests (any thread) -----------------------------
+  int8_t GetStatusState() const { return statusState_.load(); }
+  int32_t GetQueryStep() const { return queryStep_.load(); }
+  uint8_t GetOwnCommand() const { return ownCommand_.load(); }
+  uint8_t GetFullReadActive() const { return fullReadActive_.load(); }
+  int32_t GetPendingQuery() const { return pendingQuery_.load(); }
+  int32_t GetIdlePasses() const { return idlePasses_.load(); }
+  uint8_t GetSettingReadState(int index) const { return settingReadState_[static_cast<size_t>(index)].load(); }
+  std::array<uint8_t, 4> GetPeerAddress() const;
+  DeviceSettings GetCurrentSettings() const;
+  std::string GetPendingArgument() const;
+  std::string GetOutputLog() const;
+  // The preferences as they would be saved now (a copy taken under the lock).
+  PreferencesBlock GetPreferences() const;
+  int32_t GetView() const { return prefs_->view; }  // user-interface thread
+
+  // ---- For the front-end's serial port dialog and tests (user-interface thread) -------
+  // Replaces the host serial settings and port name in the preferences.
+  void SetHostSerialSettings(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
+                             char parity);
+  // Tests: edit the remembered remote connections and History in place.
+  PreferencesBlock& MutablePreferences() { return *prefs_; }
+  void SetCurrentSettings(const DeviceSettings& settings);
+
+ private:
+  // Common pieces.
+  void ShowPortOpenFailure(MessageOwner owner);
+  bool OpenPortFromPreferences();
+  int ShowBox(MessageOwner owner, const char* text, MessageIcon icon);
+
+  // ---- device_logic.cpp ----
+  void TakeReply();
+  void HandleOk();
+  void HandleErr();
+  void HandleValueReply(const ResponseRecord& reply);
+  void ContinueSequence();
+  void ConfirmTypedSetting(int32_t step);
+  void SendEchoOff();
+  void SendQuery(int32_t commandId);
+
+  // ---- settings_presentation.cpp ----
+  // Puts the value of one reply's setting (by response id) into its control.
+  void PresentReplyValue(int32_t responseId, const DeviceSettings& settings);
+  // Presents a setting the user typed and the unit confirmed (by QueryStep).
+  void PresentConfirmedValue(int32_t step, const DeviceSettings& settings);
+  void PresentAddress(const int ids[4], const uint8_t address[4]);
+  void PresentNumber(int id, int32_t value);
+  void PresentSecurity(int32_t flags);
+
+  // ---- views.cpp ----
+  void AdvanceIpFocus(int id);
+
+  CSerialComm& link_;
+  IWindowSurface& surface_;
+  AppServices services_;
+
+  // Shared by both threads.
+  std::atomic<int8_t> statusState_{kStatusPortNotOpen};
+  std::atomic<int32_t> queryStep_{kNothingPending};
+  std::atomic<uint8_t> ownCommand_{1};
+  std::atomic<uint8_t> fullReadActive_{0};
+  std::atomic<int32_t> pendingQuery_{0};
+  std::atomic<int32_t> idlePasses_{0};
+  std::array<std::atomic<uint8_t>, kSettingCount> settingReadState_{};
+  std::atomic<uint32_t> peerAddress_{0};  // octet 0 in the low byte
+  std::atomic<bool> shutDown_{false};
+
+  mutable std::mutex stateMutex_;
+  DeviceSettings currentSettings_{};             // stateMutex_
+  char pendingArgument_[kPendingArgumentSize]{}; // stateMutex_
+  std::unique_ptr<PreferencesBlock> prefs_;      // host serial fields: stateMutex_
+
+  mutable std::mutex outputMutex_;
+  char outputLog_[kOutputLogSize]{};             // outputMutex_
+  size_t outputLogLength_ = 0;                   // outputMutex_
+
+  // User-interface thread only.
+  bool modalDialogOpen_ = false;
+};
+
+}  // namespace vqx

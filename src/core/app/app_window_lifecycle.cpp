@@ -1,0 +1,96 @@
+#include <cstring>
+
+#include "app/app_window.h"
+#include "common/assertion.h"
+#include "protocol/command_table.h"
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx {
+
+namespace {
+
+constexpr int kFilledLists[] = {ids::kVocoder,       ids::kConnectionMode, ids::kBaudRate,      ids::kDataBits,
+                                ids::kStopBits,      ids::kParity,         ids::kCorSquelchType, ids::kCorInhibitTime,
+                                ids::kHangTime,      ids::kBroadcastMode,  ids::kVoxThreshold,  ids::kInputBoost,
+                                ids::kDuplex,        ids::kQosDscp};
+
+int ViewButton(int32_t view) {
+  switch (view) {
+    case kViewSettings: return ids::kViewSettings;
+    case kViewTerminal: return ids::kViewTerminal;
+    case kViewHistory: return ids::kViewHistory;
+    default: VQX_IMPOSSIBLE("cappwindow");
+  }
+}
+
+}  // namespace
+
+bool CAppWindow::StartUp() {
+  idlePasses_.store(0);
+  queryStep_.store(kNothingPending);
+  ownCommand_.store(1);
+  fullReadActive_.store(0);
+  {
+    std::lock_guard lock(stateMutex_);
+    currentSettings_.name[0] = '\0';
+    currentSettings_.webPassword[0] = '\0';
+    currentSettings_.firmwareVersion[0] = '\0';
+  }
+  {
+    std::lock_guard lock(outputMutex_);
+    outputLog_[0] = '\0';
+    outputLogLength_ = 0;
+  }
+  statusState_.store(kStatusPortNotOpen);
+
+  LoadPreferences();
+
+  if (OpenPortFromPreferences()) {
+    statusState_.store(kStatusCommunicating);
+    return true;
+  }
+  ShowPortOpenFailure(MessageOwner::None);
+  return false;
+}
+
+void CAppWindow::InitializeWindow() {
+  // Only a damaged preferences file holds another view; it opens the Settings view.
+  int32_t stored = prefs_->view;
+  if (stored != kViewSettings && stored != kViewTerminal && stored != kViewHistory) stored = kViewSettings;
+  prefs_->view = 0;  // so that the switch is never skipped
+  SwitchView(stored);
+  prefs_->view = stored;
+  surface_.SetChecked(ViewButton(stored), true);
+
+  for (int list : kFilledLists) {
+    for (const char* item : InitialListItems(list)) surface_.AddItem(list, item);
+  }
+  RefillHistoryList();
+}
+
+bool CAppWindow::Create() {
+  const bool opened = StartUp();
+  InitializeWindow();
+  return opened;
+}
+
+void CAppWindow::LeaveCommandMode() {
+  CommandRecord echoOn;
+  echoOn.commandId = kCmdEcho;
+  echoOn.value = 1;
+  link_.SendCommand(echoOn);
+  CommandRecord tran;
+  tran.commandId = kCmdTran;
+  tran.value = -1;
+  link_.SendCommand(tran);
+  queryStep_.store(kAwaitTransparent);
+}
+
+void CAppWindow::Shutdown() {
+  if (shutDown_.exchange(true)) return;
+  LeaveCommandMode();
+  surface_.KillTimer(ids::kRebootTimer);
+}
+
+}  // namespace vqx

@@ -1,0 +1,169 @@
+#include <cstring>
+
+#include "app/app_window.h"
+#include "common/assertion.h"
+#include "protocol/command_table.h"
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx {
+
+namespace {
+
+struct SettingControls {
+  int32_t commandId;
+  int controls[5];  // 0 ends the list
+};
+
+// The controls of each setting of the full read, in settingReadState order.
+constexpr SettingControls kSettingControls[kSettingCount] = {
+    {kCmdBaud, {ids::kBaudRate}},
+    {kCmdBcast, {ids::kBroadcastMode}},
+    {kCmdBoost, {ids::kInputBoost}},
+    {kCmdCmdport, {ids::kCommandPort}},
+    {kCmdConmode, {ids::kConnectionMode}},
+    {kCmdCor, {ids::kCorSquelchType}},
+    {kCmdCorinh, {ids::kCorInhibitTime}},
+    {kCmdData, {ids::kDataBits}},
+    {kCmdDscp, {ids::kQosDscp}},
+    {kCmdDuplex, {ids::kDuplex}},
+    {kCmdGateip, {ids::kGateway1, ids::kGateway2, ids::kGateway3, ids::kGateway4}},
+    {kCmdHangtm, {ids::kHangTime}},
+    {kCmdMac, {ids::kMacAddress}},
+    {kCmdMyip, {ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4}},
+    {kCmdName, {}},
+    {kCmdParity, {ids::kParity}},
+    {kCmdPass, {ids::kWebPassword}},
+    {kCmdPort, {ids::kVoipPort}},
+    {kCmdRxdelay, {ids::kRxDelay}},
+    {kCmdSecurity,
+     {ids::kAllowTelnet, ids::kAllowHttpConnectionManagement, ids::kAllowHttpConfiguration, ids::kAllowHttpAccess,
+      ids::kAllowHttpAuthentication}},
+    {kCmdSrvrip, {ids::kServerIp1, ids::kServerIp2, ids::kServerIp3, ids::kServerIp4}},
+    {kCmdSrvrport, {ids::kServerPort}},
+    {kCmdStop, {ids::kStopBits}},
+    {kCmdSubnet, {ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4}},
+    {kCmdTxdelay, {ids::kTxDelay}},
+    {kCmdVer, {ids::kFirmwareVersion}},
+    {kCmdVocoder, {ids::kVocoder}},
+    {kCmdVsense, {ids::kVoxThreshold}},
+};
+
+// The first three boxes of each address row and the box that follows each.
+struct AdvanceStep {
+  int from;
+  int to;
+};
+constexpr AdvanceStep kIpAdvance[] = {
+    {ids::kIp1, ids::kIp2},           {ids::kIp2, ids::kIp3},           {ids::kIp3, ids::kIp4},
+    {ids::kServerIp1, ids::kServerIp2}, {ids::kServerIp2, ids::kServerIp3}, {ids::kServerIp3, ids::kServerIp4},
+    {ids::kGateway1, ids::kGateway2}, {ids::kGateway2, ids::kGateway3}, {ids::kGateway3, ids::kGateway4},
+    {ids::kSubnet1, ids::kSubnet2},   {ids::kSubnet2, ids::kSubnet3},   {ids::kSubnet3, ids::kSubnet4},
+};
+
+int SettingIndexOf(int32_t commandId) {
+  for (int i = 0; i < kSettingCount; ++i) {
+    if (kSettingControls[i].commandId == commandId) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void CAppWindow::SwitchView(int32_t view) {
+  if (view == prefs_->view) return;
+  int focus = 0;
+  switch (view) {
+    case kViewSettings: focus = ids::kUpdateSettings; break;
+    case kViewTerminal: focus = ids::kCommandEntry; break;
+    case kViewHistory: focus = ids::kSerialNumberEntry; break;
+    default: VQX_IMPOSSIBLE("cappwindow");
+  }
+  prefs_->view = view;
+
+  for (int id : SettingsViewControls()) surface_.ShowControl(id, view == kViewSettings);
+  bool dhcp;
+  {
+    std::lock_guard lock(stateMutex_);
+    dhcp = currentSettings_.dhcpAssigned != 0;
+  }
+  surface_.ShowControl(ids::kViaDhcp, view == kViewSettings && dhcp);
+  for (int id : TerminalViewControls()) surface_.ShowControl(id, view == kViewTerminal);
+  for (int id : HistoryViewControls()) surface_.ShowControl(id, view == kViewHistory);
+
+  surface_.SetFocus(focus);
+  surface_.Invalidate(true);
+}
+
+void CAppWindow::MarkSettingRead() {
+  const int index = SettingIndexOf(pendingQuery_.load());
+  if (index < 0) return;
+  settingReadState_[static_cast<size_t>(index)].store(2);
+  for (int id : kSettingControls[index].controls) {
+    if (id != 0) surface_.EnableControl(id, true);
+  }
+}
+
+void CAppWindow::MarkSettingUnsupported() {
+  const int index = SettingIndexOf(pendingQuery_.load());
+  if (index < 0) return;
+  settingReadState_[static_cast<size_t>(index)].store(1);
+  for (int id : kSettingControls[index].controls) {
+    if (id != 0) surface_.EnableControl(id, false);
+  }
+}
+
+void CAppWindow::AdvanceIpFocus(int id) {
+  for (const AdvanceStep& step : kIpAdvance) {
+    if (step.from != id) continue;
+    char text[256];
+    surface_.GetText(id, text, sizeof(text));
+    const size_t firstLine = std::strcspn(text, "\r\n");
+    if (firstLine == 3) {
+      surface_.SetFocus(step.to);
+      surface_.SelectAllText(step.to);
+    }
+    return;
+  }
+}
+
+CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
+  idlePasses_.store(0);
+
+  // First pass: by notification and control.
+  if (notificationCode == kEnChange) AdvanceIpFocus(id);
+  if (id == ids::kCommandEntry && notificationCode == kEnMaxText) SubmitCommandEntry();
+  if (id == ids::kHistoryList && notificationCode == kLbnSelChange) {
+    ShowSettingsReport();
+    return CommandOutcome::HandledReturnOne;
+  }
+
+  // Second pass: only clicks and menu choices (code 0) act.
+  if (notificationCode != kBnClicked) return CommandOutcome::Handled;
+  switch (id) {
+    case ids::kSend: SubmitCommandEntry(); break;
+    case ids::kViewSettings: SwitchView(kViewSettings); break;
+    case ids::kViewTerminal: SwitchView(kViewTerminal); break;
+    case ids::kViewHistory: SwitchView(kViewHistory); break;
+    case ids::kUpdateSettings: UpdateSettings(); break;
+    case ids::kSaveCommunication: SaveCommunication(); break;
+    case ids::kAttention: Attention(); break;
+    case ids::kAddCurrent: AddCurrentToHistory(); break;
+    case ids::kRemove: RemoveHistoryEntry(); break;
+    case ids::kSaveHistory: SaveHistoryReport(); break;
+    case ids::kMenuExit: Shutdown(); return CommandOutcome::Quit;
+    case ids::kMenuSelectSerialPort: return CommandOutcome::ShowSerialPortDialog;
+    case ids::kMenuAbout:
+      surface_.ShowMessageBox(MessageOwner::MainWindow, kAboutText, kProgramCaption, MessageIcon::Information,
+                              MessageButtons::Ok);
+      break;
+    case ids::kMenuManual: break;  // greyed; does nothing if it arrives anyway
+    case ids::kMenuReset: ResetSerialLink(); break;
+    default: break;
+  }
+  return CommandOutcome::Handled;
+}
+
+void CAppWindow::OnTimer(int /*timerId*/) { StopRebootWait(); }
+
+}  // namespace vqx

@@ -1,0 +1,66 @@
+#pragma once
+
+// Files and calendar time kept in memory, for the window logic's tests.
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "port/file_store.h"
+#include "port/wall_clock.h"
+
+namespace vqx::testing {
+
+class MemoryFileStore final : public IFileStore {
+ public:
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override {
+    std::lock_guard lock(mutex_);
+    ++reads;
+    auto it = files.find(name);
+    if (it == files.end() || unreadable) return -1;
+    const size_t n = std::min(capacity, it->second.size());
+    std::memcpy(buffer, it->second.data(), n);
+    return static_cast<int64_t>(n);
+  }
+  bool ReplaceFile(const char* name, const void* data, size_t size) override {
+    std::lock_guard lock(mutex_);
+    ++replaces;
+    if (failWrites) return false;
+    files[name].assign(static_cast<const char*>(data), size);
+    return true;
+  }
+  const char* TextLineBreak() const override { return "\n"; }
+
+  bool Has(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    return files.count(name) != 0;
+  }
+  std::string Content(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto it = files.find(name);
+    return it == files.end() ? std::string() : it->second;
+  }
+  void Put(const std::string& name, const std::string& content) {
+    std::lock_guard lock(mutex_);
+    files[name] = content;
+  }
+
+  std::map<std::string, std::string> files;
+  bool failWrites = false;
+  bool unreadable = false;
+  int reads = 0;
+  int replaces = 0;
+
+ private:
+  mutable std::mutex mutex_;
+};
+
+class FixedWallClock final : public IWallClock {
+ public:
+  int64_t UtcSecondsNow() override { return seconds; }
+  // Sun Dec 06 22:10:04 2026 UTC
+  int64_t seconds = 1796595004;
+};
+
+}  // namespace vqx::testing
