@@ -1,1 +1,182 @@
+// Start-up, the orderly stop and the worker loop.
+
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <thread>
+
 #include "core/app/app_fixture.h"
+#include "window/dialog_template.h"
+
+namespace vqx::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+using LifecycleTest = AppScriptedTest;
+
+TEST_F(LifecycleTest, FirstStartWithoutPreferencesOpensCom1At9600In8N1AndShowsSettings) {
+  EXPECT_TRUE(window.Create());
+
+  EXPECT_EQ(port.openedName, "COM1");
+  EXPECT_EQ(port.openedSettings.baudRate, 9600);
+  EXPECT_EQ(port.openedSettings.dataBits, 8);
+  EXPECT_EQ(port.openedSettings.stopBits, 1);
+  EXPECT_EQ(port.openedSettings.parity, 'N');
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+  EXPECT_EQ(window.GetView(), kViewSettings);
+  EXPECT_TRUE(surface.Checked(ids::kViewSettings));
+  EXPECT_FALSE(surface.Checked(ids::kViewTerminal));
+  EXPECT_THAT(surface.Items(ids::kHistoryList), ElementsAre("(All)"));
+  EXPECT_TRUE(surface.Visible(ids::kUpdateSettings));
+  EXPECT_FALSE(surface.Visible(ids::kOutputWindow));
+  EXPECT_FALSE(surface.Visible(ids::kHistoryList));
+  EXPECT_EQ(surface.Focus(), ids::kUpdateSettings);
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+  EXPECT_FALSE(files.Has(kPreferencesFileName)) << "loading never writes the file";
+}
+
+TEST_F(LifecycleTest, PortThatCannotBeOpenedWarnsOnceWithoutOwnerAndStaysInStatus1) {
+  port.openSucceeds = false;
+  EXPECT_FALSE(window.Create());
+
+  const auto boxes = surface.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "The serial port could not be opened");
+  EXPECT_EQ(boxes[0].caption, "VQX Setup Utility");
+  EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(boxes[0].owner, MessageOwner::None);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+
+  // Nothing is sent and nothing changes while the worker runs on a closed port.
+  Passes(5000);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(port.TakeWritten(), "");
+}
+
+std::string ExplainForTest(const char* portName, const PortOpenResult&) {
+  return std::string("no such port: ") + portName;
+}
+
+TEST_F(LifecycleTest, OpenFailureExplanationFollowsTheFixedFirstLine) {
+  port.openSucceeds = false;
+  services.explainOpenFailure = &ExplainForTest;
+  CAppWindow explained{comm, surface, services};
+  comm.AttachHost(&explained);
+  explained.Create();
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].text, "The serial port could not be opened\rno such port: COM1");
+  comm.AttachHost(&window);
+}
+
+TEST_F(LifecycleTest, DropDownListsAreFilledInTheirOrderAtCreation) {
+  window.Create();
+  EXPECT_THAT(surface.Items(ids::kVocoder),
+              ElementsAre("GSM 13Kbps", "ADPCM 16Kbps", "ADPCM 24Kbps", "ADPCM 32Kbps", "PCM 64Kbps"));
+  EXPECT_THAT(surface.Items(ids::kHangTime), ElementsAre("500 ms", "1000 ms", "2000 ms", "3000 ms", "4000 ms"));
+  EXPECT_THAT(surface.Items(ids::kParity), ElementsAre("None", "Even", "Odd"));
+  const auto dscp = surface.Items(ids::kQosDscp);
+  ASSERT_EQ(dscp.size(), 64u);
+  EXPECT_EQ(dscp.front(), "0");
+  EXPECT_EQ(dscp.back(), "63");
+  for (int id : {ids::kVocoder, ids::kBaudRate, ids::kParity, ids::kQosDscp}) {
+    EXPECT_EQ(surface.Selection(id), -1) << "nothing is selected before the unit is read, list " << id;
+  }
+}
+
+// A preferences file that holds the given view, written where the window loads it.
+void StoreView(MemoryFileStore& files, int32_t view) {
+  std::string block(sizeof(PreferencesBlock), '\0');
+  block[0] = static_cast<char>(kPreferencesFormatMark);
+  std::memcpy(&block[4], &view, 4);
+  const int32_t baud = 9600, data = 8, stop = 1;
+  std::memcpy(&block[8], &baud, 4);
+  std::memcpy(&block[12], &data, 4);
+  std::memcpy(&block[16], &stop, 4);
+  block[20] = 'N';
+  std::memcpy(&block[21], "COM1", 4);
+  files.Put(kPreferencesFileName, block);
+}
+
+TEST_F(LifecycleTest, StoredTerminalViewStartsThereWithTheFocusInTheCommandEntry) {
+  StoreView(files, kViewTerminal);
+  window.Create();
+  EXPECT_EQ(window.GetView(), kViewTerminal);
+  EXPECT_TRUE(surface.Checked(ids::kViewTerminal));
+  EXPECT_FALSE(surface.Checked(ids::kViewSettings));
+  EXPECT_EQ(surface.Focus(), ids::kCommandEntry);
+  for (int id : SettingsViewControls()) EXPECT_FALSE(surface.Visible(id)) << id;
+  for (int id : HistoryViewControls()) EXPECT_FALSE(surface.Visible(id)) << id;
+  for (int id : TerminalViewControls()) EXPECT_TRUE(surface.Visible(id)) << id;
+  for (int id : {ids::kStatusGroup, ids::kViewSettings, ids::kViewTerminal, ids::kViewHistory}) {
+    EXPECT_TRUE(surface.Visible(id)) << id;
+  }
+}
+
+TEST_F(LifecycleTest, StoredHistoryViewStartsThereAndADamagedViewStartsInSettings) {
+  StoreView(files, kViewHistory);
+  window.Create();
+  EXPECT_EQ(window.GetView(), kViewHistory);
+  EXPECT_TRUE(surface.Checked(ids::kViewHistory));
+  EXPECT_EQ(surface.Focus(), ids::kSerialNumberEntry);
+
+  HeadlessSurface otherSurface;
+  CAppWindow other{comm, otherSurface, services};
+  StoreView(files, 3);
+  other.Create();
+  EXPECT_EQ(other.GetView(), kViewSettings);
+  EXPECT_TRUE(otherSurface.Checked(ids::kViewSettings));
+  comm.AttachHost(&window);
+}
+
+TEST_F(LifecycleTest, ShutdownWithTheLinkReadySendsEchoOnThenTranOnlyOnce) {
+  window.Create();
+  surface.StartTimer(ids::kRebootTimer, kRebootWaitMs);
+  app.Shutdown();
+  EXPECT_EQ(port.TakeWritten(), "ECHO ON\r\nTRAN\r\n");
+  EXPECT_EQ(window.GetQueryStep(), kAwaitTransparent);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_FALSE(port.isOpen) << "the port is closed after the worker has ended";
+
+  window.Shutdown();  // the close box after File/Exit
+  EXPECT_EQ(port.TakeWritten(), "");
+}
+
+TEST_F(LifecycleTest, FileExitRunsShutdownAndAsksTheFrontEndToQuit) {
+  window.Create();
+  EXPECT_EQ(Click(ids::kMenuExit), CommandOutcome::Quit);
+  EXPECT_EQ(port.TakeWritten(), "ECHO ON\r\nTRAN\r\n");
+}
+
+TEST_F(LifecycleTest, ShutdownWithNoPortOpenSendsNothingAndEndsNormally) {
+  port.openSucceeds = false;
+  window.Create();
+  app.Shutdown();
+  EXPECT_EQ(port.TakeWritten(), "");
+}
+
+TEST_F(LifecycleTest, WorkerPollsOnEverySecondPassNeverTheFirst) {
+  window.Create();
+  comm.Close();  // a closed link: Poll only looks at the port when it is open
+  ASSERT_TRUE(comm.Open("COM1", 9600, 'N', 8, 1));
+  port.queueQueries = 0;
+  Passes(1);
+  EXPECT_EQ(port.queueQueries, 0) << "the first pass only steps";
+  Passes(1);
+  EXPECT_EQ(port.queueQueries, 1);
+  Passes(10);
+  EXPECT_EQ(port.queueQueries, 6);
+}
+
+TEST_F(LifecycleTest, WorkerThreadStartsOnceAndStopsAtTheTopOfAPass) {
+  window.Create();
+  EXPECT_TRUE(app.StartWorker());
+  EXPECT_FALSE(app.StartWorker()) << "a second start while running does nothing";
+  EXPECT_TRUE(app.Running());
+  app.StopWorker();
+  EXPECT_FALSE(app.Running());
+  EXPECT_TRUE(app.WorkerEnded());
+}
+
+}  // namespace
+}  // namespace vqx::testing
