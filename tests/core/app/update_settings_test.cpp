@@ -1,1 +1,398 @@
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "core/app/app_fixture.h"
+
+namespace vqx::testing {
+namespace {
+
+constexpr const char* kNothingChanged = "No settings have been changed";
+constexpr const char* kMulticastWarning =
+    "To enter multicast mode, the Server IP address must be a valid\r"
+    "multicast address (224.0.0.0 - 239.255.255.255) or all zeros.";
+
+DeviceSettings Baseline() {
+  DeviceSettings s{};
+  const uint8_t ip[4] = {192, 168, 1, 10}, gateway[4] = {192, 168, 1, 1}, subnet[4] = {255, 255, 255, 0};
+  std::memcpy(s.ipAddress, ip, 4);
+  std::memcpy(s.gatewayIp, gateway, 4);
+  std::memcpy(s.subnetMask, subnet, 4);
+  s.voipPort = 1221;
+  s.serverPort = 0;
+  std::strcpy(s.name, "Tower");
+  std::strcpy(s.webPassword, "secret");
+  s.securityFlags = 0;
+  s.vocoder = 1;
+  s.hangTime = 500;
+  s.serialBaudRate = 9600;
+  s.serialDataBits = 8;
+  s.serialStopBits = 1;
+  s.serialParity = 'N';
+  s.commandPort = 23;
+  s.qosDscp = 0;
+  return s;
+}
+
+std::string Dotted(const uint8_t (&a)[4], int i) { return std::to_string(a[i]); }
+
+// The form showing exactly the settings given, with the unit answering in status 6.
+class UpdateSettingsTest : public AppScriptedTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(window.Create());
+    port.TakeWritten();
+    Show(Baseline());
+  }
+
+  void Show(const DeviceSettings& s) {
+    window.SetCurrentSettings(s);
+    surface.UserSetText(ids::kName, s.name);
+    surface.UserSetText(ids::kWebPassword, s.webPassword);
+    surface.UserSetChecked(ids::kAllowTelnet, (s.securityFlags & 8) == 0);
+    surface.UserSetChecked(ids::kAllowHttpAuthentication, (s.securityFlags & 16) == 0);
+    surface.UserSetChecked(ids::kAllowHttpConnectionManagement, (s.securityFlags & 32) == 0);
+    surface.UserSetChecked(ids::kAllowHttpConfiguration, (s.securityFlags & 64) == 0);
+    surface.UserSetChecked(ids::kAllowHttpAccess, (s.securityFlags & 128) == 0);
+    Choose(ids::kVocoder, kVocoderTexts.TextOf(s.vocoder));
+    Choose(ids::kHangTime, kHangTimeTexts.TextOf(s.hangTime));
+    Choose(ids::kCorSquelchType, kCorSquelchTexts.TextOf(s.corSquelchType));
+    Choose(ids::kCorInhibitTime, kCorInhibitTimeTexts.TextOf(s.corInhibitTime));
+    SetAddress({ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4}, s.ipAddress);
+    SetAddress({ids::kServerIp1, ids::kServerIp2, ids::kServerIp3, ids::kServerIp4}, s.serverIp);
+    SetAddress({ids::kGateway1, ids::kGateway2, ids::kGateway3, ids::kGateway4}, s.gatewayIp);
+    SetAddress({ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4}, s.subnetMask);
+    Choose(ids::kConnectionMode, ConnectionModeText(s.connectionMode));
+    Choose(ids::kBroadcastMode, kBroadcastModeTexts.TextOf(s.broadcastMode));
+    surface.UserSetText(ids::kVoipPort, std::to_string(s.voipPort));
+    surface.UserSetText(ids::kServerPort, std::to_string(s.serverPort));
+    surface.UserSetText(ids::kCommandPort, std::to_string(s.commandPort));
+    Choose(ids::kQosDscp, std::to_string(s.qosDscp));
+    Choose(ids::kVoxThreshold, kVoxThresholdTexts.TextOf(s.voxThreshold));
+    Choose(ids::kInputBoost, InputBoostText(s.inputBoost));
+    Choose(ids::kDuplex, DuplexText(s.duplex));
+    surface.UserSetText(ids::kRxDelay, std::to_string(s.rxDelay));
+    surface.UserSetText(ids::kTxDelay, std::to_string(s.txDelay));
+    Choose(ids::kBaudRate, std::to_string(s.serialBaudRate));
+    Choose(ids::kDataBits, std::to_string(s.serialDataBits));
+    Choose(ids::kStopBits, std::to_string(s.serialStopBits));
+    Choose(ids::kParity, kParityTexts.TextOf(s.serialParity));
+    window.SetStatusState(kStatusConnected);
+  }
+
+  void SetAddress(std::vector<int> boxes, const uint8_t (&a)[4]) {
+    for (int i = 0; i < 4; ++i) surface.UserSetText(boxes[static_cast<size_t>(i)], Dotted(a, i));
+  }
+  void SetServer(const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
+    surface.UserSetText(ids::kServerIp1, a);
+    surface.UserSetText(ids::kServerIp2, b);
+    surface.UserSetText(ids::kServerIp3, c);
+    surface.UserSetText(ids::kServerIp4, d);
+  }
+
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : surface.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+
+  PreferencesBlock SavedPreferences() const {
+    PreferencesBlock block{};
+    const std::string file = files.Content(kPreferencesFileName);
+    EXPECT_EQ(file.size(), sizeof(block));
+    if (file.size() == sizeof(block)) std::memcpy(&block, file.data(), sizeof(block));
+    return block;
+  }
+};
+
+TEST_F(UpdateSettingsTest, ClickOutsideStatus4To6DoesNothingAndShowsNothing) {
+  surface.UserSetText(ids::kName, "Relay");
+  for (int8_t status : {kStatusPortNotOpen, kStatusTransparent, kStatusEnteringCommand, kStatusNotResponding,
+                        kStatusQuerying, kStatusCommunicating, kStatusRebootWait}) {
+    window.SetStatusState(status);
+    Click(ids::kUpdateSettings);
+    EXPECT_EQ(port.TakeWritten(), "") << int{status};
+    EXPECT_EQ(window.GetStatusState(), status);
+  }
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+  EXPECT_EQ(files.replaces, 0);
+}
+
+TEST_F(UpdateSettingsTest, IdenticalFormShowsNoChangesAndSendsNothing) {
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  const auto boxes = surface.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, kNothingChanged);
+  EXPECT_EQ(boxes[0].caption, "VQX Setup Utility");
+  EXPECT_EQ(boxes[0].owner, MessageOwner::None);
+  EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(window.GetStatusState(), kStatusConnected);
+  EXPECT_EQ(files.replaces, 0);
+}
+
+TEST_F(UpdateSettingsTest, NameOnlySendsNameAndSaveThenWaitsForRebootWithoutReopening) {
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nSAVE\r\n");
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+  EXPECT_EQ(port.openCount, 1);
+  EXPECT_EQ(files.replaces, 1);
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+  EXPECT_TRUE(surface.TimerRunning(ids::kRebootTimer));
+  // The sent value arrives in currentSettings only when the unit is read again.
+  EXPECT_STREQ(window.GetCurrentSettings().name, "Tower");
+}
+
+TEST_F(UpdateSettingsTest, ChangedRowsGoOutInFormOrderWhateverTheEditOrder) {
+  surface.UserSetText(ids::kSubnet3, "254");
+  Choose(ids::kVocoder, "ADPCM 24Kbps");
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nVOCODER 3\r\nSUBNET 255.255.254.000\r\nSAVE\r\n");
+}
+
+TEST_F(UpdateSettingsTest, EveryRowSendsItsKeywordAndArgument) {
+  DeviceSettings s = Baseline();
+  s.securityFlags = 248;
+  s.vocoder = 5;
+  s.hangTime = 4000;
+  s.corSquelchType = 3;
+  s.corInhibitTime = 4000;
+  const uint8_t ip[4] = {10, 0, 0, 7}, server[4] = {10, 0, 0, 1}, gateway[4] = {10, 0, 0, 254},
+                subnet[4] = {255, 0, 0, 0};
+  std::memcpy(s.ipAddress, ip, 4);
+  std::memcpy(s.serverIp, server, 4);
+  std::memcpy(s.gatewayIp, gateway, 4);
+  std::memcpy(s.subnetMask, subnet, 4);
+  s.connectionMode = 1;
+  s.broadcastMode = 2;
+  s.voipPort = 5000;
+  s.serverPort = 5001;
+  s.commandPort = 2323;
+  s.qosDscp = 46;
+  s.voxThreshold = 2;
+  s.inputBoost = 1;
+  s.duplex = 1;
+  s.rxDelay = 10000;
+  s.txDelay = 250;
+  std::strcpy(s.webPassword, "pw 2");
+  Show(s);
+  window.SetCurrentSettings(Baseline());
+  // "0 ms" is not in the hang-time list but is still understood when it shows.
+  surface.UserSelectItem(ids::kHangTime, surface.AddItem(ids::kHangTime, "0 ms"));
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(),
+            "PASS pw 2\r\nSECURITY 248\r\nVOCODER 5\r\nHANGTM 0\r\nCOR 3\r\nCORINH 4000\r\n"
+            "MYIP 010.000.000.007\r\nSRVRIP 010.000.000.001\r\nGATEIP 010.000.000.254\r\n"
+            "SUBNET 255.000.000.000\r\nCONMODE 1\r\nBCAST 2\r\nPORT 5000\r\nSRVRPORT 5001\r\n"
+            "CMDPORT 2323\r\nDSCP 46\r\nVSENSE 2\r\nBOOST 1\r\nDUPLEX 1\r\nRXDELAY 10000\r\nTXDELAY 250\r\n"
+            "SAVE\r\n");
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+}
+
+TEST_F(UpdateSettingsTest, SecurityValueGainsABitForEachUncheckedBox) {
+  surface.UserSetChecked(ids::kAllowTelnet, false);
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "SECURITY 8\r\nSAVE\r\n");
+
+  Show(Baseline());
+  for (int box : {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
+                  ids::kAllowHttpConfiguration, ids::kAllowHttpAccess}) {
+    surface.UserSetChecked(box, false);
+  }
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "SECURITY 248\r\nSAVE\r\n");
+
+  DeviceSettings s = Baseline();
+  s.securityFlags = 248;
+  Show(s);
+  for (int box : {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
+                  ids::kAllowHttpConfiguration, ids::kAllowHttpAccess}) {
+    surface.UserSetChecked(box, true);
+  }
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "SECURITY 0\r\nSAVE\r\n");
+}
+
+TEST_F(UpdateSettingsTest, SerialChangeSendsAtOldSpeedSavesPreferencesAndReopensAtNewSettings) {
+  Choose(ids::kBaudRate, "19200");
+  Choose(ids::kParity, "Even");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "BAUD 19200\r\nPARITY E\r\nSAVE\r\n");
+  EXPECT_EQ(port.openCount, 2);
+  EXPECT_EQ(port.openedSettings.baudRate, 19200);
+  EXPECT_EQ(port.openedSettings.parity, 'E');
+  EXPECT_EQ(port.openedSettings.dataBits, 8);
+  EXPECT_EQ(port.openedSettings.stopBits, 1);
+  EXPECT_EQ(SavedPreferences().baudRate, 19200);
+  EXPECT_EQ(SavedPreferences().parity, 'E');
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+}
+
+TEST_F(UpdateSettingsTest, ReopenFailureAfterSerialChangeWarnsAndEndsInStatus1WithoutRebootWait) {
+  Choose(ids::kDataBits, "7");
+  Choose(ids::kStopBits, "2");
+  port.openSucceeds = false;
+  Click(ids::kUpdateSettings);
+  // Both lines went out on the old port, before it was closed.
+  EXPECT_EQ(port.TakeWritten(), "DATA 7\r\nSTOP 2\r\nSAVE\r\n");
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The serial port could not be opened"});
+  EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::None);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(SavedPreferences().dataBits, 7);
+  EXPECT_EQ(SavedPreferences().stopBits, 2);
+}
+
+TEST_F(UpdateSettingsTest, UnrecognisedControlsFallBackIntoCurrentSettingsAndSendNothing) {
+  DeviceSettings s = Baseline();
+  s.subnetMask[0] = 0;  // the box will be empty: 255
+  s.vocoder = 3;        // no selection: 1
+  s.rxDelay = 150;      // 20000: 0
+  s.txDelay = 40;       // holds no number: 0
+  s.voipPort = 4000;    // empty: 1221
+  s.serialParity = 'O'; // no selection: 'N'
+  s.qosDscp = 46;       // no selection: kept, nothing sent
+  Show(s);
+  surface.UserSetText(ids::kSubnet1, "");
+  surface.UserSelectItem(ids::kVocoder, -1);
+  surface.UserSetText(ids::kRxDelay, "20000");
+  surface.UserSetText(ids::kTxDelay, "ms");
+  surface.UserSetText(ids::kVoipPort, "");
+  surface.UserSelectItem(ids::kParity, -1);
+  surface.UserSelectItem(ids::kQosDscp, -1);
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kNothingChanged});
+  const DeviceSettings now = window.GetCurrentSettings();
+  EXPECT_EQ(now.subnetMask[0], 255);
+  EXPECT_EQ(now.subnetMask[1], 255);
+  EXPECT_EQ(now.vocoder, 1);
+  EXPECT_EQ(now.rxDelay, 0);
+  EXPECT_EQ(now.txDelay, 0);
+  EXPECT_EQ(now.voipPort, 1221);
+  EXPECT_EQ(now.serialParity, 'N');
+  EXPECT_EQ(now.qosDscp, 46);
+}
+
+TEST_F(UpdateSettingsTest, AddressBoxesKeepLowEightBitsAndFallBackPerOctet) {
+  surface.UserSetText(ids::kSubnet1, "");
+  surface.UserSetText(ids::kSubnet3, "254");
+  surface.UserSetText(ids::kIp4, "300");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "MYIP 192.168.001.044\r\nSUBNET 255.255.254.000\r\nSAVE\r\n");
+}
+
+TEST_F(UpdateSettingsTest, MulticastIsSentOnlyWithAMulticastOrEmptyServerAddress) {
+  struct Case {
+    std::vector<std::string> server;
+    std::string written;
+  };
+  const Case allowed[] = {
+      {{"224", "1", "2", "3"}, "SRVRIP 224.001.002.003\r\nBCAST 3\r\nSAVE\r\n"},
+      {{"239", "255", "255", "255"}, "SRVRIP 239.255.255.255\r\nBCAST 3\r\nSAVE\r\n"},
+      {{"0", "0", "0", "0"}, "BCAST 3\r\nSAVE\r\n"},
+      {{"", "", "", ""}, "BCAST 3\r\nSAVE\r\n"},
+  };
+  for (const Case& c : allowed) {
+    Show(Baseline());
+    SetServer(c.server[0], c.server[1], c.server[2], c.server[3]);
+    Choose(ids::kBroadcastMode, "Multicast");
+    Click(ids::kUpdateSettings);
+    EXPECT_EQ(port.TakeWritten(), c.written) << c.server[0];
+    EXPECT_TRUE(surface.MessageBoxes().empty()) << c.server[0];
+  }
+
+  // Refused: the warning, no BCAST, the other change and SAVE still go out.
+  const Case refused[] = {
+      {{"223", "0", "0", "1"}, "SRVRIP 223.000.000.001\r\nSAVE\r\n"},
+      {{"240", "0", "0", "1"}, "SRVRIP 240.000.000.001\r\nSAVE\r\n"},
+      {{"0", "0", "0", "1"}, "SRVRIP 000.000.000.001\r\nSAVE\r\n"},
+  };
+  for (const Case& c : refused) {
+    Show(Baseline());
+    surface.ClearMessageBoxes();
+    SetServer(c.server[0], c.server[1], c.server[2], c.server[3]);
+    Choose(ids::kBroadcastMode, "Multicast");
+    Click(ids::kUpdateSettings);
+    EXPECT_EQ(port.TakeWritten(), c.written) << c.server[0];
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kMulticastWarning}) << c.server[0];
+    EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+  }
+}
+
+TEST_F(UpdateSettingsTest, RefusedMulticastAsOnlyChangeWarnsThenReportsNoChange) {
+  DeviceSettings s = Baseline();
+  s.serverIp[0] = 10;
+  s.serverIp[3] = 1;
+  Show(s);
+  Choose(ids::kBroadcastMode, "Multicast");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kMulticastWarning, kNothingChanged}));
+  EXPECT_EQ(window.GetStatusState(), kStatusConnected);
+}
+
+TEST_F(UpdateSettingsTest, UnitAlreadyInMulticastTakesAnyServerAddress) {
+  DeviceSettings s = Baseline();
+  s.broadcastMode = 3;
+  Show(s);
+  SetServer("10", "0", "0", "5");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "SRVRIP 010.000.000.005\r\nSAVE\r\n");
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+}
+
+TEST_F(UpdateSettingsTest, LineBreakInNameOrPasswordWarnsAndSendsNothingAtAll) {
+  Choose(ids::kVocoder, "PCM 64Kbps");
+  surface.UserSetText(ids::kName, "Tow\r\ner");
+  surface.UserSetText(ids::kWebPassword, "pass\nNAME x");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string>{
+                "The Name cannot be sent to the VQX-2 because it contains a line break.",
+                "The Password for web access cannot be sent to the VQX-2 because it contains a line break."}));
+  EXPECT_EQ(surface.MessageBoxes()[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(files.replaces, 0);
+  EXPECT_EQ(window.GetStatusState(), kStatusConnected);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+}
+
+TEST_F(UpdateSettingsTest, ResetReopensAt9600N81AndKeepsPreviousSettingsInTheFile) {
+  window.SetHostSerialSettings("COM3", 19200, 7, 2, 'E');
+  window.AppendOutput("old traffic");
+  Click(ids::kMenuReset);
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+  EXPECT_EQ(window.GetQueryStep(), kNothingPending);
+  EXPECT_EQ(window.GetOwnCommand(), 1);
+  EXPECT_EQ(window.GetOutputLog(), "");
+  EXPECT_EQ(surface.Text(ids::kOutputWindow), "old traffic");
+  EXPECT_EQ(port.openedName, "COM3");
+  EXPECT_EQ(port.openedSettings.baudRate, 9600);
+  EXPECT_EQ(port.openedSettings.dataBits, 8);
+  EXPECT_EQ(port.openedSettings.stopBits, 1);
+  EXPECT_EQ(port.openedSettings.parity, 'N');
+  const PreferencesBlock held = window.GetPreferences();
+  EXPECT_EQ(held.baudRate, 9600);
+  EXPECT_EQ(held.parity, 'N');
+  const PreferencesBlock saved = SavedPreferences();
+  EXPECT_EQ(saved.baudRate, 19200);
+  EXPECT_EQ(saved.dataBits, 7);
+  EXPECT_EQ(saved.stopBits, 2);
+  EXPECT_EQ(saved.parity, 'E');
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+}
+
+TEST_F(UpdateSettingsTest, ResetWithPortThatWillNotOpenWarnsAndStaysInStatus1) {
+  port.openSucceeds = false;
+  Click(ids::kMenuReset);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The serial port could not be opened"});
+  EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::None);
+  EXPECT_EQ(comm.GetState(), LinkState::Closed);
+}
+
+}  // namespace
+}  // namespace vqx::testing
