@@ -1,7 +1,431 @@
-// Placeholder: replaced by the device logic.
+// The device logic: one worker pass at a time, it follows the link's state, takes the
+// unit's replies, reads every setting in turn and applies typed settings the unit
+// confirmed.
+
+#include <climits>
+#include <cstring>
+
 #include "app/app_window.h"
+#include "protocol/command_table.h"
+#include "protocol/response_table.h"
+#include "window/control_ids.h"
+
 namespace vqx {
-void CAppWindow::Step() {}
-void CAppWindow::SendNextQuery() {}
-void CAppWindow::ClearSettingReadState() {}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "%d": blanks, an optional sign, digits; anything after them is left. Saturates
+// instead of overflowing.
+bool ParseLeadingNumber(const char* text, size_t length, int32_t* value, size_t* used) {
+  size_t i = 0;
+  while (i < length && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= length || !IsDigit(text[i])) return false;
+  int64_t v = 0;
+  for (; i < length && IsDigit(text[i]); ++i) {
+    v = v * 10 + (text[i] - '0');
+    if (v > INT64_C(1) << 32) v = INT64_C(1) << 32;
+  }
+  if (negative) v = -v;
+  if (v > INT32_MAX) v = INT32_MAX;
+  if (v < INT32_MIN) v = INT32_MIN;
+  *value = static_cast<int32_t>(v);
+  *used = i;
+  return true;
+}
+
+// "%d.%d.%d.%d".
+bool ParseFourNumbers(const char* text, size_t length, int32_t numbers[4]) {
+  size_t pos = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) {
+      if (pos >= length || text[pos] != '.') return false;
+      ++pos;
+    }
+    size_t used = 0;
+    if (!ParseLeadingNumber(text + pos, length - pos, &numbers[i], &used)) return false;
+    pos += used;
+  }
+  return true;
+}
+
+// A reply's text may fill its whole field; never read past it, never write past ours.
+template <size_t N>
+void CopyReplyText(char (&field)[N], const char (&text)[kTextSize]) {
+  const void* nul = std::memchr(text, '\0', kTextSize);
+  size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : kTextSize;
+  if (length > N - 1) length = N - 1;
+  std::memcpy(field, text, length);
+  field[length] = '\0';
+}
+
+template <size_t N>
+void CopyArgument(char (&field)[N], const char* argument) {
+  size_t length = std::strlen(argument);
+  if (length > N - 1) length = N - 1;
+  std::memcpy(field, argument, length);
+  field[length] = '\0';
+}
+
+uint32_t PackAddress(const uint8_t (&address)[4]) {
+  return uint32_t{address[0]} | uint32_t{address[1]} << 8 | uint32_t{address[2]} << 16 |
+         uint32_t{address[3]} << 24;
+}
+
+bool ReadNumber(const char* text, int32_t* value) {
+  size_t used = 0;
+  return ParseLeadingNumber(text, std::strlen(text), value, &used);
+}
+
+bool InRange(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
+
+bool ReadAddress(const char* text, uint8_t (&address)[4]) {
+  int32_t numbers[4];
+  if (!ParseFourNumbers(text, std::strlen(text), numbers)) return false;
+  for (int32_t n : numbers) {
+    if (!InRange(n, 0, 255)) return false;
+  }
+  for (size_t i = 0; i < 4; ++i) address[i] = static_cast<uint8_t>(numbers[i]);
+  return true;
+}
+
+// Stores a confirmed typed setting when its argument is acceptable; false stores nothing.
+// Runs under stateMutex_ (the settings and the host serial settings).
+bool StoreConfirmedSetting(int32_t step, const char* argument, DeviceSettings& settings, PreferencesBlock& prefs) {
+  int32_t v = 0;
+  switch (step) {
+    case kConfirmIpAddress: return ReadAddress(argument, settings.ipAddress);
+    case kConfirmServerIp: return ReadAddress(argument, settings.serverIp);
+    case kConfirmGatewayIp: return ReadAddress(argument, settings.gatewayIp);
+    case kConfirmSubnetMask: return ReadAddress(argument, settings.subnetMask);
+    case kConfirmName: CopyArgument(settings.name, argument); return true;
+    case kConfirmWebPassword: CopyArgument(settings.webPassword, argument); return true;
+    case kConfirmParity: {
+      const char parity = argument[0];
+      if (parity != 'E' && parity != 'N' && parity != 'O') return false;
+      settings.serialParity = parity;
+      prefs.parity = parity;
+      return true;
+    }
+    default: break;
+  }
+
+  if (!ReadNumber(argument, &v)) return false;
+  switch (step) {
+    case kConfirmBroadcastMode:
+      if (!InRange(v, 0, 3)) return false;
+      settings.broadcastMode = v;
+      return true;
+    case kConfirmConnectionMode:
+      // Server mode and above are set by the unit's own means; a typed 0 or 1 does not
+      // replace them.
+      if (!InRange(v, 0, 1) || settings.connectionMode > 1) return false;
+      settings.connectionMode = v;
+      return true;
+    case kConfirmBaudRate:
+      if (v < 0) return false;
+      settings.serialBaudRate = v;
+      prefs.baudRate = v;
+      return true;
+    case kConfirmVoipPort:
+      if (!InRange(v, 0, 65535)) return false;
+      settings.voipPort = v;
+      return true;
+    case kConfirmServerPort:
+      if (!InRange(v, 0, 65535)) return false;
+      settings.serverPort = v;
+      return true;
+    case kConfirmSecurity:
+      if (!InRange(v, 0, 255)) return false;
+      settings.securityFlags = v;
+      return true;
+    case kConfirmCorSquelchType:
+      if (!InRange(v, 0, 2)) return false;
+      settings.corSquelchType = v;
+      return true;
+    case kConfirmCorInhibitTime:
+      if (!InRange(v, 0, 4000)) return false;
+      settings.corInhibitTime = v;
+      return true;
+    case kConfirmHangTime:
+      if (!InRange(v, 0, 4000)) return false;
+      settings.hangTime = v;
+      return true;
+    case kConfirmVocoder:
+      if (!InRange(v, 1, 5)) return false;
+      settings.vocoder = v;
+      return true;
+    case kConfirmDataBits:
+      if (!InRange(v, 7, 8)) return false;
+      settings.serialDataBits = v;
+      prefs.dataBits = v;
+      return true;
+    case kConfirmStopBits:
+      if (!InRange(v, 1, 2)) return false;
+      settings.serialStopBits = v;
+      prefs.stopBits = v;
+      return true;
+    default: return false;
+  }
+}
+
+// Stores the setting a reply carries. False when the reply stores nothing (a broadcast
+// mode outside 0..3) and so presents nothing either. Runs under stateMutex_.
+bool StoreReplyValue(const ResponseRecord& reply, DeviceSettings& s, PreferencesBlock& prefs) {
+  const int32_t v = reply.value;
+  switch (reply.responseId) {
+    case kRspMyip:
+      std::memcpy(s.ipAddress, reply.address, 4);
+      s.dhcpAssigned = v != 0 ? 1 : 0;
+      return true;
+    case kRspSubnet:
+      std::memcpy(s.subnetMask, reply.address, 4);
+      s.dhcpAssigned = v != 0 ? 1 : 0;
+      return true;
+    case kRspGateip: std::memcpy(s.gatewayIp, reply.address, 4); return true;
+    case kRspSrvrip: std::memcpy(s.serverIp, reply.address, 4); return true;
+    case kRspBaud: s.serialBaudRate = v; prefs.baudRate = v; return true;
+    case kRspPort: s.voipPort = v; return true;
+    case kRspBcast:
+      if (!InRange(v, 0, 3)) return false;
+      s.broadcastMode = v;
+      return true;
+    case kRspConmode: s.connectionMode = v; return true;
+    case kRspName: CopyReplyText(s.name, reply.text); return true;
+    case kRspSecurity: s.securityFlags = v; return true;
+    case kRspVer: CopyReplyText(s.firmwareVersion, reply.text); return true;
+    case kRspCor: s.corSquelchType = v; return true;
+    case kRspCorinh: s.corInhibitTime = v; return true;
+    case kRspData: s.serialDataBits = v; prefs.dataBits = v; return true;
+    case kRspStop: s.serialStopBits = v; prefs.stopBits = v; return true;
+    case kRspParity: s.serialParity = reply.text[0]; prefs.parity = reply.text[0]; return true;
+    case kRspHangtm: s.hangTime = v; return true;
+    case kRspVocoder: s.vocoder = v; return true;
+    case kRspPass: CopyReplyText(s.webPassword, reply.text); return true;
+    case kRspSrvrport: s.serverPort = v; return true;
+    case kRspCmdport: s.commandPort = v; return true;
+    case kRspDscp: s.qosDscp = v; return true;
+    case kRspVsense: s.voxThreshold = v; return true;
+    case kRspBoost: s.inputBoost = v; return true;
+    case kRspDuplex: s.duplex = v; return true;
+    case kRspRxdelay: s.rxDelay = v; return true;
+    case kRspTxdelay: s.txDelay = v; return true;
+    case kRspMac: CopyReplyText(s.macAddress, reply.text); return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool CAppWindow::ReadFourNumbers(const char* text, size_t length, int32_t numbers[4]) {
+  return ParseFourNumbers(text, length, numbers);
+}
+
+void CAppWindow::Step() {
+  const int32_t passes = idlePasses_.fetch_add(1) + 1;
+  if (passes > kIdlePassLimit) {
+    // Only if no activity was noted meanwhile.
+    int32_t seen = passes;
+    idlePasses_.compare_exchange_strong(seen, kIdlePassLimit);
+    services_.clock.SleepMs(kIdleSleepMs);
+  }
+
+  switch (link_.GetState()) {
+    case LinkState::Idle:
+      // Another thread may have started a send since GetState; then the escape waits
+      // for the next pass instead of leaving the status at "entering" with no escape.
+      if (statusState_.load() == kStatusCommunicating && link_.StartCommandMode()) {
+        statusState_.store(kStatusEnteringCommand);
+        queryStep_.store(kAwaitCommandMode);
+      }
+      break;
+    case LinkState::ReplyReady: TakeReply(); break;
+    case LinkState::Failed:
+      statusState_.store(kStatusNotResponding);
+      surface_.Invalidate(false);
+      link_.ResetLink();
+      break;
+    case LinkState::EscapeWait: statusState_.store(kStatusEnteringCommand); break;
+    case LinkState::Closed:
+    case LinkState::Sending:
+    case LinkState::EscapeSent:
+    case LinkState::ProbeSent:
+    case LinkState::SecondProbe: break;
+  }
+}
+
+void CAppWindow::TakeReply() {
+  const ResponseRecord* taken = link_.TakeReply();
+  if (taken == nullptr) return;  // the link was reset meanwhile
+  const ResponseRecord reply = *taken;
+  idlePasses_.store(0);
+
+  const int8_t status = statusState_.load();
+  if (status == kStatusEnteringCommand || status == kStatusNotResponding) {
+    // Whatever it says, the unit answers: it is in command mode.
+    ownCommand_.store(1);
+    statusState_.store(kStatusQuerying);
+    ClearSettingReadState();
+    queryStep_.store(kAwaitEchoOff);
+    SendEchoOff();
+    return;
+  }
+
+  switch (reply.responseId) {
+    case kRspOk: HandleOk(); break;
+    case kRspErr: HandleErr(); break;
+    default:
+      if (reply.responseId > kRspErr && reply.responseId < kResponseCount) HandleValueReply(reply);
+      break;
+  }
+}
+
+void CAppWindow::HandleOk() {
+  const int32_t step = queryStep_.load();
+  if (step == kNothingPending) return;
+  if (step >= kConfirmIpAddress && step <= kConfirmWebPassword) {
+    ConfirmTypedSetting(step);
+    return;
+  }
+  if (step != kAwaitTransparent && step != kAwaitCommandMode && step != kAwaitEchoOff) return;
+  if (ownCommand_.load() == 0) {
+    // The "OK" answers a line the user typed.
+    ownCommand_.store(1);
+    return;
+  }
+  switch (step) {
+    case kAwaitTransparent:
+      statusState_.store(kStatusTransparent);
+      queryStep_.store(kNothingPending);
+      surface_.Invalidate(false);
+      break;
+    case kAwaitCommandMode:
+      ClearSettingReadState();
+      statusState_.store(kStatusQuerying);
+      queryStep_.store(kAwaitEchoOff);
+      SendEchoOff();
+      break;
+    case kAwaitEchoOff:
+      statusState_.store(kStatusQuerying);
+      queryStep_.store(kNothingPending);
+      fullReadActive_.store(1);
+      pendingQuery_.store(kCmdStat);
+      SendNextQuery();
+      break;
+    default: break;
+  }
+}
+
+void CAppWindow::HandleErr() {
+  if (ownCommand_.load() == 1 && queryStep_.load() == kNothingPending) {
+    if (fullReadActive_.load() == 1) {
+      MarkSettingUnsupported();
+      SendNextQuery();
+    }
+    SendQuery(kCmdStat);
+  }
+  ownCommand_.store(1);
+}
+
+void CAppWindow::HandleValueReply(const ResponseRecord& reply) {
+  switch (reply.responseId) {
+    case kRspCon:
+    case kRspAtt:
+    case kRspDis:
+      if (reply.responseId != kRspDis) peerAddress_.store(PackAddress(reply.address));
+      ownCommand_.store(1);
+      statusState_.store(reply.responseId == kRspCon   ? kStatusConnected
+                         : reply.responseId == kRspAtt ? kStatusAttempting
+                                                       : kStatusDisconnected);
+      surface_.Invalidate(true);
+      surface_.UpdateNow();
+      return;
+    case kRspEcho: ownCommand_.store(1); return;
+    default: break;
+  }
+
+  DeviceSettings shown;
+  bool stored;
+  {
+    std::lock_guard lock(stateMutex_);
+    stored = StoreReplyValue(reply, currentSettings_, *prefs_);
+    shown = currentSettings_;
+  }
+  if (stored) PresentReplyValue(reply.responseId, shown);
+
+  if (reply.responseId == kRspVer) {
+    // The version line is drawn with the next ordinary paint.
+    ContinueSequence();
+    surface_.Invalidate(false);
+    return;
+  }
+  surface_.Invalidate(true);
+  surface_.UpdateNow();
+  ContinueSequence();
+}
+
+void CAppWindow::ContinueSequence() {
+  if (ownCommand_.load() == 0) {
+    // The user typed the query; the read, if one runs, does not move on.
+    ownCommand_.store(1);
+    return;
+  }
+  if (fullReadActive_.load() == 1) {
+    MarkSettingRead();
+    SendNextQuery();
+  }
+}
+
+void CAppWindow::ConfirmTypedSetting(int32_t step) {
+  ownCommand_.store(1);
+  queryStep_.store(kNothingPending);
+
+  DeviceSettings shown;
+  {
+    std::lock_guard lock(stateMutex_);
+    char argument[kPendingArgumentSize];
+    std::memcpy(argument, pendingArgument_, sizeof(argument));
+    argument[sizeof(argument) - 1] = '\0';
+    if (!StoreConfirmedSetting(step, argument, currentSettings_, *prefs_)) return;
+    shown = currentSettings_;
+  }
+  PresentConfirmedValue(step, shown);
+  surface_.Invalidate(true);
+  surface_.UpdateNow();
+}
+
+void CAppWindow::SendNextQuery() {
+  for (size_t i = 0; i < kSettingCount; ++i) {
+    if (settingReadState_[i].load() == 0) {
+      pendingQuery_.store(kFullReadOrder[i]);
+      SendQuery(kFullReadOrder[i]);
+      return;
+    }
+  }
+  fullReadActive_.store(0);
+  SendQuery(kCmdStat);
+}
+
+void CAppWindow::ClearSettingReadState() {
+  for (auto& state : settingReadState_) state.store(0);
+}
+
+void CAppWindow::SendEchoOff() {
+  CommandRecord record;
+  record.commandId = kCmdEcho;
+  record.value = 0;
+  link_.SendCommand(record);
+}
+
+void CAppWindow::SendQuery(int32_t commandId) {
+  CommandRecord record;
+  record.commandId = commandId;
+  record.value = -1;
+  link_.SendCommand(record);
+}
+
 }  // namespace vqx

@@ -1,13 +1,137 @@
-// Placeholder: replaced by the status panel logic.
+// The status panel's state and sentences, the Attention button and the reboot wait.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 #include "app/app_window.h"
+#include "common/assertion.h"
+#include "window/control_ids.h"
+
 namespace vqx {
-void CAppWindow::SetStatusState(int8_t state) { statusState_.store(state); }
-void CAppWindow::Attention() {}
-void CAppWindow::StartRebootWait() {}
-void CAppWindow::StopRebootWait() {}
-bool CAppWindow::IsUnitIdle() const { return false; }
-void CAppWindow::WaitForRebootIfIdle() {}
-std::string CAppWindow::StatusSentence() const { return {}; }
-std::string CAppWindow::StatusNameLine() const { return {}; }
-bool CAppWindow::FindConnectionName(char*, size_t) const { return false; }
+
+namespace {
+
+// Fields of the preferences file may lack their terminator.
+template <size_t N>
+size_t BoundedLength(const char (&field)[N]) {
+  const void* nul = std::memchr(field, '\0', N);
+  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : N;
+}
+
+}  // namespace
+
+void CAppWindow::SetStatusState(int8_t state) {
+  statusState_.store(state);
+  surface_.Invalidate(true);
+}
+
+void CAppWindow::Attention() {
+  switch (statusState_.load()) {
+    case kStatusTransparent:
+    case kStatusDisconnected:
+    case kStatusConnected:
+    case kStatusNotResponding:
+    case kStatusQuerying:
+      // The device logic enters command mode at its next pass and repaints then.
+      statusState_.store(kStatusCommunicating);
+      queryStep_.store(kNothingPending);
+      break;
+    case kStatusPortNotOpen:
+    case kStatusEnteringCommand:
+    case kStatusAttempting:
+    case kStatusCommunicating:
+    case kStatusRebootWait: break;
+    default: VQX_IMPOSSIBLE("cappwindow");
+  }
+}
+
+void CAppWindow::StartRebootWait() {
+  queryStep_.store(kNothingPending);
+  statusState_.store(kStatusRebootWait);
+  surface_.StartTimer(ids::kRebootTimer, kRebootWaitMs);
+  surface_.Invalidate(false);
+}
+
+void CAppWindow::StopRebootWait() {
+  surface_.KillTimer(ids::kRebootTimer);
+  statusState_.store(kStatusCommunicating);
+}
+
+bool CAppWindow::IsUnitIdle() const {
+  const int8_t state = statusState_.load();
+  return state == kStatusDisconnected || state == kStatusAttempting || state == kStatusConnected;
+}
+
+void CAppWindow::WaitForRebootIfIdle() {
+  if (IsUnitIdle()) StartRebootWait();
+}
+
+std::string CAppWindow::StatusSentence() const {
+  char text[256];
+  const int8_t state = statusState_.load();
+  switch (state) {
+    case kStatusPortNotOpen: return "Serial port not open";
+    case kStatusTransparent: return "VQX-2 in transparent mode";
+    case kStatusEnteringCommand: return "Entering VQX-2 command mode (please wait)";
+    case kStatusDisconnected: {
+      int32_t mode;
+      {
+        std::lock_guard lock(stateMutex_);
+        mode = currentSettings_.connectionMode;
+      }
+      if (mode == 2) return "VQX-2 in Connectionless mode";
+      if (mode == 3) return "VQX-2 in Multicast mode";
+      return "VQX-2 disconnected";  // 0, 1, and any mode the unit should not report
+    }
+    case kStatusAttempting:
+    case kStatusConnected: {
+      const char* lead = state == kStatusConnected ? "VQX-2 connected to" : "VQX-2 attempting connection to";
+      char description[64];
+      if (FindConnectionName(description, sizeof(description))) {
+        std::snprintf(text, sizeof(text), "%s %s", lead, description);
+      } else {
+        const std::array<uint8_t, 4> peer = GetPeerAddress();
+        std::snprintf(text, sizeof(text), "%s %d.%d.%d.%d", lead, peer[0], peer[1], peer[2], peer[3]);
+      }
+      return text;
+    }
+    case kStatusNotResponding: return "VQX-2 not responding";
+    case kStatusQuerying: return "Querying VQX-2 status (please wait)";
+    case kStatusCommunicating: return "Communicating with VQX-2 (please wait)";
+    case kStatusRebootWait: return "Waiting for VQX-2 to reboot (please wait)";
+    default: VQX_IMPOSSIBLE("cappwindow");
+  }
+}
+
+std::string CAppWindow::StatusNameLine() const {
+  std::lock_guard lock(stateMutex_);
+  const size_t length = BoundedLength(currentSettings_.name);
+  if (length == 0) return {};
+  return "Name: " + std::string(currentSettings_.name, length);
+}
+
+bool CAppWindow::FindConnectionName(char* description, size_t size) const {
+  // A damaged preferences file may hold any count.
+  const int32_t count = std::clamp(prefs_->connectionCount, int32_t{0}, kRemoteConnectionCapacity);
+  const std::array<uint8_t, 4> peer = GetPeerAddress();
+  for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
+    const auto& address = prefs_->connectionAddresses[i];
+    int32_t numbers[4];
+    if (!ReadFourNumbers(address, BoundedLength(address), numbers)) continue;
+    if (!std::equal(peer.begin(), peer.end(), numbers,
+                    [](uint8_t octet, int32_t number) { return number == int32_t{octet}; })) {
+      continue;
+    }
+    if (description != nullptr && size > 0) {
+      const auto& found = prefs_->connectionDescriptions[i];
+      const size_t length = std::min(BoundedLength(found), size - 1);
+      std::memcpy(description, found, length);
+      description[length] = '\0';
+    }
+    return true;
+  }
+  return false;
+}
+
 }  // namespace vqx

@@ -1,1 +1,302 @@
+// The device logic: the read cycle, replies, typed confirmations, pacing, and how the
+// values reach the Settings view.
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "core/app/app_fixture.h"
+#include "protocol/command_table.h"
+
+namespace vqx::testing {
+namespace {
+
+const int kAllSettingControls[] = {
+    ids::kBaudRate, ids::kBroadcastMode, ids::kInputBoost, ids::kCommandPort, ids::kConnectionMode,
+    ids::kCorSquelchType, ids::kCorInhibitTime, ids::kDataBits, ids::kQosDscp, ids::kDuplex, ids::kGateway1,
+    ids::kGateway4, ids::kHangTime, ids::kMacAddress, ids::kIp1, ids::kIp4, ids::kParity, ids::kWebPassword,
+    ids::kVoipPort, ids::kRxDelay, ids::kAllowTelnet, ids::kAllowHttpAccess, ids::kServerIp1, ids::kServerPort,
+    ids::kStopBits, ids::kSubnet1, ids::kTxDelay, ids::kFirmwareVersion, ids::kVocoder, ids::kVoxThreshold};
+const int kSecurityBoxes[] = {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
+                              ids::kAllowHttpConfiguration, ids::kAllowHttpAccess};
+
+std::string Line(int32_t commandId) { return std::string(CommandKeywordTable[commandId]) + "\r\n"; }
+
+// What the link wrote from the unit's command mode on.
+std::string SinceEchoOff(const std::string& written) {
+  const size_t at = written.find("ECHO OFF\r\n");
+  return at == std::string::npos ? std::string() : written.substr(at);
+}
+
+TEST_F(AppSimTest, FullReadFillsEveryControlAndEndsWithStatusAfterThirtyLines) {
+  CreateAndRead();
+  std::string expected = "ECHO OFF\r\n";
+  for (int32_t id : kFullReadOrder) expected += Line(id);
+  expected += "STAT\r\n";
+  EXPECT_EQ(SinceEchoOff(port.TakeWritten()), expected);
+
+  EXPECT_EQ(window.GetStatusState(), kStatusDisconnected);
+  EXPECT_EQ(window.GetFullReadActive(), 0);
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 2) << i;
+  for (int id : kAllSettingControls) EXPECT_TRUE(surface.Enabled(id)) << id;
+  EXPECT_EQ(surface.Text(ids::kIp1), "192");
+  EXPECT_EQ(surface.Text(ids::kIp4), "20");
+  EXPECT_EQ(surface.Text(ids::kSubnet1), "255");
+  EXPECT_EQ(surface.Text(ids::kName), "VQX-2");
+  EXPECT_EQ(surface.Text(ids::kWebPassword), "admin");
+  EXPECT_EQ(surface.Text(ids::kFirmwareVersion), "Firmware Ver: VQX-2 v1.00");
+  EXPECT_EQ(surface.Text(ids::kMacAddress), "Mac Address: 00:50:C2:12:34:56");
+  EXPECT_EQ(surface.Text(ids::kBaudRate), "9600");
+  EXPECT_EQ(surface.Text(ids::kQosDscp), "46");
+  EXPECT_EQ(surface.Text(ids::kHangTime), "1000 ms");
+  EXPECT_EQ(surface.Text(ids::kCorInhibitTime), "0 ms");
+  EXPECT_EQ(surface.Text(ids::kParity), "None");
+  EXPECT_EQ(surface.Text(ids::kVocoder), "GSM 13Kbps");
+  EXPECT_EQ(surface.Text(ids::kVoxThreshold), "Medium");
+  EXPECT_EQ(surface.Text(ids::kCommandPort), "2001");
+  for (int id : kSecurityBoxes) EXPECT_TRUE(surface.Checked(id)) << id;
+  const PreferencesBlock prefs = window.GetPreferences();
+  EXPECT_EQ(prefs.baudRate, 9600);
+  EXPECT_EQ(prefs.dataBits, 8);
+  EXPECT_EQ(prefs.stopBits, 1);
+  EXPECT_EQ(prefs.parity, 'N');
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 disconnected");
+}
+
+class RefusingUnitTest : public AppSimTest {
+ protected:
+  static sim::SimConfig Refusing(std::set<std::string> keywords) {
+    sim::SimConfig config = DefaultSimConfig();
+    config.unsupported = std::move(keywords);
+    return config;
+  }
+  explicit RefusingUnitTest(std::set<std::string> keywords) : AppSimTest(Refusing(std::move(keywords))) {}
+  void ReadToTheEnd() {
+    ASSERT_TRUE(window.Create());
+    ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 0 && window.GetSettingReadState(27) != 0; }));
+    // The last replies (to the closing "STAT" queries) arrive.
+    for (int i = 0; i < 300; ++i) {
+      Passes(50);
+      clock.Advance(1);
+    }
+  }
+};
+
+class EverySettingRefusedTest : public RefusingUnitTest {
+ protected:
+  EverySettingRefusedTest() : RefusingUnitTest(AllKeywords()) {}
+  static std::set<std::string> AllKeywords() {
+    std::set<std::string> all;
+    for (int32_t id : kFullReadOrder) all.insert(CommandKeywordTable[id]);
+    return all;
+  }
+};
+
+TEST_F(EverySettingRefusedTest, AllControlsDisabledAndStatusAskedAfterEveryErr) {
+  ReadToTheEnd();
+  std::string expected = "ECHO OFF\r\n" + Line(kFullReadOrder[0]);
+  for (size_t i = 1; i < kFullReadOrder.size(); ++i) expected += Line(kFullReadOrder[i]) + "STAT\r\n";
+  expected += "STAT\r\nSTAT\r\n";  // the end of the read, then the status after the last ERR
+  EXPECT_EQ(SinceEchoOff(port.TakeWritten()), expected);
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 1) << i;
+  for (int id : kAllSettingControls) EXPECT_FALSE(surface.Enabled(id)) << id;
+  EXPECT_EQ(window.GetStatusState(), kStatusDisconnected);
+}
+
+class SecurityRefusedTest : public RefusingUnitTest {
+ protected:
+  SecurityRefusedTest() : RefusingUnitTest({"SECURITY"}) {}
+};
+
+TEST_F(SecurityRefusedTest, OnlyTheFiveCheckBoxesAreDisabled) {
+  ReadToTheEnd();
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), i == 19 ? 1 : 2) << i;
+  for (int id : kSecurityBoxes) EXPECT_FALSE(surface.Enabled(id)) << id;
+  EXPECT_TRUE(surface.Enabled(ids::kBaudRate));
+  EXPECT_TRUE(surface.Enabled(ids::kServerIp1));
+  EXPECT_EQ(window.GetStatusState(), kStatusDisconnected);
+}
+
+class DeviceLogicTest : public AppScriptedTest {
+ protected:
+  // The probe's answer: status 8, ECHO OFF sent, QueryStep 3.
+  void EnterCommandMode() {
+    CreateAndEscape();
+    UnitSays("OK\n");
+    ASSERT_EQ(port.TakeWritten(), "ECHO OFF\r\n");
+  }
+  // The answer to ECHO OFF starts the full read with BAUD.
+  void StartFullRead() {
+    EnterCommandMode();
+    UnitSays("OK\n");
+    ASSERT_EQ(port.TakeWritten(), "BAUD\r\n");
+  }
+  void TypeAndConfirm(const std::string& line, const char* answer = "OK\n") {
+    ASSERT_TRUE(comm.SendTypedLine((line + "\r\n").c_str()));
+    port.TakeWritten();
+    UnitSays(answer);
+  }
+};
+
+TEST_F(DeviceLogicTest, RepliesPresentByTheirTextsAndKeepTheSelectionWhenNoneFits) {
+  StartFullRead();
+  const int erasesBefore = surface.InvalidateCount(true);
+  const int updatesBefore = surface.UpdateCount();
+  struct Case {
+    const char* reply;
+    int control;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"BAUD 96", ids::kBaudRate, "9600"},          {"BAUD 600", ids::kBaudRate, "9600"},
+      {"DSCP 4", ids::kQosDscp, "4"},               {"HANGTM 2000", ids::kHangTime, "2000 ms"},
+      {"HANGTM 0", ids::kHangTime, "2000 ms"},      {"CORINH 0", ids::kCorInhibitTime, "0 ms"},
+      {"CONMODE 3", ids::kConnectionMode, "Server"}, {"BCAST 3", ids::kBroadcastMode, "Multicast"},
+      {"BCAST 5", ids::kBroadcastMode, "Multicast"}, {"VOCODER 9", ids::kVocoder, ""},
+      {"PARITY E", ids::kParity, "Even"},           {"COR 3", ids::kCorSquelchType, "VMR"},
+      {"PORT 2101", ids::kVoipPort, "2101"},         {"GATEIP 010.000.000.254", ids::kGateway4, "254"},
+      {"MAC 00:50:C2:12:34:56:78:9A:BC:DE", ids::kMacAddress, "Mac Address: 00:50:C2:12:34:56:78:9A"},
+  };
+  for (const Case& c : cases) {
+    UnitSays(std::string(c.reply) + "\n");
+    EXPECT_EQ(surface.Text(c.control), c.shown) << c.reply;
+  }
+  const int valueReplies = static_cast<int>(std::size(cases));
+  EXPECT_EQ(surface.InvalidateCount(true) - erasesBefore, valueReplies);
+  EXPECT_EQ(surface.UpdateCount() - updatesBefore, valueReplies);
+
+  const DeviceSettings s = window.GetCurrentSettings();
+  EXPECT_EQ(s.serialBaudRate, 600) << "stored though no entry fits";
+  EXPECT_EQ(s.hangTime, 0);
+  EXPECT_EQ(s.broadcastMode, 3) << "a broadcast mode outside 0..3 stores nothing";
+  EXPECT_EQ(s.vocoder, 9);
+  EXPECT_STREQ(s.macAddress, "00:50:C2:12:34:56:78:9A");
+  EXPECT_EQ(window.GetPreferences().parity, 'E');
+
+  // The version is drawn with the next ordinary paint.
+  const int plainBefore = surface.InvalidateCount(false);
+  UnitSays("VER 2.1\n");
+  EXPECT_EQ(surface.Text(ids::kFirmwareVersion), "Firmware Ver: 2.1");
+  EXPECT_EQ(surface.InvalidateCount(false), plainBefore + 1);
+  EXPECT_EQ(surface.UpdateCount() - updatesBefore, valueReplies);
+
+  for (const auto& [flags, unchecked] : std::vector<std::pair<int, std::vector<int>>>{
+           {0, {}}, {0xF8, {kSecurityBoxes[0], kSecurityBoxes[1], kSecurityBoxes[2], kSecurityBoxes[3],
+                             kSecurityBoxes[4]}}, {0x10, {ids::kAllowHttpAuthentication}}}) {
+    UnitSays("SECURITY " + std::to_string(flags) + "\n");
+    for (int id : kSecurityBoxes) {
+      const bool expectChecked = std::find(unchecked.begin(), unchecked.end(), id) == unchecked.end();
+      EXPECT_EQ(surface.Checked(id), expectChecked) << flags << " box " << id;
+    }
+  }
+}
+
+TEST_F(DeviceLogicTest, ErrMarksTheQueryRefusedAndAStatusReplyDoesNotAdvanceTheRead) {
+  StartFullRead();
+  UnitSays("ERR\n");
+  EXPECT_EQ(port.TakeWritten(), "BCAST\r\nSTAT\r\n");
+  EXPECT_EQ(window.GetSettingReadState(0), 1);
+  EXPECT_FALSE(surface.Enabled(ids::kBaudRate));
+
+  UnitSays("CON 10.1.2.3:5000\n");
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(window.GetStatusState(), kStatusConnected);
+  EXPECT_EQ(window.GetSettingReadState(1), 0);
+
+  UnitSays("BCAST 1\n");
+  EXPECT_EQ(port.TakeWritten(), "BOOST\r\n");
+  EXPECT_EQ(window.GetSettingReadState(1), 2);
+  EXPECT_EQ(window.GetPendingQuery(), kCmdBoost);
+}
+
+TEST_F(DeviceLogicTest, ReplyAfterTheUnitStoppedAnsweringRestartsTheCycle) {
+  StartFullRead();
+  UnitSays("BAUD 9600\n");
+  port.TakeWritten();
+  const int plainBefore = surface.InvalidateCount(false);
+  ASSERT_TRUE(RunUntilStatus(kStatusNotResponding, 10000));
+  EXPECT_EQ(surface.InvalidateCount(false), plainBefore + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+
+  UnitSays("BCAST 2\n");
+  EXPECT_EQ(port.TakeWritten(), "ECHO OFF\r\n");
+  EXPECT_EQ(window.GetStatusState(), kStatusQuerying);
+  EXPECT_EQ(window.GetQueryStep(), kAwaitEchoOff);
+  EXPECT_EQ(window.GetSettingReadState(0), 0) << "read states cleared";
+  EXPECT_EQ(window.GetCurrentSettings().broadcastMode, 0) << "the reply itself is not used";
+}
+
+TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
+  EnterCommandMode();
+  DeviceSettings start = window.GetCurrentSettings();
+  start.connectionMode = 2;
+  window.SetCurrentSettings(start);
+  const PreferencesBlock hostBefore = window.GetPreferences();
+
+  for (const char* refused : {"MYIP 10.0.0.300", "MYIP 1.2.3", "PARITY e", "CONMODE 1", "COR 3", "VOCODER abc",
+                              "SRVRPORT 99999999999", "DATA 9"}) {
+    TypeAndConfirm(refused);
+    EXPECT_EQ(window.GetQueryStep(), kNothingPending) << refused;
+    EXPECT_EQ(window.GetOwnCommand(), 1) << refused;
+  }
+  const DeviceSettings after = window.GetCurrentSettings();
+  EXPECT_EQ(std::memcmp(&after, &start, sizeof(after)), 0) << "nothing stored";
+  EXPECT_EQ(window.GetPreferences().parity, hostBefore.parity);
+  EXPECT_EQ(window.GetPreferences().dataBits, hostBefore.dataBits);
+  EXPECT_EQ(port.TakeWritten(), "") << "a confirmation never sends";
+
+  // A refused line keeps the step armed; the next OK to anything stores it.
+  TypeAndConfirm("MYIP 1.2.3.4", "ERR\n");
+  EXPECT_EQ(window.GetQueryStep(), kConfirmIpAddress);
+  EXPECT_EQ(port.TakeWritten(), "") << "ERR to a typed line asks nothing";
+  const int erasesBefore = surface.InvalidateCount(true);
+  UnitSays("OK\n");
+  EXPECT_EQ(surface.Text(ids::kIp1) + "." + surface.Text(ids::kIp4), "1.4");
+  EXPECT_EQ(surface.InvalidateCount(true), erasesBefore + 1);
+
+  TypeAndConfirm("SECURITY 8");
+  TypeAndConfirm("BCAST 3");
+  TypeAndConfirm("BAUD 19200");
+  TypeAndConfirm("DATA 7");
+  TypeAndConfirm("STOP 2");
+  TypeAndConfirm("parity O");
+  TypeAndConfirm("CORINH  500ms");
+  TypeAndConfirm("NAME Tower West");
+  const DeviceSettings s = window.GetCurrentSettings();
+  EXPECT_EQ((std::vector<int>{s.ipAddress[0], s.ipAddress[1], s.ipAddress[2], s.ipAddress[3]}),
+            (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(s.securityFlags, 8);
+  EXPECT_FALSE(surface.Checked(ids::kAllowTelnet));
+  EXPECT_TRUE(surface.Checked(ids::kAllowHttpAccess));
+  EXPECT_EQ(surface.Text(ids::kBroadcastMode), "Multicast");
+  EXPECT_EQ(surface.Text(ids::kBaudRate), "19200");
+  EXPECT_EQ(surface.Text(ids::kDataBits), "7");
+  EXPECT_EQ(surface.Text(ids::kStopBits), "2");
+  EXPECT_EQ(surface.Text(ids::kParity), "Odd");
+  EXPECT_EQ(surface.Text(ids::kCorInhibitTime), "500 ms");
+  EXPECT_EQ(surface.Text(ids::kName), "Tower West");
+  const PreferencesBlock host = window.GetPreferences();
+  EXPECT_EQ(host.baudRate, 19200);
+  EXPECT_EQ(host.dataBits, 7);
+  EXPECT_EQ(host.stopBits, 2);
+  EXPECT_EQ(host.parity, 'O');
+  EXPECT_EQ(s.dhcpAssigned, start.dhcpAssigned);
+}
+
+TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReplyResetsThePacing) {
+  EnterCommandMode();
+  const uint32_t start = clock.now;
+  Passes(kIdlePassLimit - window.GetIdlePasses());
+  EXPECT_EQ(clock.now, start) << "no sleep within the first 2000 passes";
+  Passes(10);
+  EXPECT_EQ(clock.now, start + 50);
+  EXPECT_EQ(window.GetIdlePasses(), kIdlePassLimit);
+
+  UnitSays("OK\n");
+  EXPECT_LT(window.GetIdlePasses(), 10);
+}
+
+}  // namespace
+}  // namespace vqx::testing

@@ -1,1 +1,172 @@
+// The status panel: sentences, the name line, peer names, Attention and the reboot wait.
+
+#include <cstring>
+#include <string>
+
 #include "core/app/app_fixture.h"
+#include "protocol/command_table.h"
+
+namespace vqx::testing {
+namespace {
+
+class StatusTest : public AppScriptedTest {
+ protected:
+  // Command mode entered; the unit then reports its peer with reply.
+  void UnitReports(const std::string& reply) {
+    CreateAndEscape();
+    UnitSays("OK\n");
+    UnitSays(reply + "\n");
+  }
+  void AddConnection(const char* address, const char* description) {
+    PreferencesBlock& prefs = window.MutablePreferences();
+    const int32_t i = prefs.connectionCount++;
+    std::strncpy(prefs.connectionAddresses[i], address, sizeof(prefs.connectionAddresses[i]));
+    std::strncpy(prefs.connectionDescriptions[i], description, sizeof(prefs.connectionDescriptions[i]) - 1);
+  }
+  void SetMode(int32_t mode) {
+    DeviceSettings s = window.GetCurrentSettings();
+    s.connectionMode = mode;
+    window.SetCurrentSettings(s);
+  }
+};
+
+TEST_F(StatusTest, EveryStateHasItsSentence) {
+  const char* sentences[] = {"Serial port not open",
+                             "VQX-2 in transparent mode",
+                             "Entering VQX-2 command mode (please wait)",
+                             "VQX-2 disconnected",
+                             "VQX-2 attempting connection to 0.0.0.0",
+                             "VQX-2 connected to 0.0.0.0",
+                             "VQX-2 not responding",
+                             "Querying VQX-2 status (please wait)",
+                             "Communicating with VQX-2 (please wait)",
+                             "Waiting for VQX-2 to reboot (please wait)"};
+  const int erasesBefore = surface.InvalidateCount(true);
+  for (int8_t state = 1; state <= 10; ++state) {
+    window.SetStatusState(state);
+    EXPECT_EQ(window.StatusSentence(), sentences[state - 1]) << int{state};
+  }
+  EXPECT_EQ(surface.InvalidateCount(true), erasesBefore + 10);
+
+  window.SetStatusState(kStatusDisconnected);
+  for (const auto& [mode, sentence] : {std::pair<int32_t, const char*>{0, "VQX-2 disconnected"},
+                                       {1, "VQX-2 disconnected"},
+                                       {2, "VQX-2 in Connectionless mode"},
+                                       {3, "VQX-2 in Multicast mode"},
+                                       {7, "VQX-2 disconnected"},
+                                       {-1, "VQX-2 disconnected"}}) {
+    SetMode(mode);
+    EXPECT_EQ(window.StatusSentence(), sentence) << mode;
+  }
+}
+
+TEST_F(StatusTest, StateOutsideOneToTenStopsTheProgram) {
+  window.SetStatusState(11);
+  EXPECT_DEATH(window.StatusSentence(), "cappwindow");
+  window.SetStatusState(0);
+  EXPECT_DEATH(window.Attention(), "cappwindow");
+}
+
+TEST_F(StatusTest, PeerIsNamedByTheFirstMatchingConnectionOrShownAsNumbers) {
+  UnitReports("CON 10.1.2.3:5000");
+  ASSERT_EQ(window.GetStatusState(), kStatusConnected);
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to 10.1.2.3");
+  AddConnection("10.0.0.9", "Alpha");
+  AddConnection("not.an.address", "Junk");
+  AddConnection("010.001.002.003", "Tower");
+  AddConnection("10.1.2.3", "Later duplicate");
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to Tower");
+
+  char small[4] = "xyz";
+  EXPECT_TRUE(window.FindConnectionName(small, sizeof(small)));
+  EXPECT_STREQ(small, "Tow");
+
+  // A damaged count is clamped: never below 0, never past the 256 slots.
+  window.MutablePreferences().connectionCount = 100000;
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to Tower");
+  window.MutablePreferences().connectionCount = -3;
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to 10.1.2.3");
+  window.MutablePreferences().connectionCount = 2;
+  char untouched[8] = "same";
+  EXPECT_FALSE(window.FindConnectionName(untouched, sizeof(untouched)));
+  EXPECT_STREQ(untouched, "same");
+
+  UnitSays("ATT 192.168.1.30:5000\n");
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 attempting connection to 192.168.1.30");
+}
+
+TEST_F(StatusTest, NameLineShowsTheWholeNameOrNothing) {
+  EXPECT_EQ(window.StatusNameLine(), "");
+  DeviceSettings s{};
+  const std::string name63(63, 'N');
+  std::memcpy(s.name, name63.c_str(), 64);
+  window.SetCurrentSettings(s);
+  EXPECT_EQ(window.StatusNameLine(), "Name: " + name63);
+  std::memset(s.name, 'M', sizeof(s.name));  // no terminator
+  window.SetCurrentSettings(s);
+  EXPECT_EQ(window.StatusNameLine(), "Name: " + std::string(64, 'M'));
+}
+
+TEST_F(StatusTest, AttentionAsksForANewReadOnlyFromSettledStates) {
+  for (int8_t state = 1; state <= 10; ++state) {
+    window.SetStatusState(state);
+    window.NoteTypedSetting(kCmdMyip, "1.2.3.4");
+    window.Attention();
+    const bool acts = state == 2 || state == 4 || state == 6 || state == 7 || state == 8;
+    EXPECT_EQ(window.GetStatusState(), acts ? int8_t{kStatusCommunicating} : state) << int{state};
+    EXPECT_EQ(window.GetQueryStep(), acts ? kNothingPending : kConfirmIpAddress) << int{state};
+  }
+}
+
+TEST_F(StatusTest, RebootWaitRunsTheTimerOnlyWhenTheUnitIsIdle) {
+  window.SetStatusState(kStatusQuerying);
+  window.WaitForRebootIfIdle();
+  EXPECT_EQ(window.GetStatusState(), kStatusQuerying);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+
+  window.SetStatusState(kStatusAttempting);
+  window.NoteTypedSetting(kCmdName, "x");
+  const int plainBefore = surface.InvalidateCount(false);
+  window.WaitForRebootIfIdle();
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+  EXPECT_EQ(window.GetQueryStep(), kNothingPending);
+  EXPECT_EQ(surface.TimerPeriod(ids::kRebootTimer), 10000u);
+  EXPECT_EQ(surface.InvalidateCount(false), plainBefore + 1);
+
+  window.OnTimer(ids::kRebootTimer);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+}
+
+class ConnectedUnitTest : public AppSimTest {
+ protected:
+  static sim::SimConfig Connected() {
+    sim::SimConfig config = DefaultSimConfig();
+    config.peer.status = sim::PeerStatus::Connected;
+    return config;
+  }
+  ConnectedUnitTest() : AppSimTest(Connected()) {}
+};
+
+TEST_F(ConnectedUnitTest, TypedRebootWaitsTenSecondsThenReadsEverySettingAgain) {
+  CreateAndRead();
+  ASSERT_EQ(window.GetStatusState(), kStatusConnected);
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to 10.1.2.3");
+
+  ASSERT_TRUE(comm.SendTypedLine("REBOOT\r\n"));
+  EXPECT_EQ(window.StatusSentence(), "Waiting for VQX-2 to reboot (please wait)");
+  EXPECT_EQ(surface.TimerPeriod(ids::kRebootTimer), 10000u);
+  port.TakeWritten();
+
+  clock.Advance(10000);
+  window.OnTimer(ids::kRebootTimer);
+  ASSERT_TRUE(RunUntilUnitIdle());
+  EXPECT_EQ(window.GetStatusState(), kStatusConnected);
+  const std::string again = port.TakeWritten();
+  for (int32_t id : kFullReadOrder) {
+    EXPECT_NE(again.find(std::string(CommandKeywordTable[id]) + "\r\n"), std::string::npos) << id;
+  }
+}
+
+}  // namespace
+}  // namespace vqx::testing
