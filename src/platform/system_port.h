@@ -1,18 +1,26 @@
 #pragma once
 
-// The platform's own serial port and clock. One implementation file per platform;
+// The platform's own serial port, clocks and files. One implementation file per platform;
 // callers (the programs, the simulator runner, tests) never name the platform.
 
 #include <memory>
 #include <string>
 
 #include "port/clock.h"
+#include "port/file_store.h"
 #include "port/serial_port.h"
+#include "port/wall_clock.h"
 
 namespace vqx {
 
 std::unique_ptr<ISerialPort> CreateSystemSerialPort();
 IClock& SystemClock();
+
+// The program's files (preferences, communication log, History.txt) in directory; an
+// empty directory is the working directory. Names given to the store are relative to it.
+std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory);
+// Calendar time (UTC), for the names of the communication log files.
+IWallClock& SystemWallClock();
 
 // The file system name of a port as the user typed it (e.g. "COM1" -> "/dev/ttyS0").
 std::string ResolvePortName(const std::string& name);

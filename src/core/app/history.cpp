@@ -1,9 +1,168 @@
-// Placeholder: replaced by the communication log and History list.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "app/app_window.h"
+#include "window/control_ids.h"
+
 namespace vqx {
-void CAppWindow::SaveCommunication() {}
-void CAppWindow::AddCurrentToHistory() {}
-void CAppWindow::RemoveHistoryEntry() {}
-void CAppWindow::RefillHistoryList() {}
-void CAppWindow::SaveHistoryReport() {}
+
+namespace {
+
+constexpr const char* kHistoryReportFileName = "History.txt";
+constexpr size_t kSerialNumberMaxLength = 10;
+
+struct UtcTime {
+  int64_t year;
+  int month;    // 1..12
+  int day;      // 1..31
+  int weekday;  // 0 Sunday .. 6 Saturday
+  int hour, minute, second;
+};
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
+
+// The proleptic Gregorian calendar, counted from the epoch (a Thursday); the eras of
+// 400 years make the arithmetic exact for any date.
+UtcTime BreakDownUtc(int64_t secondsSinceEpoch) {
+  UtcTime t{};
+  const int64_t days = FloorDiv(secondsSinceEpoch, 86400);
+  const int64_t secondsOfDay = secondsSinceEpoch - days * 86400;
+  t.hour = static_cast<int>(secondsOfDay / 3600);
+  t.minute = static_cast<int>(secondsOfDay / 60 % 60);
+  t.second = static_cast<int>(secondsOfDay % 60);
+  t.weekday = static_cast<int>(days + 4 - FloorDiv(days + 4, 7) * 7);
+
+  const int64_t shifted = days + 719468;  // days since 0000-03-01
+  const int64_t era = FloorDiv(shifted, 146097);
+  const int64_t dayOfEra = shifted - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+  t.day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+  t.month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+  t.year = yearOfEra + era * 400 + (t.month <= 2 ? 1 : 0);
+  return t;
+}
+
+// "VQX-2 Comm Www Mmm DD hh=mm=ss YYYY.txt": the time as "Www Mmm DD hh:mm:ss YYYY",
+// with '=' for ':' so that the name is valid everywhere.
+std::string CommunicationLogName(int64_t utcSeconds) {
+  static constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const UtcTime t = BreakDownUtc(utcSeconds);
+  char name[96];
+  std::snprintf(name, sizeof(name), "VQX-2 Comm %s %s %02d %02d=%02d=%02d %04lld.txt",
+                kWeekdays[t.weekday], kMonths[t.month - 1], t.day, t.hour, t.minute, t.second,
+                static_cast<long long>(t.year));
+  return name;
+}
+
+// "%s %s (%d.%d.%d.%d:%d)": serial number, name, address and VoIP port. The texts may
+// come from a file, so they are read no further than their fields.
+std::string HistoryLine(const DeviceSettings& s) {
+  char line[160];
+  std::snprintf(line, sizeof(line), "%.*s %.*s (%d.%d.%d.%d:%d)",
+                static_cast<int>(strnlen(s.serialNumber, sizeof(s.serialNumber))), s.serialNumber,
+                static_cast<int>(strnlen(s.name, sizeof(s.name))), s.name, s.ipAddress[0], s.ipAddress[1],
+                s.ipAddress[2], s.ipAddress[3], s.voipPort);
+  return line;
+}
+
+}  // namespace
+
+void CAppWindow::SaveCommunication() {
+  const std::string name = CommunicationLogName(services_.wallClock.UtcSecondsNow());
+  const std::string log = GetOutputLog();  // as it was at the moment of the click
+  if (!services_.files.ReplaceFile(name.c_str(), log.data(), log.size())) {
+    ShowBox(MessageOwner::MainWindow, "Error opening file", MessageIcon::Warning);
+    return;
+  }
+  const std::string text = "Communication saved in file:\r" + name;
+  ShowBox(MessageOwner::MainWindow, text.c_str(), MessageIcon::None);
+}
+
+void CAppWindow::AddCurrentToHistory() {
+  if (prefs_->historyCount >= kHistoryCapacity) {
+    ShowBox(MessageOwner::MainWindow, "The history list is already full", MessageIcon::Warning);
+    return;
+  }
+  char serial[kSerialNumberMaxLength + 1]{};
+  surface_.GetText(ids::kSerialNumberEntry, serial, sizeof(serial));
+
+  DeviceSettings entry;
+  {
+    std::lock_guard lock(stateMutex_);
+    std::memset(currentSettings_.serialNumber, 0, sizeof(currentSettings_.serialNumber));
+    std::memcpy(currentSettings_.serialNumber, serial, strnlen(serial, kSerialNumberMaxLength));
+    entry = currentSettings_;
+  }
+  surface_.AddItem(ids::kHistoryList, HistoryLine(entry).c_str());
+  {
+    std::lock_guard lock(stateMutex_);
+    prefs_->history[static_cast<size_t>(prefs_->historyCount)] = entry;
+    ++prefs_->historyCount;
+  }
+  SavePreferences();
+}
+
+void CAppWindow::RemoveHistoryEntry() {
+  const int selection = surface_.CurrentSelection(ids::kHistoryList);
+  const int32_t count = prefs_->historyCount;
+  if (selection <= 0 || selection > count) return;  // "(All)", nothing, or a line the list does not hold
+
+  if (count == 1) {
+    surface_.DeleteItem(ids::kHistoryList, 1);
+    std::lock_guard lock(stateMutex_);
+    prefs_->historyCount = 0;
+    return;
+  }
+  {
+    std::lock_guard lock(stateMutex_);
+    // The last entry takes the removed one's place; the others keep their order.
+    if (selection != count) {
+      prefs_->history[static_cast<size_t>(selection - 1)] = prefs_->history[static_cast<size_t>(count - 1)];
+    }
+    prefs_->historyCount = count - 1;
+  }
+  RefillHistoryList();
+}
+
+void CAppWindow::RefillHistoryList() {
+  while (surface_.DeleteItem(ids::kHistoryList, 0) > 0) {
+  }
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<size_t>(prefs_->historyCount));
+  for (int32_t i = 0; i < prefs_->historyCount; ++i) lines.push_back(HistoryLine(prefs_->history[i]));
+
+  surface_.AddItem(ids::kHistoryList, "(All)");
+  for (const std::string& line : lines) surface_.AddItem(ids::kHistoryList, line.c_str());
+  surface_.SetCurrentSelection(ids::kHistoryList, -1);
+}
+
+void CAppWindow::SaveHistoryReport() {
+  const char* lineBreak = services_.files.TextLineBreak();
+  std::string text;
+  std::vector<char> line(256);
+  const int lines = surface_.LineCount(ids::kReportPane);
+  for (int i = 0; i < lines; ++i) {
+    // A line that fills the buffer may go on: read it again with more room.
+    size_t length = surface_.GetLine(ids::kReportPane, i, line.data(), line.size());
+    while (length + 1 >= line.size()) {
+      line.resize(line.size() * 2);
+      length = surface_.GetLine(ids::kReportPane, i, line.data(), line.size());
+    }
+    text.append(line.data(), length);
+    text += lineBreak;
+  }
+  // The write is checked too: a full disk is reported, not claimed as saved.
+  if (!services_.files.ReplaceFile(kHistoryReportFileName, text.data(), text.size())) {
+    ShowBox(MessageOwner::MainWindow, "Couldn't open the file History.txt", MessageIcon::Warning);
+    return;
+  }
+  ShowBox(MessageOwner::MainWindow, "Output window saved as \"History.txt\"", MessageIcon::Information);
+}
+
 }  // namespace vqx

@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 namespace vqx::posix {
 
 int SysCalls::Open(const char* path, int flags) { return ::open(path, flags); }
@@ -22,6 +24,11 @@ int SysCalls::ClockGetTime(clockid_t clock, timespec* now) { return ::clock_gett
 int SysCalls::NanoSleep(const timespec* request, timespec* remaining) {
   return ::nanosleep(request, remaining);
 }
+int SysCalls::OpenWithMode(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int SysCalls::Fsync(int fd) { return ::fsync(fd); }
+int SysCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
+int SysCalls::Unlink(const char* path) { return ::unlink(path); }
+pid_t SysCalls::GetPid() { return ::getpid(); }
 
 SysCalls& RealSysCalls() {
   static SysCalls instance;

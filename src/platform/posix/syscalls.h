@@ -1,9 +1,9 @@
 #pragma once
 
-// Every operating-system call the serial port, the pty pair and the clock make goes
-// through here, so tests can inject the failures real hardware produces (EINTR, EIO,
-// EAGAIN, short writes). The default methods make the real calls; errors come back
-// as -1 with errno set, exactly as from the system.
+// Every operating-system call the serial port, the pty pair, the clocks and the file
+// store make goes through here, so tests can inject the failures real hardware
+// produces (EINTR, EIO, EAGAIN, short writes, a full disk). The default methods make
+// the real calls; errors come back as -1 with errno set, exactly as from the system.
 
 #include <poll.h>
 #include <sys/types.h>
@@ -30,6 +30,12 @@ class SysCalls {
   virtual int Poll(pollfd* fds, nfds_t count, int timeoutMs);
   virtual int ClockGetTime(clockid_t clock, timespec* now);
   virtual int NanoSleep(const timespec* request, timespec* remaining);
+  // For the file store: creating files, flushing them and replacing one by another.
+  virtual int OpenWithMode(const char* path, int flags, mode_t mode);
+  virtual int Fsync(int fd);
+  virtual int Rename(const char* from, const char* to);
+  virtual int Unlink(const char* path);
+  virtual pid_t GetPid();
 };
 
 // The process-wide instance that makes the real calls.

@@ -1,1 +1,114 @@
-#include "core/app/app_fixture.h"
+#include "core/app/history_entries.h"
+
+namespace vqx::testing {
+namespace {
+
+constexpr const char* kLogName = "VQX-2 Comm Sun Dec 06 22=10=04 2026.txt";
+
+class HistoryTest : public HistoryFixture {
+ protected:
+  std::string Serials() {
+    std::string serials;
+    const PreferencesBlock prefs = window.GetPreferences();
+    for (int32_t i = 0; i < prefs.historyCount; ++i) serials += prefs.history[i].serialNumber;
+    return serials;
+  }
+  void Remove(int line) {
+    surface.SetCurrentSelection(ids::kHistoryList, line);
+    Click(ids::kRemove);
+  }
+};
+
+TEST_F(HistoryTest, AddCurrentAppendsTheTaggedSettingsAndSavesUntilTheListIsFull) {
+  window.SetCurrentSettings(MakeEntry("", "Tower", 5));
+  Type(ids::kSerialNumberEntry, "A17");
+  Click(ids::kAddCurrent);
+  Type(ids::kSerialNumberEntry, "ABCDEFGHIJKLMN");
+  Click(ids::kAddCurrent);
+  Type(ids::kSerialNumberEntry, "");
+  Click(ids::kAddCurrent);
+  EXPECT_EQ(surface.Items(ids::kHistoryList),
+            (std::vector<std::string>{"(All)", "A17 Tower (10.0.0.5:1221)", "ABCDEFGHIJ Tower (10.0.0.5:1221)",
+                                      " Tower (10.0.0.5:1221)"}));
+  EXPECT_EQ(Serials(), "A17ABCDEFGHIJ");
+  EXPECT_EQ(Int32At(files.Content(kPreferencesFileName), 86364), 3);
+
+  Store(std::vector<DeviceSettings>(kHistoryCapacity, MakeEntry("S", "Unit", 1)));
+  const int saves = files.replaces;
+  Click(ids::kAddCurrent);
+  EXPECT_EQ(LastBox(), "The history list is already full [warning]");
+  EXPECT_EQ(window.GetPreferences().historyCount, kHistoryCapacity);
+  EXPECT_EQ(surface.ItemCount(ids::kHistoryList), 201);
+  EXPECT_EQ(files.replaces, saves);
+}
+
+TEST_F(HistoryTest, RemoveMovesTheLastEntryIntoTheGapAndDoesNotSave) {
+  const std::vector<DeviceSettings> abcd = {MakeEntry("A", "a", 1), MakeEntry("B", "b", 2), MakeEntry("C", "c", 3),
+                                            MakeEntry("D", "d", 4)};
+  Store(abcd);
+  Remove(0);   // "(All)"
+  Remove(-1);  // nothing selected
+  EXPECT_EQ(Serials(), "ABCD");
+  Remove(2);
+  EXPECT_EQ(Serials(), "ADC");
+  EXPECT_EQ(surface.Items(ids::kHistoryList),
+            (std::vector<std::string>{"(All)", "A a (10.0.0.1:1221)", "D d (10.0.0.4:1221)", "C c (10.0.0.3:1221)"}));
+  EXPECT_EQ(surface.Selection(ids::kHistoryList), -1);
+  Store(abcd);
+  Remove(4);
+  EXPECT_EQ(Serials(), "ABC");
+  Store({abcd[0]});
+  Remove(1);
+  EXPECT_EQ(Serials(), "");
+  EXPECT_EQ(surface.Items(ids::kHistoryList), std::vector<std::string>{"(All)"});
+  EXPECT_EQ(files.replaces, 0);
+}
+
+TEST_F(HistoryTest, CommunicationLogIsNamedAfterTheUtcTimeAndReportsAFailedWrite) {
+  Click(ids::kSaveCommunication);
+  EXPECT_TRUE(files.Has(kLogName));
+  EXPECT_EQ(LastBox(), std::string("Communication saved in file:\r") + kLogName);
+  for (const auto& [seconds, name] : std::vector<std::pair<int64_t, const char*>>{
+           {0, "VQX-2 Comm Thu Jan 01 00=00=00 1970.txt"}, {-1, "VQX-2 Comm Wed Dec 31 23=59=59 1969.txt"},
+           {951782400, "VQX-2 Comm Tue Feb 29 00=00=00 2000.txt"},
+           {4107542400, "VQX-2 Comm Mon Mar 01 00=00=00 2100.txt"}}) {
+    wallClock.seconds = seconds;
+    Click(ids::kSaveCommunication);
+    EXPECT_TRUE(files.Has(name)) << name;
+  }
+  files.failWrites = true;
+  Click(ids::kSaveCommunication);
+  EXPECT_EQ(LastBox(), "Error opening file [warning]");
+}
+
+TEST_F(HistoryTest, CommunicationLogHoldsOnlyTheMostRecentOutputUpTo1199Characters) {
+  std::string sent;
+  for (int i = 0; sent.size() < 1500; ++i) {
+    const std::string line = "line " + std::to_string(i) + "\r\n";
+    window.AppendOutput(line.c_str());
+    sent += line;
+  }
+  Click(ids::kSaveCommunication);
+  const std::string log = files.Content(kLogName);
+  EXPECT_EQ(log, window.GetOutputLog());
+  EXPECT_LE(log.size(), 1199u);
+  EXPECT_GT(log.size(), 1199u - 10);  // the oldest give way a line at a time
+  EXPECT_EQ(log, sent.substr(sent.size() - log.size()));
+}
+
+TEST_F(HistoryTest, SaveToFileWritesEachPaneLineWithTheLineBreakAndReportsAFailedWrite) {
+  const std::string longLine(700, 'x');
+  surface.SetText(ids::kReportPane, ("---\r\nName: Tower\r\n\r\n" + longLine + "\r\n---\r\n").c_str());
+  Click(ids::kSaveHistory);
+  EXPECT_EQ(files.Content("History.txt"), "---\nName: Tower\n\n" + longLine + "\n---\n\n");
+  EXPECT_EQ(LastBox(), "Output window saved as \"History.txt\" [info]");
+
+  files.failWrites = true;
+  surface.SetText(ids::kReportPane, "other");
+  Click(ids::kSaveHistory);
+  EXPECT_EQ(LastBox(), "Couldn't open the file History.txt [warning]");
+  EXPECT_EQ(files.Content("History.txt"), "---\nName: Tower\n\n" + longLine + "\n---\n\n");
+}
+
+}  // namespace
+}  // namespace vqx::testing

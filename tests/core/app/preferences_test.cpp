@@ -1,1 +1,126 @@
-#include "core/app/app_fixture.h"
+#include "core/app/history_entries.h"
+
+namespace vqx::testing {
+namespace {
+
+class PreferencesTest : public AppScriptedTest {
+ protected:
+  // A second start of the program over the same files.
+  struct Restart {
+    explicit Restart(PreferencesTest& t) : services{clock, t.files, t.wallClock} {}
+    FakeSerialPort port;
+    HeadlessSurface surface;
+    FakeClock clock;
+    CSerialComm comm{port, clock};
+    AppServices services;
+    CAppWindow window{comm, surface, services};
+  };
+  void PutFile(const PreferencesBlock& block, size_t size = sizeof(PreferencesBlock)) {
+    files.Put(kPreferencesFileName, std::string(reinterpret_cast<const char*>(&block), size));
+  }
+  bool HasDefaults() {
+    const PreferencesBlock p = window.GetPreferences();
+    return p.formatMark == 17 && p.view == 1 && p.baudRate == 9600 && p.dataBits == 8 && p.stopBits == 1 &&
+           p.parity == 'N' && std::string(p.portName) == "COM1" && p.connectionCount == 0 && p.historyCount == 0;
+  }
+};
+
+TEST_F(PreferencesTest, SavedFileIsTheBlockAtFixedOffsetsAndTheNextStartRestoresIt) {
+  ASSERT_TRUE(window.Create());
+  EXPECT_TRUE(HasDefaults());
+  EXPECT_EQ(port.openedName, "COM1");
+  EXPECT_FALSE(files.Has(kPreferencesFileName));  // nothing until the first save
+  Click(ids::kViewTerminal);
+  window.SetHostSerialSettings("ttyUSB0", 19200, 7, 2, 'E');
+  DeviceSettings entries[2] = {MakeEntry("", "Tower", 5), MakeEntry("", "Mast", 6)};
+  entries[0].padding1[1] = 0x5A;  // padding travels with the record
+  for (DeviceSettings& entry : entries) {
+    window.SetCurrentSettings(entry);
+    Type(ids::kSerialNumberEntry, &entry == entries ? "A17" : "B2");
+    Click(ids::kAddCurrent);
+    std::strcpy(entry.serialNumber, &entry == entries ? "A17" : "B2");
+  }
+  const std::string file = files.Content(kPreferencesFileName);
+  ASSERT_EQ(file.size(), 86368u);
+  EXPECT_EQ(file[0], 17);
+  EXPECT_EQ(Int32At(file, 4), kViewTerminal);
+  EXPECT_EQ(Int32At(file, 8), 19200);
+  EXPECT_EQ(Int32At(file, 12), 7);
+  EXPECT_EQ(Int32At(file, 16), 2);
+  EXPECT_EQ(file.substr(20, 9), std::string("EttyUSB0\0", 9));
+  EXPECT_EQ(Int32At(file, 20760), 0);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(file.substr(20764 + 328 * i, 328), std::string(reinterpret_cast<const char*>(&entries[i]), 328));
+  }
+  EXPECT_EQ(Int32At(file, 86364), 2);
+
+  Restart next(*this);
+  ASSERT_TRUE(next.window.Create());
+  EXPECT_EQ(next.port.openedName, "ttyUSB0");
+  EXPECT_EQ(next.port.openedSettings.baudRate, 19200);
+  EXPECT_TRUE(next.surface.Checked(ids::kViewTerminal));
+  EXPECT_EQ(next.surface.Items(ids::kHistoryList),
+            (std::vector<std::string>{"(All)", "A17 Tower (10.0.0.5:1221)", "B2 Mast (10.0.0.6:1221)"}));
+}
+
+TEST_F(PreferencesTest, DamagedFilesGiveDefaultsOrBoundedValuesAndLoadingNeverWrites) {
+  auto block = std::make_unique<PreferencesBlock>();
+  std::memset(block.get(), 0, sizeof(PreferencesBlock));
+  block->formatMark = 17;
+  block->baudRate = 38400;
+  PutFile(*block, sizeof(PreferencesBlock) - 1);  // short, though marked
+  window.LoadPreferences();
+  EXPECT_TRUE(HasDefaults());
+  files.unreadable = true;
+  window.LoadPreferences();
+  EXPECT_TRUE(HasDefaults());
+  files.unreadable = false;
+
+  block->formatMark = 18;
+  PutFile(*block);
+  window.LoadPreferences();
+  EXPECT_TRUE(HasDefaults());
+  EXPECT_EQ(files.replaces, 0);
+  ASSERT_TRUE(window.SavePreferences());
+  EXPECT_EQ(files.Content(kPreferencesFileName).substr(0, 9), std::string("\x11\0\0\0\x01\0\0\0\x80", 9));
+
+  block->formatMark = 17;
+  std::memset(block->portName, 'P', sizeof(block->portName));
+  std::memset(block->connectionAddresses[1], '1', 16);
+  std::memset(block->connectionDescriptions[1], 'd', 64);
+  for (const auto& [view, connections, history, want] : std::vector<std::tuple<int32_t, int32_t, int32_t, std::string>>{
+           {3, 1000, 500, "1 256 200"}, {0, -1, -3, "1 0 0"}, {4, 256, 200, "4 256 200"}, {2, 2, 7, "2 2 7"}}) {
+    block->view = view, block->connectionCount = connections, block->historyCount = history;
+    PutFile(*block);
+    window.LoadPreferences();
+    const PreferencesBlock p = window.GetPreferences();
+    EXPECT_EQ(std::to_string(p.view) + " " + std::to_string(p.connectionCount) + " " + std::to_string(p.historyCount),
+              want);
+    EXPECT_EQ(p.baudRate, 38400);
+    EXPECT_EQ(std::string(p.portName), std::string(255, 'P'));
+    if (p.connectionCount < 2) continue;  // texts past the count are never read
+    EXPECT_EQ(std::string(p.connectionAddresses[1]), std::string(15, '1'));
+    EXPECT_EQ(std::string(p.connectionDescriptions[1]), std::string(63, 'd'));
+  }
+}
+
+TEST_F(PreferencesTest, LongestPortNameRoundTripsRepeatedSavesMatchAndAFailedSaveKeepsTheFile) {
+  ASSERT_TRUE(window.Create());
+  const std::string longName(255, 'x');
+  window.SetHostSerialSettings(longName.c_str(), 9600, 8, 1, 'N');
+  ASSERT_TRUE(window.SavePreferences());
+  const std::string first = files.Content(kPreferencesFileName);
+  ASSERT_TRUE(window.SavePreferences());
+  EXPECT_EQ(files.Content(kPreferencesFileName), first);
+  Restart next(*this);
+  next.window.LoadPreferences();
+  EXPECT_EQ(std::string(next.window.GetPreferences().portName), longName);
+
+  window.SetHostSerialSettings("ttyS9", 115200, 8, 1, 'N');
+  files.failWrites = true;
+  EXPECT_FALSE(window.SavePreferences());
+  EXPECT_EQ(files.Content(kPreferencesFileName), first);
+}
+
+}  // namespace
+}  // namespace vqx::testing

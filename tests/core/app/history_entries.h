@@ -1,0 +1,49 @@
+#pragma once
+
+// A created window with History entries put in place, for the History, report and
+// preferences tests.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/app/app_fixture.h"
+
+namespace vqx::testing {
+
+inline DeviceSettings MakeEntry(const char* serial, const char* name, uint8_t lastOctet) {
+  DeviceSettings s{};
+  std::strncpy(s.serialNumber, serial, sizeof(s.serialNumber) - 1);
+  std::strncpy(s.name, name, sizeof(s.name) - 1);
+  s.ipAddress[0] = 10;
+  s.ipAddress[3] = lastOctet;
+  s.voipPort = 1221;
+  return s;
+}
+
+inline int32_t Int32At(const std::string& file, size_t offset) {
+  int32_t value = 0;
+  std::memcpy(&value, file.data() + offset, sizeof(value));
+  return value;
+}
+
+class HistoryFixture : public AppScriptedTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(window.Create()); }
+  void Store(const std::vector<DeviceSettings>& entries) {
+    PreferencesBlock& prefs = window.MutablePreferences();
+    std::copy(entries.begin(), entries.end(), prefs.history);
+    prefs.historyCount = static_cast<int32_t>(entries.size());
+    window.RefillHistoryList();
+  }
+  std::string LastBox() {
+    const auto boxes = surface.MessageBoxes();
+    if (boxes.empty()) return "(no box)";
+    const auto& b = boxes.back();
+    EXPECT_EQ(b.owner, MessageOwner::MainWindow);
+    EXPECT_EQ(b.caption, "VQX Setup Utility");
+    return b.text + (b.icon == MessageIcon::Warning ? " [warning]" : b.icon == MessageIcon::Information ? " [info]" : "");
+  }
+};
+
+}  // namespace vqx::testing
