@@ -141,13 +141,10 @@ TEST_F(TerminalTest, LineTypedWhileTheLinkEscapesIsLostAndTheBoxCleared) {
   EXPECT_EQ(comm.GetState(), LinkState::EscapeWait);
 }
 
-TEST_F(TerminalTest, PendingArgumentIsCutTo255Characters) {
+TEST_F(TerminalTest, NoteTypedSettingCutsItsArgumentAndRefusesUnfollowedCommands) {
   window.NoteTypedSetting(kCmdPass, std::string(400, 'p').c_str());
   EXPECT_EQ(window.GetPendingArgument(), std::string(255, 'p'));
   EXPECT_EQ(window.GetQueryStep(), kConfirmWebPassword);
-}
-
-TEST_F(TerminalTest, NoteTypedSettingWithAnUnfollowedCommandStopsTheProgram) {
   EXPECT_DEATH(window.NoteTypedSetting(kCmdDscp, "46"), "cappwindow");
 }
 

@@ -34,8 +34,6 @@ DeviceSettings Baseline() {
   return s;
 }
 
-std::string Dotted(const uint8_t (&a)[4], int i) { return std::to_string(a[i]); }
-
 // The form showing exactly the settings given, with the unit answering in status 6.
 class UpdateSettingsTest : public AppScriptedTest {
  protected:
@@ -81,7 +79,7 @@ class UpdateSettingsTest : public AppScriptedTest {
   }
 
   void SetAddress(std::vector<int> boxes, const uint8_t (&a)[4]) {
-    for (int i = 0; i < 4; ++i) surface.UserSetText(boxes[static_cast<size_t>(i)], Dotted(a, i));
+    for (size_t i = 0; i < 4; ++i) surface.UserSetText(boxes[i], std::to_string(a[i]));
   }
   void SetServer(const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
     surface.UserSetText(ids::kServerIp1, a);
@@ -192,27 +190,22 @@ TEST_F(UpdateSettingsTest, EveryRowSendsItsKeywordAndArgument) {
 }
 
 TEST_F(UpdateSettingsTest, SecurityValueGainsABitForEachUncheckedBox) {
-  surface.UserSetChecked(ids::kAllowTelnet, false);
-  Click(ids::kUpdateSettings);
-  EXPECT_EQ(port.TakeWritten(), "SECURITY 8\r\nSAVE\r\n");
-
-  Show(Baseline());
-  for (int box : {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
-                  ids::kAllowHttpConfiguration, ids::kAllowHttpAccess}) {
-    surface.UserSetChecked(box, false);
+  const int boxes[] = {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
+                       ids::kAllowHttpConfiguration, ids::kAllowHttpAccess};
+  struct Case {
+    int32_t unitFlags;
+    unsigned checkedBoxes;  // bit i: boxes[i] checked
+    const char* written;
+  };
+  for (const Case& c : {Case{0, 0x1E, "SECURITY 8\r\nSAVE\r\n"}, Case{0, 0x00, "SECURITY 248\r\nSAVE\r\n"},
+                        Case{248, 0x1F, "SECURITY 0\r\nSAVE\r\n"}, Case{1, 0x1F, "SECURITY 0\r\nSAVE\r\n"}}) {
+    DeviceSettings s = Baseline();
+    s.securityFlags = c.unitFlags;
+    Show(s);
+    for (unsigned i = 0; i < 5; ++i) surface.UserSetChecked(boxes[i], (c.checkedBoxes >> i) & 1u);
+    Click(ids::kUpdateSettings);
+    EXPECT_EQ(port.TakeWritten(), c.written) << c.unitFlags << " " << c.checkedBoxes;
   }
-  Click(ids::kUpdateSettings);
-  EXPECT_EQ(port.TakeWritten(), "SECURITY 248\r\nSAVE\r\n");
-
-  DeviceSettings s = Baseline();
-  s.securityFlags = 248;
-  Show(s);
-  for (int box : {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
-                  ids::kAllowHttpConfiguration, ids::kAllowHttpAccess}) {
-    surface.UserSetChecked(box, true);
-  }
-  Click(ids::kUpdateSettings);
-  EXPECT_EQ(port.TakeWritten(), "SECURITY 0\r\nSAVE\r\n");
 }
 
 TEST_F(UpdateSettingsTest, SerialChangeSendsAtOldSpeedSavesPreferencesAndReopensAtNewSettings) {
@@ -322,7 +315,7 @@ TEST_F(UpdateSettingsTest, MulticastIsSentOnlyWithAMulticastOrEmptyServerAddress
   }
 }
 
-TEST_F(UpdateSettingsTest, RefusedMulticastAsOnlyChangeWarnsThenReportsNoChange) {
+TEST_F(UpdateSettingsTest, MulticastRuleAppliesOnlyWhenTheModeChanges) {
   DeviceSettings s = Baseline();
   s.serverIp[0] = 10;
   s.serverIp[3] = 1;
@@ -332,10 +325,9 @@ TEST_F(UpdateSettingsTest, RefusedMulticastAsOnlyChangeWarnsThenReportsNoChange)
   EXPECT_EQ(port.TakeWritten(), "");
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kMulticastWarning, kNothingChanged}));
   EXPECT_EQ(window.GetStatusState(), kStatusConnected);
-}
 
-TEST_F(UpdateSettingsTest, UnitAlreadyInMulticastTakesAnyServerAddress) {
-  DeviceSettings s = Baseline();
+  // A unit already in multicast mode takes any server address.
+  surface.ClearMessageBoxes();
   s.broadcastMode = 3;
   Show(s);
   SetServer("10", "0", "0", "5");
@@ -392,6 +384,27 @@ TEST_F(UpdateSettingsTest, ResetWithPortThatWillNotOpenWarnsAndStaysInStatus1) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The serial port could not be opened"});
   EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::None);
   EXPECT_EQ(comm.GetState(), LinkState::Closed);
+}
+
+// Against the simulated unit, after a real full read.
+using UpdateSettingsSimTest = AppSimTest;
+
+TEST_F(UpdateSettingsSimTest, FormAsReadMatchesAndAnEditReachesTheUnitAfterTheReboot) {
+  CreateAndRead();
+  port.TakeWritten();
+  Click(ids::kUpdateSettings);
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].text, kNothingChanged);
+  EXPECT_EQ(port.TakeWritten(), "");
+
+  surface.UserSetText(ids::kName, "Relay Nine");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay Nine\r\nSAVE\r\n");
+  clock.Advance(kRebootWaitMs);
+  window.OnTimer(ids::kRebootTimer);
+  ASSERT_TRUE(RunUntilUnitIdle());
+  EXPECT_STREQ(window.GetCurrentSettings().name, "Relay Nine");
+  EXPECT_EQ(port.unit.SavedSettings().TextOf("NAME"), "Relay Nine");
 }
 
 }  // namespace
