@@ -1,11 +1,10 @@
 // The device logic: the read cycle, replies, typed confirmations, pacing, and how the
 // values reach the Settings view.
 
-#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
@@ -24,6 +23,19 @@ const int kSecurityBoxes[] = {ids::kAllowTelnet, ids::kAllowHttpAuthentication, 
 
 std::string Line(int32_t commandId) { return std::string(CommandKeywordTable[commandId]) + "\r\n"; }
 
+// The texts of several controls, joined by "|".
+std::string Shown(HeadlessSurface& surface, std::initializer_list<int> controls) {
+  std::string joined;
+  for (int id : controls) joined += (joined.empty() ? "" : "|") + surface.Text(id);
+  return joined;
+}
+
+std::string HostSettings(const CAppWindow& window) {
+  const PreferencesBlock p = window.GetPreferences();
+  return std::to_string(p.baudRate) + " " + std::to_string(p.dataBits) + " " + std::to_string(p.stopBits) + " " +
+         p.parity;
+}
+
 // What the link wrote from the unit's command mode on.
 std::string SinceEchoOff(const std::string& written) {
   const size_t at = written.find("ECHO OFF\r\n");
@@ -41,28 +53,33 @@ TEST_F(AppSimTest, FullReadFillsEveryControlAndEndsWithStatusAfterThirtyLines) {
   EXPECT_EQ(window.GetFullReadActive(), 0);
   for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 2) << i;
   for (int id : kAllSettingControls) EXPECT_TRUE(surface.Enabled(id)) << id;
-  EXPECT_EQ(surface.Text(ids::kIp1), "192");
-  EXPECT_EQ(surface.Text(ids::kIp4), "20");
-  EXPECT_EQ(surface.Text(ids::kSubnet1), "255");
-  EXPECT_EQ(surface.Text(ids::kName), "VQX-2");
-  EXPECT_EQ(surface.Text(ids::kWebPassword), "admin");
-  EXPECT_EQ(surface.Text(ids::kFirmwareVersion), "Firmware Ver: VQX-2 v1.00");
-  EXPECT_EQ(surface.Text(ids::kMacAddress), "Mac Address: 00:50:C2:12:34:56");
-  EXPECT_EQ(surface.Text(ids::kBaudRate), "9600");
-  EXPECT_EQ(surface.Text(ids::kQosDscp), "46");
-  EXPECT_EQ(surface.Text(ids::kHangTime), "1000 ms");
-  EXPECT_EQ(surface.Text(ids::kCorInhibitTime), "0 ms");
-  EXPECT_EQ(surface.Text(ids::kParity), "None");
-  EXPECT_EQ(surface.Text(ids::kVocoder), "GSM 13Kbps");
-  EXPECT_EQ(surface.Text(ids::kVoxThreshold), "Medium");
-  EXPECT_EQ(surface.Text(ids::kCommandPort), "2001");
+  EXPECT_EQ(Shown(surface, {ids::kIp1, ids::kIp4, ids::kSubnet1, ids::kName, ids::kWebPassword, ids::kFirmwareVersion,
+                            ids::kMacAddress, ids::kBaudRate, ids::kQosDscp, ids::kHangTime, ids::kCorInhibitTime,
+                            ids::kParity, ids::kVocoder, ids::kVoxThreshold, ids::kCommandPort}),
+            "192|20|255|VQX-2|admin|Firmware Ver: VQX-2 v1.00|Mac Address: 00:50:C2:12:34:56|9600|46|1000 ms|"
+            "0 ms|None|GSM 13Kbps|Medium|2001");
   for (int id : kSecurityBoxes) EXPECT_TRUE(surface.Checked(id)) << id;
-  const PreferencesBlock prefs = window.GetPreferences();
-  EXPECT_EQ(prefs.baudRate, 9600);
-  EXPECT_EQ(prefs.dataBits, 8);
-  EXPECT_EQ(prefs.stopBits, 1);
-  EXPECT_EQ(prefs.parity, 'N');
+  EXPECT_EQ(HostSettings(window), "9600 8 1 N");
   EXPECT_EQ(window.StatusSentence(), "VQX-2 disconnected");
+}
+
+// The worker thread fills the form while this thread reads what the status panel
+// paints (run under the thread sanitizer too).
+TEST_F(AppSimTest, FullReadOnTheWorkerThreadWhileTheWindowPaintsTheStatus) {
+  ASSERT_TRUE(window.Create());
+  ASSERT_TRUE(app.StartWorker());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  size_t painted = 0;
+  while (!window.IsUnitIdle() && std::chrono::steady_clock::now() < deadline) {
+    painted += window.StatusSentence().size() + window.StatusNameLine().size();
+    painted += window.GetCurrentSettings().name[0] == '\0' ? 0 : 1;
+    painted += static_cast<size_t>(window.GetPreferences().baudRate);
+  }
+  app.StopWorker();
+  EXPECT_GT(painted, 0u);
+  ASSERT_EQ(window.GetStatusState(), kStatusDisconnected);
+  EXPECT_EQ(window.StatusNameLine(), "Name: VQX-2");
+  EXPECT_EQ(surface.Text(ids::kName), "VQX-2");
 }
 
 class RefusingUnitTest : public AppSimTest {
@@ -144,11 +161,7 @@ TEST_F(DeviceLogicTest, RepliesPresentByTheirTextsAndKeepTheSelectionWhenNoneFit
   StartFullRead();
   const int erasesBefore = surface.InvalidateCount(true);
   const int updatesBefore = surface.UpdateCount();
-  struct Case {
-    const char* reply;
-    int control;
-    const char* shown;
-  };
+  struct Case { const char* reply; int control; const char* shown; };
   const Case cases[] = {
       {"BAUD 96", ids::kBaudRate, "9600"},          {"BAUD 600", ids::kBaudRate, "9600"},
       {"DSCP 4", ids::kQosDscp, "4"},               {"HANGTM 2000", ids::kHangTime, "2000 ms"},
@@ -182,14 +195,12 @@ TEST_F(DeviceLogicTest, RepliesPresentByTheirTextsAndKeepTheSelectionWhenNoneFit
   EXPECT_EQ(surface.InvalidateCount(false), plainBefore + 1);
   EXPECT_EQ(surface.UpdateCount() - updatesBefore, valueReplies);
 
-  for (const auto& [flags, unchecked] : std::vector<std::pair<int, std::vector<int>>>{
-           {0, {}}, {0xF8, {kSecurityBoxes[0], kSecurityBoxes[1], kSecurityBoxes[2], kSecurityBoxes[3],
-                             kSecurityBoxes[4]}}, {0x10, {ids::kAllowHttpAuthentication}}}) {
+  // Boxes in the order telnet, authentication, connection management, configuration, access.
+  for (const auto& [flags, checks] : {std::pair<int, const char*>{0, "11111"}, {0xF8, "00000"}, {0x10, "10111"}}) {
     UnitSays("SECURITY " + std::to_string(flags) + "\n");
-    for (int id : kSecurityBoxes) {
-      const bool expectChecked = std::find(unchecked.begin(), unchecked.end(), id) == unchecked.end();
-      EXPECT_EQ(surface.Checked(id), expectChecked) << flags << " box " << id;
-    }
+    std::string seen;
+    for (int id : kSecurityBoxes) seen += surface.Checked(id) ? '1' : '0';
+    EXPECT_EQ(seen, checks) << flags;
   }
 }
 
@@ -209,6 +220,18 @@ TEST_F(DeviceLogicTest, ErrMarksTheQueryRefusedAndAStatusReplyDoesNotAdvanceTheR
   EXPECT_EQ(port.TakeWritten(), "BOOST\r\n");
   EXPECT_EQ(window.GetSettingReadState(1), 2);
   EXPECT_EQ(window.GetPendingQuery(), kCmdBoost);
+
+  // A typed command without argument: its OK leaves ownCommand at 0, so the next reply
+  // counts as the user's and the read stops there.
+  ASSERT_TRUE(comm.SendTypedLine("DISC\r\n"));
+  UnitSays("OK\n");
+  EXPECT_EQ(window.GetOwnCommand(), 0);
+  port.TakeWritten();
+  UnitSays("BOOST 1\n");
+  EXPECT_EQ(window.GetOwnCommand(), 1);
+  EXPECT_EQ(window.GetSettingReadState(2), 0);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(surface.Text(ids::kInputBoost), "+20 db");
 }
 
 TEST_F(DeviceLogicTest, ReplyAfterTheUnitStoppedAnsweringRestartsTheCycle) {
@@ -233,7 +256,7 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
   DeviceSettings start = window.GetCurrentSettings();
   start.connectionMode = 2;
   window.SetCurrentSettings(start);
-  const PreferencesBlock hostBefore = window.GetPreferences();
+  const std::string hostBefore = HostSettings(window);
 
   for (const char* refused : {"MYIP 10.0.0.300", "MYIP 1.2.3", "PARITY e", "CONMODE 1", "COR 3", "VOCODER abc",
                               "SRVRPORT 99999999999", "DATA 9"}) {
@@ -243,8 +266,7 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
   }
   const DeviceSettings after = window.GetCurrentSettings();
   EXPECT_EQ(std::memcmp(&after, &start, sizeof(after)), 0) << "nothing stored";
-  EXPECT_EQ(window.GetPreferences().parity, hostBefore.parity);
-  EXPECT_EQ(window.GetPreferences().dataBits, hostBefore.dataBits);
+  EXPECT_EQ(HostSettings(window), hostBefore);
   EXPECT_EQ(port.TakeWritten(), "") << "a confirmation never sends";
 
   // A refused line keeps the step armed; the next OK to anything stores it.
@@ -253,35 +275,22 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
   EXPECT_EQ(port.TakeWritten(), "") << "ERR to a typed line asks nothing";
   const int erasesBefore = surface.InvalidateCount(true);
   UnitSays("OK\n");
-  EXPECT_EQ(surface.Text(ids::kIp1) + "." + surface.Text(ids::kIp4), "1.4");
   EXPECT_EQ(surface.InvalidateCount(true), erasesBefore + 1);
 
-  TypeAndConfirm("SECURITY 8");
-  TypeAndConfirm("BCAST 3");
-  TypeAndConfirm("BAUD 19200");
-  TypeAndConfirm("DATA 7");
-  TypeAndConfirm("STOP 2");
-  TypeAndConfirm("parity O");
-  TypeAndConfirm("CORINH  500ms");
-  TypeAndConfirm("NAME Tower West");
+  for (const char* line : {"SECURITY 8", "BCAST 3", "BAUD 19200", "DATA 7", "STOP 2", "parity O", "CORINH  500ms",
+                           "NAME Tower West"}) {
+    TypeAndConfirm(line);
+  }
   const DeviceSettings s = window.GetCurrentSettings();
-  EXPECT_EQ((std::vector<int>{s.ipAddress[0], s.ipAddress[1], s.ipAddress[2], s.ipAddress[3]}),
-            (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(Shown(surface, {ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4}), "1|2|3|4");
+  EXPECT_EQ(s.ipAddress[3], 4);
   EXPECT_EQ(s.securityFlags, 8);
   EXPECT_FALSE(surface.Checked(ids::kAllowTelnet));
   EXPECT_TRUE(surface.Checked(ids::kAllowHttpAccess));
-  EXPECT_EQ(surface.Text(ids::kBroadcastMode), "Multicast");
-  EXPECT_EQ(surface.Text(ids::kBaudRate), "19200");
-  EXPECT_EQ(surface.Text(ids::kDataBits), "7");
-  EXPECT_EQ(surface.Text(ids::kStopBits), "2");
-  EXPECT_EQ(surface.Text(ids::kParity), "Odd");
-  EXPECT_EQ(surface.Text(ids::kCorInhibitTime), "500 ms");
-  EXPECT_EQ(surface.Text(ids::kName), "Tower West");
-  const PreferencesBlock host = window.GetPreferences();
-  EXPECT_EQ(host.baudRate, 19200);
-  EXPECT_EQ(host.dataBits, 7);
-  EXPECT_EQ(host.stopBits, 2);
-  EXPECT_EQ(host.parity, 'O');
+  EXPECT_EQ(Shown(surface, {ids::kBroadcastMode, ids::kBaudRate, ids::kDataBits, ids::kStopBits, ids::kParity,
+                            ids::kCorInhibitTime, ids::kName}),
+            "Multicast|19200|7|2|Odd|500 ms|Tower West");
+  EXPECT_EQ(HostSettings(window), "19200 7 2 O");
   EXPECT_EQ(s.dhcpAssigned, start.dhcpAssigned);
 }
 

@@ -31,16 +31,11 @@ class StatusTest : public AppScriptedTest {
 };
 
 TEST_F(StatusTest, EveryStateHasItsSentence) {
-  const char* sentences[] = {"Serial port not open",
-                             "VQX-2 in transparent mode",
-                             "Entering VQX-2 command mode (please wait)",
-                             "VQX-2 disconnected",
-                             "VQX-2 attempting connection to 0.0.0.0",
-                             "VQX-2 connected to 0.0.0.0",
-                             "VQX-2 not responding",
-                             "Querying VQX-2 status (please wait)",
-                             "Communicating with VQX-2 (please wait)",
-                             "Waiting for VQX-2 to reboot (please wait)"};
+  const char* sentences[] = {
+      "Serial port not open", "VQX-2 in transparent mode", "Entering VQX-2 command mode (please wait)",
+      "VQX-2 disconnected", "VQX-2 attempting connection to 0.0.0.0", "VQX-2 connected to 0.0.0.0",
+      "VQX-2 not responding", "Querying VQX-2 status (please wait)", "Communicating with VQX-2 (please wait)",
+      "Waiting for VQX-2 to reboot (please wait)"};
   const int erasesBefore = surface.InvalidateCount(true);
   for (int8_t state = 1; state <= 10; ++state) {
     window.SetStatusState(state);
@@ -50,10 +45,8 @@ TEST_F(StatusTest, EveryStateHasItsSentence) {
 
   window.SetStatusState(kStatusDisconnected);
   for (const auto& [mode, sentence] : {std::pair<int32_t, const char*>{0, "VQX-2 disconnected"},
-                                       {1, "VQX-2 disconnected"},
-                                       {2, "VQX-2 in Connectionless mode"},
-                                       {3, "VQX-2 in Multicast mode"},
-                                       {7, "VQX-2 disconnected"},
+                                       {1, "VQX-2 disconnected"}, {2, "VQX-2 in Connectionless mode"},
+                                       {3, "VQX-2 in Multicast mode"}, {7, "VQX-2 disconnected"},
                                        {-1, "VQX-2 disconnected"}}) {
     SetMode(mode);
     EXPECT_EQ(window.StatusSentence(), sentence) << mode;
