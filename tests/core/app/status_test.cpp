@@ -54,6 +54,7 @@ TEST_F(StatusTest, EveryStateHasItsSentence) {
 }
 
 TEST_F(StatusTest, StateOutsideOneToTenStopsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the sanitizers run threads of their own
   window.SetStatusState(11);
   EXPECT_DEATH(window.StatusSentence(), "cappwindow");
   window.SetStatusState(0);
