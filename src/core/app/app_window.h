@@ -196,6 +196,16 @@ class CAppWindow final : public ILinkHost {
   PreferencesBlock GetPreferences() const;
   int32_t GetView() const { return prefs_->view; }  // user-interface thread
 
+  // ---- The serial port dialog's logic (serial_port_choice.cpp) -------------------------
+  // The guard against opening the dialog twice: false when it is already open.
+  bool BeginSerialPortDialog();
+  void EndSerialPortDialog() { modalDialogOpen_ = false; }
+  // OK in the dialog: stores and saves the choice, reopens the port. True when it opened
+  // (status 9, the dialog ends); false after the warning owned by the dialog (it stays
+  // open). A baud rate of 0 or less (no rate selected) keeps the stored one.
+  bool ApplySerialPortChoice(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
+                             char parity);
+
   // ---- For the front-end's serial port dialog and tests (user-interface thread) -------
   // Replaces the host serial settings and port name in the preferences.
   void SetHostSerialSettings(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,

@@ -129,6 +129,32 @@ TEST_F(LifecycleTest, StoredHistoryViewStartsThereAndADamagedViewStartsInSetting
   comm.AttachHost(&window);
 }
 
+TEST_F(LifecycleTest, SerialPortChoiceIsSavedBeforeTheReopenAndAFailureKeepsTheDialogOpen) {
+  window.Create();
+  ASSERT_TRUE(window.BeginSerialPortDialog());
+  EXPECT_FALSE(window.BeginSerialPortDialog()) << "the menu item while the dialog is open does nothing";
+
+  port.openSucceeds = false;
+  const std::string longName = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  EXPECT_FALSE(window.ApplySerialPortChoice(longName.c_str(), 115200, 7, 2, 'O'));
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::Dialog);
+  EXPECT_EQ(surface.MessageBoxes()[0].text, "The serial port could not be opened");
+  const std::string saved = files.Content(kPreferencesFileName);
+  ASSERT_EQ(saved.size(), sizeof(PreferencesBlock)) << "the choice is saved although the port did not open";
+  EXPECT_EQ(std::string(saved.c_str() + 21), longName);
+  EXPECT_EQ(comm.GetState(), LinkState::Closed);
+
+  port.openSucceeds = true;
+  EXPECT_TRUE(window.ApplySerialPortChoice(longName.c_str(), 0, 7, 2, 'O'));
+  EXPECT_EQ(port.openedName, longName);
+  EXPECT_EQ(port.openedSettings.baudRate, 115200) << "no rate selected keeps the stored one";
+  EXPECT_EQ(port.openedSettings.parity, 'O');
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+  window.EndSerialPortDialog();
+  EXPECT_TRUE(window.BeginSerialPortDialog());
+}
+
 TEST_F(LifecycleTest, ShutdownWithTheLinkReadySendsEchoOnThenTranOnlyOnce) {
   window.Create();
   surface.StartTimer(ids::kRebootTimer, kRebootWaitMs);
@@ -157,8 +183,7 @@ TEST_F(LifecycleTest, ShutdownWithNoPortOpenSendsNothingAndEndsNormally) {
 
 TEST_F(LifecycleTest, WorkerPollsOnEverySecondPassNeverTheFirst) {
   window.Create();
-  comm.Close();  // a closed link: Poll only looks at the port when it is open
-  ASSERT_TRUE(comm.Open("COM1", 9600, 'N', 8, 1));
+  window.SetStatusState(kStatusDisconnected);  // no read requested: the link stays Idle
   port.queueQueries = 0;
   Passes(1);
   EXPECT_EQ(port.queueQueries, 0) << "the first pass only steps";
