@@ -242,6 +242,11 @@ class CAppWindow final : public ILinkHost {
   void PresentNumber(int id, int32_t value);
   void PresentSecurity(int32_t flags);
 
+  // ---- update_settings.cpp ----
+  // SendCommand for one command of the update's burst, waiting a moment while the link
+  // is busy with a reply; false when it could not be sent.
+  bool SendInBurst(const CommandRecord& record);
+
   // ---- views.cpp ----
   void AdvanceIpFocus(int id);
 

@@ -320,6 +320,7 @@ void CAppWindow::UpdateSettings() {
   CommandRecord record;
   bool changed = false;
   bool serialChanged = false;
+  std::string unsent;
   for (const FormRow& row : kFormRows) {
     if (!RowDiffers(row, form, current)) continue;
     if (row.commandId == kCmdBcast && form.broadcastMode == kMulticastMode && !MulticastServerAllowed(form.serverIp)) {
@@ -337,8 +338,10 @@ void CAppWindow::UpdateSettings() {
       }
       serialChanged = true;
     }
-    // A refused send (link not idle) is neither reported nor retried; the rest follows.
-    link_.SendCommand(record);
+    if (!SendInBurst(record)) {
+      if (!unsent.empty()) unsent += ", ";
+      unsent += CommandKeywordTable[row.commandId];
+    }
     changed = true;
   }
 
@@ -350,7 +353,13 @@ void CAppWindow::UpdateSettings() {
   CommandRecord save;
   save.commandId = kCmdSave;
   save.value = -1;
-  link_.SendCommand(save);
+  if (!SendInBurst(save)) unsent += unsent.empty() ? "SAVE" : ", SAVE";
+  if (!unsent.empty()) {
+    // The unit keeps its old values for these; the read after the reboot shows them.
+    const std::string warning = "These commands could not be sent to the VQX-2 because the line was busy: " +
+                                unsent + ". Check the settings after the VQX-2 has been read again.";
+    ShowBox(MessageOwner::None, warning.c_str(), MessageIcon::Warning);
+  }
   SavePreferences();
 
   if (serialChanged) {
@@ -363,6 +372,18 @@ void CAppWindow::UpdateSettings() {
     }
   }
   StartRebootWait();
+}
+
+bool CAppWindow::SendInBurst(const CommandRecord& record) {
+  // A reply the worker has not taken yet, or a line the worker is writing, holds the
+  // link for a moment; a setting must not be dropped for that.
+  constexpr uint32_t kBusyWaitLimitMs = 500;
+  for (uint32_t waited = 0;; ++waited) {
+    if (link_.SendCommand(record)) return true;
+    const LinkState state = link_.GetState();
+    if ((state != LinkState::ReplyReady && state != LinkState::Sending) || waited >= kBusyWaitLimitMs) return false;
+    services_.clock.SleepMs(1);
+  }
 }
 
 void CAppWindow::ResetSerialLink() {

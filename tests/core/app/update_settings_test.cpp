@@ -352,6 +352,26 @@ TEST_F(UpdateSettingsTest, LineBreakInNameOrPasswordWarnsAndSendsNothingAtAll) {
   EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
 }
 
+TEST_F(UpdateSettingsTest, CommandsTheBusyLinkCannotTakeAreNamedInAWarningInsteadOfDroppedSilently) {
+  // A status reply waits in the link and no worker takes it.
+  port.Receive("DIS\n\r");
+  for (int i = 0; i < 1000 && comm.GetState() != LinkState::ReplyReady; ++i) comm.Poll();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  surface.UserSetText(ids::kName, "Relay");
+  const uint32_t before = clock.now;
+
+  window.UpdateSettings();
+
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_GE(ElapsedMs(clock.now, before), 500u) << "it waited for the link before giving up";
+  const auto boxes = surface.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "These commands could not be sent to the VQX-2 because the line was busy: NAME, SAVE. "
+            "Check the settings after the VQX-2 has been read again.");
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait) << "the rest of the update goes on as usual";
+}
+
 TEST_F(UpdateSettingsTest, ResetReopensAt9600N81AndKeepsPreviousSettingsInTheFile) {
   window.SetHostSerialSettings("COM3", 19200, 7, 2, 'E');
   window.AppendOutput("old traffic");
