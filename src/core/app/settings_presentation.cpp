@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_window.h"
+#include "app/form_controls.h"
 #include "protocol/response_table.h"
 #include "window/control_ids.h"
 
@@ -12,22 +13,6 @@ namespace vqx {
 
 namespace {
 
-constexpr int kIpBoxes[4] = {ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4};
-constexpr int kServerIpBoxes[4] = {ids::kServerIp1, ids::kServerIp2, ids::kServerIp3, ids::kServerIp4};
-constexpr int kGatewayBoxes[4] = {ids::kGateway1, ids::kGateway2, ids::kGateway3, ids::kGateway4};
-constexpr int kSubnetBoxes[4] = {ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4};
-
-struct SecurityBox {
-  int id;
-  int32_t bit;
-};
-constexpr SecurityBox kSecurityBoxes[] = {
-    {ids::kAllowTelnet, kSecurityNoTelnet},
-    {ids::kAllowHttpAuthentication, kSecurityNoHttpAuthentication},
-    {ids::kAllowHttpConnectionManagement, kSecurityNoHttpConnectionManagement},
-    {ids::kAllowHttpConfiguration, kSecurityNoHttpConfiguration},
-    {ids::kAllowHttpAccess, kSecurityNoHttpAccess},
-};
 
 // A value without a text leaves the list as it was.
 void SelectText(IWindowSurface& surface, int list, const char* text) {
@@ -65,7 +50,7 @@ void CAppWindow::PresentNumber(int id, int32_t value) {
 
 void CAppWindow::PresentSecurity(int32_t flags) {
   // A set bit switches the feature off; the box says "Allow ...".
-  for (const SecurityBox& box : kSecurityBoxes) surface_.SetChecked(box.id, (flags & box.bit) == 0);
+  for (const SecurityBox& box : kSecurityBoxes) surface_.SetChecked(box.control, (flags & box.bit) == 0);
 }
 
 void CAppWindow::PresentReplyValue(int32_t responseId, const DeviceSettings& s) {

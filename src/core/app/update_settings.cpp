@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_window.h"
+#include "app/form_controls.h"
 #include "protocol/command_table.h"
 #include "window/control_ids.h"
 
@@ -117,18 +118,6 @@ const FormRow kFormRows[] = {
 constexpr size_t kFormRowCount = std::size(kFormRows);
 static_assert(kFormRowCount == 26);
 
-// Security check boxes and the bit each one sets when it is NOT checked.
-struct SecurityBox {
-  int control;
-  int32_t bit;
-};
-constexpr SecurityBox kSecurityBoxes[] = {
-    {ids::kAllowTelnet, kSecurityNoTelnet},
-    {ids::kAllowHttpAuthentication, kSecurityNoHttpAuthentication},
-    {ids::kAllowHttpConnectionManagement, kSecurityNoHttpConnectionManagement},
-    {ids::kAllowHttpConfiguration, kSecurityNoHttpConfiguration},
-    {ids::kAllowHttpAccess, kSecurityNoHttpAccess},
-};
 
 // The texts of the form as read from the window, before they are understood.
 struct FormTexts {
