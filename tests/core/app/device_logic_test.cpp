@@ -2,6 +2,7 @@
 // values reach the Settings view.
 
 #include <chrono>
+#include <thread>
 #include <cstring>
 #include <set>
 #include <string>
@@ -74,6 +75,8 @@ TEST_F(AppSimTest, FullReadOnTheWorkerThreadWhileTheWindowPaintsTheStatus) {
     painted += window.StatusSentence().size() + window.StatusNameLine().size();
     painted += window.GetCurrentSettings().name[0] == '\0' ? 0 : 1;
     painted += static_cast<size_t>(window.GetPreferences().baudRate);
+    // A window paints now and then, not in a tight loop that starves the worker.
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   app.StopWorker();
   EXPECT_GT(painted, 0u);
