@@ -13,7 +13,6 @@ namespace vqx {
 
 namespace {
 
-
 // A value without a text leaves the list as it was.
 void SelectText(IWindowSurface& surface, int list, const char* text) {
   if (text != nullptr) surface.SelectItemByPrefix(list, text);
