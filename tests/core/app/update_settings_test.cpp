@@ -277,6 +277,20 @@ TEST_F(UpdateSettingsTest, AddressBoxesKeepLowEightBitsAndFallBackPerOctet) {
   EXPECT_EQ(port.TakeWritten(), "MYIP 192.168.001.044\r\nSUBNET 255.255.254.000\r\nSAVE\r\n");
 }
 
+TEST_F(UpdateSettingsTest, EmptySubnetBoxesFallBackTo255255255And0AndMatchTheUnitWhenItHoldsThem) {
+  DeviceSettings s = Baseline();
+  const uint8_t mask[4] = {255, 255, 0, 7};
+  std::memcpy(s.subnetMask, mask, 4);
+  Show(s);
+  for (int box : {ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4}) surface.UserSetText(box, "");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "") << "every empty box takes its fallback in both records";
+  const DeviceSettings after = window.GetCurrentSettings();
+  EXPECT_EQ(std::vector<int>(after.subnetMask, after.subnetMask + 4), (std::vector<int>{255, 255, 255, 0}));
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].text, kNothingChanged);
+}
+
 TEST_F(UpdateSettingsTest, MulticastIsSentOnlyWithAMulticastOrEmptyServerAddress) {
   struct Case {
     std::vector<std::string> server;
