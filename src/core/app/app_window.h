@@ -229,9 +229,6 @@ class CAppWindow final : public ILinkHost {
   void ConfirmTypedSetting(int32_t step);
   void SendEchoOff();
   void SendQuery(int32_t commandId);
-  // "%d.%d.%d.%d" within at most length characters: each number may have leading blanks
-  // and a sign, saturates instead of overflowing; what follows the fourth is ignored.
-  static bool ReadFourNumbers(const char* text, size_t length, int32_t numbers[4]);
 
   // ---- settings_presentation.cpp ----
   // Puts the value of one reply's setting (by response id) into its control.

@@ -2,10 +2,10 @@
 // unit's replies, reads every setting in turn and applies typed settings the unit
 // confirmed.
 
-#include <climits>
 #include <cstring>
 
 #include "app/app_window.h"
+#include "app/text_fields.h"
 #include "protocol/command_table.h"
 #include "protocol/response_table.h"
 #include "window/control_ids.h"
@@ -14,50 +14,10 @@ namespace vqx {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// "%d": blanks, an optional sign, digits; anything after them is left. Saturates
-// instead of overflowing.
-bool ParseLeadingNumber(const char* text, size_t length, int32_t* value, size_t* used) {
-  size_t i = 0;
-  while (i < length && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= length || !IsDigit(text[i])) return false;
-  int64_t v = 0;
-  for (; i < length && IsDigit(text[i]); ++i) {
-    v = v * 10 + (text[i] - '0');
-    if (v > INT64_C(1) << 32) v = INT64_C(1) << 32;
-  }
-  if (negative) v = -v;
-  if (v > INT32_MAX) v = INT32_MAX;
-  if (v < INT32_MIN) v = INT32_MIN;
-  *value = static_cast<int32_t>(v);
-  *used = i;
-  return true;
-}
-
-// "%d.%d.%d.%d".
-bool ParseFourNumbers(const char* text, size_t length, int32_t numbers[4]) {
-  size_t pos = 0;
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) {
-      if (pos >= length || text[pos] != '.') return false;
-      ++pos;
-    }
-    size_t used = 0;
-    if (!ParseLeadingNumber(text + pos, length - pos, &numbers[i], &used)) return false;
-    pos += used;
-  }
-  return true;
-}
-
 // A reply's text may fill its whole field; never read past it, never write past ours.
 template <size_t N>
 void CopyReplyText(char (&field)[N], const char (&text)[kTextSize]) {
-  const void* nul = std::memchr(text, '\0', kTextSize);
-  size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : kTextSize;
+  size_t length = FieldLength(text);
   if (length > N - 1) length = N - 1;
   std::memcpy(field, text, length);
   field[length] = '\0';
@@ -76,16 +36,11 @@ uint32_t PackAddress(const uint8_t (&address)[4]) {
          uint32_t{address[3]} << 24;
 }
 
-bool ReadNumber(const char* text, int32_t* value) {
-  size_t used = 0;
-  return ParseLeadingNumber(text, std::strlen(text), value, &used);
-}
-
 bool InRange(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
 
 bool ReadAddress(const char* text, uint8_t (&address)[4]) {
   int32_t numbers[4];
-  if (!ParseFourNumbers(text, std::strlen(text), numbers)) return false;
+  if (!ParseFourDecimals(text, std::strlen(text), numbers)) return false;
   for (int32_t n : numbers) {
     if (!InRange(n, 0, 255)) return false;
   }
@@ -114,7 +69,7 @@ bool StoreConfirmedSetting(int32_t step, const char* argument, DeviceSettings& s
     default: break;
   }
 
-  if (!ReadNumber(argument, &v)) return false;
+  if (!ParseDecimal(argument, &v)) return false;
   switch (step) {
     case kConfirmBroadcastMode:
       if (!InRange(v, 0, 3)) return false;
@@ -220,10 +175,6 @@ bool StoreReplyValue(const ResponseRecord& reply, DeviceSettings& s, Preferences
 }
 
 }  // namespace
-
-bool CAppWindow::ReadFourNumbers(const char* text, size_t length, int32_t numbers[4]) {
-  return ParseFourNumbers(text, length, numbers);
-}
 
 void CAppWindow::Step() {
   const int32_t passes = idlePasses_.fetch_add(1) + 1;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/app_window.h"
+#include "app/text_fields.h"
 #include "window/control_ids.h"
 
 namespace vqx {
@@ -65,8 +66,8 @@ std::string CommunicationLogName(int64_t utcSeconds) {
 std::string HistoryLine(const DeviceSettings& s) {
   char line[160];
   std::snprintf(line, sizeof(line), "%.*s %.*s (%d.%d.%d.%d:%d)",
-                static_cast<int>(strnlen(s.serialNumber, sizeof(s.serialNumber))), s.serialNumber,
-                static_cast<int>(strnlen(s.name, sizeof(s.name))), s.name, s.ipAddress[0], s.ipAddress[1],
+                static_cast<int>(FieldLength(s.serialNumber)), s.serialNumber,
+                static_cast<int>(FieldLength(s.name)), s.name, s.ipAddress[0], s.ipAddress[1],
                 s.ipAddress[2], s.ipAddress[3], s.voipPort);
   return line;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_window.h"
+#include "app/text_fields.h"
 #include "app/form_controls.h"
 #include "protocol/response_table.h"
 #include "window/control_ids.h"
@@ -28,8 +29,7 @@ void SelectNumber(IWindowSurface& surface, int list, int32_t value) {
 // Record fields may come from the preferences file without a terminator.
 template <size_t N>
 void SetFieldText(IWindowSurface& surface, int id, const char* label, const char (&field)[N]) {
-  const void* nul = std::memchr(field, '\0', N);
-  const size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : N;
+  const size_t length = FieldLength(field);
   char text[128];
   std::snprintf(text, sizeof(text), "%s%.*s", label, static_cast<int>(length), field);
   surface.SetText(id, text);

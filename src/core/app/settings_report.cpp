@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_window.h"
+#include "app/text_fields.h"
 #include "window/control_ids.h"
 
 namespace vqx {
@@ -28,10 +29,10 @@ __attribute__((format(printf, 2, 3))) void AppendFormat(std::string& out, const 
   va_end(again);
 }
 
-// A text field as "%.*s" wants it: its length bounded by the field's width.
+// A text field's length as "%.*s" wants it, bounded by the field's width.
 template <size_t N>
-int FieldLength(const char (&field)[N]) {
-  return static_cast<int>(strnlen(field, N));
+int Precision(const char (&field)[N]) {
+  return static_cast<int>(FieldLength(field));
 }
 
 const char* YesUnlessSet(int32_t flags, int32_t bit) { return (flags & bit) != 0 ? "No" : "Yes"; }
@@ -74,8 +75,8 @@ const char* ThresholdLine(int32_t threshold) {
 }
 
 void AppendBlock(std::string& out, const DeviceSettings& s) {
-  AppendFormat(out, "Serial Number: %.*s\r\n", FieldLength(s.serialNumber), s.serialNumber);
-  AppendFormat(out, "Name: %.*s\r\n", FieldLength(s.name), s.name);
+  AppendFormat(out, "Serial Number: %.*s\r\n", Precision(s.serialNumber), s.serialNumber);
+  AppendFormat(out, "Name: %.*s\r\n", Precision(s.name), s.name);
   AppendFormat(out, "IP Address: %d.%d.%d.%d:%d\r\n", s.ipAddress[0], s.ipAddress[1], s.ipAddress[2],
                s.ipAddress[3], s.voipPort);
   AppendFormat(out, "VoIP Port: %d\r\n", s.voipPort);
@@ -84,14 +85,14 @@ void AppendBlock(std::string& out, const DeviceSettings& s) {
   AppendFormat(out, "Subnet Mask: %d.%d.%d.%d\r\n", s.subnetMask[0], s.subnetMask[1], s.subnetMask[2],
                s.subnetMask[3]);
   out += ConnectionModeLine(s);
-  AppendFormat(out, "Firmware Ver: %.*s\r\n\r\n", FieldLength(s.firmwareVersion), s.firmwareVersion);
+  AppendFormat(out, "Firmware Ver: %.*s\r\n\r\n", Precision(s.firmwareVersion), s.firmwareVersion);
   AppendFormat(out, "Access via HTTP: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoHttpAccess));
   AppendFormat(out, "Configuration via HTTP: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoHttpConfiguration));
   AppendFormat(out, "Control connections via HTTP: %s\r\n",
                YesUnlessSet(s.securityFlags, kSecurityNoHttpConnectionManagement));
   AppendFormat(out, "Authentication via HTTP: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoHttpAuthentication));
   AppendFormat(out, "Access via telnet: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoTelnet));
-  AppendFormat(out, "Web access password: %.*s\r\n\r\n", FieldLength(s.webPassword), s.webPassword);
+  AppendFormat(out, "Web access password: %.*s\r\n\r\n", Precision(s.webPassword), s.webPassword);
   out += VocoderLine(s.vocoder);
   AppendFormat(out, "QOS DSCP Value: %d\r\n", s.qosDscp);
   out += SquelchTypeLine(s.corSquelchType);

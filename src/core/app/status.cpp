@@ -5,21 +5,11 @@
 #include <cstring>
 
 #include "app/app_window.h"
+#include "app/text_fields.h"
 #include "common/assertion.h"
 #include "window/control_ids.h"
 
 namespace vqx {
-
-namespace {
-
-// Fields of the preferences file may lack their terminator.
-template <size_t N>
-size_t BoundedLength(const char (&field)[N]) {
-  const void* nul = std::memchr(field, '\0', N);
-  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : N;
-}
-
-}  // namespace
 
 void CAppWindow::SetStatusState(int8_t state) {
   statusState_.store(state);
@@ -106,7 +96,7 @@ std::string CAppWindow::StatusSentence() const {
 
 std::string CAppWindow::StatusNameLine() const {
   std::lock_guard lock(stateMutex_);
-  const size_t length = BoundedLength(currentSettings_.name);
+  const size_t length = FieldLength(currentSettings_.name);
   if (length == 0) return {};
   return "Name: " + std::string(currentSettings_.name, length);
 }
@@ -118,14 +108,14 @@ bool CAppWindow::FindConnectionName(char* description, size_t size) const {
   for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
     const auto& address = prefs_->connectionAddresses[i];
     int32_t numbers[4];
-    if (!ReadFourNumbers(address, BoundedLength(address), numbers)) continue;
+    if (!ParseFourDecimals(address, FieldLength(address), numbers)) continue;
     if (!std::equal(peer.begin(), peer.end(), numbers,
                     [](uint8_t octet, int32_t number) { return number == int32_t{octet}; })) {
       continue;
     }
     if (description != nullptr && size > 0) {
       const auto& found = prefs_->connectionDescriptions[i];
-      const size_t length = std::min(BoundedLength(found), size - 1);
+      const size_t length = std::min(FieldLength(found), size - 1);
       std::memcpy(description, found, length);
       description[length] = '\0';
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_window.h"
+#include "app/text_fields.h"
 #include "app/form_controls.h"
 #include "protocol/command_table.h"
 #include "window/control_ids.h"
@@ -127,26 +128,6 @@ struct FormTexts {
 
 bool HoldsLineBreak(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
 
-// A signed decimal number as atoi reads it: leading blanks, a sign, digits, anything
-// after them ignored; too large a number is held at the int32 limits. A text with no
-// digits holds no number.
-bool ParseDecimal(const char* text, int32_t& value) {
-  while (*text == ' ' || *text == '\t') ++text;
-  bool negative = false;
-  if (*text == '+' || *text == '-') negative = *text++ == '-';
-  if (*text < '0' || *text > '9') return false;
-  int64_t magnitude = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    if (magnitude <= int64_t{INT32_MAX} + 1) magnitude = magnitude * 10 + (*text - '0');
-  }
-  if (negative) {
-    value = magnitude > int64_t{INT32_MAX} ? INT32_MIN : static_cast<int32_t>(-magnitude);
-  } else {
-    value = magnitude > int64_t{INT32_MAX} ? INT32_MAX : static_cast<int32_t>(magnitude);
-  }
-  return true;
-}
-
 bool FindChoice(std::span<const ValueText> choices, const char* text, int32_t& value) {
   for (const ValueText& choice : choices) {
     if (std::strcmp(choice.text, text) == 0) {
@@ -179,21 +160,21 @@ void InterpretRow(const FormRow& row, const char (&boxes)[4][kFormTextSize], int
       return;
     case Reading::Number:
       // An empty box, or one that holds no number, takes the fallback.
-      if (!ParseDecimal(text, value)) current.*row.number = value = row.fallback;
+      if (!ParseDecimal(text, &value)) current.*row.number = value = row.fallback;
       form.*row.number = value;
       return;
     case Reading::Dscp:
       // No selection: keep the unit's value, so no DSCP goes out and nothing is invented.
-      form.*row.number = ParseDecimal(text, value) ? value : current.*row.number;
+      form.*row.number = ParseDecimal(text, &value) ? value : current.*row.number;
       return;
     case Reading::Delay:
-      if (!ParseDecimal(text, value) || value < 0 || value > kDelayLimit) current.*row.number = value = 0;
+      if (!ParseDecimal(text, &value) || value < 0 || value > kDelayLimit) current.*row.number = value = 0;
       form.*row.number = value;
       return;
     case Reading::Address:
       for (size_t i = 0; i < 4; ++i) {
         uint8_t octet;
-        if (ParseDecimal(boxes[i], value)) {
+        if (ParseDecimal(boxes[i], &value)) {
           octet = static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu);  // 300 gives 44
         } else {
           octet = row.octetFallback[i];
