@@ -3,27 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "app/app_window.h"
 #include "app/application.h"
 #include "link/serial_comm.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace vqx {
 namespace {
@@ -120,13 +106,13 @@ TEST(WorkerNoAllocation, AFullReadOfTheUnitStaysOffTheHeap) {
   ASSERT_LT(script.size(), sizeof(port.script));
   std::memcpy(port.script, script.data(), script.size());
 
-  const long before = allocations.load();
+  const long before = testing::allocationCount.load();
   for (int i = 0; i < 200000 && !window.IsUnitIdle(); ++i) {
     app.WorkerPass();
     // The replies become readable once the escape's probe is out.
     if (comm.AwaitingReply() && port.length == 0) port.length = script.size();
   }
-  const long after = allocations.load();
+  const long after = testing::allocationCount.load();
 
   ASSERT_EQ(window.GetStatusState(), kStatusConnected);
   for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 2) << i;

@@ -3,25 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "link/serial_comm.h"
 #include "protocol/command_table.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace vqx {
 namespace {
@@ -60,7 +46,7 @@ TEST(NoAllocation, EscapeSendAndRecognitionStayOffTheHeap) {
   CSerialComm comm(port, clock);
   ASSERT_TRUE(comm.Open("x", 9600, 'N', 8, 1));
 
-  const long before = allocations.load();
+  const long before = testing::allocationCount.load();
   ASSERT_TRUE(comm.StartCommandMode());
   for (int i = 0; i < 2000 && comm.GetState() != LinkState::ProbeSent; ++i) comm.Poll();
   ASSERT_EQ(comm.GetState(), LinkState::ProbeSent);
@@ -78,7 +64,7 @@ TEST(NoAllocation, EscapeSendAndRecognitionStayOffTheHeap) {
   r.commandId = kCmdMyip;
   EXPECT_TRUE(comm.SendCommand(r));
   EXPECT_TRUE(comm.SendTypedLine("ver\r\n"));
-  const long after = allocations.load();
+  const long after = testing::allocationCount.load();
 
   EXPECT_EQ(replies, 5);
   EXPECT_EQ(after - before, 0);
