@@ -86,8 +86,12 @@ bool CAppWindow::OpenPortFromPreferences() {
   char parity;
   {
     std::lock_guard lock(stateMutex_);
-    std::memcpy(portName, prefs_->portName, sizeof(portName));
-    portName[sizeof(portName) - 1] = '\0';
+    if (!portOverride_.empty() && portOverride_.size() < sizeof(portName)) {
+      std::memcpy(portName, portOverride_.c_str(), portOverride_.size() + 1);
+    } else {
+      std::memcpy(portName, prefs_->portName, sizeof(portName));
+      portName[sizeof(portName) - 1] = '\0';
+    }
     baudRate = prefs_->baudRate;
     dataBits = prefs_->dataBits;
     stopBits = prefs_->stopBits;

@@ -200,6 +200,11 @@ class CAppWindow final : public ILinkHost {
   // The guard against opening the dialog twice: false when it is already open.
   bool BeginSerialPortDialog();
   void EndSerialPortDialog() { modalDialogOpen_ = false; }
+  // A port for this run only (the demo's simulated unit): opened instead of the stored
+  // name and never written to the preferences file. The serial port dialog's OK ends it.
+  void SetPortOverride(const char* portName);
+  // The name the link opens: the override, else the stored one.
+  std::string PortNameInUse() const;
   // OK in the dialog: stores and saves the choice, reopens the port. True when it opened
   // (status 9, the dialog ends); false after the warning owned by the dialog (it stays
   // open). A baud rate of 0 or less (no rate selected) keeps the stored one.
@@ -273,6 +278,7 @@ class CAppWindow final : public ILinkHost {
 
   // User-interface thread only.
   bool modalDialogOpen_ = false;
+  std::string portOverride_;  // stateMutex_
 };
 
 }  // namespace vqx

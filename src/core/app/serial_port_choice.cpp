@@ -1,5 +1,7 @@
 #include "app/app_window.h"
 
+#include <cstring>
+
 namespace vqx {
 
 bool CAppWindow::BeginSerialPortDialog() {
@@ -15,6 +17,10 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
     std::lock_guard lock(stateMutex_);
     storedBaud = prefs_->baudRate;
   }
+  {
+    std::lock_guard lock(stateMutex_);
+    portOverride_.clear();  // the user's choice replaces the run's own port
+  }
   // Long names are real on Linux (/dev/serial/by-id/...): the preferences hold 255.
   SetHostSerialSettings(portName, baudRate > 0 ? baudRate : storedBaud, dataBits, stopBits, parity);
   SavePreferences();
@@ -25,6 +31,17 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   }
   ShowPortOpenFailure(MessageOwner::Dialog);
   return false;
+}
+
+void CAppWindow::SetPortOverride(const char* portName) {
+  std::lock_guard lock(stateMutex_);
+  portOverride_ = portName ? portName : "";
+}
+
+std::string CAppWindow::PortNameInUse() const {
+  std::lock_guard lock(stateMutex_);
+  if (!portOverride_.empty()) return portOverride_;
+  return std::string(prefs_->portName, strnlen(prefs_->portName, sizeof(prefs_->portName)));
 }
 
 }  // namespace vqx

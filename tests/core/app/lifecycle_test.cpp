@@ -155,6 +155,26 @@ TEST_F(LifecycleTest, SerialPortChoiceIsSavedBeforeTheReopenAndAFailureKeepsTheD
   EXPECT_TRUE(window.BeginSerialPortDialog());
 }
 
+TEST_F(LifecycleTest, PortOverrideIsOpenedAndResetButNeverSavedUntilTheUserChoosesAPort) {
+  window.SetPortOverride("/dev/pts/9");
+  EXPECT_TRUE(window.Create());
+  EXPECT_EQ(port.openedName, "/dev/pts/9");
+  EXPECT_EQ(window.PortNameInUse(), "/dev/pts/9");
+
+  window.ResetSerialLink();  // saves the preferences, then reopens
+  EXPECT_EQ(port.openedName, "/dev/pts/9");
+  ASSERT_TRUE(files.Has(kPreferencesFileName));
+  EXPECT_EQ(std::string(files.Content(kPreferencesFileName).c_str() + 21), "COM1");
+
+  ASSERT_TRUE(window.BeginSerialPortDialog());
+  EXPECT_TRUE(window.ApplySerialPortChoice("/dev/ttyUSB0", 9600, 8, 1, 'N'));
+  window.EndSerialPortDialog();
+  EXPECT_EQ(port.openedName, "/dev/ttyUSB0");
+  EXPECT_EQ(window.PortNameInUse(), "/dev/ttyUSB0");
+  window.ResetSerialLink();
+  EXPECT_EQ(port.openedName, "/dev/ttyUSB0") << "the user's choice ended the override";
+}
+
 TEST_F(LifecycleTest, ShutdownWithTheLinkReadySendsEchoOnThenTranOnlyOnce) {
   window.Create();
   surface.StartTimer(ids::kRebootTimer, kRebootWaitMs);
