@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "port/clock.h"
 #include "port/file_store.h"
@@ -26,7 +27,21 @@ IWallClock& SystemWallClock();
 std::string ResolvePortName(const std::string& name);
 
 // One sentence that says why a port could not be opened and what to do about it,
-// e.g. permission denied naming the group that owns the device.
+// e.g. permission denied naming the group that owns the device, or busy naming the
+// programs that hold it where the system tells.
 std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result);
+
+// A serial port of this machine as `vqxctl ports` lists it.
+struct SerialPortEntry {
+  std::string device;                    // e.g. /dev/ttyUSB0
+  std::vector<std::string> stableNames;  // /dev/serial/by-id/... links to it
+  bool canOpen = false;                  // this user can open it now
+  std::string problem;                   // why not, one sentence; empty when it opens
+  std::string note;                      // e.g. other programs have it open too
+};
+
+// Every serial port found, sorted by device name. Each is opened and closed again to
+// learn whether it can be used, so a port another program holds shows as busy.
+std::vector<SerialPortEntry> ListSerialPorts();
 
 }  // namespace vqx

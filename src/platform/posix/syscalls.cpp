@@ -1,5 +1,6 @@
 #include "posix/syscalls.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -29,6 +30,20 @@ int SysCalls::Fsync(int fd) { return ::fsync(fd); }
 int SysCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
 int SysCalls::Unlink(const char* path) { return ::unlink(path); }
 pid_t SysCalls::GetPid() { return ::getpid(); }
+int SysCalls::Stat(const char* path, struct stat* info) { return ::stat(path, info); }
+int SysCalls::Access(const char* path, int mode) { return ::access(path, mode); }
+ssize_t SysCalls::ReadLink(const char* path, char* buffer, size_t size) { return ::readlink(path, buffer, size); }
+
+int SysCalls::ListDirectory(const char* path, std::vector<std::string>* names) {
+  DIR* dir = ::opendir(path);
+  if (dir == nullptr) return -1;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names->push_back(name);
+  }
+  ::closedir(dir);
+  return 0;
+}
 
 SysCalls& RealSysCalls() {
   static SysCalls instance;

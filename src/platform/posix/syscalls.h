@@ -6,11 +6,14 @@
 // the real calls; errors come back as -1 with errno set, exactly as from the system.
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <termios.h>
 #include <time.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace vqx::posix {
 
@@ -36,6 +39,12 @@ class SysCalls {
   virtual int Rename(const char* from, const char* to);
   virtual int Unlink(const char* path);
   virtual pid_t GetPid();
+  // For the port survey and the diagnosis of a port that will not open.
+  virtual int Stat(const char* path, struct stat* info);
+  virtual int Access(const char* path, int mode);
+  virtual ssize_t ReadLink(const char* path, char* buffer, size_t size);
+  // The names in a directory, without "." and ".."; -1 with errno when it cannot be read.
+  virtual int ListDirectory(const char* path, std::vector<std::string>* names);
 };
 
 // The process-wide instance that makes the real calls.
