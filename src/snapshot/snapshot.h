@@ -31,16 +31,21 @@ std::span<const std::string_view> FieldNames();
 // serialNumber is the technician's own label and never reaches the unit either.
 bool IsReadOnlyField(std::string_view field);
 
-// The field a unit command keyword sets and queries ("VOCODER" gives "vocoder"); empty
-// for a keyword that has no field (SAVE, ECHO, ...).
-std::optional<std::string_view> FieldForKeyword(std::string_view keyword);
+// The fields a unit command keyword sets and queries: "VOCODER" gives vocoder, "SECURITY"
+// the five allow... booleans, "MYIP" ipAddress and dhcp. Empty for a keyword without a
+// field (SAVE, ECHO, ...) and for anything else.
+std::vector<std::string_view> FieldsForKeyword(std::string_view keyword);
+
+// The unit keyword of a field ("vocoder" gives "VOCODER"); empty for serialNumber and for
+// a name that is no field.
+std::string_view KeywordOfField(std::string_view field);
 
 // ---- One unit's settings as JSON -------------------------------------------------------
 
-// Every field of s under its JSON name. unsupported lists JSON field names (or unit
-// keywords, which are mapped) of the settings the unit answered ERR to: those fields are
-// left out of the object, since the record holds no value of the unit's for them, and
-// the names are listed under "unsupported". Texts are carried byte for byte: each byte
+// Every field of s under its JSON name. unsupported names the settings the unit answered
+// ERR to, by unit keyword ("VOCODER") or JSON name ("vocoder"): their fields are left out
+// of the object, since the record holds no value of the unit's for them, and their
+// keywords are listed under "unsupported" in the order given. Texts are carried byte for byte: each byte
 // is one character U+0001..U+00FF, so any record gives valid JSON.
 nlohmann::json ToJson(const DeviceSettings& s, std::span<const std::string> unsupported = {});
 
@@ -71,6 +76,12 @@ std::optional<PartialSettings> FromJson(const nlohmann::json& j, std::string* er
 // Writes the fields present in partial over target; the security booleans change only
 // their own bit. Fields not present keep target's value.
 void ApplyTo(const PartialSettings& partial, DeviceSettings& target);
+
+// The desktop program's warning when s asks for multicast (broadcastMode 3) with a server
+// address that is neither a multicast group (224.0.0.0 - 239.255.255.255) nor 0.0.0.0;
+// empty when the rule is kept. Its two lines are separated by a line feed, where the
+// desktop's box breaks the line.
+std::string MulticastProblem(const DeviceSettings& s);
 
 // ---- Files --------------------------------------------------------------------------
 
@@ -120,7 +131,8 @@ std::optional<std::string> HistoryReport(const PreferencesBlock& block, int numb
 // keeps no date, time or label besides the serial number, which every entry carries.
 nlohmann::json HistoryToJson(const PreferencesBlock& block);
 
-// A header line of JSON names ("entry" first, "record" last) and one line per entry;
+// A header line of JSON names ("entry" first, then the fields and their companion
+// texts) and one line per entry;
 // lines end in CR LF; a value with a comma, a quote or a line break is quoted with its
 // quotes doubled.
 std::string HistoryToCsv(const PreferencesBlock& block);
