@@ -1,0 +1,134 @@
+#include "desktop_program.h"
+
+#include <QApplication>
+
+#include "runner/sim_runner.h"
+#include "system_port.h"
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx::desktop {
+namespace {
+
+std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
+  return DescribePortOpenFailure(portName, result);
+}
+
+}  // namespace
+
+DesktopProgram::DesktopProgram(ProgramOptions options)
+    : options_(std::move(options)),
+      units_(MainDialogTemplate().fontName, MainDialogTemplate().fontPointSize),
+      waker_(std::make_unique<UiWaker>([this] { queue_.Drain(); })),
+      queue_([this] { waker_->Wake(); }) {
+  queue_.SetOwnerThread(std::this_thread::get_id());
+  port_ = CreateSystemSerialPort();
+  files_ = CreateSystemFileStore(options_.dataDirectory);
+  link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
+  window_ = std::make_unique<MainWindow>(units_);
+  surface_ = std::make_unique<QtWindowSurface>(queue_, window_->Client(), window_->Controls());
+  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure};
+  logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
+  link_->AttachHost(logic_.get());
+  app_ = std::make_unique<CApplication>(*link_, *logic_);
+
+  surface_->SetCommandSink([this](int id, int code) { OnCommand(id, code); });
+  surface_->SetTimerSink([this](int timerId) { logic_->OnTimer(timerId); });
+  MainWindow::Handlers handlers;
+  handlers.menuCommand = [this](int id) { OnCommand(id, kBnClicked); };
+  handlers.enterKey = [this] { logic_->OnEnterKey(); };
+  handlers.closing = [this] { Shutdown(); };
+  handlers.sentence = [this] { return QString::fromLatin1(logic_->StatusSentence().c_str()); };
+  handlers.nameLine = [this] { return QString::fromLatin1(logic_->StatusNameLine().c_str()); };
+  window_->SetHandlers(std::move(handlers));
+}
+
+DesktopProgram::~DesktopProgram() {
+  Shutdown();
+  // The surface's widgets go with the window; nothing calls them any more.
+  surface_.reset();
+  window_.reset();
+  if (demo_) demo_->Stop();
+}
+
+bool DesktopProgram::Start(std::string* error) {
+  if (started_) return true;
+  if (options_.demo) {
+    sim::SimConfig config;
+    if (options_.tuneDemoUnit) options_.tuneDemoUnit(config);
+    demo_ = std::make_unique<sim::SimRunner>(std::move(config));
+    std::string why;
+    if (!demo_->Start(&why)) {
+      if (error) *error = "The simulated VQX-2 could not be started: " + why;
+      demo_.reset();
+      return false;
+    }
+    logic_->SetPortOverride(demo_->SlavePath().c_str());
+  }
+  started_ = true;
+  // A port that cannot be opened warns before the main window appears.
+  logic_->StartUp();
+  window_->CentreOnScreen();
+  window_->show();
+  logic_->InitializeWindow();
+  queue_.Drain();
+  app_->StartWorker();
+  return true;
+}
+
+void DesktopProgram::OnCommand(int id, int notificationCode) {
+  if (shutDown_) return;
+  switch (logic_->OnCommand(id, notificationCode)) {
+    case CommandOutcome::Quit:
+      Shutdown();
+      window_->close();
+      QApplication::quit();
+      break;
+    case CommandOutcome::ShowSerialPortDialog: ShowSerialPortDialog(); break;
+    case CommandOutcome::Handled:
+    case CommandOutcome::HandledReturnOne: break;
+  }
+}
+
+void DesktopProgram::ShowSerialPortDialog() {
+  if (!logic_->BeginSerialPortDialog()) return;
+  const PreferencesBlock prefs = logic_->GetPreferences();
+  HostSerialChoice stored;
+  stored.portName = logic_->PortNameInUse();
+  stored.baudRate = prefs.baudRate;
+  stored.dataBits = prefs.dataBits;
+  stored.stopBits = prefs.stopBits;
+  stored.parity = prefs.parity;
+  std::vector<std::string> ports = options_.listPorts ? options_.listPorts() : std::vector<std::string>{};
+  SerialPortDialog dialog(
+      units_, stored, std::move(ports),
+      [this](const HostSerialChoice& choice) {
+        return logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
+                                             choice.stopBits, choice.parity);
+      },
+      window_.get());
+  dialog_ = &dialog;
+  surface_->SetModalDialog(&dialog);
+  dialog.exec();
+  surface_->SetModalDialog(nullptr);
+  dialog_ = nullptr;
+  logic_->EndSerialPortDialog();
+}
+
+void DesktopProgram::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (!started_) return;
+  logic_->Shutdown();
+  // The worker may be waiting for this thread to read a control: serve it until it is out.
+  app_->RequestStop();
+  while (!app_->WorkerEnded()) {
+    queue_.Drain();
+    queue_.WaitForWork(std::chrono::milliseconds(2));
+  }
+  app_->JoinWorker();
+  queue_.Drain();
+  link_->Close();
+}
+
+}  // namespace vqx::desktop

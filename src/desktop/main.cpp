@@ -1,0 +1,82 @@
+// vqxsu: the VQX Setup Utility's desktop program.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include "desktop_program.h"
+#include "signal_bridge.h"
+#include "system_port.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: vqxsu [--demo]\n"
+    "\n"
+    "Configures a VQX-2 network radio-interface unit over a serial line.\n"
+    "The serial port is chosen in the program (File, Select Serial Port...) and remembered\n"
+    "in VQXSU_Prefs.cfg in the working directory, beside the communication logs and\n"
+    "History.txt.\n"
+    "\n"
+    "  --demo     talk to a simulated VQX-2 started inside the program, on a\n"
+    "             pseudo-terminal, for this run only (the stored port is kept)\n"
+    "  --help     show this text\n"
+    "  --version  show the program's version\n";
+
+bool HasDisplay() {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool demo = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::puts("VQX Setup Utility (vqxsu) Version 1.3 (Build 7)");
+      return 0;
+    }
+    if (arg == "--demo") {
+      demo = true;
+      continue;
+    }
+    std::fprintf(stderr, "vqxsu: unknown option '%s'\n\n%s", arg.c_str(), kUsage);
+    return 2;
+  }
+  if (!HasDisplay()) {
+    std::fputs(
+        "vqxsu: no graphical display was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+        "Start it from a desktop session, or on a virtual display:\n"
+        "    xvfb-run -a vqxsu --demo\n"
+        "The command-line tool needs no display:  vqxctl --demo read\n",
+        stderr);
+    return 1;
+  }
+
+  QApplication application(argc, argv);
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  vqx::desktop::ProgramOptions options;
+  options.demo = demo;
+  vqx::desktop::DesktopProgram program(std::move(options));
+  vqx::desktop::SignalBridge signalBridge([&] { program.Window().close(); });
+  std::string error;
+  if (!program.Start(&error)) {
+    std::fprintf(stderr, "vqxsu: %s\n", error.c_str());
+    return 1;
+  }
+  const int code = QApplication::exec();
+  program.Shutdown();
+  return code;
+}

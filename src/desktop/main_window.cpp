@@ -1,0 +1,112 @@
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx::desktop {
+
+class MainWindow::ClientArea final : public QWidget {
+ public:
+  ClientArea(MainWindow* owner) : QWidget(owner), owner_(owner) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    owner_->PaintClient(painter);
+  }
+
+ private:
+  MainWindow* owner_;
+};
+
+MainWindow::MainWindow(const DialogUnits& units) {
+  const DialogTemplate& dialog = MainDialogTemplate();
+  setWindowTitle(QString::fromLatin1(dialog.caption));
+  setFont(units.Font());
+  client_ = new ClientArea(this);
+  client_->setFont(units.Font());
+  client_->setFixedSize(units.ToPixels(dialog.width, dialog.height));
+  setCentralWidget(client_);
+  controls_ = BuildControls(dialog, client_, units);
+  BuildMenus();
+  // Not resizable: the template lays the controls out for one size.
+  setFixedSize(client_->width(), client_->height() + menuBar()->sizeHint().height());
+
+  if (QWidget* box = controls_.byId.count(ids::kStatusGroup) ? controls_.byId.at(ids::kStatusGroup) : nullptr) {
+    status_ = ComputeStatusLayout(box->geometry());
+  }
+  qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
+
+QWidget* MainWindow::Client() const { return client_; }
+
+void MainWindow::BuildMenus() {
+  for (const MenuPopupTemplate& popup : MainMenuTemplate()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(popup.text));
+    for (const MenuItemTemplate& item : popup.items) {
+      if (item.text == nullptr) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(QString::fromLatin1(item.text));
+      action->setEnabled(!item.greyed);
+      const int id = item.id;
+      connect(action, &QAction::triggered, this, [this, id] {
+        if (handlers_.menuCommand) handlers_.menuCommand(id);
+      });
+      actions_[id] = action;
+    }
+  }
+}
+
+QAction* MainWindow::MenuAction(int menuId) const {
+  const auto it = actions_.find(menuId);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::CentreOnScreen() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->availableGeometry();
+    move(available.center() - rect().center());
+  }
+}
+
+void MainWindow::PaintClient(QPainter& painter) {
+  const QString sentence = handlers_.sentence ? handlers_.sentence() : QString();
+  const QString name = handlers_.nameLine ? handlers_.nameLine() : QString();
+  PaintStatus(painter, status_, sentence, name, palette().color(QPalette::Button));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (handlers_.closing) handlers_.closing();
+  event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The message loop hands every Enter key of this window to the command entry's
+  // handler first, whichever control has the focus. A key event that travels up the
+  // parent chain is taken only where it started: at the focus widget.
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const QWidget* focus = QApplication::focusWidget();
+    const bool atStart = widget == focus || (focus == nullptr && widget == this);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
+        widget->window() == this && atStart && handlers_.enterKey) {
+      handlers_.enterKey();
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace vqx::desktop

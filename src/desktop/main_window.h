@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <map>
+
+#include <QMainWindow>
+
+#include "control_factory.h"
+#include "dialog_units.h"
+#include "status_painter.h"
+
+class QAction;
+
+namespace vqx::desktop {
+
+// The main window: template 101's controls at their places in a client area of the
+// template's size, the menu MENU1 above it, and the status panel painted inside the
+// "Status" group box. It decides nothing: it hands every action to its handlers.
+class MainWindow final : public QMainWindow {
+ public:
+  struct Handlers {
+    std::function<void(int menuId)> menuCommand;
+    std::function<void()> enterKey;  // Return or Enter pressed anywhere in this window
+    std::function<void()> closing;   // the close box, the system menu, a signal
+    std::function<QString()> sentence;
+    std::function<QString()> nameLine;
+  };
+
+  explicit MainWindow(const DialogUnits& units);
+  ~MainWindow() override;
+
+  void SetHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+  const std::map<int, QWidget*>& Controls() const { return controls_.byId; }
+  QWidget* Client() const;
+  QAction* MenuAction(int menuId) const;
+  const StatusLayout& Status() const { return status_; }
+  void CentreOnScreen();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  class ClientArea;
+  void BuildMenus();
+  void PaintClient(QPainter& painter);
+
+  Handlers handlers_;
+  ClientArea* client_ = nullptr;
+  BuiltControls controls_;
+  std::map<int, QAction*> actions_;
+  StatusLayout status_;
+};
+
+}  // namespace vqx::desktop

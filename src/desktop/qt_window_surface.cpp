@@ -1,0 +1,395 @@
+#include "qt_window_surface.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "window/control_ids.h"
+
+namespace vqx::desktop {
+namespace {
+
+QString FromBytes(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+std::string ToBytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+size_t CopyOut(const std::string& text, char* buffer, size_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  const size_t n = std::min(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return n;
+}
+
+// The edit's text split at CR LF, as a Win32 edit counts its lines.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      return lines;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+}
+
+bool StartsWithIgnoringCase(const std::string& item, const std::string& prefix) {
+  if (prefix.size() > item.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(item[i]) != lower(prefix[i])) return false;
+  }
+  return true;
+}
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QtWindowSurface::QtWindowSurface(UiCallQueue& queue, QWidget* window, std::map<int, QWidget*> controls)
+    : queue_(queue), window_(window) {
+  for (const auto& [id, widget] : controls) controls_[id] = widget;
+  queue_.SetAppendSink([this](int id, const std::string& text) { ApplyAppend(id, text); });
+  ConnectNotifications();
+}
+
+QtWindowSurface::~QtWindowSurface() {
+  queue_.SetAppendSink(nullptr);
+  for (auto& [id, timer] : timers_) delete timer;
+}
+
+QWidget* QtWindowSurface::Control(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second.data();
+}
+
+void QtWindowSurface::ConnectNotifications() {
+  for (const auto& [id, pointer] : controls_) {
+    QWidget* w = pointer.data();
+    const int controlId = id;
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      QObject::connect(button, &QAbstractButton::clicked, button, [this, controlId] { Notify(controlId, kBnClicked); });
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+      QObject::connect(edit, &QLineEdit::textEdited, edit, [this, controlId] { Notify(controlId, kEnChange); });
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+      QObject::connect(list, &QListWidget::itemSelectionChanged, list, [this, controlId] {
+        if (programmaticChange_ == 0) Notify(controlId, kLbnSelChange);
+      });
+    }
+  }
+}
+
+void QtWindowSurface::Notify(int id, int code) {
+  if (commandSink_) commandSink_(id, code);
+}
+
+template <typename R>
+R QtWindowSurface::Read(const std::function<R()>& fn) {
+  R result{};
+  queue_.Call([&] { result = fn(); });
+  return result;
+}
+
+// ---- Texts ------------------------------------------------------------------------
+
+std::string QtWindowSurface::TextOf(int id) const {
+  QWidget* w = Control(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToBytes(edit->text());
+  if (auto* text = qobject_cast<QPlainTextEdit*>(w)) {
+    const auto exact = exactTexts_.find(id);
+    if (exact != exactTexts_.end()) return exact->second;
+    return ToWindowsLineEnds(ToBytes(text->toPlainText()));
+  }
+  if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex() < 0 ? std::string() : ToBytes(combo->currentText());
+  if (auto* label = qobject_cast<QLabel*>(w)) return ToBytes(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) return ToBytes(button->text());
+  return {};
+}
+
+void QtWindowSurface::ApplyText(int id, const std::string& text) {
+  QWidget* w = Control(id);
+  ++programmaticChange_;
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    edit->setText(FromBytes(text));
+  } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+    exactTexts_[id] = text;
+    folders_.erase(id);
+    plain->setPlainText(FromBytes(ToDisplayLineEnds(text)));
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(FromBytes(text));
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    button->setText(FromBytes(text));
+  }
+  --programmaticChange_;
+}
+
+void QtWindowSurface::ApplyAppend(int id, const std::string& text) {
+  auto* plain = qobject_cast<QPlainTextEdit*>(Control(id));
+  if (plain == nullptr) return;
+  exactTexts_.erase(id);  // the window's own text from now on
+  const std::string shown = folders_[id].Fold(text);
+  if (shown.empty()) return;
+  QTextCursor cursor = plain->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(FromBytes(shown));
+  plain->setTextCursor(cursor);
+  plain->ensureCursorVisible();
+}
+
+void QtWindowSurface::SetText(int id, const char* text) {
+  queue_.Post([this, id, copy = std::string(text ? text : "")] { ApplyText(id, copy); });
+}
+
+size_t QtWindowSurface::GetText(int id, char* buffer, size_t size) {
+  return CopyOut(Read<std::string>([&] { return TextOf(id); }), buffer, size);
+}
+
+int QtWindowSurface::LineCount(int id) {
+  return Read<int>([&] {
+    if (qobject_cast<QLineEdit*>(Control(id)) != nullptr) return 1;
+    return static_cast<int>(SplitLines(TextOf(id)).size());
+  });
+}
+
+size_t QtWindowSurface::GetLine(int id, int line, char* buffer, size_t size) {
+  const std::string text = Read<std::string>([&] {
+    if (qobject_cast<QLineEdit*>(Control(id)) != nullptr) return line == 0 ? TextOf(id) : std::string();
+    const auto lines = SplitLines(TextOf(id));
+    return line >= 0 && static_cast<size_t>(line) < lines.size() ? lines[static_cast<size_t>(line)] : std::string();
+  });
+  return CopyOut(text, buffer, size);
+}
+
+void QtWindowSurface::AppendToOutput(int id, const char* text) {
+  // Never waits: the caller holds the lock that keeps the log in the window's order.
+  if (text != nullptr) queue_.Append(id, text);
+}
+
+void QtWindowSurface::SelectAllText(int id) {
+  queue_.Post([this, id] {
+    QWidget* w = Control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->selectAll();
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) plain->selectAll();
+  });
+}
+
+// ---- Lists ------------------------------------------------------------------------
+
+int QtWindowSurface::AddItem(int id, const char* text) {
+  const std::string copy(text ? text : "");
+  return Read<int>([&] {
+    QWidget* w = Control(id);
+    ++programmaticChange_;
+    int index = -1;
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      const int selected = combo->currentIndex();
+      combo->addItem(FromBytes(copy));
+      combo->setCurrentIndex(selected);  // adding never selects, as in a drop-down list
+      index = combo->count() - 1;
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+      list->addItem(FromBytes(copy));
+      index = list->count() - 1;
+    }
+    --programmaticChange_;
+    return index;
+  });
+}
+
+int QtWindowSurface::DeleteItem(int id, int index) {
+  return Read<int>([&] {
+    QWidget* w = Control(id);
+    ++programmaticChange_;
+    int left = -1;
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      if (index >= 0 && index < combo->count()) {
+        combo->removeItem(index);
+        left = combo->count();
+      }
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+      if (index >= 0 && index < list->count()) {
+        delete list->takeItem(index);
+        left = list->count();
+      }
+    }
+    --programmaticChange_;
+    return left;
+  });
+}
+
+int QtWindowSurface::ItemCount(int id) {
+  return Read<int>([&] {
+    QWidget* w = Control(id);
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->count();
+    if (auto* list = qobject_cast<QListWidget*>(w)) return list->count();
+    return 0;
+  });
+}
+
+int QtWindowSurface::CurrentSelection(int id) {
+  return Read<int>([&] {
+    QWidget* w = Control(id);
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex();
+    if (auto* list = qobject_cast<QListWidget*>(w)) {
+      const auto selected = list->selectedItems();
+      return selected.isEmpty() ? -1 : list->row(selected.front());
+    }
+    return -1;
+  });
+}
+
+void QtWindowSurface::SetCurrentSelection(int id, int index) {
+  queue_.Post([this, id, index] {
+    QWidget* w = Control(id);
+    ++programmaticChange_;
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+      list->clearSelection();
+      if (index >= 0 && index < list->count()) {
+        list->setCurrentRow(index);
+        list->item(index)->setSelected(true);
+      } else {
+        list->setCurrentRow(-1);
+      }
+    }
+    --programmaticChange_;
+  });
+}
+
+bool QtWindowSurface::SelectItemByPrefix(int id, const char* text) {
+  const std::string prefix(text ? text : "");
+  return Read<bool>([&] {
+    QWidget* w = Control(id);
+    ++programmaticChange_;
+    bool found = false;
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      for (int i = 0; i < combo->count() && !found; ++i) {
+        if (StartsWithIgnoringCase(ToBytes(combo->itemText(i)), prefix)) {
+          combo->setCurrentIndex(i);
+          found = true;
+        }
+      }
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+      for (int i = 0; i < list->count() && !found; ++i) {
+        if (StartsWithIgnoringCase(ToBytes(list->item(i)->text()), prefix)) {
+          list->clearSelection();
+          list->setCurrentRow(i);
+          list->item(i)->setSelected(true);
+          found = true;
+        }
+      }
+    }
+    --programmaticChange_;
+    return found;
+  });
+}
+
+// ---- Buttons, state, focus ----------------------------------------------------------
+
+void QtWindowSurface::SetChecked(int id, bool checked) {
+  queue_.Post([this, id, checked] {
+    auto* button = qobject_cast<QAbstractButton*>(Control(id));
+    if (button == nullptr) return;
+    // An exclusive button refuses to be unchecked on its own; the logic unchecks the
+    // other view buttons itself.
+    const bool exclusive = button->autoExclusive();
+    button->setAutoExclusive(false);
+    button->setChecked(checked);
+    button->setAutoExclusive(exclusive);
+  });
+}
+
+bool QtWindowSurface::IsChecked(int id) {
+  return Read<bool>([&] {
+    auto* button = qobject_cast<QAbstractButton*>(Control(id));
+    return button != nullptr && button->isChecked();
+  });
+}
+
+void QtWindowSurface::EnableControl(int id, bool enabled) {
+  queue_.Post([this, id, enabled] {
+    if (QWidget* w = Control(id)) w->setEnabled(enabled);
+  });
+}
+
+void QtWindowSurface::ShowControl(int id, bool visible) {
+  queue_.Post([this, id, visible] {
+    if (QWidget* w = Control(id)) w->setVisible(visible);
+  });
+}
+
+void QtWindowSurface::SetFocus(int id) {
+  queue_.Post([this, id] {
+    if (QWidget* w = Control(id)) w->setFocus(Qt::OtherFocusReason);
+  });
+}
+
+void QtWindowSurface::Invalidate(bool) {
+  queue_.Post([this] {
+    if (window_) window_->update();
+  });
+}
+
+void QtWindowSurface::UpdateNow() {
+  queue_.Post([this] {
+    if (window_) window_->repaint();
+  });
+}
+
+int QtWindowSurface::ShowMessageBox(MessageOwner owner, const char* text, const char* caption, MessageIcon icon,
+                                    MessageButtons) {
+  const MessageBoxRecord record{owner, text ? text : "", caption ? caption : "", icon};
+  return Read<int>([&] {
+    if (answerer_) return answerer_(record);
+    QWidget* parent = nullptr;
+    if (owner == MessageOwner::MainWindow && window_) parent = window_->window();
+    if (owner == MessageOwner::Dialog) parent = modalDialog_ ? modalDialog_.data() : (window_ ? window_->window() : nullptr);
+    std::string lines = record.text;
+    std::replace(lines.begin(), lines.end(), '\r', '\n');
+    QMessageBox box(ToQtIcon(icon), FromBytes(record.caption), FromBytes(lines), QMessageBox::Ok, parent);
+    box.exec();
+    return 1;  // OK, the only button
+  });
+}
+
+void QtWindowSurface::StartTimer(int timerId, uint32_t periodMs) {
+  queue_.Post([this, timerId, periodMs] {
+    QTimer*& timer = timers_[timerId];
+    if (timer == nullptr) {
+      timer = new QTimer();
+      QObject::connect(timer, &QTimer::timeout, timer, [this, timerId] {
+        if (timerSink_) timerSink_(timerId);
+      });
+    }
+    timer->start(static_cast<int>(periodMs));  // a second start replaces the period
+  });
+}
+
+void QtWindowSurface::KillTimer(int timerId) {
+  queue_.Post([this, timerId] {
+    const auto it = timers_.find(timerId);
+    if (it != timers_.end()) it->second->stop();
+  });
+}
+
+}  // namespace vqx::desktop

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+namespace vqx::desktop {
+
+// Where and how the status panel draws: the area inside the "Status" group box, its
+// upper half for the sentence and its lower half for the unit's name, and the large
+// font that fills the upper half.
+struct StatusLayout {
+  QRect area;
+  QRect upper;
+  QRect lower;
+  QFont font;
+};
+
+// From the group box's rectangle in the window's client coordinates. Each edge is
+// scaled (left x 2, top x 2.8, right x 0.9, bottom x 0.9) and every product is cut
+// toward zero; the font is 0.92 x the upper half's height tall and a fiftieth of its
+// width wide on average, weight 600, a plain sans-serif.
+StatusLayout ComputeStatusLayout(const QRect& groupBox);
+
+inline const QColor kStatusSentenceColour{30, 100, 50};
+inline const QColor kStatusNameColour{30, 50, 100};
+
+// Clears the area to the button face and draws the sentence and, when not empty, the
+// name line, each from the top left of its half and clipped to it.
+void PaintStatus(QPainter& painter, const StatusLayout& layout, const QString& sentence, const QString& nameLine,
+                 const QColor& buttonFace);
+
+}  // namespace vqx::desktop

@@ -1,0 +1,105 @@
+#include "ui_call_queue.h"
+
+#include <chrono>
+#include <utility>
+
+namespace vqx::desktop {
+
+UiCallQueue::UiCallQueue(std::function<void()> wake)
+    : wake_(std::move(wake)), owner_(std::this_thread::get_id()) {}
+
+void UiCallQueue::SetOwnerThread(std::thread::id owner) { owner_.store(owner); }
+
+void UiCallQueue::Push(Item item) {
+  bool wasEmpty;
+  {
+    std::lock_guard lock(mutex_);
+    wasEmpty = items_.empty();
+    items_.push_back(std::move(item));
+  }
+  changed_.notify_all();
+  if (wasEmpty && wake_) wake_();
+}
+
+void UiCallQueue::Call(const std::function<void()>& fn) {
+  if (OnOwnerThread()) {
+    Drain();
+    fn();
+    return;
+  }
+  bool done = false;
+  Item item;
+  item.fn = fn;
+  item.done = &done;
+  Push(std::move(item));
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return done; });
+}
+
+void UiCallQueue::Post(std::function<void()> fn) {
+  if (OnOwnerThread()) {
+    Drain();
+    fn();
+    return;
+  }
+  Item item;
+  item.fn = std::move(fn);
+  Push(std::move(item));
+}
+
+void UiCallQueue::Append(int id, std::string_view text) {
+  if (text.empty()) return;
+  bool wasEmpty;
+  {
+    std::lock_guard lock(mutex_);
+    wasEmpty = items_.empty();
+    if (!wasEmpty && !items_.back().fn && items_.back().appendId == id) {
+      items_.back().appendText.append(text);
+      return;
+    }
+    Item item;
+    item.appendId = id;
+    item.appendText.assign(text);
+    items_.push_back(std::move(item));
+  }
+  changed_.notify_all();
+  if (wasEmpty && wake_) wake_();
+}
+
+size_t UiCallQueue::Drain() {
+  size_t run = 0;
+  for (;;) {
+    Item item;
+    {
+      std::lock_guard lock(mutex_);
+      if (items_.empty()) return run;
+      item = std::move(items_.front());
+      items_.pop_front();
+    }
+    if (item.fn) {
+      item.fn();
+    } else if (appendSink_) {
+      appendSink_(item.appendId, item.appendText);
+    }
+    ++run;
+    if (item.done) {
+      {
+        std::lock_guard lock(mutex_);
+        *item.done = true;
+      }
+      changed_.notify_all();
+    }
+  }
+}
+
+void UiCallQueue::WaitForWork(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, limit, [&] { return !items_.empty(); });
+}
+
+size_t UiCallQueue::Pending() const {
+  std::lock_guard lock(mutex_);
+  return items_.size();
+}
+
+}  // namespace vqx::desktop

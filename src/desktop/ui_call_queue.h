@@ -1,0 +1,68 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace vqx::desktop {
+
+// Carries calls from the worker thread to the user-interface thread, in the order they
+// were made. Qt-free: the front-end supplies the wake-up (a thread-safe nudge of its
+// event loop) and drains the queue on its own thread.
+//
+// Three kinds of call:
+//  - Call: runs on the owner thread and waits for it (a control read);
+//  - Post: runs on the owner thread in order, without waiting (a control write);
+//  - Append: text for the output window; consecutive appends to the same control are
+//    joined into one call, so a unit that talks continuously costs one widget update
+//    per drain instead of one per byte.
+// On the owner thread itself Call and Post first run whatever is queued, then run at
+// once, so the order of calls is kept for both threads.
+class UiCallQueue {
+ public:
+  using AppendSink = std::function<void(int id, const std::string& text)>;
+
+  // wake is called from any thread when the queue goes from empty to not empty.
+  explicit UiCallQueue(std::function<void()> wake);
+
+  // The thread that drains (the user-interface thread); the constructing thread until set.
+  void SetOwnerThread(std::thread::id owner);
+  bool OnOwnerThread() const { return std::this_thread::get_id() == owner_.load(); }
+  void SetAppendSink(AppendSink sink) { appendSink_ = std::move(sink); }
+
+  void Call(const std::function<void()>& fn);
+  void Post(std::function<void()> fn);
+  void Append(int id, std::string_view text);
+
+  // Owner thread: runs the calls queued now and those queued while they run. Returns
+  // the number run. Re-entrant: a call that spins a nested event loop may drain too.
+  size_t Drain();
+  // Owner thread: waits until something is queued or the time is up.
+  void WaitForWork(std::chrono::milliseconds limit);
+  size_t Pending() const;
+
+ private:
+  struct Item {
+    std::function<void()> fn;  // empty for an append
+    int appendId = 0;
+    std::string appendText;
+    bool* done = nullptr;      // set when a waiting caller is to be released
+  };
+  void Push(Item item);
+
+  std::function<void()> wake_;
+  AppendSink appendSink_;
+  std::atomic<std::thread::id> owner_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Item> items_;
+};
+
+}  // namespace vqx::desktop
