@@ -1,0 +1,211 @@
+#include "cli_run.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+namespace vqx::cli {
+
+namespace {
+
+constexpr const char* kExitCodeHelp =
+    "Exit codes:\n"
+    "  0  success (diff: no differences)\n"
+    "  1  diff: the two sides differ\n"
+    "  2  the command line is wrong\n"
+    "  3  the serial port could not be opened (the message says why: busy, permission, missing)\n"
+    "  4  the VQX-2 is not responding\n"
+    "  5  the VQX-2 did not take a setting, or a command could not be sent\n"
+    "  6  an input file is damaged or asks for a value that cannot be set\n"
+    "  7  an output file or the preferences file could not be written\n"
+    "\n"
+    "Progress goes to standard error (--quiet silences it); results to standard output.\n"
+    "See docs/vqxctl.md for the snapshot JSON format and examples.";
+
+struct Parsed {
+  ConnectionArgs connection;
+  std::string format = "text";
+  std::vector<std::string> files;
+  SourceArgs source;
+  bool dryRun = false;
+  std::vector<std::string> lines;
+  std::string prefs;
+  std::string showWhich = "all";
+  std::string output;
+  std::string input;
+  double rebootWait = -1;
+};
+
+void AddConnectionOptions(CLI::App* command, Parsed& p) {
+  auto* port = command->add_option("--port,-p", p.connection.line.port,
+                                   "serial port of the unit: /dev/ttyUSB0, /dev/serial/by-id/..., COM1, ttyS0");
+  auto* demo = command->add_flag("--demo", p.connection.demo, "talk to a simulated VQX-2 started in this process");
+  port->excludes(demo);
+  demo->excludes(port);
+  command->add_option("--baud", p.connection.line.baudRate, "host baud rate (default 9600)")
+      ->check(CLI::IsMember({300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}));
+  command->add_option("--data-bits", p.connection.line.dataBits, "host data bits, 7 or 8 (default 8)")
+      ->check(CLI::IsMember({7, 8}));
+  command->add_option("--stop-bits", p.connection.line.stopBits, "host stop bits, 1 or 2 (default 1)")
+      ->check(CLI::IsMember({1, 2}));
+  command->add_option("--parity", p.connection.line.parity, "host parity N, E or O (default N)")
+      ->check(CLI::IsMember({'N', 'E', 'O'}));
+}
+
+void AddSourceOptions(CLI::App* command, Parsed& p) {
+  command->add_option("--history", p.source.historyNumber, "use entry N of the History of --prefs FILE")
+      ->check(CLI::PositiveNumber);
+  command->add_option("--prefs", p.source.prefs, "the desktop program's preferences file (VQXSU_Prefs.cfg)");
+}
+
+// Exactly one snapshot source: a file, or --history N with --prefs.
+bool PickSource(Parsed& p, size_t filesWanted, std::string* error) {
+  const bool history = p.source.historyNumber != 0;
+  if (history && p.source.prefs.empty()) {
+    *error = "--history needs --prefs FILE";
+    return false;
+  }
+  if (!history && !p.source.prefs.empty()) {
+    *error = "--prefs needs --history N";
+    return false;
+  }
+  if (history) {
+    if (!p.files.empty()) {
+      *error = "give either a snapshot file or --history N --prefs FILE, not both";
+      return false;
+    }
+    return true;
+  }
+  if (p.files.size() != filesWanted) {
+    *error = filesWanted == 1 ? "give one snapshot file, or --history N --prefs FILE"
+                              : "give two snapshot files";
+    return false;
+  }
+  p.source.file = p.files[0];
+  return true;
+}
+
+bool NeedsUnit(const Parsed& p, std::string* error) {
+  if (p.connection.demo || !p.connection.line.port.empty()) return true;
+  *error = "give --port PORT (or --demo)";
+  return false;
+}
+
+}  // namespace
+
+int RunVqxctl(const std::vector<std::string>& args, CliEnvironment& env) {
+  CLI::App app("vqxctl: read, provision and back up VQX-2 units from the command line.", "vqxctl");
+  app.footer(kExitCodeHelp);
+  app.require_subcommand(1);
+  app.fallthrough();
+  Parsed p;
+  app.add_flag("--quiet,-q", p.connection.quiet, "no progress on standard error");
+
+  CLI::App* read = app.add_subcommand("read", "read every setting and the link status of the unit");
+  AddConnectionOptions(read, p);
+  read->add_option("--format", p.format, "text (the settings report) or json")->check(CLI::IsMember({"text", "json"}));
+
+  CLI::App* apply = app.add_subcommand(
+      "apply", "set the unit to a snapshot (fields absent from it are left alone), save, and verify after the reboot");
+  AddConnectionOptions(apply, p);
+  AddSourceOptions(apply, p);
+  apply->add_option("file", p.files, "snapshot JSON file");
+  apply->add_flag("--dry-run", p.dryRun, "print the lines that would be sent and send nothing");
+  apply->add_option("--reboot-wait", p.rebootWait, "seconds to leave the unit alone after SAVE (default 10)")
+      ->check(CLI::Range(0.0, 600.0));
+
+  CLI::App* diff = app.add_subcommand(
+      "diff", "compare the unit with a snapshot (FILE or --history N --prefs FILE), or two snapshot files");
+  AddConnectionOptions(diff, p);
+  AddSourceOptions(diff, p);
+  diff->add_option("files", p.files, "one snapshot file (against the unit) or two (against each other)");
+  diff->add_option("--format", p.format, "text or json")->check(CLI::IsMember({"text", "json"}));
+
+  CLI::App* ports = app.add_subcommand("ports", "list the serial ports and whether this user can open them");
+
+  CLI::App* send = app.add_subcommand("send", "send command lines in command mode and print the unit's answers");
+  AddConnectionOptions(send, p);
+  send->add_option("lines", p.lines, "command lines, e.g. \"NAME\" \"VOCODER 3\"")->required();
+
+  CLI::App* history = app.add_subcommand("history", "the History of the desktop program's preferences file");
+  history->require_subcommand(1);
+  CLI::App* list = history->add_subcommand("list", "list the entries");
+  CLI::App* show = history->add_subcommand("show", "print the settings report of entry N, or of all");
+  show->add_option("entry", p.showWhich, "entry number, or all (default)");
+  show->add_option("--format", p.format, "text or json")->check(CLI::IsMember({"text", "json"}));
+  CLI::App* exportCommand = history->add_subcommand("export", "write every entry as JSON or CSV");
+  exportCommand->add_option("--format", p.format, "json (default) or csv")->check(CLI::IsMember({"json", "csv"}));
+  exportCommand->add_option("--output,-o", p.output, "file to write (default: standard output)");
+  CLI::App* import = history->add_subcommand("import", "append the snapshots of a JSON file (as export writes it)");
+  import->add_option("file", p.input, "JSON array of snapshots")->required();
+  for (CLI::App* sub : {list, show, exportCommand, import}) {
+    sub->add_option("--prefs", p.prefs, "the preferences file (VQXSU_Prefs.cfg)")->required();
+  }
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) {
+      env.out << app.help();
+      return kExitOk;
+    }
+    env.err << "vqxctl: " << e.what() << "\nRun 'vqxctl --help' for the commands and their options.\n";
+    return kExitUsage;
+  }
+  if (p.rebootWait >= 0) p.connection.rebootWaitSeconds = p.rebootWait;
+
+  std::string error;
+  auto usage = [&](const std::string& text) {
+    env.err << "vqxctl: " << text << "\nRun 'vqxctl --help' for the commands and their options.\n";
+    return kExitUsage;
+  };
+  if (read->parsed()) {
+    if (!NeedsUnit(p, &error)) return usage(error);
+    return RunRead(p.connection, p.format, env);
+  }
+  if (apply->parsed()) {
+    if (!NeedsUnit(p, &error) || !PickSource(p, 1, &error)) return usage(error);
+    return RunApply(p.connection, p.source, p.dryRun, env);
+  }
+  if (diff->parsed()) {
+    const bool unit = p.connection.demo || !p.connection.line.port.empty();
+    if (unit) {
+      if (!PickSource(p, 1, &error)) return usage(error);
+      return RunDiff(&p.connection, p.source, nullptr, p.format, env);
+    }
+    if (p.source.historyNumber != 0 || !p.source.prefs.empty()) return usage("--history compares with a unit: give --port");
+    if (!PickSource(p, 2, &error)) return usage("give --port PORT and one snapshot file, or two snapshot files");
+    SourceArgs second;
+    second.file = p.files[1];
+    return RunDiff(nullptr, p.source, &second, p.format, env);
+  }
+  if (ports->parsed()) return RunPorts(env);
+  if (send->parsed()) {
+    if (!NeedsUnit(p, &error)) return usage(error);
+    for (const std::string& line : p.lines) {
+      if (line.find_first_of("\r\n") != std::string::npos) return usage("a command line cannot hold a line break");
+    }
+    return RunSend(p.connection, p.lines, env);
+  }
+  if (list->parsed()) return RunHistoryList(p.prefs, env);
+  if (show->parsed()) {
+    int number = 0;
+    if (p.showWhich != "all") {
+      try {
+        size_t used = 0;
+        number = std::stoi(p.showWhich, &used);
+        if (used != p.showWhich.size() || number < 1) throw std::invalid_argument(p.showWhich);
+      } catch (const std::exception&) {
+        return usage("history show takes an entry number (1, 2, ...) or all");
+      }
+    }
+    const std::string format = p.format == "json" ? "json" : "text";
+    return RunHistoryShow(p.prefs, number, format, env);
+  }
+  if (exportCommand->parsed()) return RunHistoryExport(p.prefs, p.format == "csv" ? "csv" : "json", p.output, env);
+  if (import->parsed()) return RunHistoryImport(p.prefs, p.input, env);
+  return usage("no command given");
+}
+
+}  // namespace vqx::cli

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "snapshot.h"
+#include "system_port.h"
+#include "unit_session.h"
+
+namespace vqx::cli {
+
+// Where a command writes, and the machine services tests may replace.
+struct CliEnvironment {
+  std::ostream& out;
+  std::ostream& err;
+  std::function<std::vector<SerialPortEntry>()> listPorts = [] { return ListSerialPorts(); };
+};
+
+// --port P (with its line settings) or --demo.
+struct ConnectionArgs {
+  LineOptions line;
+  bool demo = false;
+  bool quiet = false;
+  std::optional<double> rebootWaitSeconds;  // default: the desktop program's ten seconds
+};
+
+// A snapshot file, or entry N of the History of a preferences file.
+struct SourceArgs {
+  std::string file;
+  int historyNumber = 0;  // 1-based; 0 when the source is a file
+  std::string prefs;
+};
+
+// A snapshot ready to compare or apply, and how to name it in messages.
+struct LoadedSnapshot {
+  snapshot::PartialSettings partial;
+  std::string label;
+};
+
+// Loads either kind of source; a refusal says what is wrong and where.
+std::optional<LoadedSnapshot> LoadSnapshotSource(const SourceArgs& source, std::string* error);
+
+int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env);
+int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env);
+// Against the unit (connection given) or between two snapshots (second given).
+int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const SourceArgs* second,
+            const std::string& format, CliEnvironment& env);
+int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& lines, CliEnvironment& env);
+int RunPorts(CliEnvironment& env);
+
+int RunHistoryList(const std::string& prefs, CliEnvironment& env);
+// number 0 shows every entry.
+int RunHistoryShow(const std::string& prefs, int number, const std::string& format, CliEnvironment& env);
+int RunHistoryExport(const std::string& prefs, const std::string& format, const std::string& output,
+                     CliEnvironment& env);
+int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvironment& env);
+
+// Text helpers shared by the commands.
+std::string UnixLines(const std::string& crlfText);
+std::string FormatDifferences(const std::vector<snapshot::FieldDifference>& differences, const std::string& leftName,
+                              const std::string& rightName);
+
+}  // namespace vqx::cli

@@ -1,0 +1,307 @@
+// The commands that talk to a unit: read, apply, diff against the unit, send.
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "app/settings_report.h"
+#include "commands.h"
+#include "form_fill.h"
+#include "protocol/command_format.h"
+#include "protocol/command_table.h"
+#include "runner/sim_runner.h"
+
+namespace vqx::cli {
+
+namespace {
+
+using nlohmann::json;
+
+// The simulated unit of --demo reboots in two seconds; the wait after SAVE follows it.
+constexpr uint32_t kDemoRebootMs = 2000;
+constexpr uint32_t kDemoRebootWaitMs = 3000;
+
+// The unit the command talks to: the one on --port, or a simulated one started here.
+class Connection {
+ public:
+  Connection(const ConnectionArgs& args, CliEnvironment& env) : args_(args), env_(env) {}
+
+  // Starts the demo unit if asked and opens the session; false after the message.
+  bool Open(int* exitCode) {
+    SessionOptions options;
+    options.line = args_.line;
+    options.quiet = args_.quiet;
+    if (args_.demo) {
+      sim::SimConfig config;
+      config.rebootMs = kDemoRebootMs;
+      demo_ = std::make_unique<sim::SimRunner>(std::move(config));
+      std::string error;
+      if (!demo_->Start(&error)) {
+        env_.err << "vqxctl: the simulated unit could not be started: " << error << "\n";
+        *exitCode = kExitPortNotOpened;
+        return false;
+      }
+      options.line.port = demo_->SlavePath();
+      options.rebootWaitMs = kDemoRebootWaitMs;
+      if (!args_.quiet) env_.err << "Simulated VQX-2 on " << options.line.port << "\n";
+    }
+    if (args_.rebootWaitSeconds) options.rebootWaitMs = static_cast<uint32_t>(*args_.rebootWaitSeconds * 1000.0);
+    session_ = std::make_unique<UnitSession>(options, env_.err);
+    std::string error;
+    const ExitCode code = session_->Connect(&error);
+    if (code != kExitOk) {
+      env_.err << "vqxctl: " << error << "\n";
+      *exitCode = code;
+      return false;
+    }
+    if (!args_.quiet) {
+      const size_t unsupported = session_->UnsupportedKeywords().size();
+      env_.err << "Read " << (kSettingCount - static_cast<int>(unsupported)) << " settings";
+      if (unsupported > 0) env_.err << " (" << unsupported << " not supported by this unit)";
+      env_.err << "\n";
+    }
+    return true;
+  }
+
+  UnitSession& Session() { return *session_; }
+
+  ~Connection() {
+    if (session_) session_->Close();
+    if (demo_) demo_->Stop();
+  }
+
+ private:
+  const ConnectionArgs& args_;
+  CliEnvironment& env_;
+  std::unique_ptr<sim::SimRunner> demo_;
+  std::unique_ptr<UnitSession> session_;
+};
+
+// The fields a unit's read says nothing about: the serial number is the technician's,
+// and a setting the unit answered ERR to has no value of the unit's.
+std::set<std::string> FieldsWithoutUnitValue(const std::vector<std::string>& unsupported) {
+  std::set<std::string> fields{"serialNumber"};
+  for (const std::string& keyword : unsupported) {
+    for (std::string_view field : snapshot::FieldsForKeyword(keyword)) fields.emplace(field);
+  }
+  return fields;
+}
+
+json LinkStatusJson(UnitSession& session) {
+  const int8_t status = session.Status();
+  const char* state = status == kStatusConnected    ? "connected"
+                      : status == kStatusAttempting ? "attempting"
+                                                    : "disconnected";
+  return json{{"state", state}, {"text", session.LinkStatusSentence()}};
+}
+
+std::string Line(const CommandRecord& record) {
+  char line[kLineSize];
+  size_t length = 0;
+  if (FormCommandLine(record, line, &length) != FormatResult::Formed) return "(refused: line break)";
+  std::string text(line, length);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env) {
+  Connection unit(connection, env);
+  int code = kExitOk;
+  if (!unit.Open(&code)) return code;
+  UnitSession& session = unit.Session();
+  const DeviceSettings settings = session.Settings();
+  const std::vector<std::string> unsupported = session.UnsupportedKeywords();
+  if (format == "json") {
+    json j = snapshot::ToJson(settings, unsupported);
+    j["linkStatus"] = LinkStatusJson(session);
+    env.out << snapshot::DumpJson(j);
+  } else {
+    env.out << UnixLines(FormatSettingsReport({&settings, 1}));
+    env.out << "Link status: " << session.LinkStatusSentence() << "\n";
+    if (!unsupported.empty()) {
+      env.out << "Not supported by this unit:";
+      for (const std::string& keyword : unsupported) env.out << " " << keyword;
+      env.out << "\n";
+    }
+  }
+  return kExitOk;
+}
+
+int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env) {
+  // The file is checked before the port is touched: a damaged file sends nothing.
+  std::string error;
+  const std::optional<LoadedSnapshot> wanted = LoadSnapshotSource(source, &error);
+  if (!wanted) {
+    env.err << "vqxctl: " << error << "\n";
+    return kExitBadInput;
+  }
+
+  Connection unit(connection, env);
+  int code = kExitOk;
+  if (!unit.Open(&code)) return code;
+  UnitSession& session = unit.Session();
+  const DeviceSettings current = session.Settings();
+  DeviceSettings target = current;
+  snapshot::ApplyTo(wanted->partial, target);
+
+  std::set<std::string> writable;
+  std::set<std::string> readOnly;
+  for (const std::string& field : wanted->partial.present) {
+    (snapshot::IsReadOnlyField(field) ? readOnly : writable).insert(field);
+  }
+  const std::vector<snapshot::FieldDifference> changes = snapshot::Diff(current, target, writable);
+  readOnly.erase("serialNumber");  // the technician's label, not the unit's
+  for (const snapshot::FieldDifference& d : snapshot::Diff(current, target, readOnly)) {
+    env.err << "Not applied (the unit's own value): " << d.field << " " << d.right << " (the unit has " << d.left
+            << ")\n";
+  }
+  if (changes.empty()) {
+    env.out << "The VQX-2 already has the settings of " << wanted->label << "; nothing was sent.\n";
+    return kExitOk;
+  }
+
+  std::vector<std::string> keys;
+  for (const snapshot::FieldDifference& d : changes) keys.push_back(d.key);
+  if (!FillForm(session.Surface(), session.Window(), target, keys, &error)) {
+    env.err << "vqxctl: " << wanted->label << ": " << error << "; nothing was sent.\n";
+    return kExitBadInput;
+  }
+  const UpdatePlan plan = session.PlanFromForm();
+  for (const char* label : plan.lineBreakLabels) {
+    env.err << "vqxctl: The " << label << " cannot be sent to the VQX-2 because it contains a line break.\n";
+  }
+  if (!plan.lineBreakLabels.empty()) return kExitBadInput;
+  for (const UpdateStep& step : plan.steps) {
+    if (!step.refusedMulticast) continue;
+    env.err << "vqxctl: " << wanted->label << ": " << snapshot::MulticastProblem(target) << "\nNothing was sent.\n";
+    return kExitBadInput;
+  }
+
+  if (dryRun) {
+    env.out << "Would send to the VQX-2:\n";
+    for (const UpdateStep& step : plan.steps) env.out << "  " << Line(step.record) << "\n";
+    env.out << "  SAVE\n";
+    env.out << FormatDifferences(changes, "unit", wanted->label);
+    return kExitOk;
+  }
+
+  std::vector<std::string> warnings;
+  const ExitCode updated = session.Update(&warnings, &error);
+  for (const std::string& warning : warnings) env.err << "VQX-2: " << warning << "\n";
+  if (updated != kExitOk) {
+    env.err << "vqxctl: " << error << "\n";
+    return updated;
+  }
+  for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Line(step.record) << "\n";
+  env.out << "Sent: SAVE\n";
+
+  // What the unit holds after its reboot decides, not what was sent.
+  const DeviceSettings reread = session.Settings();
+  std::set<std::string> changed(keys.begin(), keys.end());
+  const std::vector<snapshot::FieldDifference> missed = snapshot::Diff(target, reread, changed);
+  std::set<std::string> missedKeys;
+  for (const snapshot::FieldDifference& d : missed) missedKeys.insert(d.key);
+  for (const snapshot::FieldDifference& d : changes) {
+    if (missedKeys.count(d.key) == 0) env.out << "Changed: " << d.field << ": " << d.left << " -> " << d.right << "\n";
+  }
+  if (!missed.empty()) {
+    for (const snapshot::FieldDifference& d : missed) {
+      env.err << "vqxctl: the VQX-2 did not take " << d.field << " " << d.left << "; it has " << d.right << "\n";
+    }
+    return kExitRefused;
+  }
+  env.out << "Verified: the VQX-2 holds the settings of " << wanted->label << ".\n";
+  return kExitOk;
+}
+
+int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const SourceArgs* second,
+            const std::string& format, CliEnvironment& env) {
+  std::string error;
+  const std::optional<LoadedSnapshot> a = LoadSnapshotSource(first, &error);
+  if (!a) {
+    env.err << "vqxctl: " << error << "\n";
+    return kExitBadInput;
+  }
+
+  DeviceSettings left;
+  DeviceSettings right;
+  std::set<std::string> fields;
+  std::string leftName;
+  std::string rightName = a->label;
+  std::vector<std::string> onlyOneSide;
+  std::unique_ptr<Connection> unit;
+  if (second != nullptr) {
+    const std::optional<LoadedSnapshot> b = LoadSnapshotSource(*second, &error);
+    if (!b) {
+      env.err << "vqxctl: " << error << "\n";
+      return kExitBadInput;
+    }
+    left = a->partial.values;
+    right = b->partial.values;
+    leftName = a->label;
+    rightName = b->label;
+    for (const std::string& field : a->partial.present) {
+      if (b->partial.Has(field)) {
+        fields.insert(field);
+      } else {
+        onlyOneSide.push_back(field + " (only in " + a->label + ")");
+      }
+    }
+    for (const std::string& field : b->partial.present) {
+      if (!a->partial.Has(field)) onlyOneSide.push_back(field + " (only in " + b->label + ")");
+    }
+  } else {
+    unit = std::make_unique<Connection>(*connection, env);
+    int code = kExitOk;
+    if (!unit->Open(&code)) return code;
+    left = unit->Session().Settings();
+    right = left;
+    snapshot::ApplyTo(a->partial, right);
+    leftName = "unit";
+    fields = a->partial.present;
+    for (const std::string& field : FieldsWithoutUnitValue(unit->Session().UnsupportedKeywords())) {
+      if (fields.erase(field) != 0 && field != "serialNumber") onlyOneSide.push_back(field + " (not supported by the unit)");
+    }
+  }
+
+  const std::vector<snapshot::FieldDifference> differences = snapshot::Diff(left, right, fields);
+  if (format == "json") {
+    json list = json::array();
+    for (const snapshot::FieldDifference& d : differences) {
+      list.push_back({{"field", d.key}, {"name", d.field}, {"left", d.left}, {"right", d.right}});
+    }
+    json j = {{"left", leftName}, {"right", rightName}, {"differences", list}};
+    if (!onlyOneSide.empty()) j["notCompared"] = onlyOneSide;
+    env.out << snapshot::DumpJson(j);
+  } else {
+    if (differences.empty()) {
+      env.out << "No differences between " << leftName << " and " << rightName << ".\n";
+    } else {
+      env.out << FormatDifferences(differences, leftName, rightName);
+    }
+    for (const std::string& field : onlyOneSide) env.out << "Not compared: " << field << "\n";
+  }
+  return differences.empty() ? kExitOk : kExitDifferent;
+}
+
+int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& lines, CliEnvironment& env) {
+  Connection unit(connection, env);
+  int code = kExitOk;
+  if (!unit.Open(&code)) return code;
+  for (const std::string& line : lines) {
+    std::string answer;
+    std::string error;
+    env.out << "> " << line << "\n";
+    const ExitCode sent = unit.Session().SendLine(line, &answer, &error);
+    env.out << answer;
+    if (sent != kExitOk) {
+      env.err << "vqxctl: " << line << ": " << error << "\n";
+      return sent;
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace vqx::cli

@@ -1,0 +1,250 @@
+#include "unit_session.h"
+
+#include <cstring>
+
+#include "app/preferences_block.h"
+#include "protocol/command_table.h"
+#include "system_port.h"
+#include "window/control_ids.h"
+
+namespace vqx::cli {
+
+namespace {
+
+constexpr uint32_t kPollMs = 10;
+// A typed line's answer is complete once the link is idle and the unit has said nothing
+// more for this long.
+constexpr uint32_t kAnswerQuietMs = 300;
+constexpr uint32_t kAnswerLimitMs = 5000;
+
+std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
+  return DescribePortOpenFailure(portName, result);
+}
+
+// The logic's boxes break lines with CR; a terminal wants one line.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+// The unit's answer as lines ending in LF, whatever its line ends (LF CR, CR LF, LF).
+std::string AnswerLines(const std::string& raw) {
+  std::string out;
+  for (char c : raw) {
+    if (c == '\r') continue;
+    if (c == '\n' && (out.empty() || out.back() == '\n')) continue;  // no empty lines
+    out += c;
+  }
+  if (!out.empty() && out.back() != '\n') out += '\n';
+  return out;
+}
+
+}  // namespace
+
+int64_t MemoryFileStore::ReadFile(const char* name, void* buffer, size_t capacity) {
+  std::lock_guard lock(mutex_);
+  const auto it = files_.find(name);
+  if (it == files_.end()) return -1;
+  const size_t n = std::min(capacity, it->second.size());
+  std::memcpy(buffer, it->second.data(), n);
+  return static_cast<int64_t>(n);
+}
+
+bool MemoryFileStore::ReplaceFile(const char* name, const void* data, size_t size) {
+  std::lock_guard lock(mutex_);
+  files_[name].assign(static_cast<const char*>(data), size);
+  return true;
+}
+
+UnitSession::UnitSession(const SessionOptions& options, std::ostream& progress)
+    : options_(options),
+      progress_(progress),
+      port_(CreateSystemSerialPort()),
+      comm_(*port_, SystemClock()),
+      services_{SystemClock(), files_, SystemWallClock(), &ExplainOpenFailure},
+      window_(comm_, surface_, services_),
+      app_(comm_, window_) {
+  comm_.AttachHost(&window_);
+}
+
+UnitSession::~UnitSession() { Close(); }
+
+void UnitSession::Progress(const std::string& text) {
+  if (!options_.quiet) progress_ << text << std::endl;
+}
+
+void UnitSession::SleepMs(uint32_t ms) { SystemClock().SleepMs(ms); }
+
+ExitCode UnitSession::Connect(std::string* error) {
+  const LineOptions& line = options_.line;
+  auto prefs = std::make_unique<PreferencesBlock>();
+  std::memset(prefs.get(), 0, sizeof(PreferencesBlock));
+  if (line.port.empty() || line.port.size() >= sizeof(prefs->portName)) {
+    *error = "The serial port could not be opened: the port name must hold 1 to " +
+             std::to_string(sizeof(prefs->portName) - 1) + " characters.";
+    return kExitPortNotOpened;
+  }
+  // The run's own preferences, in memory: the port and line settings asked for.
+  prefs->formatMark = kPreferencesFormatMark;
+  prefs->view = kViewSettings;
+  prefs->baudRate = line.baudRate;
+  prefs->dataBits = line.dataBits;
+  prefs->stopBits = line.stopBits;
+  prefs->parity = line.parity;
+  std::memcpy(prefs->portName, line.port.data(), line.port.size());
+  files_.ReplaceFile(kPreferencesFileName, prefs.get(), sizeof(PreferencesBlock));
+
+  const size_t mark = surface_.BoxCount();
+  if (!window_.Create()) {
+    const std::vector<std::string> boxes = surface_.BoxesSince(mark);
+    std::string text = boxes.empty() ? std::string(kPortOpenFailedText) : boxes.back();
+    const size_t br = text.find('\r');
+    if (br != std::string::npos) text = text.substr(0, br) + ": " + text.substr(br + 1);
+    *error = OneLine(text);
+    return kExitPortNotOpened;
+  }
+  started_ = app_.StartWorker();
+  return WaitForUnitIdle("the read", error);
+}
+
+ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
+  const uint32_t start = SystemClock().NowMs();
+  for (;;) {
+    const int8_t status = window_.GetStatusState();
+    if (status != lastShownStatus_) {
+      lastShownStatus_ = status;
+      if (!window_.IsUnitIdle() && status != kStatusNotResponding) Progress(window_.StatusSentence());
+    }
+    if (window_.IsUnitIdle()) return kExitOk;
+    if (status == kStatusNotResponding) {
+      *error = "The VQX-2 is not responding on " + options_.line.port + " during " + what +
+               ": check the cable, that the unit is powered and that --baud, --data-bits, --stop-bits and --parity "
+               "match the unit's serial settings.";
+      return kExitNotResponding;
+    }
+    if (status == kStatusPortNotOpen || comm_.PortLost()) {
+      *error = "The serial port " + options_.line.port + " was lost during " + what + ".";
+      return kExitPortNotOpened;
+    }
+    if (ElapsedMs(SystemClock().NowMs(), start) > options_.phaseLimitMs) {
+      *error = "The VQX-2 did not finish " + std::string(what) + " within " +
+               std::to_string(options_.phaseLimitMs / 1000) + " s.";
+      return kExitNotResponding;
+    }
+    SleepMs(kPollMs);
+  }
+}
+
+bool UnitSession::WaitForQuietLink(uint32_t limitMs) {
+  const uint32_t start = SystemClock().NowMs();
+  while (comm_.GetState() != LinkState::Idle || comm_.AwaitingReply()) {
+    if (ElapsedMs(SystemClock().NowMs(), start) > limitMs) return false;
+    SleepMs(kPollMs);
+  }
+  return true;
+}
+
+std::vector<std::string> UnitSession::UnsupportedKeywords() const {
+  std::vector<std::string> keywords;
+  for (int i = 0; i < kSettingCount; ++i) {
+    if (window_.GetSettingReadState(i) == 1) {
+      keywords.emplace_back(CommandKeywordTable[kFullReadOrder[static_cast<size_t>(i)]]);
+    }
+  }
+  return keywords;
+}
+
+UpdatePlan UnitSession::PlanFromForm() {
+  auto texts = std::make_unique<UpdateFormTexts>();
+  ReadUpdateForm(surface_, *texts);
+  return PlanUpdate(*texts, window_.GetCurrentSettings());
+}
+
+ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* error) {
+  const size_t mark = surface_.BoxCount();
+  window_.OnCommand(ids::kUpdateSettings, kBnClicked);
+  for (const std::string& box : surface_.BoxesSince(mark)) warnings->push_back(OneLine(box));
+
+  const int8_t status = window_.GetStatusState();
+  if (status == kStatusPortNotOpen) {
+    *error = warnings->empty() ? std::string(kPortOpenFailedText) : warnings->back();
+    return kExitPortNotOpened;
+  }
+  if (status != kStatusRebootWait) {
+    *error = warnings->empty() ? std::string("Nothing was sent to the VQX-2.") : warnings->back();
+    return kExitRefused;
+  }
+  Progress(window_.StatusSentence());
+  lastShownStatus_ = status;
+  SleepMs(options_.rebootWaitMs);
+  // The burst's replies are taken before the read starts again, as they are long before
+  // the desktop's ten seconds are over.
+  WaitForQuietLink(kReplyTimeoutMs + 1000);
+  if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);
+  return WaitForUnitIdle("the read after the reboot", error);
+}
+
+ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std::string* error) {
+  if (!inTerminal_) {
+    window_.OnCommand(ids::kViewTerminal, kBnClicked);
+    inTerminal_ = true;
+  }
+  WaitForQuietLink(kReplyTimeoutMs + 1000);
+  const size_t outputMark = surface_.OutputSize();
+  const size_t boxMark = surface_.BoxCount();
+  surface_.Inner().UserSetText(ids::kCommandEntry, line);
+  window_.OnEnterKey();
+  const std::vector<std::string> boxes = surface_.BoxesSince(boxMark);
+  if (!boxes.empty()) {
+    *error = OneLine(boxes.front());
+    return kExitRefused;
+  }
+  // The logic shows the line it sent at once; nothing shown means nothing went out.
+  const std::string shownLine = "\r\n" + line.substr(0, 253) + "\r\n";
+  if (surface_.OutputSince(outputMark).rfind(shownLine, 0) != 0) {
+    *error = "The line could not be sent: the link was busy or the line is empty.";
+    return kExitRefused;
+  }
+
+  const uint32_t start = SystemClock().NowMs();
+  size_t seen = surface_.OutputSize();
+  uint32_t quietSince = start;
+  while (ElapsedMs(SystemClock().NowMs(), start) < kAnswerLimitMs) {
+    SleepMs(kPollMs);
+    const size_t now = surface_.OutputSize();
+    if (now != seen) {
+      seen = now;
+      quietSince = SystemClock().NowMs();
+      continue;
+    }
+    const bool linkQuiet = comm_.GetState() == LinkState::Idle && !comm_.AwaitingReply();
+    if (linkQuiet && ElapsedMs(SystemClock().NowMs(), quietSince) >= kAnswerQuietMs) break;
+  }
+  *answer = AnswerLines(surface_.OutputSince(outputMark + shownLine.size()));
+
+  // SAVE or REBOOT typed: the logic waits for the reboot and reads the unit again.
+  if (window_.GetStatusState() == kStatusRebootWait) {
+    Progress(window_.StatusSentence());
+    lastShownStatus_ = kStatusRebootWait;
+    SleepMs(options_.rebootWaitMs);
+    WaitForQuietLink(kReplyTimeoutMs + 1000);
+    if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);
+    return WaitForUnitIdle("the read after the reboot", error);
+  }
+  return kExitOk;
+}
+
+void UnitSession::Close() {
+  if (closed_) return;
+  closed_ = true;
+  if (!started_) {
+    comm_.Close();
+    return;
+  }
+  WaitForQuietLink(kReplyTimeoutMs + 500);
+  app_.Shutdown();
+}
+
+}  // namespace vqx::cli

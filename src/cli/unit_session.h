@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/app_window.h"
+#include "app/application.h"
+#include "app/update_plan.h"
+#include "cli_surface.h"
+#include "exit_codes.h"
+#include "link/serial_comm.h"
+#include "port/file_store.h"
+
+namespace vqx::cli {
+
+// The host side of the line, as --baud, --data-bits, --stop-bits and --parity give it.
+struct LineOptions {
+  std::string port;
+  int32_t baudRate = 9600;
+  int32_t dataBits = 8;
+  int32_t stopBits = 1;
+  char parity = 'N';
+};
+
+struct SessionOptions {
+  LineOptions line;
+  bool quiet = false;
+  // How long the unit is left alone after SAVE before it is read again.
+  uint32_t rebootWaitMs = kRebootWaitMs;
+  // The longest the escape, a full read or a typed line's answer may take.
+  uint32_t phaseLimitMs = 60000;
+};
+
+// Files the window logic writes during a run stay in memory: the command-line tool never
+// touches the desktop program's preferences file.
+class MemoryFileStore final : public IFileStore {
+ public:
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override;
+  bool ReplaceFile(const char* name, const void* data, size_t size) override;
+  const char* TextLineBreak() const override { return "\n"; }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::string> files_;
+};
+
+// One conversation with a unit, exactly as the desktop program holds it: the window logic
+// on a headless surface, its worker thread on the real serial port and the real clock.
+// This thread plays the user-interface thread.
+class UnitSession {
+ public:
+  UnitSession(const SessionOptions& options, std::ostream& progress);
+  ~UnitSession();
+  UnitSession(const UnitSession&) = delete;
+  UnitSession& operator=(const UnitSession&) = delete;
+
+  // Opens the port and reads the unit: escape, ECHO OFF, the 28 queries, STAT.
+  // kExitOk, or the exit code with the reason in *error.
+  ExitCode Connect(std::string* error);
+
+  DeviceSettings Settings() const { return window_.GetCurrentSettings(); }
+  // Keywords the unit answered ERR to during the last full read.
+  std::vector<std::string> UnsupportedKeywords() const;
+  // "VQX-2 disconnected", "VQX-2 connected to 10.1.2.3", ...
+  std::string LinkStatusSentence() const { return window_.StatusSentence(); }
+  int8_t Status() const { return window_.GetStatusState(); }
+
+  // The settings form, as a user would fill it.
+  CliSurface& Surface() { return surface_; }
+  CAppWindow& Window() { return window_; }
+
+  // What Update Settings would send for the form as it stands now.
+  UpdatePlan PlanFromForm();
+
+  // Update Settings: the changed rows, SAVE, the reboot wait, the read again.
+  // *warnings receives the boxes the logic showed.
+  ExitCode Update(std::vector<std::string>* warnings, std::string* error);
+
+  // Types one line into the terminal and returns what the unit answered (its lines, LF
+  // ended). A line the logic refuses gives kExitRefused with its reason in *error.
+  ExitCode SendLine(const std::string& line, std::string* answer, std::string* error);
+
+  // ECHO ON and TRAN, the worker stopped, the port closed. Runs once.
+  void Close();
+
+ private:
+  ExitCode WaitForUnitIdle(const char* what, std::string* error);
+  void Progress(const std::string& text);
+  void SleepMs(uint32_t ms);
+  bool WaitForQuietLink(uint32_t limitMs);
+
+  SessionOptions options_;
+  std::ostream& progress_;
+  MemoryFileStore files_;
+  CliSurface surface_;
+  std::unique_ptr<ISerialPort> port_;
+  CSerialComm comm_;
+  AppServices services_;
+  CAppWindow window_;
+  CApplication app_;
+  bool started_ = false;
+  bool closed_ = false;
+  bool inTerminal_ = false;
+  int8_t lastShownStatus_ = 0;
+};
+
+}  // namespace vqx::cli
