@@ -6,18 +6,42 @@ std::string LineBreakFolder::Fold(std::string_view raw) {
   std::string out;
   out.reserve(raw.size());
   for (const char c : raw) {
-    if (c == '\r' || c == '\n') {
-      if (pendingBreak_ != 0 && pendingBreak_ != c) {
-        pendingBreak_ = 0;  // the second half of a pair
-        continue;
-      }
-      out.push_back('\n');
-      pendingBreak_ = c;
+    const bool cr = c == '\r';
+    const bool lf = c == '\n';
+    if (!cr && !lf) {
+      state_ = State::Text;
+      if (c != '\0') out.push_back(c);  // a NUL would end the text in the widget
       continue;
     }
-    pendingBreak_ = 0;
-    if (c == '\0') continue;  // a NUL would end the text in the widget
-    out.push_back(c);
+    switch (state_) {
+      case State::AfterCr:
+        if (lf) {
+          state_ = State::Text;  // CR LF complete
+          continue;
+        }
+        break;
+      case State::AfterLf:
+        if (cr) {
+          state_ = State::AfterLfCr;
+          continue;
+        }
+        break;
+      case State::AfterLfCr:
+        if (cr) {
+          state_ = State::AbsorbCr;
+          continue;
+        }
+        break;
+      case State::AbsorbCr:
+        if (lf) {
+          state_ = State::Text;  // the CR LF that only started a new line
+          continue;
+        }
+        break;
+      case State::Text: break;
+    }
+    out.push_back('\n');
+    state_ = cr ? State::AfterCr : State::AfterLf;
   }
   return out;
 }

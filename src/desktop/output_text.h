@@ -5,16 +5,25 @@
 
 namespace vqx::desktop {
 
-// The unit ends its replies LF CR and its echoes CR LF, and a reply may arrive split at
-// any byte. For the screen every pair (CR LF or LF CR) and every lone CR or LF ends one
-// line. Stateful so that a pair split across two appends still counts once.
+// The unit ends its replies LF CR and its echoes CR LF, the program starts each line it
+// sends with CR LF, and a reply may arrive split at any byte. For the screen every pair
+// (CR LF or LF CR) and every lone CR or LF ends one line, except that the CR LF which
+// starts the program's own line right after a reply's LF CR adds no empty line. Stateful
+// so that pairs split across appends count once.
 class LineBreakFolder {
  public:
   std::string Fold(std::string_view raw);
-  void Reset() { pendingBreak_ = 0; }
+  void Reset() { state_ = State::Text; }
 
  private:
-  char pendingBreak_ = 0;  // the CR or LF that ended the last line, until its partner
+  enum class State {
+    Text,       // within a line
+    AfterCr,    // a CR ended the line; an LF now completes the pair
+    AfterLf,    // an LF ended the line; a CR now completes the pair
+    AfterLfCr,  // a reply's LF CR ended the line; a CR LF now adds nothing
+    AbsorbCr,   // the CR of that CR LF was taken
+  };
+  State state_ = State::Text;
 };
 
 // A whole text with CR LF line ends (the report) for a widget that uses LF, and back.

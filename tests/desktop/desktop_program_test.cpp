@@ -1,0 +1,265 @@
+// The desktop program as a user drives it: real widgets, real key and mouse events, the
+// simulated unit on a pseudo-terminal, the worker thread running.
+
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <QApplication>
+#include <QImage>
+#include <QTimer>
+
+#include "app/preferences_block.h"
+#include "desktop/desktop_fixture.h"
+#include "link/serial_comm.h"
+
+namespace vqx::desktop::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Pixels of this colour inside the rectangle; the window's backing store may round
+// each channel by one.
+int CountColour(const QImage& image, const QRect& area, const QColor& colour) {
+  const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (near(c.red(), colour.red()) && near(c.green(), colour.green()) && near(c.blue(), colour.blue())) ++count;
+    }
+  }
+  return count;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST_F(DesktopTest, FirstStartReadsTheUnitIntoTheFormAndPaintsSentenceAndNameInTheirColours) {
+  StartDemo();
+  ASSERT_TRUE(WaitForUnitIdle());
+
+  EXPECT_EQ(Text(ids::kName), "Tower 2");
+  EXPECT_EQ(Text(ids::kIp1), "192");
+  EXPECT_EQ(Text(ids::kIp4), "20");
+  EXPECT_EQ(Text(ids::kVocoder), "GSM 13Kbps");
+  EXPECT_EQ(Text(ids::kMacAddress), "Mac Address: 00:50:C2:12:34:56");
+  EXPECT_EQ(program_->Logic().StatusSentence(), "VQX-2 disconnected");
+  EXPECT_TRUE(Control<QAbstractButton>(ids::kViewSettings)->isChecked());
+  EXPECT_TRUE(Visible(ids::kUpdateSettings));
+  EXPECT_FALSE(Visible(ids::kOutputWindow));
+  EXPECT_FALSE(Visible(ids::kHistoryList));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "VQXSU_Prefs.cfg")) << "starting never writes the preferences";
+
+  // The panel: the sentence in the upper half, the name in the lower half.
+  QTest::qWait(50);
+  const QImage image = program_->Window().Client()->grab().toImage();
+  const StatusLayout& status = program_->Window().Status();
+  EXPECT_GT(CountColour(image, status.upper, kStatusSentenceColour), 200);
+  EXPECT_EQ(CountColour(image, status.lower, kStatusSentenceColour), 0);
+  EXPECT_GT(CountColour(image, status.lower, kStatusNameColour), 100);
+  EXPECT_EQ(CountColour(image, status.upper, kStatusNameColour), 0);
+}
+
+TEST_F(DesktopTest, TwelveDigitsTypedIntoTheFirstOctetBoxFillTheRowWithoutTab) {
+  StartDemo();
+  ASSERT_TRUE(WaitForUnitIdle());
+  program_->Window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&program_->Window()));
+  Control(ids::kIp1)->setFocus();
+  Control<QLineEdit>(ids::kIp1)->selectAll();
+  for (const char digit : std::string("010002003004")) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    if (auto* edit = qobject_cast<QLineEdit*>(focus); edit != nullptr && edit->text().size() == 3 && !edit->hasSelectedText()) {
+      FAIL() << "the focus stayed in a full box";
+    }
+    QTest::keyClick(focus, digit);
+  }
+  EXPECT_EQ(Text(ids::kIp1), "010");
+  EXPECT_EQ(Text(ids::kIp2), "002");
+  EXPECT_EQ(Text(ids::kIp3), "003");
+  EXPECT_EQ(Text(ids::kIp4), "004");
+  EXPECT_EQ(program_->Window().focusWidget(), Control(ids::kIp4));
+
+  QTest::keyClicks(Control(ids::kIp4), "x-");
+  EXPECT_EQ(Text(ids::kIp4), "004") << "the octet boxes take digits only";
+}
+
+TEST_F(DesktopTest, ViewButtonsTerminalTypingHistoryReportAndCloseSendsEchoOnThenTran) {
+  StartDemo();
+  ASSERT_TRUE(WaitForUnitIdle());
+
+  Click(ids::kViewTerminal);
+  EXPECT_TRUE(Visible(ids::kOutputWindow));
+  EXPECT_TRUE(Visible(ids::kCommandEntry));
+  EXPECT_FALSE(Visible(ids::kName));
+  EXPECT_FALSE(Visible(ids::kHistoryList));
+  EXPECT_THAT(Text(ids::kOutputWindow).toStdString(), HasSubstr("Tower 2"));
+
+  // A command typed with real key events and sent with Enter.
+  const size_t mark = LinesReceived();
+  auto* entry = Control<QLineEdit>(ids::kCommandEntry);
+  entry->setFocus();
+  QTest::keyClicks(entry, "name Tower");
+  QTest::keyClick(entry, Qt::Key_Return);
+  EXPECT_EQ(entry->text(), "") << "the entry is emptied once sent";
+  ASSERT_TRUE(WaitFor([&] { return Text(ids::kName) == "Tower"; }, 5s)) << Text(ids::kName).toStdString();
+  const auto sent = LinesSince(mark);
+  ASSERT_EQ(sent.size(), 1u) << "one Enter sends one line";
+  EXPECT_EQ(sent[0], "name Tower") << "the line goes out as typed";
+  EXPECT_EQ(program_->Logic().StatusNameLine(), "Name: Tower");
+
+  Click(ids::kViewHistory);
+  EXPECT_TRUE(Visible(ids::kHistoryList));
+  EXPECT_FALSE(Visible(ids::kOutputWindow));
+  Click(ids::kAddCurrent);
+  Click(ids::kAddCurrent);
+  auto* list = Control<QListWidget>(ids::kHistoryList);
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_EQ(list->item(0)->text(), "(All)");
+
+  // Selecting "(All)" with the mouse shows the report of every entry.
+  const QRect allRow = list->visualItemRect(list->item(0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, allRow.center());
+  const std::string report = Text(ids::kReportPane).toStdString();
+  EXPECT_THAT(report, HasSubstr("Tower"));
+  EXPECT_GE(std::count(report.begin(), report.end(), '\n'), 20);
+  EXPECT_EQ(report.find('\r'), std::string::npos) << "the pane shows one line break per line";
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "VQXSU_Prefs.cfg")) << "adding to the History saves it";
+
+  const size_t beforeClose = LinesReceived();
+  program_->Window().close();
+  EXPECT_TRUE(program_->IsShutDown());
+  EXPECT_EQ(program_->Link().GetState(), LinkState::Closed);
+  ASSERT_TRUE(program_->DemoUnit()->WaitFor(
+      [](const sim::SimUnit& unit) { return unit.Mode() == sim::SimMode::Transparent; }, 3s));
+  const auto atClose = LinesSince(beforeClose);
+  ASSERT_EQ(atClose.size(), 2u);
+  EXPECT_EQ(atClose[0], "ECHO ON");
+  EXPECT_EQ(atClose[1], "TRAN");
+}
+
+TEST_F(DesktopTest, UpdateSettingsSendsTheFormSavesWaitsForTheRebootAndReadsAgain) {
+  StartDemo(1000);
+  ASSERT_TRUE(WaitForUnitIdle());
+
+  TypeInto(ids::kName, "Relay-7");
+  Choose(ids::kVocoder, "ADPCM 32Kbps");
+  const size_t mark = LinesReceived();
+  Click(ids::kUpdateSettings);
+  ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() == kStatusRebootWait; }, 5s));
+  EXPECT_EQ(program_->Logic().StatusSentence(), "Waiting for VQX-2 to reboot (please wait)");
+  const auto sent = LinesSince(mark);
+  EXPECT_THAT(sent, Contains("NAME Relay-7"));
+  EXPECT_THAT(sent, Contains("VOCODER 4"));
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back(), "SAVE");
+
+  // Timer 2 ends the wait after ten seconds; then the unit is read anew.
+  ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() != kStatusRebootWait; }, 12s));
+  ASSERT_TRUE(WaitForUnitIdle(20s));
+  EXPECT_EQ(Text(ids::kName), "Relay-7");
+  EXPECT_EQ(Text(ids::kVocoder), "ADPCM 32Kbps");
+  EXPECT_EQ(program_->DemoUnit()->SavedSettings().TextOf("NAME"), "Relay-7");
+}
+
+TEST_F(DesktopTest, SerialPortDialogStaysOpenOnABadPortAndCancelStoresNothing) {
+  StartDemo();
+  const std::string demoPort = program_->DemoUnit()->SlavePath();
+  bool checked = false;
+  QTimer::singleShot(0, [&] {
+    SerialPortDialog* dialog = program_->OpenSerialPortDialog();
+    ASSERT_NE(dialog, nullptr);
+    auto* name = qobject_cast<QLineEdit*>(dialog->Control(ids::kSerialPortName));
+    EXPECT_EQ(name->text().toStdString(), demoPort);
+    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialBaudRate))->currentText(), "9600");
+    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialDataBits))->currentText(), "8");
+    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialStopBits))->currentText(), "1");
+    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialParity))->currentText(), "None");
+
+    program_->ShowSerialPortDialog();  // the menu item again while open: nothing happens
+    EXPECT_EQ(program_->OpenSerialPortDialog(), dialog);
+
+    const std::string badPort = "/dev/serial/by-id/usb-VQX_no_such_adapter-if00-port0";
+    name->setText(QString::fromStdString(badPort));
+    auto* parity = qobject_cast<QComboBox*>(dialog->Control(ids::kSerialParity));
+    parity->setCurrentIndex(parity->findText("Odd"));
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(dialog->Control(ids::kDialogOk)), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible()) << "a port that did not open keeps the dialog open";
+    const std::string saved = ReadFile(dir_ / "VQXSU_Prefs.cfg");
+    EXPECT_EQ(saved.size(), sizeof(PreferencesBlock));
+    EXPECT_EQ(std::string(saved.c_str() + offsetof(PreferencesBlock, portName)), badPort);
+    EXPECT_EQ(saved[offsetof(PreferencesBlock, parity)], 'O');
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(dialog->Control(ids::kDialogCancel)), Qt::LeftButton);
+    checked = true;
+  });
+  program_->Window().MenuAction(ids::kMenuSelectSerialPort)->trigger();
+  ASSERT_TRUE(checked);
+  EXPECT_EQ(program_->OpenSerialPortDialog(), nullptr);
+  EXPECT_EQ(program_->Link().GetState(), LinkState::Closed);
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, MessageOwner::Dialog);
+  EXPECT_THAT(boxes[0].text, StartsWith("The serial port could not be opened\r"));
+  EXPECT_THAT(boxes[0].text, HasSubstr("exist"));
+
+  // Cancel right away stores nothing.
+  const std::string before = ReadFile(dir_ / "VQXSU_Prefs.cfg");
+  QTimer::singleShot(0, [&] {
+    SerialPortDialog* dialog = program_->OpenSerialPortDialog();
+    ASSERT_NE(dialog, nullptr);
+    qobject_cast<QLineEdit*>(dialog->Control(ids::kSerialPortName))->setText("/dev/ttyS7");
+    dialog->reject();
+  });
+  program_->Window().MenuAction(ids::kMenuSelectSerialPort)->trigger();
+  EXPECT_EQ(ReadFile(dir_ / "VQXSU_Prefs.cfg"), before);
+}
+
+TEST_F(DesktopTest, PortThatCannotBeOpenedWarnsBeforeTheWindowAppearsAndStaysInStatus1) {
+  PreferencesBlock prefs{};
+  prefs.formatMark = 17;
+  prefs.view = kViewTerminal;
+  prefs.baudRate = 9600;
+  prefs.dataBits = 8;
+  prefs.stopBits = 1;
+  prefs.parity = 'N';
+  std::strcpy(prefs.portName, "/dev/vqx-test-missing-port");
+  {
+    std::ofstream out(dir_ / "VQXSU_Prefs.cfg", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&prefs), sizeof prefs);
+  }
+  ProgramOptions options;
+  options.dataDirectory = dir_.string();
+  Start(std::move(options));
+
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, MessageOwner::None);
+  EXPECT_EQ(boxes[0].caption, "VQX Setup Utility");
+  EXPECT_THAT(boxes[0].text, StartsWith("The serial port could not be opened\r"));
+  EXPECT_FALSE(windowVisibleAtBox_[0]) << "the warning comes before the main window";
+  EXPECT_TRUE(program_->Window().isVisible());
+  EXPECT_EQ(program_->Logic().StatusSentence(), "Serial port not open");
+  EXPECT_EQ(program_->Logic().StatusNameLine(), "");
+  EXPECT_TRUE(Control<QAbstractButton>(ids::kViewTerminal)->isChecked()) << "the stored view";
+  EXPECT_TRUE(Visible(ids::kOutputWindow));
+  EXPECT_EQ(program_->Window().focusWidget(), Control(ids::kCommandEntry));
+
+  program_->Window().close();
+  EXPECT_TRUE(program_->IsShutDown());
+}
+
+}  // namespace
+}  // namespace vqx::desktop::testing

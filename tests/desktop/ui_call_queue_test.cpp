@@ -1,0 +1,123 @@
+// The hand-over of the worker's window calls to the user-interface thread.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui_call_queue.h"
+
+namespace vqx::desktop {
+namespace {
+
+using ::testing::ElementsAre;
+
+struct Recorder {
+  std::vector<std::string> events;
+  std::atomic<int> wakes{0};
+  UiCallQueue queue{[this] { ++wakes; }};
+  Recorder() {
+    queue.SetAppendSink([this](int id, const std::string& text) {
+      events.push_back("append " + std::to_string(id) + " " + text);
+    });
+  }
+};
+
+TEST(UiCallQueueTest, CallsFromAnotherThreadRunInOrderAndAppendsToOneWindowAreJoined) {
+  Recorder r;
+  std::thread worker([&] {
+    r.queue.Post([&] { r.events.push_back("set name"); });
+    for (const char c : std::string("OK\n\r")) r.queue.Append(1008, std::string(1, c));
+    r.queue.Post([&] { r.events.push_back("invalidate"); });
+    r.queue.Append(1008, "N");
+    r.queue.Append(1145, "x");
+    r.queue.Append(1008, "A");
+  });
+  worker.join();
+  EXPECT_EQ(r.wakes.load(), 1) << "one wake-up while the queue was not drained";
+  EXPECT_EQ(r.queue.Drain(), 6u);
+  EXPECT_THAT(r.events, ElementsAre("set name", "append 1008 OK\n\r", "invalidate", "append 1008 N", "append 1145 x",
+                                    "append 1008 A"));
+}
+
+TEST(UiCallQueueTest, ABlockingCallWaitsForTheOwnerAndSeesEverythingPostedBeforeIt) {
+  Recorder r;
+  int value = 0;
+  std::atomic<bool> returned{false};
+  int seen = -1;
+  std::thread worker([&] {
+    r.queue.Post([&] { value = 7; });
+    r.queue.Call([&] { seen = value; });
+    returned = true;
+  });
+  while (r.queue.Pending() < 2) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(returned.load()) << "the read waits for the user-interface thread";
+  while (!returned.load()) {
+    r.queue.Drain();
+    r.queue.WaitForWork(std::chrono::milliseconds(1));
+  }
+  worker.join();
+  EXPECT_EQ(seen, 7);
+}
+
+TEST(UiCallQueueTest, OnTheOwnerThreadACallFirstRunsWhatTheWorkerQueued) {
+  Recorder r;
+  std::thread worker([&] {
+    r.queue.Post([&] { r.events.push_back("worker"); });
+    r.queue.Append(1008, "x");
+  });
+  worker.join();
+  r.queue.Call([&] { r.events.push_back("owner"); });
+  EXPECT_THAT(r.events, ElementsAre("worker", "append 1008 x", "owner"));
+  EXPECT_EQ(r.queue.Pending(), 0u);
+}
+
+TEST(UiCallQueueTest, ACallThatDrainsAgainFromInsideKeepsTheRestInOrder) {
+  // A message box runs a nested event loop, which drains the queue again.
+  Recorder r;
+  std::thread worker([&] {
+    r.queue.Post([&] {
+      r.events.push_back("box opens");
+      r.queue.Drain();
+      r.events.push_back("box closes");
+    });
+    r.queue.Post([&] { r.events.push_back("after"); });
+  });
+  worker.join();
+  r.queue.Drain();
+  EXPECT_THAT(r.events, ElementsAre("box opens", "after", "box closes"));
+}
+
+TEST(UiCallQueueTest, ManyWorkersBlockingAndPostingAreAllServed) {
+  Recorder r;
+  std::atomic<int> done{0};
+  int counter = 0;  // touched on the owner thread only
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 4; ++w) {
+    workers.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        r.queue.Post([&] { ++counter; });
+        r.queue.Call([&] { ++counter; });
+        r.queue.Append(1008, "z");
+      }
+      ++done;
+    });
+  }
+  while (done.load() < 4) {
+    r.queue.Drain();
+    r.queue.WaitForWork(std::chrono::milliseconds(1));
+  }
+  for (auto& t : workers) t.join();
+  r.queue.Drain();
+  EXPECT_EQ(counter, 1600);
+  size_t appended = 0;
+  for (const auto& e : r.events) appended += e.size() - std::string("append 1008 ").size();
+  EXPECT_EQ(appended, 800u) << "joined appends lose no character";
+}
+
+}  // namespace
+}  // namespace vqx::desktop
