@@ -14,6 +14,16 @@ std::string ExplainOpenFailure(const char* portName, const PortOpenResult& resul
   return DescribePortOpenFailure(portName, result);
 }
 
+// The names the dialog offers: each port's stable names first, then its device name.
+std::vector<std::string> SerialPortNamesOfThisMachine() {
+  std::vector<std::string> names;
+  for (const SerialPortEntry& port : ListSerialPorts()) {
+    names.insert(names.end(), port.stableNames.begin(), port.stableNames.end());
+    names.push_back(port.device);
+  }
+  return names;
+}
+
 }  // namespace
 
 DesktopProgram::DesktopProgram(ProgramOptions options)
@@ -99,7 +109,7 @@ void DesktopProgram::ShowSerialPortDialog() {
   stored.dataBits = prefs.dataBits;
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
-  std::vector<std::string> ports = options_.listPorts ? options_.listPorts() : std::vector<std::string>{};
+  std::vector<std::string> ports = options_.listPorts ? options_.listPorts() : SerialPortNamesOfThisMachine();
   SerialPortDialog dialog(
       units_, stored, std::move(ports),
       [this](const HostSerialChoice& choice) {

@@ -1,10 +1,13 @@
 #include "dialog_units.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QStringList>
 
 namespace vqx::desktop {
 namespace {
+
+constexpr int kSubstituteStretch = 92;  // percent
 
 // Like the Win32 MulDiv: rounded to the nearest, halves away from zero.
 int MulDivRounded(int value, int numerator, int denominator) {
@@ -35,6 +38,9 @@ DialogUnits::DialogUnits(const char* fontName, int pointSize) {
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   baseX_ = std::max(1, (letters / 26 + 1) / 2);
   baseY_ = std::max(1, metrics.height());
+  // The substitutes draw capitals wider than the original face, so labels laid out for it
+  // would be cut; the controls' text is drawn a little narrower on the same base units.
+  if (!QFontInfo(font_).exactMatch()) font_.setStretch(kSubstituteStretch);
 }
 
 int DialogUnits::X(int dialogUnits) const { return MulDivRounded(dialogUnits, baseX_, 4); }
