@@ -29,9 +29,10 @@ std::string LineBreakFolder::Fold(std::string_view raw) {
       case State::AfterLfCr:
         if (cr) {
           state_ = State::AbsorbCr;
-          continue;
+        } else {
+          state_ = State::Text;  // LF CR LF: a reply's LF, then the program's CR LF
         }
-        break;
+        continue;
       case State::AbsorbCr:
         if (lf) {
           state_ = State::Text;  // the CR LF that only started a new line

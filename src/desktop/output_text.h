@@ -5,11 +5,12 @@
 
 namespace vqx::desktop {
 
-// The unit ends its replies LF CR and its echoes CR LF, the program starts each line it
-// sends with CR LF, and a reply may arrive split at any byte. For the screen every pair
-// (CR LF or LF CR) and every lone CR or LF ends one line, except that the CR LF which
-// starts the program's own line right after a reply's LF CR adds no empty line. Stateful
-// so that pairs split across appends count once.
+// What the output window shows of the line's traffic. The unit ends its replies with LF
+// (its CR after it never reaches the window), the program starts each line it sends with
+// CR LF and ends it with CR LF, and any of it may arrive split at any byte. For the
+// screen each pair (CR LF or LF CR) and each lone CR or LF ends one line, except that
+// the CR LF that starts the program's own line right after a reply's LF (or LF CR) adds
+// no empty line. Stateful, so that pairs split across appends count once.
 class LineBreakFolder {
  public:
   std::string Fold(std::string_view raw);
@@ -20,7 +21,7 @@ class LineBreakFolder {
     Text,       // within a line
     AfterCr,    // a CR ended the line; an LF now completes the pair
     AfterLf,    // an LF ended the line; a CR now completes the pair
-    AfterLfCr,  // a reply's LF CR ended the line; a CR LF now adds nothing
+    AfterLfCr,  // LF then CR: a CR LF or the LF of one now adds nothing
     AbsorbCr,   // the CR of that CR LF was taken
   };
   State state_ = State::Text;

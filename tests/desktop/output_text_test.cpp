@@ -16,13 +16,18 @@ TEST(LineBreakFolderTest, EveryPairAndEveryLoneBreakEndsOneLineEvenWhenSplitAcro
 }
 
 TEST(LineBreakFolderTest, TheProgramsOwnLineStartAfterAReplyAddsNoEmptyLine) {
+  // As the window gets it: the sent line framed by CR LF, the reply ended by LF, byte by
+  // byte; then the same with the unit's LF CR kept whole.
   LineBreakFolder folder;
-  // Reply "VOCODER 1" LF CR, then the program's next line CR LF "VSENSE", its reply.
   std::string shown;
-  for (const char c : std::string("VOCODER 1\n\r\r\nVSENSE")) shown += folder.Fold(std::string(1, c));
-  shown += folder.Fold("VSENSE 1\n\r");
-  shown += folder.Fold("\r\n\r\nSTAT");  // a CR LF more is a real empty line
-  EXPECT_EQ(shown, "VOCODER 1\nVSENSEVSENSE 1\n\nSTAT");
+  for (const char c : std::string("\r\nVSENSE\r\nVSENSE 1\n\r\nSTAT\r\nCON 010.001.002.003:5000\n")) {
+    shown += folder.Fold(std::string(1, c));
+  }
+  EXPECT_EQ(shown, "\nVSENSE\nVSENSE 1\nSTAT\nCON 010.001.002.003:5000\n");
+
+  LineBreakFolder other;
+  EXPECT_EQ(other.Fold("VOCODER 1\n\r\r\nVSENSE\r\n"), "VOCODER 1\nVSENSE\n");
+  EXPECT_EQ(other.Fold("\r\n\r\nSTAT"), "\n\nSTAT") << "CR LF after a CR LF is a real empty line";
 }
 
 TEST(LineBreakFolderTest, ANulFromTheLineIsDroppedAndLatin1BytesStay) {
