@@ -115,9 +115,9 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
     const int8_t status = window_.GetStatusState();
     if (status != lastShownStatus_) {
       lastShownStatus_ = status;
-      if (!window_.IsUnitIdle() && status != kStatusNotResponding) Progress(window_.StatusSentence());
+      if (!ReadComplete() && status != kStatusNotResponding) Progress(window_.StatusSentence());
     }
-    if (window_.IsUnitIdle()) return kExitOk;
+    if (ReadComplete()) return kExitOk;
     if (status == kStatusNotResponding) {
       *error = "The VQX-2 is not responding on " + options_.line.port + " during " + what +
                ": check the cable, that the unit is powered and that --baud, --data-bits, --stop-bits and --parity "
@@ -135,6 +135,16 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
     }
     SleepMs(kPollMs);
   }
+}
+
+bool UnitSession::ReadComplete() const {
+  // A STAT reply can make the status "idle" in the middle of a read (the logic asks STAT
+  // after each ERR); the read is over only when every setting has been answered.
+  if (!window_.IsUnitIdle() || window_.GetFullReadActive() != 0) return false;
+  for (int i = 0; i < kSettingCount; ++i) {
+    if (window_.GetSettingReadState(i) == 0) return false;
+  }
+  return true;
 }
 
 bool UnitSession::WaitForQuietLink(uint32_t limitMs) {
@@ -172,16 +182,20 @@ ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* er
     *error = warnings->empty() ? std::string(kPortOpenFailedText) : warnings->back();
     return kExitPortNotOpened;
   }
-  if (status != kStatusRebootWait) {
+  // The reboot timer, not the status, tells that the update went out: a late STAT reply
+  // may already have replaced the status.
+  if (!surface_.Inner().TimerRunning(ids::kRebootTimer)) {
     *error = warnings->empty() ? std::string("Nothing was sent to the VQX-2.") : warnings->back();
     return kExitRefused;
   }
-  Progress(window_.StatusSentence());
-  lastShownStatus_ = status;
+  Progress("Waiting for VQX-2 to reboot (please wait)");
+  lastShownStatus_ = kStatusRebootWait;
   SleepMs(options_.rebootWaitMs);
   // The burst's replies are taken before the read starts again, as they are long before
   // the desktop's ten seconds are over.
   WaitForQuietLink(kReplyTimeoutMs + 1000);
+  // Marks of the read before the reboot must not pass for the read after it.
+  window_.ClearSettingReadState();
   if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);
   return WaitForUnitIdle("the read after the reboot", error);
 }
@@ -225,11 +239,12 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
   *answer = AnswerLines(surface_.OutputSince(outputMark + shownLine.size()));
 
   // SAVE or REBOOT typed: the logic waits for the reboot and reads the unit again.
-  if (window_.GetStatusState() == kStatusRebootWait) {
-    Progress(window_.StatusSentence());
+  if (surface_.Inner().TimerRunning(ids::kRebootTimer)) {
+    Progress("Waiting for VQX-2 to reboot (please wait)");
     lastShownStatus_ = kStatusRebootWait;
     SleepMs(options_.rebootWaitMs);
     WaitForQuietLink(kReplyTimeoutMs + 1000);
+    window_.ClearSettingReadState();
     if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);
     return WaitForUnitIdle("the read after the reboot", error);
   }

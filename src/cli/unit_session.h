@@ -93,6 +93,7 @@ class UnitSession {
   void Progress(const std::string& text);
   void SleepMs(uint32_t ms);
   bool WaitForQuietLink(uint32_t limitMs);
+  bool ReadComplete() const;
 
   SessionOptions options_;
   std::ostream& progress_;

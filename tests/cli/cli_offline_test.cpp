@@ -1,0 +1,266 @@
+// vqxctl's commands that need no unit: History of a preferences file, comparing two
+// snapshot files, refusing damaged input, the command line itself.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/preferences_block.h"
+#include "cli_run.h"
+
+namespace vqx::cli {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+DeviceSettings Entry(const char* serial, const char* name, uint8_t lastOctet, int32_t vocoder) {
+  DeviceSettings s{};
+  std::strcpy(s.serialNumber, serial);
+  std::strcpy(s.name, name);
+  std::strcpy(s.webPassword, "admin");
+  std::strcpy(s.firmwareVersion, "VQX-2 v1.00");
+  std::strcpy(s.macAddress, "00:50:C2:12:34:56");
+  const uint8_t ip[4] = {10, 0, 0, lastOctet}, mask[4] = {255, 255, 255, 0};
+  std::memcpy(s.ipAddress, ip, 4);
+  std::memcpy(s.subnetMask, mask, 4);
+  s.voipPort = 2000;
+  s.commandPort = 2001;
+  s.vocoder = vocoder;
+  s.hangTime = 1000;
+  s.serialBaudRate = 9600;
+  s.serialDataBits = 8;
+  s.serialStopBits = 1;
+  s.serialParity = 'N';
+  s.qosDscp = 46;
+  s.padding1[1] = 0x5A;  // bytes no field names still travel with the entry
+  return s;
+}
+
+class CliOffline : public ::testing::Test {
+ protected:
+  ~CliOffline() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  Outcome Vqxctl(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliEnvironment env{out, err};
+    const int code = RunVqxctl(args, env);
+    return {code, out.str(), err.str()};
+  }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string WriteFile(const std::string& name, const std::string& content) {
+    std::ofstream(Path(name), std::ios::binary) << content;
+    return Path(name);
+  }
+  std::string ReadFile(const std::string& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+  }
+
+  // A preferences file as the desktop program leaves it, with entries in its History.
+  std::string WritePrefs(const std::string& name, const std::vector<DeviceSettings>& entries) {
+    auto block = std::make_unique<PreferencesBlock>();
+    std::memset(block.get(), 0, sizeof(PreferencesBlock));
+    block->formatMark = kPreferencesFormatMark;
+    block->view = 4;
+    block->baudRate = 9600;
+    block->dataBits = 8;
+    block->stopBits = 1;
+    block->parity = 'N';
+    std::strcpy(block->portName, "/dev/ttyUSB0");
+    std::strcpy(block->connectionAddresses[0], "10.1.2.3");
+    std::strcpy(block->connectionDescriptions[0], "Hill top");
+    block->connectionCount = 1;
+    for (size_t i = 0; i < entries.size(); ++i) block->history[i] = entries[i];
+    block->historyCount = static_cast<int32_t>(entries.size());
+    return WriteFile(name, std::string(reinterpret_cast<const char*>(block.get()), sizeof(PreferencesBlock)));
+  }
+
+  static std::filesystem::path MakeDirectory() {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("vqxctl-offline-" + std::to_string(::getpid()) + "-" +
+                      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(dir);
+    return dir;
+  }
+
+  std::filesystem::path dir_ = MakeDirectory();
+};
+
+TEST_F(CliOffline, HistoryExportThenImportIntoAnEmptyHistoryRestoresTheFileByteForByte) {
+  const std::vector<DeviceSettings> entries = {Entry("A17", "Tower", 5, 1), Entry("B2", "Relay, \"north\"", 6, 4),
+                                               Entry("C3", "Depot", 7, 5)};
+  const std::string original = WritePrefs("VQXSU_Prefs.cfg", entries);
+  const std::string restored = WritePrefs("restored.cfg", {});
+  const std::string backup = Path("backup.json");
+
+  Outcome run = Vqxctl({"history", "export", "--prefs", original, "--output", backup});
+  ASSERT_EQ(run.code, 0) << run.err;
+  run = Vqxctl({"history", "import", backup, "--prefs", restored});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Imported 3 entries; the History now holds 3.\n");
+  EXPECT_EQ(ReadFile(restored), ReadFile(original));
+
+  // Exporting the restored file gives the same backup again.
+  run = Vqxctl({"history", "export", "--prefs", restored});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, ReadFile(backup));
+}
+
+TEST_F(CliOffline, HistoryImportPastTwoHundredEntriesIsRefusedAndTheFileIsUntouched) {
+  const std::string source = WritePrefs("source.cfg", {Entry("A17", "Tower", 5, 1), Entry("B2", "Relay", 6, 4)});
+  const std::string backup = Path("backup.json");
+  ASSERT_EQ(Vqxctl({"history", "export", "--prefs", source, "-o", backup}).code, 0);
+  const std::string full = WritePrefs("full.cfg", std::vector<DeviceSettings>(199, Entry("X", "Full", 9, 2)));
+  const std::string before = ReadFile(full);
+
+  const Outcome run = Vqxctl({"history", "import", backup, "--prefs", full});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("nothing was imported"));
+  EXPECT_EQ(ReadFile(full), before);
+}
+
+TEST_F(CliOffline, HistoryListShowsTheListLinesAndShowPrintsTheReport) {
+  const std::string prefs = WritePrefs("p.cfg", {Entry("A17", "Tower", 5, 1), Entry("B2", "Relay", 6, 4)});
+  Outcome run = Vqxctl({"history", "list", "--prefs", prefs});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "1  A17 Tower (10.0.0.5:2000)\n2  B2 Relay (10.0.0.6:2000)\n");
+
+  run = Vqxctl({"history", "show", "2", "--prefs", prefs});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("---\nSerial Number: B2\nName: Relay\nIP Address: 10.0.0.6:2000\n"));
+  EXPECT_THAT(run.out, HasSubstr("Vocoder: ADPCM 32Kbps\n"));
+  EXPECT_THAT(run.out, Not(HasSubstr("A17")));
+
+  run = Vqxctl({"history", "show", "3", "--prefs", prefs});
+  EXPECT_EQ(run.code, 6);
+  run = Vqxctl({"history", "show", "two", "--prefs", prefs});
+  EXPECT_EQ(run.code, 2);
+}
+
+TEST_F(CliOffline, DamagedPreferencesFilesAreRefusedWithTheirReason) {
+  const std::string shortFile = WriteFile("short.cfg", std::string(100, '\x11'));
+  Outcome run = Vqxctl({"history", "list", "--prefs", shortFile});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("100 bytes"));
+  run = Vqxctl({"history", "list", "--prefs", Path("missing.cfg")});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("missing.cfg"));
+}
+
+TEST_F(CliOffline, DiffOfTwoSnapshotsNamesExactlyTheDifferingFieldsAndExitsOne) {
+  const std::string a = WriteFile("a.json", R"({ "name": "Tower", "vocoder": 1, "hangTime": 500, "voipPort": 2000 })");
+  const std::string b = WriteFile("b.json", R"({ "name": "Tower", "vocoder": 3, "hangTime": 500, "rxDelay": 20 })");
+  Outcome run = Vqxctl({"diff", a, b});
+  EXPECT_EQ(run.code, 1) << run.err;
+  std::vector<std::string> lines;
+  std::istringstream text(run.out);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u) << run.out;
+  EXPECT_THAT(lines[0], ::testing::MatchesRegex("Setting +" + a + " +" + b));
+  EXPECT_THAT(lines[1], ::testing::MatchesRegex("Vocoder +GSM 13Kbps +ADPCM 24Kbps"));
+  EXPECT_EQ(lines[2], "Not compared: voipPort (only in " + a + ")");
+  EXPECT_EQ(lines[3], "Not compared: rxDelay (only in " + b + ")");
+
+  run = Vqxctl({"diff", a, a});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "No differences between " + a + " and " + a + ".\n");
+}
+
+TEST_F(CliOffline, DiffAgainstAHistoryEntryNeedsAUnit) {
+  const std::string prefs = WritePrefs("p.cfg", {Entry("A17", "Tower", 5, 1)});
+  const Outcome run = Vqxctl({"diff", "--history", "1", "--prefs", prefs});
+  EXPECT_EQ(run.code, 2);
+}
+
+TEST_F(CliOffline, SnapshotSourcesRefuseWhatCannotBeSetAndNameTheReason) {
+  struct Case {
+    const char* content;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"", "empty"},
+      {"[1, 2]", "object"},
+      {R"({ "nmae": "Tower" })", "nmae"},
+      {R"({ "hangTime": 750 })", "hangTime"},
+      {R"({ "name": "two\nlines" })", "name"},
+      {R"({ "ipAddress": "10.0.0.256" })", "ipAddress"},
+  };
+  for (const Case& c : cases) {
+    SourceArgs source;
+    source.file = WriteFile("case.json", c.content);
+    std::string error;
+    EXPECT_FALSE(LoadSnapshotSource(source, &error)) << c.content;
+    EXPECT_THAT(error, HasSubstr(c.reason)) << c.content;
+    EXPECT_THAT(error, HasSubstr(source.file)) << c.content;
+  }
+
+  const std::string prefs = WritePrefs("p.cfg", {Entry("A17", "Tower", 5, 1)});
+  SourceArgs history;
+  history.historyNumber = 2;
+  history.prefs = prefs;
+  std::string error;
+  EXPECT_FALSE(LoadSnapshotSource(history, &error));
+  EXPECT_THAT(error, HasSubstr("no History entry 2 (it holds 1)"));
+  history.historyNumber = 1;
+  const auto loaded = LoadSnapshotSource(history, &error);
+  ASSERT_TRUE(loaded) << error;
+  EXPECT_STREQ(loaded->partial.values.name, "Tower");
+  EXPECT_TRUE(loaded->partial.Has("vocoder"));
+  EXPECT_TRUE(loaded->partial.Has("allowTelnet"));
+}
+
+TEST_F(CliOffline, WrongCommandLinesExitWithTheUsageCodeAndOpenNothing) {
+  const std::string file = WriteFile("a.json", R"({ "name": "Tower" })");
+  const std::vector<std::vector<std::string>> lines = {
+      {},
+      {"frobnicate"},
+      {"read"},                                                   // no port
+      {"read", "--port", "/dev/null", "--demo"},                  // both
+      {"read", "--port", "/dev/null", "--parity", "X"},
+      {"apply", "--port", "/dev/null"},                           // no source
+      {"apply", "--port", "/dev/null", file, "--history", "1", "--prefs", file},
+      {"apply", "--port", "/dev/null", "--history", "1"},         // no --prefs
+      {"diff", file},                                             // one file, no unit
+      {"send", "--port", "/dev/null", "NAME\nTRAN"},
+      {"history", "list"},                                        // no --prefs
+  };
+  for (const auto& args : lines) {
+    const Outcome run = Vqxctl(args);
+    EXPECT_EQ(run.code, 2) << ::testing::PrintToString(args) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("vqxctl --help")) << ::testing::PrintToString(args);
+  }
+}
+
+TEST_F(CliOffline, HelpDocumentsEveryExitCode) {
+  const Outcome run = Vqxctl({"--help"});
+  EXPECT_EQ(run.code, 0);
+  for (const char* line : {"  3  the serial port could not be opened", "  4  the VQX-2 is not responding",
+                           "  5  the VQX-2 did not take a setting", "  6  an input file is damaged"}) {
+    EXPECT_THAT(run.out, HasSubstr(line));
+  }
+}
+
+}  // namespace
+}  // namespace vqx::cli

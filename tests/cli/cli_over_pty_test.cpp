@@ -1,0 +1,275 @@
+// vqxctl run in this process against vqxsim on a pseudo-terminal, in real time: each
+// command escapes the unit (about five seconds), reads it and returns it to transparent
+// mode, exactly as the desktop program does.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_run.h"
+#include "posix/posix_serial_port.h"
+#include "runner/sim_runner.h"
+
+namespace vqx::cli {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::vector<std::string> kFullRead = {"",        "ECHO OFF", "BAUD",     "BCAST",   "BOOST",  "CMDPORT",
+                                            "CONMODE", "COR",      "CORINH",   "DATA",    "DSCP",   "DUPLEX",
+                                            "GATEIP",  "HANGTM",   "MAC",      "MYIP",    "NAME",   "PARITY",
+                                            "PASS",    "PORT",     "RXDELAY",  "SECURITY", "SRVRIP", "SRVRPORT",
+                                            "STOP",    "SUBNET",   "TXDELAY",  "VER",     "VOCODER", "VSENSE",
+                                            "STAT"};
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class CliOverPty : public ::testing::Test {
+ protected:
+  ~CliOverPty() override {
+    if (sim_) sim_->Stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  void StartSim(sim::SimConfig config = {}) {
+    config.rebootMs = 1000;
+    sim_ = std::make_unique<sim::SimRunner>(std::move(config));
+    std::string error;
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+  }
+
+  Outcome Vqxctl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    CliEnvironment env{out, err};
+    const int code = RunVqxctl(args, env);
+    return {code, out.str(), err.str()};
+  }
+  // A unit command on the simulated unit's port, the reboot wait cut to what it needs.
+  Outcome OnUnit(const std::string& command, std::vector<std::string> rest) {
+    std::vector<std::string> args = {command, "--port", sim_->SlavePath()};
+    if (command == "apply") {
+      args.push_back("--reboot-wait");
+      args.push_back("1.5");
+    }
+    args.insert(args.end(), rest.begin(), rest.end());
+    return Vqxctl(args);
+  }
+
+  std::string WriteFile(const std::string& name, const std::string& content) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  std::vector<std::string> Lines() const { return sim_->ReceivedLines(); }
+  std::vector<std::string> LinesAfterRead() const {
+    const std::vector<std::string> all = Lines();
+    if (all.size() < kFullRead.size()) return {};
+    return {all.begin() + static_cast<std::ptrdiff_t>(kFullRead.size()), all.end()};
+  }
+
+  static std::filesystem::path MakeDirectory() {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("vqxctl-" + std::to_string(::getpid()) + "-" +
+                      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(dir);
+    return dir;
+  }
+
+  std::filesystem::path dir_ = MakeDirectory();
+  std::unique_ptr<sim::SimRunner> sim_;
+};
+
+TEST_F(CliOverPty, ReadAsTextPrintsTheReportBlockAndLinkStatusAndLeavesTheUnitTransparent) {
+  StartSim();
+  const bool prefsBefore = std::filesystem::exists("VQXSU_Prefs.cfg");
+  const Outcome run = OnUnit("read", {});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("---\nSerial Number: \nName: VQX-2\nIP Address: 192.168.1.20:2000\n"));
+  EXPECT_THAT(run.out, HasSubstr("Vocoder: GSM 13Kbps\nQOS DSCP Value: 46\n"));
+  EXPECT_THAT(run.out, HasSubstr("Serial Parity: N\n---\nLink status: VQX-2 disconnected\n"));
+  EXPECT_THAT(run.out, Not(HasSubstr("\r")));
+  // Progress went to standard error, results only to standard output.
+  EXPECT_THAT(run.err, HasSubstr("Entering VQX-2 command mode (please wait)"));
+  EXPECT_THAT(run.out, Not(HasSubstr("please wait")));
+
+  std::vector<std::string> expected = kFullRead;
+  expected.push_back("ECHO ON");
+  expected.push_back("TRAN");
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::seconds(3)));
+  EXPECT_EQ(Lines(), expected);
+  // The desktop program's preferences are not the command line's business.
+  EXPECT_EQ(std::filesystem::exists("VQXSU_Prefs.cfg"), prefsBefore);
+}
+
+TEST_F(CliOverPty, ReadAsJsonNamesEveryFieldListsUnsupportedSettingsAndIsAValidSnapshot) {
+  sim::SimConfig config;
+  config.unsupported = {"DSCP"};
+  config.peer.status = sim::PeerStatus::Connected;
+  StartSim(std::move(config));
+  const Outcome run = OnUnit("read", {"--format", "json", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["name"], "VQX-2");
+  EXPECT_EQ(j["ipAddress"], "192.168.1.20");
+  EXPECT_EQ(j["vocoder"], 1);
+  EXPECT_EQ(j["vocoderText"], "GSM 13Kbps");
+  EXPECT_EQ(j["hangTime"], 1000);
+  EXPECT_EQ(j["unsupported"], nlohmann::json::array({"DSCP"}));
+  EXPECT_FALSE(j.contains("qosDscp")) << "no value of the unit's to show";
+  EXPECT_EQ(j["linkStatus"]["state"], "connected");
+  EXPECT_EQ(j["linkStatus"]["text"], "VQX-2 connected to 10.1.2.3");
+
+  // What read writes, apply and diff take back.
+  SourceArgs source;
+  source.file = WriteFile("unit.json", run.out);
+  std::string error;
+  const auto loaded = LoadSnapshotSource(source, &error);
+  ASSERT_TRUE(loaded) << error;
+  EXPECT_STREQ(loaded->partial.values.name, "VQX-2");
+  EXPECT_TRUE(loaded->partial.Has("macAddress"));
+}
+
+TEST_F(CliOverPty, ApplySendsTheThreeChangesInFormOrderThenSaveWaitsForTheRebootAndVerifies) {
+  StartSim();
+  // Listed out of the form's order: the form's order decides.
+  const std::string file =
+      WriteFile("relay.json", R"({ "vocoder": 4, "subnetMask": "255.255.0.0", "name": "Relay-7", "voipPort": 2000 })");
+  const Outcome run = OnUnit("apply", {file});
+  ASSERT_EQ(run.code, 0) << run.err;
+
+  std::vector<std::string> expected = {"NAME Relay-7", "VOCODER 4", "SUBNET 255.255.000.000", "SAVE"};
+  expected.insert(expected.end(), kFullRead.begin(), kFullRead.end());  // the read after the reboot
+  expected.push_back("ECHO ON");
+  expected.push_back("TRAN");
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::seconds(3)));
+  EXPECT_EQ(LinesAfterRead(), expected);
+  EXPECT_THAT(run.err, HasSubstr("Waiting for VQX-2 to reboot (please wait)"));
+
+  const sim::SettingsModel saved = sim_->SavedSettings();
+  EXPECT_EQ(saved.TextOf("NAME"), "Relay-7");
+  EXPECT_EQ(saved.NumberOf("VOCODER"), 4);
+  EXPECT_EQ(saved.AddressOf("SUBNET"), (sim::Address{255, 255, 0, 0}));
+  EXPECT_THAT(run.out, HasSubstr("Changed: Name: VQX-2 -> Relay-7\n"));
+  EXPECT_THAT(run.out, HasSubstr("Changed: Vocoder: GSM 13Kbps -> ADPCM 32Kbps\n"));
+  EXPECT_THAT(run.out, Not(HasSubstr("VoIP Port")));  // already 2000: left alone
+  EXPECT_THAT(run.out, HasSubstr("Verified: the VQX-2 holds the settings of " + file));
+}
+
+TEST_F(CliOverPty, ASettingTheUnitRefusesEndsWithTheRefusedCodeNamingIt) {
+  sim::SimConfig config;
+  config.unsupported = {"DUPLEX"};
+  StartSim(std::move(config));
+  const std::string file = WriteFile("half.json", R"({ "duplex": 1, "name": "Tower" })");
+  const Outcome run = OnUnit("apply", {file, "--quiet"});
+  EXPECT_EQ(run.code, 5) << run.out << run.err;
+  EXPECT_THAT(run.err, HasSubstr("did not take Duplex Half"));
+  EXPECT_THAT(run.err, Not(HasSubstr("Name")));
+  EXPECT_THAT(run.out, HasSubstr("Changed: Name: VQX-2 -> Tower\n"));
+  EXPECT_THAT(run.out, Not(HasSubstr("Verified")));
+  EXPECT_EQ(sim_->SavedSettings().TextOf("NAME"), "Tower");
+}
+
+TEST_F(CliOverPty, DryRunPrintsTheLinesItWouldSendAndSendsNothingButTheRead) {
+  StartSim();
+  const std::string file = WriteFile("relay.json", R"({ "name": "Relay-7", "allowTelnet": false, "hangTime": 2000 })");
+  const Outcome run = OnUnit("apply", {file, "--dry-run", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("Would send to the VQX-2:\n  NAME Relay-7\n  SECURITY 8\n  HANGTM 2000\n  SAVE\n"));
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::seconds(3)));
+  EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
+  EXPECT_EQ(sim_->Settings().TextOf("NAME"), "VQX-2");
+}
+
+TEST_F(CliOverPty, DiffAgainstTheUnitNamesExactlyTheFieldsThatDiffer) {
+  StartSim();
+  const std::string file = WriteFile(
+      "other.json", R"({ "name": "VQX-2", "vocoder": 3, "hangTime": 1000, "voipPort": 2001, "allowTelnet": false })");
+  const Outcome run = OnUnit("diff", {file, "--quiet", "--format", "json"});
+  EXPECT_EQ(run.code, 1) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  std::vector<std::string> fields;
+  for (const auto& d : j["differences"]) fields.push_back(d["field"]);
+  EXPECT_THAT(fields, ElementsAre("voipPort", "allowTelnet", "vocoder"));
+  EXPECT_EQ(j["differences"][2]["left"], "GSM 13Kbps");
+  EXPECT_EQ(j["differences"][2]["right"], "ADPCM 24Kbps");
+  EXPECT_EQ(j["left"], "unit");
+}
+
+TEST_F(CliOverPty, SendPrintsEachAnswerAndStopsAtALineTheLogicRefuses) {
+  StartSim();
+  const Outcome run = OnUnit("send", {"NAME", "vocoder 3", "echo on", "BAUD", "--quiet"});
+  EXPECT_EQ(run.code, 5);
+  EXPECT_EQ(run.out, "> NAME\nNAME VQX-2\n> vocoder 3\nOK\n> echo on\n");
+  EXPECT_THAT(run.err, HasSubstr("This program automatically controls the ECHO setting"));
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::seconds(3)));
+  EXPECT_THAT(LinesAfterRead(), ElementsAre("NAME", "vocoder 3", "ECHO ON", "TRAN"));
+  EXPECT_EQ(sim_->Settings().NumberOf("VOCODER"), 3);
+}
+
+TEST_F(CliOverPty, APortAnotherProgramHoldsIsReportedBusyWithItsHolderAndThePortCode) {
+  StartSim();
+  posix::PosixSerialPort holder;
+  ASSERT_TRUE(holder.Open(sim_->SlavePath().c_str(), LineSettings{}).ok);
+  const Outcome run = OnUnit("read", {});
+  EXPECT_EQ(run.code, 3);
+  EXPECT_THAT(run.err, HasSubstr("The serial port could not be opened: " + sim_->SlavePath() +
+                                 " is in use by another program: "));
+  EXPECT_THAT(run.err, HasSubstr("(PID " + std::to_string(::getpid()) + ")"));
+  EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(CliOverPty, ADamagedInputFileIsRefusedWithItsReasonBeforeAnythingIsSent) {
+  StartSim();
+  const std::string broken = WriteFile("broken.json", "{ \"name\": \"Relay-7\", ");
+  Outcome run = OnUnit("apply", {broken});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr(broken));
+  const std::string wrong = WriteFile("wrong.json", R"({ "name": "Relay-7", "vocoder": 9 })");
+  run = OnUnit("apply", {wrong});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("vocoder: 9 is not offered"));
+  const std::string multicast =
+      WriteFile("multicast.json", R"({ "broadcastMode": 3, "serverIp": "10.0.0.1" })");
+  run = OnUnit("apply", {multicast, "--quiet"});  // refused once the unit's settings are known
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("To enter multicast mode"));
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::seconds(3)));
+  EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
+}
+
+TEST_F(CliOverPty, AUnitThatNeverAnswersEndsWithTheNotRespondingCode) {
+  sim::SimConfig config;
+  config.faults.silent = true;
+  StartSim(std::move(config));
+  const Outcome run = OnUnit("read", {"--quiet"});
+  EXPECT_EQ(run.code, 4);
+  EXPECT_THAT(run.err, HasSubstr("The VQX-2 is not responding on " + sim_->SlavePath()));
+  EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
+}  // namespace vqx::cli
