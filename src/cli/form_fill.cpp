@@ -94,7 +94,8 @@ bool FillForm(CliSurface& surface, CAppWindow& window, const DeviceSettings& tar
   for (const std::string& key : fields) {
     bool known = false;
     if (FillField(filler, key, target, &known)) continue;
-    *error = known ? key + ": the settings form offers no such value" : key + ": cannot be sent to the VQX-2";
+    *error = known ? key + ": the settings form offers no such value (vqxctl send can set it as a command line)"
+                   : key + ": cannot be sent to the VQX-2";
     return false;
   }
   return true;
