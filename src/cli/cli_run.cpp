@@ -18,6 +18,7 @@ constexpr const char* kExitCodeHelp =
     "  5  the VQX-2 did not take a setting, or a command could not be sent\n"
     "  6  an input file is damaged or asks for a value that cannot be set\n"
     "  7  an output file or the preferences file could not be written\n"
+    "  130  interrupted (Ctrl-C); the unit was returned to transparent mode first\n"
     "\n"
     "Progress goes to standard error (--quiet silences it); results to standard output.\n"
     "See docs/vqxctl.md for the snapshot JSON format and examples.";

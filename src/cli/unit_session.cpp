@@ -1,5 +1,6 @@
 #include "unit_session.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "app/preferences_block.h"
@@ -12,6 +13,9 @@ namespace vqx::cli {
 namespace {
 
 constexpr uint32_t kPollMs = 10;
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 // A typed line's answer is complete once the link is idle and the unit has said nothing
 // more for this long.
 constexpr uint32_t kAnswerQuietMs = 300;
@@ -42,6 +46,9 @@ std::string AnswerLines(const std::string& raw) {
 }
 
 }  // namespace
+
+void RequestInterrupt() { interrupted.store(true); }
+bool InterruptRequested() { return interrupted.load(); }
 
 int64_t MemoryFileStore::ReadFile(const char* name, void* buffer, size_t capacity) {
   std::lock_guard lock(mutex_);
@@ -75,7 +82,12 @@ void UnitSession::Progress(const std::string& text) {
   if (!options_.quiet) progress_ << text << std::endl;
 }
 
-void UnitSession::SleepMs(uint32_t ms) { SystemClock().SleepMs(ms); }
+void UnitSession::SleepMs(uint32_t ms) {
+  // In short steps, so that an interrupt is seen within a moment.
+  for (uint32_t slept = 0; slept < ms && !InterruptRequested(); slept += kPollMs) {
+    SystemClock().SleepMs(std::min(kPollMs, ms - slept));
+  }
+}
 
 ExitCode UnitSession::Connect(std::string* error) {
   const LineOptions& line = options_.line;
@@ -118,6 +130,10 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
       if (!ReadComplete() && status != kStatusNotResponding) Progress(window_.StatusSentence());
     }
     if (ReadComplete()) return kExitOk;
+    if (InterruptRequested()) {
+      *error = std::string("Interrupted during ") + what + ".";
+      return kExitInterrupted;
+    }
     if (status == kStatusNotResponding) {
       *error = "The VQX-2 is not responding on " + options_.line.port + " during " + what +
                ": check the cable, that the unit is powered and that --baud, --data-bits, --stop-bits and --parity "
@@ -151,7 +167,7 @@ bool UnitSession::WaitForQuietLink(uint32_t limitMs) {
   const uint32_t start = SystemClock().NowMs();
   while (comm_.GetState() != LinkState::Idle || comm_.AwaitingReply()) {
     if (ElapsedMs(SystemClock().NowMs(), start) > limitMs) return false;
-    SleepMs(kPollMs);
+    SystemClock().SleepMs(kPollMs);
   }
   return true;
 }
@@ -191,6 +207,10 @@ ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* er
   Progress("Waiting for VQX-2 to reboot (please wait)");
   lastShownStatus_ = kStatusRebootWait;
   SleepMs(options_.rebootWaitMs);
+  if (InterruptRequested()) {
+    *error = "Interrupted while the VQX-2 rebooted.";
+    return kExitInterrupted;
+  }
   // The burst's replies are taken before the read starts again, as they are long before
   // the desktop's ten seconds are over.
   WaitForQuietLink(kReplyTimeoutMs + 1000);
@@ -225,7 +245,7 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
   const uint32_t start = SystemClock().NowMs();
   size_t seen = surface_.OutputSize();
   uint32_t quietSince = start;
-  while (ElapsedMs(SystemClock().NowMs(), start) < kAnswerLimitMs) {
+  while (ElapsedMs(SystemClock().NowMs(), start) < kAnswerLimitMs && !InterruptRequested()) {
     SleepMs(kPollMs);
     const size_t now = surface_.OutputSize();
     if (now != seen) {
@@ -243,6 +263,10 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
     Progress("Waiting for VQX-2 to reboot (please wait)");
     lastShownStatus_ = kStatusRebootWait;
     SleepMs(options_.rebootWaitMs);
+    if (InterruptRequested()) {
+      *error = "Interrupted while the VQX-2 rebooted.";
+      return kExitInterrupted;
+    }
     WaitForQuietLink(kReplyTimeoutMs + 1000);
     window_.ClearSettingReadState();
     if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);

@@ -18,6 +18,11 @@
 
 namespace vqx::cli {
 
+// Asks every session of the process to stop waiting; safe in a signal handler. The
+// session then returns the unit to transparent mode as usual.
+void RequestInterrupt();
+bool InterruptRequested();
+
 // The host side of the line, as --baud, --data-bits, --stop-bits and --parity give it.
 struct LineOptions {
   std::string port;
