@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +19,8 @@ struct CliEnvironment {
   std::ostream& out;
   std::ostream& err;
   std::function<std::vector<SerialPortEntry>()> listPorts = [] { return ListSerialPorts(); };
+  // Set to stop a command that talks to a unit (Ctrl-C); may be null.
+  const std::atomic<bool>* interrupt = nullptr;
 };
 
 // --port P (with its line settings) or --demo.

@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <atomic>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,9 +9,12 @@
 
 namespace {
 
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
 // Ctrl-C must not leave the unit in command mode: the session stops waiting and sends
 // ECHO ON and TRAN before the program ends.
-void OnInterrupt(int) { vqx::cli::RequestInterrupt(); }
+void OnInterrupt(int) { interrupted.store(true); }
 
 void InstallInterruptHandler() {
   struct sigaction action {};
@@ -27,5 +31,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   vqx::cli::CliEnvironment env{std::cout, std::cerr};
+  env.interrupt = &interrupted;
   return vqx::cli::RunVqxctl(args, env);
 }

@@ -31,6 +31,7 @@ class Connection {
     SessionOptions options;
     options.line = args_.line;
     options.quiet = args_.quiet;
+    options.interrupt = env_.interrupt;
     if (args_.demo) {
       sim::SimConfig config;
       config.rebootMs = kDemoRebootMs;
@@ -299,6 +300,10 @@ int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& li
     if (sent != kExitOk) {
       env.err << "vqxctl: " << line << ": " << error << "\n";
       return sent;
+    }
+    if (env.interrupt != nullptr && env.interrupt->load()) {
+      env.err << "vqxctl: Interrupted.\n";
+      return kExitInterrupted;
     }
   }
   return kExitOk;

@@ -1,6 +1,6 @@
 #include "unit_session.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
 
 #include "app/preferences_block.h"
@@ -14,8 +14,6 @@ namespace {
 
 constexpr uint32_t kPollMs = 10;
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 // A typed line's answer is complete once the link is idle and the unit has said nothing
 // more for this long.
 constexpr uint32_t kAnswerQuietMs = 300;
@@ -46,9 +44,6 @@ std::string AnswerLines(const std::string& raw) {
 }
 
 }  // namespace
-
-void RequestInterrupt() { interrupted.store(true); }
-bool InterruptRequested() { return interrupted.load(); }
 
 int64_t MemoryFileStore::ReadFile(const char* name, void* buffer, size_t capacity) {
   std::lock_guard lock(mutex_);
@@ -84,7 +79,7 @@ void UnitSession::Progress(const std::string& text) {
 
 void UnitSession::SleepMs(uint32_t ms) {
   // In short steps, so that an interrupt is seen within a moment.
-  for (uint32_t slept = 0; slept < ms && !InterruptRequested(); slept += kPollMs) {
+  for (uint32_t slept = 0; slept < ms && !Interrupted(); slept += kPollMs) {
     SystemClock().SleepMs(std::min(kPollMs, ms - slept));
   }
 }
@@ -130,7 +125,7 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
       if (!ReadComplete() && status != kStatusNotResponding) Progress(window_.StatusSentence());
     }
     if (ReadComplete()) return kExitOk;
-    if (InterruptRequested()) {
+    if (Interrupted()) {
       *error = std::string("Interrupted during ") + what + ".";
       return kExitInterrupted;
     }
@@ -207,7 +202,7 @@ ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* er
   Progress("Waiting for VQX-2 to reboot (please wait)");
   lastShownStatus_ = kStatusRebootWait;
   SleepMs(options_.rebootWaitMs);
-  if (InterruptRequested()) {
+  if (Interrupted()) {
     *error = "Interrupted while the VQX-2 rebooted.";
     return kExitInterrupted;
   }
@@ -245,7 +240,7 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
   const uint32_t start = SystemClock().NowMs();
   size_t seen = surface_.OutputSize();
   uint32_t quietSince = start;
-  while (ElapsedMs(SystemClock().NowMs(), start) < kAnswerLimitMs && !InterruptRequested()) {
+  while (ElapsedMs(SystemClock().NowMs(), start) < kAnswerLimitMs && !Interrupted()) {
     SleepMs(kPollMs);
     const size_t now = surface_.OutputSize();
     if (now != seen) {
@@ -263,7 +258,7 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
     Progress("Waiting for VQX-2 to reboot (please wait)");
     lastShownStatus_ = kStatusRebootWait;
     SleepMs(options_.rebootWaitMs);
-    if (InterruptRequested()) {
+    if (Interrupted()) {
       *error = "Interrupted while the VQX-2 rebooted.";
       return kExitInterrupted;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -18,11 +19,6 @@
 
 namespace vqx::cli {
 
-// Asks every session of the process to stop waiting; safe in a signal handler. The
-// session then returns the unit to transparent mode as usual.
-void RequestInterrupt();
-bool InterruptRequested();
-
 // The host side of the line, as --baud, --data-bits, --stop-bits and --parity give it.
 struct LineOptions {
   std::string port;
@@ -39,6 +35,9 @@ struct SessionOptions {
   uint32_t rebootWaitMs = kRebootWaitMs;
   // The longest the escape, a full read or a typed line's answer may take.
   uint32_t phaseLimitMs = 60000;
+  // Set (from a signal handler, say) to stop waiting; the session then returns the unit
+  // to transparent mode as usual. May be null.
+  const std::atomic<bool>* interrupt = nullptr;
 };
 
 // Files the window logic writes during a run stay in memory: the command-line tool never
@@ -99,6 +98,7 @@ class UnitSession {
   void SleepMs(uint32_t ms);
   bool WaitForQuietLink(uint32_t limitMs);
   bool ReadComplete() const;
+  bool Interrupted() const { return options_.interrupt != nullptr && options_.interrupt->load(); }
 
   SessionOptions options_;
   std::ostream& progress_;

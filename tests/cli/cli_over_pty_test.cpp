@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -58,6 +60,7 @@ class CliOverPty : public ::testing::Test {
   Outcome Vqxctl(std::vector<std::string> args) {
     std::ostringstream out, err;
     CliEnvironment env{out, err};
+    env.interrupt = &interrupt_;
     const int code = RunVqxctl(args, env);
     return {code, out.str(), err.str()};
   }
@@ -95,6 +98,7 @@ class CliOverPty : public ::testing::Test {
 
   std::filesystem::path dir_ = MakeDirectory();
   std::unique_ptr<sim::SimRunner> sim_;
+  std::atomic<bool> interrupt_{false};
 };
 
 TEST_F(CliOverPty, ReadAsTextPrintsTheReportBlockAndLinkStatusAndLeavesTheUnitTransparent) {
@@ -269,6 +273,23 @@ TEST_F(CliOverPty, AUnitThatNeverAnswersEndsWithTheNotRespondingCode) {
   EXPECT_EQ(run.code, 4);
   EXPECT_THAT(run.err, HasSubstr("The VQX-2 is not responding on " + sim_->SlavePath()));
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliOverPty, AnInterruptStopsAtOnceAndStillReturnsTheUnitToTransparentMode) {
+  StartSim();
+  std::thread user([&] {
+    sim_->WaitFor(
+        [](const sim::SimUnit& u) { return !u.ReceivedLines().empty() && u.ReceivedLines().back() == "HELP"; },
+        std::chrono::seconds(15));
+    interrupt_.store(true);
+  });
+  const Outcome run = OnUnit("send", {"HELP", "WHAT", "--quiet"});
+  user.join();
+  EXPECT_EQ(run.code, 130);
+  EXPECT_THAT(run.err, HasSubstr("Interrupted"));
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::seconds(3)));
+  EXPECT_THAT(LinesAfterRead(), ElementsAre("HELP", "ECHO ON", "TRAN"));
 }
 
 }  // namespace
