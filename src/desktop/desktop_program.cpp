@@ -29,8 +29,8 @@ std::vector<std::string> SerialPortNamesOfThisMachine() {
 DesktopProgram::DesktopProgram(ProgramOptions options)
     : options_(std::move(options)),
       units_(MainDialogTemplate().fontName, MainDialogTemplate().fontPointSize),
-      waker_(std::make_unique<UiWaker>([this] { queue_.Drain(); })),
-      queue_([this] { waker_->Wake(); }) {
+      queue_([this] { pump_->Wake(); }) {
+  pump_ = std::make_unique<UiPump>(queue_);
   queue_.SetOwnerThread(std::this_thread::get_id());
   port_ = CreateSystemSerialPort();
   files_ = CreateSystemFileStore(options_.dataDirectory);

@@ -13,7 +13,7 @@
 #include "qt_window_surface.h"
 #include "serial_port_dialog.h"
 #include "ui_call_queue.h"
-#include "ui_waker.h"
+#include "ui_pump.h"
 
 namespace vqx::sim {
 class SimRunner;
@@ -70,7 +70,7 @@ class DesktopProgram {
 
   ProgramOptions options_;
   DialogUnits units_;
-  std::unique_ptr<UiWaker> waker_;
+  std::unique_ptr<UiPump> pump_;
   UiCallQueue queue_;
   std::unique_ptr<sim::SimRunner> demo_;
   std::unique_ptr<ISerialPort> port_;

@@ -11,14 +11,13 @@ UiCallQueue::UiCallQueue(std::function<void()> wake)
 void UiCallQueue::SetOwnerThread(std::thread::id owner) { owner_.store(owner); }
 
 void UiCallQueue::Push(Item item) {
-  bool wasEmpty;
   {
     std::lock_guard lock(mutex_);
-    wasEmpty = items_.empty();
     items_.push_back(std::move(item));
   }
   changed_.notify_all();
-  if (wasEmpty && wake_) wake_();
+  // Always: the queue may hold output text whose wake-up is being held back.
+  if (wake_) wake_();
 }
 
 void UiCallQueue::Call(const std::function<void()>& fn) {
@@ -63,11 +62,12 @@ void UiCallQueue::Append(int id, std::string_view text) {
     items_.push_back(std::move(item));
   }
   changed_.notify_all();
-  if (wasEmpty && wake_) wake_();
+  if (wasEmpty && !appendsHeld_.load() && wake_) wake_();
 }
 
-size_t UiCallQueue::Drain() {
+size_t UiCallQueue::Drain(bool* appended) {
   size_t run = 0;
+  if (appended) *appended = false;
   for (;;) {
     Item item;
     {
@@ -78,8 +78,9 @@ size_t UiCallQueue::Drain() {
     }
     if (item.fn) {
       item.fn();
-    } else if (appendSink_) {
-      appendSink_(item.appendId, item.appendText);
+    } else {
+      if (appendSink_) appendSink_(item.appendId, item.appendText);
+      if (appended) *appended = true;
     }
     ++run;
     if (item.done) {

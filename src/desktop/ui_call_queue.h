@@ -29,7 +29,9 @@ class UiCallQueue {
  public:
   using AppendSink = std::function<void(int id, const std::string& text)>;
 
-  // wake is called from any thread when the queue goes from empty to not empty.
+  // wake is called from any thread when a call is queued (the front-end's waker keeps
+  // one wake-up pending at a time) and when output text reaches an empty queue, unless
+  // such wake-ups are held.
   explicit UiCallQueue(std::function<void()> wake);
 
   // The thread that drains (the user-interface thread); the constructing thread until set.
@@ -42,8 +44,12 @@ class UiCallQueue {
   void Append(int id, std::string_view text);
 
   // Owner thread: runs the calls queued now and those queued while they run. Returns
-  // the number run. Re-entrant: a call that spins a nested event loop may drain too.
-  size_t Drain();
+  // the number run; appended tells whether output text was among them. Re-entrant: a
+  // call that spins a nested event loop may drain too.
+  size_t Drain(bool* appended = nullptr);
+  // While held, output text queues up without waking the owner, which then shows it in
+  // one piece a moment later (its own timer); every other call still wakes at once.
+  void HoldAppendWakes(bool hold) { appendsHeld_.store(hold); }
   // Owner thread: waits until something is queued or the time is up.
   void WaitForWork(std::chrono::milliseconds limit);
   size_t Pending() const;
@@ -60,6 +66,7 @@ class UiCallQueue {
   std::function<void()> wake_;
   AppendSink appendSink_;
   std::atomic<std::thread::id> owner_;
+  std::atomic<bool> appendsHeld_{false};
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Item> items_;

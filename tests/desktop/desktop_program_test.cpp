@@ -257,8 +257,43 @@ TEST_F(DesktopTest, PortThatCannotBeOpenedWarnsBeforeTheWindowAppearsAndStaysInS
   EXPECT_TRUE(Visible(ids::kOutputWindow));
   EXPECT_EQ(program_->Window().focusWidget(), Control(ids::kCommandEntry));
 
+  // The menus: About shows its three lines over the main window; Manual is greyed.
+  program_->Window().MenuAction(ids::kMenuAbout)->trigger();
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].owner, MessageOwner::MainWindow);
+  EXPECT_THAT(Boxes()[1].text, StartsWith("VQX Setup Utility\rVersion 1.3 (Build 7)\r"));
+  EXPECT_EQ(Boxes()[1].icon, MessageIcon::Information);
+  EXPECT_FALSE(program_->Window().MenuAction(ids::kMenuManual)->isEnabled());
+
   program_->Window().close();
   EXPECT_TRUE(program_->IsShutDown());
+}
+
+TEST_F(DesktopTest, ClosingWhileTheUnitIsBeingReadEndsAtOnceWithThePortClosed) {
+  StartDemo();
+  ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() == kStatusQuerying; }, 15s));
+  QTest::qWait(30);  // in the middle of the read, the worker filling the form
+  const auto start = std::chrono::steady_clock::now();
+  program_->Window().close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_TRUE(program_->IsShutDown());
+  EXPECT_EQ(program_->Link().GetState(), LinkState::Closed);
+  EXPECT_EQ(program_->Queue().Pending(), 0u) << "every call of the worker was served";
+}
+
+TEST_F(DesktopTest, FileExitEndsTheProgramLikeTheCloseBox) {
+  StartDemo();
+  ASSERT_TRUE(WaitForUnitIdle());
+  const size_t mark = LinesReceived();
+  program_->Window().MenuAction(ids::kMenuExit)->trigger();
+  EXPECT_TRUE(program_->IsShutDown());
+  EXPECT_FALSE(program_->Window().isVisible());
+  ASSERT_TRUE(program_->DemoUnit()->WaitFor(
+      [](const sim::SimUnit& unit) { return unit.Mode() == sim::SimMode::Transparent; }, 3s));
+  const auto sent = LinesSince(mark);
+  ASSERT_EQ(sent.size(), 2u) << "Shutdown runs once";
+  EXPECT_EQ(sent[0], "ECHO ON");
+  EXPECT_EQ(sent[1], "TRAN");
 }
 
 }  // namespace

@@ -37,10 +37,36 @@ TEST(UiCallQueueTest, CallsFromAnotherThreadRunInOrderAndAppendsToOneWindowAreJo
     r.queue.Append(1008, "A");
   });
   worker.join();
-  EXPECT_EQ(r.wakes.load(), 1) << "one wake-up while the queue was not drained";
+  EXPECT_EQ(r.wakes.load(), 2) << "the calls wake; text behind them does not";
   EXPECT_EQ(r.queue.Drain(), 6u);
   EXPECT_THAT(r.events, ElementsAre("set name", "append 1008 OK\n\r", "invalidate", "append 1008 N", "append 1145 x",
                                     "append 1008 A"));
+}
+
+TEST(UiCallQueueTest, HeldTextQueuesWithoutWakingWhileOtherCallsStillWakeAtOnce) {
+  Recorder r;
+  r.queue.Append(1008, "a");
+  EXPECT_EQ(r.wakes.load(), 1) << "text reaching an empty queue wakes";
+  bool appended = false;
+  r.queue.Drain(&appended);
+  EXPECT_TRUE(appended);
+
+  r.queue.HoldAppendWakes(true);
+  std::thread([&] {
+    for (const char c : std::string("bcd")) r.queue.Append(1008, std::string(1, c));
+  }).join();
+  EXPECT_EQ(r.wakes.load(), 1) << "held text waits for the owner's timer";
+  std::thread([&] { r.queue.Post([&] { r.events.push_back("checked"); }); }).join();
+  EXPECT_EQ(r.wakes.load(), 2) << "a control write is never held back";
+  r.queue.Drain(&appended);
+  EXPECT_TRUE(appended);
+  EXPECT_THAT(r.events, ElementsAre("append 1008 a", "append 1008 bcd", "checked"));
+
+  r.queue.Drain(&appended);
+  EXPECT_FALSE(appended);
+  r.queue.HoldAppendWakes(false);
+  r.queue.Append(1008, "e");
+  EXPECT_EQ(r.wakes.load(), 3);
 }
 
 TEST(UiCallQueueTest, ABlockingCallWaitsForTheOwnerAndSeesEverythingPostedBeforeIt) {
