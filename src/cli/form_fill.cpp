@@ -16,9 +16,10 @@ struct Filler {
   CliSurface& surface;
   CAppWindow& window;
 
-  void Type(int id, const std::string& text) {
+  bool Type(int id, const std::string& text) {
     surface.Inner().UserSetText(id, text);
     window.OnCommand(id, kEnChange);
+    return true;
   }
   bool Choose(int list, const std::string& text) {
     const std::vector<std::string> items = surface.Inner().Items(list);
@@ -28,13 +29,28 @@ struct Filler {
     return true;
   }
   bool ChooseText(int list, const char* text) { return text != nullptr && Choose(list, text); }
-  void Check(int id, bool checked) {
+  bool Check(int id, bool checked) {
     surface.Inner().UserSetChecked(id, checked);
     window.OnCommand(id, kBnClicked);
+    return true;
   }
-  void Address(const int (&boxes)[4], const uint8_t (&octets)[4]) {
+  bool Address(const int (&boxes)[4], const uint8_t (&octets)[4]) {
     for (size_t i = 0; i < 4; ++i) Type(boxes[i], std::to_string(octets[i]));
+    return true;
   }
+};
+
+// The snapshot's names of the "Allow ..." check boxes.
+struct SecurityField {
+  std::string_view key;
+  int control;
+};
+constexpr SecurityField kSecurityFields[] = {
+    {"allowTelnet", ids::kAllowTelnet},
+    {"allowHttpAuthentication", ids::kAllowHttpAuthentication},
+    {"allowHttpConnectionManagement", ids::kAllowHttpConnectionManagement},
+    {"allowHttpConfiguration", ids::kAllowHttpConfiguration},
+    {"allowHttpAccess", ids::kAllowHttpAccess},
 };
 
 template <size_t N>
@@ -45,24 +61,22 @@ std::string FieldText(const char (&field)[N]) {
 // One field; false when the form cannot show the value.
 bool FillField(Filler& f, std::string_view key, const DeviceSettings& t, bool* known) {
   *known = true;
-  if (key == "name") return f.Type(ids::kName, FieldText(t.name)), true;
-  if (key == "webPassword") return f.Type(ids::kWebPassword, FieldText(t.webPassword)), true;
-  if (key == "ipAddress") return f.Address(kIpBoxes, t.ipAddress), true;
-  if (key == "serverIp") return f.Address(kServerIpBoxes, t.serverIp), true;
-  if (key == "gateway") return f.Address(kGatewayBoxes, t.gatewayIp), true;
-  if (key == "subnetMask") return f.Address(kSubnetBoxes, t.subnetMask), true;
-  if (key == "voipPort") return f.Type(ids::kVoipPort, std::to_string(t.voipPort)), true;
-  if (key == "serverPort") return f.Type(ids::kServerPort, std::to_string(t.serverPort)), true;
-  if (key == "commandPort") return f.Type(ids::kCommandPort, std::to_string(t.commandPort)), true;
-  if (key == "rxDelay") return f.Type(ids::kRxDelay, std::to_string(t.rxDelay)), true;
-  if (key == "txDelay") return f.Type(ids::kTxDelay, std::to_string(t.txDelay)), true;
-  for (const SecurityBox& box : kSecurityBoxes) {
-    const bool matches = (key == "allowTelnet" && box.control == ids::kAllowTelnet) ||
-                         (key == "allowHttpAuthentication" && box.control == ids::kAllowHttpAuthentication) ||
-                         (key == "allowHttpConnectionManagement" && box.control == ids::kAllowHttpConnectionManagement) ||
-                         (key == "allowHttpConfiguration" && box.control == ids::kAllowHttpConfiguration) ||
-                         (key == "allowHttpAccess" && box.control == ids::kAllowHttpAccess);
-    if (matches) return f.Check(box.control, (t.securityFlags & box.bit) == 0), true;
+  if (key == "name") return f.Type(ids::kName, FieldText(t.name));
+  if (key == "webPassword") return f.Type(ids::kWebPassword, FieldText(t.webPassword));
+  if (key == "ipAddress") return f.Address(kIpBoxes, t.ipAddress);
+  if (key == "serverIp") return f.Address(kServerIpBoxes, t.serverIp);
+  if (key == "gateway") return f.Address(kGatewayBoxes, t.gatewayIp);
+  if (key == "subnetMask") return f.Address(kSubnetBoxes, t.subnetMask);
+  if (key == "voipPort") return f.Type(ids::kVoipPort, std::to_string(t.voipPort));
+  if (key == "serverPort") return f.Type(ids::kServerPort, std::to_string(t.serverPort));
+  if (key == "commandPort") return f.Type(ids::kCommandPort, std::to_string(t.commandPort));
+  if (key == "rxDelay") return f.Type(ids::kRxDelay, std::to_string(t.rxDelay));
+  if (key == "txDelay") return f.Type(ids::kTxDelay, std::to_string(t.txDelay));
+  for (const SecurityField& field : kSecurityFields) {
+    if (key != field.key) continue;
+    for (const SecurityBox& box : kSecurityBoxes) {
+      if (box.control == field.control) return f.Check(box.control, (t.securityFlags & box.bit) == 0);
+    }
   }
   if (key == "connectionMode") {
     return (t.connectionMode == 0 || t.connectionMode == 1) && f.Choose(ids::kConnectionMode, ConnectionModeText(t.connectionMode));
