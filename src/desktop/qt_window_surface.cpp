@@ -15,44 +15,13 @@
 #include <QScrollBar>
 
 #include "window/control_ids.h"
+#include "window/control_text.h"
 
 namespace vqx::desktop {
 namespace {
 
 QString FromBytes(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
 std::string ToBytes(const QString& text) { return text.toLatin1().toStdString(); }
-
-size_t CopyOut(const std::string& text, char* buffer, size_t size) {
-  if (buffer == nullptr || size == 0) return 0;
-  const size_t n = std::min(text.size(), size - 1);
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-  return n;
-}
-
-// The edit's text split at CR LF, as a Win32 edit counts its lines.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      return lines;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-}
-
-bool StartsWithIgnoringCase(const std::string& item, const std::string& prefix) {
-  if (prefix.size() > item.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(item[i]) != lower(prefix[i])) return false;
-  }
-  return true;
-}
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
   switch (icon) {
@@ -161,23 +130,23 @@ void QtWindowSurface::SetText(int id, const char* text) {
 }
 
 size_t QtWindowSurface::GetText(int id, char* buffer, size_t size) {
-  return CopyOut(Read<std::string>([&] { return TextOf(id); }), buffer, size);
+  return CopyControlText(Read<std::string>([&] { return TextOf(id); }), buffer, size);
 }
 
 int QtWindowSurface::LineCount(int id) {
   return Read<int>([&] {
     if (qobject_cast<QLineEdit*>(Control(id)) != nullptr) return 1;
-    return static_cast<int>(SplitLines(TextOf(id)).size());
+    return static_cast<int>(SplitEditLines(TextOf(id)).size());
   });
 }
 
 size_t QtWindowSurface::GetLine(int id, int line, char* buffer, size_t size) {
   const std::string text = Read<std::string>([&] {
     if (qobject_cast<QLineEdit*>(Control(id)) != nullptr) return line == 0 ? TextOf(id) : std::string();
-    const auto lines = SplitLines(TextOf(id));
+    const auto lines = SplitEditLines(TextOf(id));
     return line >= 0 && static_cast<size_t>(line) < lines.size() ? lines[static_cast<size_t>(line)] : std::string();
   });
-  return CopyOut(text, buffer, size);
+  return CopyControlText(text, buffer, size);
 }
 
 void QtWindowSurface::AppendToOutput(int id, const char* text) {
@@ -284,14 +253,14 @@ bool QtWindowSurface::SelectItemByPrefix(int id, const char* text) {
     bool found = false;
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
       for (int i = 0; i < combo->count() && !found; ++i) {
-        if (StartsWithIgnoringCase(ToBytes(combo->itemText(i)), prefix)) {
+        if (StartsWithIgnoringAsciiCase(ToBytes(combo->itemText(i)), prefix)) {
           combo->setCurrentIndex(i);
           found = true;
         }
       }
     } else if (auto* list = qobject_cast<QListWidget*>(w)) {
       for (int i = 0; i < list->count() && !found; ++i) {
-        if (StartsWithIgnoringCase(ToBytes(list->item(i)->text()), prefix)) {
+        if (StartsWithIgnoringAsciiCase(ToBytes(list->item(i)->text()), prefix)) {
           list->clearSelection();
           list->setCurrentRow(i);
           list->item(i)->setSelected(true);

@@ -137,7 +137,10 @@ TEST_F(DesktopTest, ViewButtonsTerminalTypingHistoryReportAndCloseSendsEchoOnThe
   EXPECT_THAT(report, HasSubstr("Tower"));
   EXPECT_GE(std::count(report.begin(), report.end(), '\n'), 20);
   EXPECT_EQ(report.find('\r'), std::string::npos) << "the pane shows one line break per line";
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "VQXSU_Prefs.cfg")) << "adding to the History saves it";
+  const std::string saved = ReadFile(dir_ / "VQXSU_Prefs.cfg");
+  ASSERT_EQ(saved.size(), sizeof(PreferencesBlock)) << "adding to the History saves the preferences";
+  EXPECT_EQ(std::string(saved.c_str() + offsetof(PreferencesBlock, portName)), "COM1")
+      << "the demo's port is used for this run only, never stored";
 
   const size_t beforeClose = LinesReceived();
   program_->Window().close();

@@ -5,46 +5,12 @@
 #include <utility>
 
 #include "common/assertion.h"
+#include "window/control_text.h"
 
 namespace vqx {
 namespace {
 
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
-
-// Copies as a Win32 control does: at most size-1 characters and a NUL.
-size_t CopyOut(const std::string& text, char* buffer, size_t size) {
-  if (buffer == nullptr || size == 0) return 0;
-  const size_t n = std::min(text.size(), size - 1);
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-  return n;
-}
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithIgnoringCase(const std::string& item, const char* prefix) {
-  const size_t n = std::strlen(prefix);
-  if (item.size() < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (AsciiLower(item[i]) != AsciiLower(prefix[i])) return false;
-  }
-  return true;
-}
-
-// Lines of a multi-line edit: split at CR LF, the empty last line counted.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      return lines;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-}
 
 }  // namespace
 
@@ -93,19 +59,19 @@ void HeadlessSurface::SetText(int id, const char* text) {
 size_t HeadlessSurface::GetText(int id, char* buffer, size_t size) {
   std::lock_guard lock(mutex_);
   const Control& c = At(id);
-  return CopyOut(ShownText(c.kind, c.text, c.items, c.selection), buffer, size);
+  return CopyControlText(ShownText(c.kind, c.text, c.items, c.selection), buffer, size);
 }
 
 int HeadlessSurface::LineCount(int id) {
   std::lock_guard lock(mutex_);
-  return static_cast<int>(SplitLines(At(id).text).size());
+  return static_cast<int>(SplitEditLines(At(id).text).size());
 }
 
 size_t HeadlessSurface::GetLine(int id, int line, char* buffer, size_t size) {
   std::lock_guard lock(mutex_);
-  const std::vector<std::string> lines = SplitLines(At(id).text);
-  if (line < 0 || static_cast<size_t>(line) >= lines.size()) return CopyOut(std::string(), buffer, size);
-  return CopyOut(lines[static_cast<size_t>(line)], buffer, size);
+  const std::vector<std::string> lines = SplitEditLines(At(id).text);
+  if (line < 0 || static_cast<size_t>(line) >= lines.size()) return CopyControlText(std::string(), buffer, size);
+  return CopyControlText(lines[static_cast<size_t>(line)], buffer, size);
 }
 
 void HeadlessSurface::AppendToOutput(int id, const char* text) {
@@ -166,7 +132,7 @@ bool HeadlessSurface::SelectItemByPrefix(int id, const char* text) {
   // An empty text is a prefix of every item, so it selects the first one (as Win32 does).
   const char* prefix = OrEmpty(text);
   for (size_t i = 0; i < c.items.size(); ++i) {
-    if (StartsWithIgnoringCase(c.items[i], prefix)) {
+    if (StartsWithIgnoringAsciiCase(c.items[i], prefix)) {
       c.selection = static_cast<int>(i);
       return true;
     }
