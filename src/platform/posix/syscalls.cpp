@@ -31,7 +31,6 @@ int SysCalls::Rename(const char* from, const char* to) { return ::rename(from, t
 int SysCalls::Unlink(const char* path) { return ::unlink(path); }
 pid_t SysCalls::GetPid() { return ::getpid(); }
 int SysCalls::Stat(const char* path, struct stat* info) { return ::stat(path, info); }
-int SysCalls::Access(const char* path, int mode) { return ::access(path, mode); }
 ssize_t SysCalls::ReadLink(const char* path, char* buffer, size_t size) { return ::readlink(path, buffer, size); }
 
 int SysCalls::ListDirectory(const char* path, std::vector<std::string>* names) {

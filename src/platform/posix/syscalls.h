@@ -41,7 +41,6 @@ class SysCalls {
   virtual pid_t GetPid();
   // For the port survey and the diagnosis of a port that will not open.
   virtual int Stat(const char* path, struct stat* info);
-  virtual int Access(const char* path, int mode);
   virtual ssize_t ReadLink(const char* path, char* buffer, size_t size);
   // The names in a directory, without "." and ".."; -1 with errno when it cannot be read.
   virtual int ListDirectory(const char* path, std::vector<std::string>* names);
