@@ -182,6 +182,10 @@ void InterpretRow(const FormRow& row, const char (&boxes)[4][kFormTextSize], int
 }
 
 bool RowDiffers(const FormRow& row, const DeviceSettings& form, const DeviceSettings& current) {
+  // The list shows "Server" for every mode above client, the unit's connectionless and
+  // multicast modes among them; "Server" left as shown keeps that mode instead of
+  // sending CONMODE 1 behind the user's back.
+  if (row.commandId == kCmdConmode && form.connectionMode == 1 && current.connectionMode > 1) return false;
   switch (row.reading) {
     case Reading::Text: return std::strcmp(form.*row.text, current.*row.text) != 0;
     case Reading::Address: return std::memcmp(form.*row.address, current.*row.address, 4) != 0;

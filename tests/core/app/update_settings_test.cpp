@@ -142,6 +142,27 @@ TEST_F(UpdateSettingsTest, NameOnlySendsNameAndSaveThenWaitsForRebootWithoutReop
   EXPECT_STREQ(window.GetCurrentSettings().name, "Tower");
 }
 
+TEST_F(UpdateSettingsTest, ConnectionModeAboveServerIsKeptWhileTheListStillShowsServer) {
+  // The list can only say "Server" for the unit's connectionless (2) and multicast (3)
+  // modes; an update of the name must not turn them into plain server mode.
+  for (const int32_t mode : {2, 3}) {
+    DeviceSettings s = Baseline();
+    s.connectionMode = mode;
+    Show(s);
+    surface.UserSetText(ids::kName, "Relay");
+    Click(ids::kUpdateSettings);
+    EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nSAVE\r\n") << mode;
+    window.StopRebootWait();
+  }
+  // Choosing "Client" is a real change and goes out.
+  DeviceSettings s = Baseline();
+  s.connectionMode = 3;
+  Show(s);
+  Choose(ids::kConnectionMode, "Client");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "CONMODE 0\r\nSAVE\r\n");
+}
+
 TEST_F(UpdateSettingsTest, ChangedRowsGoOutInFormOrderWhateverTheEditOrder) {
   surface.UserSetText(ids::kSubnet3, "254");
   Choose(ids::kVocoder, "ADPCM 24Kbps");
