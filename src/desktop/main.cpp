@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         "vqxsu: no graphical display was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
         "Start it from a desktop session, or on a virtual display:\n"
         "    xvfb-run -a vqxsu --demo\n"
-        "The command-line tool needs no display:  vqxctl --demo read\n",
+        "The command-line tool needs no display:  vqxctl read --demo\n",
         stderr);
     return 1;
   }
