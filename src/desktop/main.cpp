@@ -70,7 +70,12 @@ int main(int argc, char** argv) {
   vqx::desktop::ProgramOptions options;
   options.demo = demo;
   vqx::desktop::DesktopProgram program(std::move(options));
-  vqx::desktop::SignalBridge signalBridge([&] { program.Window().close(); });
+  // As closing the window, also while a dialog or a message box is open: every window
+  // closes (the main window's close runs the orderly stop), then the loop ends.
+  vqx::desktop::SignalBridge signalBridge([] {
+    QApplication::closeAllWindows();
+    QApplication::quit();
+  });
   std::string error;
   if (!program.Start(&error)) {
     std::fprintf(stderr, "vqxsu: %s\n", error.c_str());
