@@ -15,9 +15,11 @@ std::string ExplainOpenFailure(const char* portName, const PortOpenResult& resul
 }
 
 // The names the dialog offers: each port's stable names first, then its device name.
+// Found without opening any port: opening one can pulse DTR on equipment another
+// program is using.
 std::vector<std::string> SerialPortNamesOfThisMachine() {
   std::vector<std::string> names;
-  for (const SerialPortEntry& port : ListSerialPorts()) {
+  for (const SerialPortEntry& port : ListSerialPorts(false)) {
     names.insert(names.end(), port.stableNames.begin(), port.stableNames.end());
     names.push_back(port.device);
   }

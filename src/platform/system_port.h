@@ -40,8 +40,9 @@ struct SerialPortEntry {
   std::string note;                      // e.g. other programs have it open too
 };
 
-// Every serial port found, sorted by device name. Each is opened and closed again to
-// learn whether it can be used, so a port another program holds shows as busy.
-std::vector<SerialPortEntry> ListSerialPorts();
+// Every serial port found, sorted by device name. With tryOpening each is opened and
+// closed again to learn whether it can be used, so a port another program holds shows
+// as busy; without, only the names are gathered and no port is touched.
+std::vector<SerialPortEntry> ListSerialPorts(bool tryOpening = true);
 
 }  // namespace vqx

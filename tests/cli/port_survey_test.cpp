@@ -139,6 +139,13 @@ TEST_F(PortSurveyTest, ListsSerialDevicesWithStableNamesAndSkipsUartsThatAreNotT
   }
   // Every probe is released again.
   EXPECT_EQ(machine.closeCount, machine.openCount);
+
+  // Names only (the desktop program's dialog): the same ports, none of them opened.
+  machine.opened.clear();
+  const std::vector<SerialPortEntry> named = posix::ListSerialPorts(machine, false);
+  ASSERT_EQ(named.size(), ports.size());
+  EXPECT_THAT(named[2].stableNames, ElementsAre("/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0"));
+  for (const std::string& path : machine.opened) EXPECT_EQ(path.rfind("/dev/", 0), std::string::npos) << path;
 }
 
 TEST_F(PortSurveyTest, BusyPortNamesTheProcessHoldingItAndDeniedPortNamesTheGroupToJoin) {

@@ -247,7 +247,7 @@ std::string DescribePortOpenFailure(const std::string& name, const PortOpenResul
   return shown + " could not be opened.";
 }
 
-std::vector<SerialPortEntry> ListSerialPorts(SysCalls& sys) {
+std::vector<SerialPortEntry> ListSerialPorts(SysCalls& sys, bool tryOpening) {
   std::map<std::string, SerialPortEntry> ports;
 
   std::vector<std::string> devices;
@@ -275,6 +275,10 @@ std::vector<SerialPortEntry> ListSerialPorts(SysCalls& sys) {
   std::vector<SerialPortEntry> out;
   const std::string self = std::to_string(sys.GetPid());
   for (auto& [device, entry] : ports) {
+    if (!tryOpening) {
+      out.push_back(entry);
+      continue;
+    }
     const PortOpenResult result = TryOpen(sys, device);
     entry.canOpen = result.ok;
     entry.problem = DescribePortOpenFailure(device, result, sys);

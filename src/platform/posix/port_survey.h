@@ -31,7 +31,9 @@ std::vector<PortHolder> FindPortHolders(const std::string& devicePath, SysCalls&
 std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result, SysCalls& sys);
 
 // The ports under /dev (ttyS* with a UART behind it, ttyUSB*, ttyACM*) and whatever
-// /dev/serial/by-id points at, each tried for opening and released at once.
-std::vector<SerialPortEntry> ListSerialPorts(SysCalls& sys);
+// /dev/serial/by-id points at. With tryOpening each is opened and released at once to
+// learn whether it can be used; without, no port is touched (opening a port may pulse
+// its modem lines) and canOpen stays false with no problem given.
+std::vector<SerialPortEntry> ListSerialPorts(SysCalls& sys, bool tryOpening = true);
 
 }  // namespace vqx::posix

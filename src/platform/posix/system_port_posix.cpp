@@ -59,6 +59,8 @@ std::string DescribePortOpenFailure(const std::string& name, const PortOpenResul
   return posix::DescribePortOpenFailure(name, result, posix::RealSysCalls());
 }
 
-std::vector<SerialPortEntry> ListSerialPorts() { return posix::ListSerialPorts(posix::RealSysCalls()); }
+std::vector<SerialPortEntry> ListSerialPorts(bool tryOpening) {
+  return posix::ListSerialPorts(posix::RealSysCalls(), tryOpening);
+}
 
 }  // namespace vqx
