@@ -2,7 +2,7 @@
 
 namespace vqx::cli {
 
-CliSurface::CliSurface() {
+CliSurface::CliSurface() : ForwardingSurface(inner_) {
   // A box the logic shows must never wait for a person: it is answered OK at once and
   // reported by the command afterwards.
   inner_.SetMessageBoxAnswerer([](const HeadlessSurface::MessageBoxRecord&) { return 1; });

@@ -199,6 +199,10 @@ ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* er
     *error = warnings->empty() ? std::string("Nothing was sent to the VQX-2.") : warnings->back();
     return kExitRefused;
   }
+  return WaitOutTheReboot(error);
+}
+
+ExitCode UnitSession::WaitOutTheReboot(std::string* error) {
   Progress("Waiting for VQX-2 to reboot (please wait)");
   lastShownStatus_ = kStatusRebootWait;
   SleepMs(options_.rebootWaitMs);
@@ -254,19 +258,7 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
   *answer = AnswerLines(surface_.OutputSince(outputMark + shownLine.size()));
 
   // SAVE or REBOOT typed: the logic waits for the reboot and reads the unit again.
-  if (surface_.Inner().TimerRunning(ids::kRebootTimer)) {
-    Progress("Waiting for VQX-2 to reboot (please wait)");
-    lastShownStatus_ = kStatusRebootWait;
-    SleepMs(options_.rebootWaitMs);
-    if (Interrupted()) {
-      *error = "Interrupted while the VQX-2 rebooted.";
-      return kExitInterrupted;
-    }
-    WaitForQuietLink(kReplyTimeoutMs + 1000);
-    window_.ClearSettingReadState();
-    if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);
-    return WaitForUnitIdle("the read after the reboot", error);
-  }
+  if (surface_.Inner().TimerRunning(ids::kRebootTimer)) return WaitOutTheReboot(error);
   return kExitOk;
 }
 

@@ -94,6 +94,8 @@ class UnitSession {
 
  private:
   ExitCode WaitForUnitIdle(const char* what, std::string* error);
+  // The reboot after SAVE or REBOOT: the wait, then the read that follows it.
+  ExitCode WaitOutTheReboot(std::string* error);
   void Progress(const std::string& text);
   void SleepMs(uint32_t ms);
   bool WaitForQuietLink(uint32_t limitMs);

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "core/app/app_fixture.h"
+#include "window/forwarding_surface.h"
 #include "protocol/command_table.h"
 
 namespace vqx::testing {
@@ -177,42 +178,13 @@ TEST_F(TerminalTest, OutputLogKeepsTheNewestTextAndNeverMoreThan1199Characters) 
 
 // Passes everything on, but lets the other thread run just before each output append,
 // where a log and window updated under different locks would fall out of order.
-class YieldingSurface final : public IWindowSurface {
+class YieldingSurface final : public ForwardingSurface {
  public:
-  explicit YieldingSurface(HeadlessSurface& inner) : inner_(inner) {}
+  explicit YieldingSurface(HeadlessSurface& inner) : ForwardingSurface(inner) {}
   void AppendToOutput(int id, const char* text) override {
     std::this_thread::sleep_for(std::chrono::microseconds(20));
-    inner_.AppendToOutput(id, text);
+    ForwardingSurface::AppendToOutput(id, text);
   }
-  void SetText(int id, const char* text) override { inner_.SetText(id, text); }
-  size_t GetText(int id, char* buffer, size_t size) override { return inner_.GetText(id, buffer, size); }
-  int LineCount(int id) override { return inner_.LineCount(id); }
-  size_t GetLine(int id, int line, char* buffer, size_t size) override {
-    return inner_.GetLine(id, line, buffer, size);
-  }
-  void SelectAllText(int id) override { inner_.SelectAllText(id); }
-  int AddItem(int id, const char* text) override { return inner_.AddItem(id, text); }
-  int DeleteItem(int id, int index) override { return inner_.DeleteItem(id, index); }
-  int ItemCount(int id) override { return inner_.ItemCount(id); }
-  int CurrentSelection(int id) override { return inner_.CurrentSelection(id); }
-  void SetCurrentSelection(int id, int index) override { inner_.SetCurrentSelection(id, index); }
-  bool SelectItemByPrefix(int id, const char* text) override { return inner_.SelectItemByPrefix(id, text); }
-  void SetChecked(int id, bool checked) override { inner_.SetChecked(id, checked); }
-  bool IsChecked(int id) override { return inner_.IsChecked(id); }
-  void EnableControl(int id, bool enabled) override { inner_.EnableControl(id, enabled); }
-  void ShowControl(int id, bool visible) override { inner_.ShowControl(id, visible); }
-  void SetFocus(int id) override { inner_.SetFocus(id); }
-  void Invalidate(bool erase) override { inner_.Invalidate(erase); }
-  void UpdateNow() override { inner_.UpdateNow(); }
-  int ShowMessageBox(MessageOwner owner, const char* text, const char* caption, MessageIcon icon,
-                     MessageButtons buttons) override {
-    return inner_.ShowMessageBox(owner, text, caption, icon, buttons);
-  }
-  void StartTimer(int timerId, uint32_t periodMs) override { inner_.StartTimer(timerId, periodMs); }
-  void KillTimer(int timerId) override { inner_.KillTimer(timerId); }
-
- private:
-  HeadlessSurface& inner_;
 };
 
 TEST_F(TerminalTest, OutputFromBothThreadsReachesLogAndWindowInTheSameOrder) {
