@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "app/app_window.h"
+#include "port/memory_file_store.h"
 #include "app/application.h"
 #include "app/preferences_block.h"
 #include "link/serial_comm.h"
@@ -85,27 +86,6 @@ class CountingClock final : public IClock {
   IClock& inner_;
 };
 
-class MemoryFiles final : public IFileStore {
- public:
-  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override {
-    std::lock_guard lock(mutex_);
-    const auto it = files_.find(name);
-    if (it == files_.end()) return -1;
-    const size_t n = std::min(capacity, it->second.size());
-    std::memcpy(buffer, it->second.data(), n);
-    return static_cast<int64_t>(n);
-  }
-  bool ReplaceFile(const char* name, const void* data, size_t size) override {
-    std::lock_guard lock(mutex_);
-    files_[name].assign(static_cast<const char*>(data), size);
-    return true;
-  }
-  const char* TextLineBreak() const override { return "\n"; }
-
- private:
-  std::mutex mutex_;
-  std::map<std::string, std::string> files_;
-};
 
 class FixedWallClock final : public IWallClock {
  public:
@@ -198,7 +178,7 @@ double FullReadThroughWindow(double& createSeconds) {
   WiredPort port(clock, sim::SimConfig{});
   CSerialComm comm(port, clock);
   HeadlessSurface surface;
-  MemoryFiles files;
+  MemoryFileStore files;
   FixedWallClock wall;
   AppServices services{clock, files, wall};
   CAppWindow window(comm, surface, services);
@@ -335,7 +315,7 @@ bool MeasureQuietWorker() {
   auto port = CreateSystemSerialPort();
   CSerialComm comm(*port, clock);
   HeadlessSurface surface;
-  MemoryFiles files;
+  MemoryFileStore files;
   FixedWallClock wall;
   StorePreferencesNaming(files, sim.SlavePath());
   AppServices services{clock, files, wall};
@@ -473,7 +453,7 @@ bool MeasureAppendOutput() {
   NullPort port;
   CSerialComm comm(port, clock);
   HeadlessSurface surface;
-  MemoryFiles files;
+  MemoryFileStore files;
   FixedWallClock wall;
   AppServices services{clock, files, wall};
   CAppWindow window(comm, surface, services);

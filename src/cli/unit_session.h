@@ -15,7 +15,7 @@
 #include "cli_surface.h"
 #include "exit_codes.h"
 #include "link/serial_comm.h"
-#include "port/file_store.h"
+#include "port/memory_file_store.h"
 
 namespace vqx::cli {
 
@@ -42,16 +42,6 @@ struct SessionOptions {
 
 // Files the window logic writes during a run stay in memory: the command-line tool never
 // touches the desktop program's preferences file.
-class MemoryFileStore final : public IFileStore {
- public:
-  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override;
-  bool ReplaceFile(const char* name, const void* data, size_t size) override;
-  const char* TextLineBreak() const override { return "\n"; }
-
- private:
-  std::mutex mutex_;
-  std::map<std::string, std::string> files_;
-};
 
 // One conversation with a unit, exactly as the desktop program holds it: the window logic
 // on a headless surface, its worker thread on the real serial port and the real clock.

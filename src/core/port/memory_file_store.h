@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "port/file_store.h"
+
+namespace vqx {
+
+// Files that live only as long as the store: for a program that must not write the
+// desktop program's files as a side effect (the command-line tool), and for benchmarks.
+class MemoryFileStore final : public IFileStore {
+ public:
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override;
+  bool ReplaceFile(const char* name, const void* data, size_t size) override;
+  const char* TextLineBreak() const override { return "\n"; }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::string> files_;
+};
+
+}  // namespace vqx
