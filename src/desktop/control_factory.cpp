@@ -46,7 +46,16 @@ QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
 
 QWidget* MakeButton(const ControlTemplate& c, QWidget* parent) {
   const QString text = QString::fromLatin1(c.text);
-  if (Has(c, kStyleGroupBox)) return new QGroupBox(text, parent);
+  if (Has(c, kStyleGroupBox)) {
+    // The template places a group box's frame through the middle of its title, at the
+    // top of its rectangle, as the original window draws it.
+    auto* box = new QGroupBox(text, parent);
+    box->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+        " padding: 0px 2px; }"));
+    return box;
+  }
   if (Has(c, kStyleAutoCheckBox)) return new QCheckBox(text, parent);
   auto* button = new QPushButton(text, parent);
   if (Has(c, kStyleAutoRadioButton)) {
