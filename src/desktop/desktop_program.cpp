@@ -57,9 +57,14 @@ DesktopProgram::DesktopProgram(ProgramOptions options)
 
 DesktopProgram::~DesktopProgram() {
   Shutdown();
-  // The surface's widgets go with the window; nothing calls them any more.
+  // Users before what they use: the worker and the window logic, then the surface and
+  // its widgets, then the link they talked through.
+  app_.reset();
+  link_->AttachHost(nullptr);
+  logic_.reset();
   surface_.reset();
   window_.reset();
+  link_.reset();
   if (demo_) demo_->Stop();
 }
 
