@@ -5,7 +5,9 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QScreen>
 
 #include "window/control_ids.h"
@@ -27,9 +29,33 @@ class MainWindow::ClientArea final : public QWidget {
   MainWindow* owner_;
 };
 
+namespace {
+
+// The program's icon, drawn rather than shipped: "VQX" in the status panel's green.
+QIcon ProgramIcon() {
+  QPixmap pixmap(64, 64);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(240, 240, 240));
+  painter.setPen(QPen(kStatusNameColour, 3));
+  painter.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+  QFont font;
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(24);
+  font.setWeight(QFont::Bold);
+  painter.setFont(font);
+  painter.setPen(kStatusSentenceColour);
+  painter.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("VQX"));
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
 MainWindow::MainWindow(const DialogUnits& units) {
   const DialogTemplate& dialog = MainDialogTemplate();
   setWindowTitle(QString::fromLatin1(dialog.caption));
+  setWindowIcon(ProgramIcon());
   setFont(units.Font());
   client_ = new ClientArea(this);
   client_->setFont(units.Font());
