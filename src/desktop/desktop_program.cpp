@@ -33,7 +33,6 @@ DesktopProgram::DesktopProgram(ProgramOptions options)
       units_(MainDialogTemplate().fontName, MainDialogTemplate().fontPointSize),
       queue_([this] { pump_->Wake(); }) {
   pump_ = std::make_unique<UiPump>(queue_);
-  queue_.SetOwnerThread(std::this_thread::get_id());
   port_ = CreateSystemSerialPort();
   files_ = CreateSystemFileStore(options_.dataDirectory);
   link_ = std::make_unique<CSerialComm>(*port_, SystemClock());

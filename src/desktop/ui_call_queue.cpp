@@ -8,8 +8,6 @@ namespace vqx::desktop {
 UiCallQueue::UiCallQueue(std::function<void()> wake)
     : wake_(std::move(wake)), owner_(std::this_thread::get_id()) {}
 
-void UiCallQueue::SetOwnerThread(std::thread::id owner) { owner_.store(owner); }
-
 void UiCallQueue::Push(Item item) {
   {
     std::lock_guard lock(mutex_);

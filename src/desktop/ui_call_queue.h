@@ -34,9 +34,8 @@ class UiCallQueue {
   // such wake-ups are held.
   explicit UiCallQueue(std::function<void()> wake);
 
-  // The thread that drains (the user-interface thread); the constructing thread until set.
-  void SetOwnerThread(std::thread::id owner);
-  bool OnOwnerThread() const { return std::this_thread::get_id() == owner_.load(); }
+  // The thread that drains is the one that constructs the queue (the user-interface thread).
+  bool OnOwnerThread() const { return std::this_thread::get_id() == owner_; }
   void SetAppendSink(AppendSink sink) { appendSink_ = std::move(sink); }
 
   void Call(const std::function<void()>& fn);
@@ -65,7 +64,7 @@ class UiCallQueue {
 
   std::function<void()> wake_;
   AppendSink appendSink_;
-  std::atomic<std::thread::id> owner_;
+  const std::thread::id owner_;
   std::atomic<bool> appendsHeld_{false};
   mutable std::mutex mutex_;
   std::condition_variable changed_;
