@@ -68,6 +68,8 @@ class CSerialComm {
   std::atomic<uint32_t> lastSendTime_{0};
   std::atomic<uint32_t> guardStart_{0};
   std::atomic<bool> awaitingReply_{false};
+  // The awaited reply answers the program's own command or escape probe, not a typed line.
+  std::atomic<bool> ownCommandAwaited_{false};
   std::atomic<bool> suppressParse_{false};
   std::atomic<bool> portLost_{false};
   LinkStateWord state_;

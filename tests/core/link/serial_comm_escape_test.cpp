@@ -97,16 +97,29 @@ TEST_F(EscapeTest, SilentUnitFailsThreeSecondsAfterTheSecondProbe) {
   EXPECT_EQ(port.TakeWritten(), "\r");
 }
 
-TEST_F(EscapeTest, UnrecognisedAnswerEndsTheEscapeQuietlyWithoutTimeOut) {
+// A line that is no reply (a banner, noise) must not end the escape in a state that
+// nothing leaves: the probes go on and time out as if nothing had been said.
+TEST_F(EscapeTest, UnrecognisedAnswerKeepsTheProbesAndTheirTimeOutRunning) {
   OpenPort();
   EscapeToProbe();
   port.Receive("Welcome\n");
   PollUntilDrained();
-  EXPECT_EQ(comm.GetState(), LinkState::Idle);
-  EXPECT_FALSE(comm.AwaitingReply());
-  AdvanceAndCheck(10000);
-  EXPECT_EQ(comm.GetState(), LinkState::Idle);
-  EXPECT_EQ(port.written, "");
+  EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
+  EXPECT_TRUE(comm.AwaitingReply());
+  AdvanceAndCheck(kReplyTimeoutMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::SecondProbe);
+  EXPECT_EQ(port.TakeWritten(), "\r");
+  AdvanceAndCheck(kReplyTimeoutMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::Failed);
+}
+
+TEST_F(EscapeTest, AReplyWithAnUnreadableValueStillCountsAsTheUnitAnswering) {
+  OpenPort();
+  EscapeToProbe();
+  port.Receive("ECHO <on>\n");
+  PollUntilDrained();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  EXPECT_EQ(comm.TakeReply()->responseId, kRspErr);
 }
 
 TEST_F(EscapeTest, TimelineSurvivesTheClockWrappingAround) {
