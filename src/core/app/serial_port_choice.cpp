@@ -24,9 +24,11 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   // Long names are real on Linux (/dev/serial/by-id/...): the preferences hold 255.
   SetHostSerialSettings(portName, baudRate > 0 ? baudRate : storedBaud, dataBits, stopBits, parity);
   SavePreferences();
+  const bool rebooting = statusState_.load() == kStatusRebootWait;
   link_.Close();
   if (OpenPortFromPreferences()) {
-    SetStatusState(kStatusCommunicating);
+    // A unit that is rebooting would miss the escape: it is read when its wait ends.
+    SetStatusState(rebooting ? kStatusRebootWait : kStatusCommunicating);
     return true;
   }
   ShowPortOpenFailure(MessageOwner::Dialog);

@@ -45,7 +45,9 @@ void CAppWindow::StartRebootWait() {
 
 void CAppWindow::StopRebootWait() {
   surface_.KillTimer(ids::kRebootTimer);
-  statusState_.store(kStatusCommunicating);
+  // A port that could not be reopened meanwhile has nothing to read the unit with.
+  statusState_.store(link_.GetState() == LinkState::Closed ? kStatusPortNotOpen : kStatusCommunicating);
+  surface_.Invalidate(false);
 }
 
 bool CAppWindow::IsUnitIdle() const {

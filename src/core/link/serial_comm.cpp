@@ -187,6 +187,7 @@ void CSerialComm::Poll() {
     case LinkState::EscapeSent:
       // The probe does not renew lastSendTime: its time-out runs from the "+++".
       if (TimeCheckDue() && ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs) {
+        DiscardStaleInput();
         Show("\r\n");
         WriteToPort("\r", 1);
         state_.TryMove(LinkState::EscapeSent, LinkState::ProbeSent);
@@ -268,6 +269,36 @@ void CSerialComm::HandleByte(char c, bool timedOutThisPoll) {
   }
   awaitingReply_ = false;
   state_.ApplyPollOutcome(ToLinkState(r), timedOutThisPoll);
+}
+
+void CSerialComm::DiscardStaleInput() {
+  // Only what the unit says after the probe can answer it. What it said before (the rest
+  // of a HELP or WHAT listing, noise) is shown as traffic and never taken for a reply,
+  // and a line it was still sending starts afresh.
+  int32_t left = 0;
+  {
+    std::shared_lock lock(portMutex_);
+    if (state_.Load() == LinkState::Closed || portLost_) return;
+    left = port_.QueuedBytes();
+  }
+  char chunk[64];
+  while (left > 0) {
+    size_t got = 0;
+    {
+      std::shared_lock lock(portMutex_);
+      if (state_.Load() == LinkState::Closed) return;
+      for (uint8_t byte = 0; got < sizeof(chunk) && left > 0 && port_.ReadByte(byte); --left) {
+        chunk[got++] = static_cast<char>(byte);
+      }
+    }
+    if (got == 0) break;
+    for (size_t i = 0; i < got; ++i) {
+      if (assembler_.Feed(chunk[i]) == LineAssembler::Outcome::Dropped) continue;
+      const char shown[2] = {chunk[i], '\0'};
+      Show(shown);
+    }
+  }
+  assembler_.Reset();
 }
 
 size_t CSerialComm::WriteToPort(const char* data, size_t size) {

@@ -58,6 +58,7 @@ class CSerialComm {
  private:
   bool TimeCheckDue();
   void HandleByte(char c, bool timedOutThisPoll);
+  void DiscardStaleInput();
   size_t WriteToPort(const char* data, size_t size);
   void Show(const char* text) { host_->AppendOutput(text); }
 

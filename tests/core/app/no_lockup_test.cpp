@@ -3,6 +3,7 @@
 // to a full read, or to "not responding", within the unit's reply time-outs.
 
 #include <string>
+#include <vector>
 
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
@@ -79,6 +80,149 @@ TEST_F(NoLockUpTest, HelpThenTheSerialPortDialogsOkReadsTheUnitAgain) {
   ASSERT_TRUE(window.ApplySerialPortChoice("COM1", prefs.baudRate, prefs.dataBits, prefs.stopBits, prefs.parity));
   ExpectAFullReadWithin(kFullReadLimitMs);
 }
+
+// Every state the program can be in, and every way a user has of moving it on: within the
+// unit's time-outs the program is back where a user can work (the unit read and idle,
+// "not responding", or the port closed), never stuck in a state only killing it would end.
+enum class Moment { Entering, Probing, Querying, Idle, AfterHelp, RebootWait, NotResponding };
+enum class Action { TypedLine, Attention, Reset, SerialPortDialog };
+
+struct Case {
+  Moment moment;
+  Action action;
+};
+
+std::string Name(const ::testing::TestParamInfo<Case>& info) {
+  static const char* const moments[] = {"Entering", "Probing", "Querying", "Idle", "AfterHelp", "RebootWait",
+                                        "NotResponding"};
+  static const char* const actions[] = {"TypedLine", "Attention", "Reset", "SerialPortDialog"};
+  return std::string(moments[static_cast<int>(info.param.moment)]) + "Then" +
+         actions[static_cast<int>(info.param.action)];
+}
+
+bool Resting(int8_t status) {
+  return status == kStatusDisconnected || status == kStatusAttempting || status == kStatusConnected ||
+         status == kStatusNotResponding || status == kStatusTransparent || status == kStatusPortNotOpen;
+}
+
+class EveryStateLeadsBackTest : public AppSimTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void Reach(Moment moment) {
+    ASSERT_TRUE(window.Create());
+    switch (moment) {
+      case Moment::Entering: ASSERT_TRUE(RunUntilStatus(kStatusEnteringCommand)); break;
+      case Moment::Probing:
+        ASSERT_TRUE(RunUntil([&] { return comm.GetState() == LinkState::ProbeSent; }));
+        break;
+      case Moment::Querying:
+        ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 1 && window.GetSettingReadState(12) == 2; }));
+        break;
+      case Moment::Idle: ASSERT_TRUE(RunUntil([&] { return FullReadEnded(window); })); break;
+      case Moment::AfterHelp:
+      case Moment::RebootWait:
+        ASSERT_TRUE(RunUntil([&] { return FullReadEnded(window); }));
+        Click(ids::kViewTerminal);
+        surface.UserSetText(ids::kCommandEntry, moment == Moment::AfterHelp ? "HELP" : "SAVE");
+        window.OnEnterKey();
+        if (moment == Moment::RebootWait) {
+          ASSERT_TRUE(RunUntilStatus(kStatusRebootWait));
+        } else {
+          ASSERT_TRUE(RunUntil([&] { return comm.SuppressParse() && !comm.AwaitingReply(); }));
+        }
+        break;
+      case Moment::NotResponding:
+        ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 1; }));
+        {
+          sim::FaultConfig faults = port.unit.Faults();
+          faults.silent = true;
+          port.unit.SetFaults(faults);
+        }
+        ASSERT_TRUE(RunUntilStatus(kStatusNotResponding));
+        faults_silenced_ = true;
+        break;
+    }
+  }
+
+  void Do(Action action) {
+    if (faults_silenced_) {
+      // The unit comes back (a cable plugged in again): the user's action must reach it.
+      sim::FaultConfig faults = port.unit.Faults();
+      faults.silent = false;
+      port.unit.SetFaults(faults);
+    }
+    switch (action) {
+      case Action::TypedLine:
+        Click(ids::kViewTerminal);
+        surface.UserSetText(ids::kCommandEntry, "STAT");
+        window.OnEnterKey();
+        break;
+      case Action::Attention: Click(ids::kAttention); break;
+      case Action::Reset: Click(ids::kMenuReset); break;
+      case Action::SerialPortDialog: {
+        const PreferencesBlock prefs = window.GetPreferences();
+        window.ApplySerialPortChoice("COM1", prefs.baudRate, prefs.dataBits, prefs.stopBits, prefs.parity);
+        break;
+      }
+    }
+  }
+
+  // As RunUntil, with the reboot timer firing when its ten seconds are up, as the
+  // window's timer does.
+  bool RunWithTimerUntil(const std::function<bool()>& pred, uint32_t simulatedMsLimit) {
+    bool timing = false;
+    uint32_t timerStart = 0;
+    return RunUntil(
+        [&] {
+          const bool running = surface.TimerRunning(ids::kRebootTimer);
+          if (running && !timing) timerStart = clock.now;
+          timing = running;
+          if (running && ElapsedMs(clock.now, timerStart) >= kRebootWaitMs) {
+            timing = false;
+            window.OnTimer(ids::kRebootTimer);
+          }
+          return pred();
+        },
+        simulatedMsLimit);
+  }
+
+  bool faults_silenced_ = false;
+};
+
+// The reboot wait, an escape, a full read at the unit's pace and a reply time-out on top.
+constexpr uint32_t kWorkingAgainMs = kRebootWaitMs + kFullReadLimitMs + kReplyTimeoutMs;
+
+TEST_P(EveryStateLeadsBackTest, TheProgramIsWorkingAgainWithinTheTimeOuts) {
+  Reach(GetParam().moment);
+  Do(GetParam().action);
+  // A moment for the action to take effect, then the program must come to rest.
+  Passes(200);
+  ASSERT_TRUE(RunWithTimerUntil(
+      [&] { return Resting(window.GetStatusState()) && comm.GetState() == LinkState::Idle; }, kWorkingAgainMs));
+  if (GetParam().action != Action::TypedLine || GetParam().moment == Moment::RebootWait) {
+    // The user asked for the unit: it has been read to the end, and answers again.
+    EXPECT_TRUE(FullReadEnded(window)) << "status " << int{window.GetStatusState()};
+    EXPECT_NE(window.GetStatusState(), kStatusNotResponding);
+  }
+  // And the user can go on: Attention reads the unit once more.
+  port.TakeWritten();
+  Click(ids::kAttention);
+  ASSERT_TRUE(RunUntil([&] { return window.GetStatusState() == kStatusEnteringCommand; }, 1000));
+  ASSERT_TRUE(RunUntil([&] { return FullReadEnded(window); }, kFullReadLimitMs));
+  EXPECT_NE(port.TakeWritten().find("ECHO OFF\r\n"), std::string::npos);
+}
+
+std::vector<Case> AllCases() {
+  std::vector<Case> cases;
+  for (Moment m : {Moment::Entering, Moment::Probing, Moment::Querying, Moment::Idle, Moment::AfterHelp,
+                   Moment::RebootWait, Moment::NotResponding}) {
+    for (Action a : {Action::TypedLine, Action::Attention, Action::Reset, Action::SerialPortDialog}) {
+      cases.push_back({m, a});
+    }
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(NoLockUp, EveryStateLeadsBackTest, ::testing::ValuesIn(AllCases()), Name);
 
 class EmptyTextsTest : public AppSimTest {
  protected:

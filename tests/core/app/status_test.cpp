@@ -113,6 +113,7 @@ TEST_F(StatusTest, AttentionAsksForANewReadOnlyFromSettledStates) {
 }
 
 TEST_F(StatusTest, RebootWaitRunsTheTimerOnlyWhenTheUnitIsIdle) {
+  ASSERT_TRUE(window.Create());
   window.SetStatusState(kStatusQuerying);
   window.WaitForRebootIfIdle();
   EXPECT_EQ(window.GetStatusState(), kStatusQuerying);
@@ -130,6 +131,18 @@ TEST_F(StatusTest, RebootWaitRunsTheTimerOnlyWhenTheUnitIsIdle) {
   window.OnTimer(ids::kRebootTimer);
   EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
   EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+}
+
+// The port was lost or could not be reopened during the wait: its end says so, instead
+// of "Communicating" with nothing to communicate through.
+TEST_F(StatusTest, RebootWaitEndingWithoutAnOpenPortSaysThePortIsNotOpen) {
+  ASSERT_TRUE(window.Create());
+  window.SetStatusState(kStatusConnected);
+  window.WaitForRebootIfIdle();
+  ASSERT_EQ(window.GetStatusState(), kStatusRebootWait);
+  comm.Close();
+  window.OnTimer(ids::kRebootTimer);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
 }
 
 class ConnectedUnitTest : public AppSimTest {

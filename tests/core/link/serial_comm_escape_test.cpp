@@ -37,9 +37,27 @@ TEST_F(EscapeTest, ProbeFollowsTheSecondQuietIntervalAndReadingResumesOnlyThen) 
   AdvanceAndCheck(1);
   EXPECT_EQ(port.TakeWritten(), "\r");
   EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
-  EXPECT_EQ(host.output, "+++\r\n");
+  // What the unit said before the probe is shown, then the probe's line start.
+  EXPECT_EQ(host.output, "+++garbage\n\r\n");
+  EXPECT_EQ(port.reads, 8);
+  port.Receive("OK\n");
   PollTimes(3);
-  EXPECT_EQ(port.reads, 3);
+  EXPECT_EQ(port.reads, 8 + 3);
+}
+
+// A user who typed WHAT and pressed Attention before the listing ended: the rest of the
+// listing is no answer to the probe, only the unit's reply after it is.
+TEST_F(EscapeTest, WhatTheUnitSaidBeforeTheProbeIsNeverTakenForItsAnswer) {
+  OpenPort();
+  ASSERT_TRUE(comm.StartCommandMode());
+  port.Receive("  MYIP = 192.168.1.20\nBAUD 9600\n  NAME = Tow");
+  AdvanceAndCheck(kEscapeGuardMs + 1);
+  AdvanceAndCheck(kEscapeGuardMs + 1);
+  ASSERT_EQ(comm.GetState(), LinkState::ProbeSent);
+  port.Receive("er\nOK\n");
+  PollUntilDrained();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  EXPECT_EQ(comm.TakeReply()->responseId, kRspOk);
 }
 
 TEST_F(EscapeTest, OkToTheFirstProbeIsCommandModeReached) {
