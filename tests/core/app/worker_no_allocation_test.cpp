@@ -110,7 +110,7 @@ TEST(WorkerNoAllocation, AFullReadOfTheUnitStaysOffTheHeap) {
   for (int i = 0; i < 200000 && !window.IsUnitIdle(); ++i) {
     app.WorkerPass();
     // The replies become readable once the escape's probe is out.
-    if (comm.AwaitingReply() && port.length == 0) port.length = script.size();
+    if (comm.GetState() == LinkState::ProbeSent && port.length == 0) port.length = script.size();
   }
   const long after = testing::allocationCount.load();
 
