@@ -10,7 +10,7 @@ std::string DescribeFileProblem(const FileResult& result) {
     case FileProblem::None: return "no problem";
     case FileProblem::DiskFull: return "the disk is full";
     case FileProblem::ReadOnlyFileSystem: return "the file system is read-only";
-    case FileProblem::ReadOnlyFile: return "the file is read-only; it was left as it is";
+    case FileProblem::ReadOnlyFile: return "the file is read-only";
     case FileProblem::PermissionDenied: return "permission denied";
     case FileProblem::NotARegularFile: return "it is not a regular file (a FIFO, device or folder)";
     case FileProblem::NotFound: return "it does not exist";

@@ -142,7 +142,7 @@ TEST_F(FileIntentTest, ReadOnlyFileIsRefusedWithItsReasonAndLeftAloneAlsoForRoot
   Write("VQXSU_Prefs.cfg", "old", 0444);
   const FileResult refused = Replace("VQXSU_Prefs.cfg", "new");
   EXPECT_EQ(refused.problem, FileProblem::ReadOnlyFile);
-  EXPECT_EQ(DescribeFileProblem(refused), "the file is read-only; it was left as it is");
+  EXPECT_EQ(DescribeFileProblem(refused), "the file is read-only");
   EXPECT_EQ(Content("VQXSU_Prefs.cfg"), "old");
   EXPECT_EQ(ModeOf("VQXSU_Prefs.cfg") & 07777, 0444u);
   EXPECT_EQ(Entries(), std::set<std::string>{"VQXSU_Prefs.cfg"});
