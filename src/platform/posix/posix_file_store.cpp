@@ -184,12 +184,12 @@ void PosixFileStore::RemoveStaleTemporaries(const std::string& target) {
     if (name.compare(0, prefix.size(), prefix) != 0 || !ParseTemporarySuffix(name.substr(prefix.size()), &pid)) {
       continue;
     }
-    if (pid == sys_.GetPid()) continue;  // another save of this process may be writing it
     const std::string path = directory + "/" + name;
     struct stat info {};
     if (sys_.Lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    const bool writerGone = sys_.Kill(pid, 0) != 0 && errno == ESRCH;
     const bool old = now.tv_sec - info.st_mtim.tv_sec > kStaleTemporarySeconds;
+    // A recent one of this process may be another save's, being written right now.
+    const bool writerGone = pid != sys_.GetPid() && sys_.Kill(pid, 0) != 0 && errno == ESRCH;
     if (writerGone || old) sys_.Unlink(path.c_str());
   }
 }
@@ -241,11 +241,19 @@ FileResult PosixFileStore::ReplaceFile(const char* name, const void* data, size_
   }
   RemoveStaleTemporaries(target);
 
-  // Unique per process and per call, so two saves at once never share a temporary.
-  const std::string temporary = target + ".tmp-" + std::to_string(sys_.GetPid()) + "-" +
-                                std::to_string(temporaryCounter_.fetch_add(1));
+  // Unique per process and per call, so two saves at once never share a temporary. A
+  // name already taken (left by an earlier process with this number) is passed over:
+  // the temporary is created exclusively, never through what stands under its name.
+  constexpr int kNameAttempts = 100;
+  std::string temporary;
   bool created = false;
-  FileResult result = WriteTemporary(temporary, exists ? &old : nullptr, access, data, size, &created);
+  FileResult result;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temporary = target + ".tmp-" + std::to_string(sys_.GetPid()) + "-" +
+                std::to_string(temporaryCounter_.fetch_add(1));
+    result = WriteTemporary(temporary, exists ? &old : nullptr, access, data, size, &created);
+    if (created || result.systemError != EEXIST) break;
+  }
   if (result && sys_.Rename(temporary.c_str(), target.c_str()) != 0) result = Because(errno);
   if (!result) {
     if (created) sys_.Unlink(temporary.c_str());

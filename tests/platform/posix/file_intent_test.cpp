@@ -217,6 +217,17 @@ TEST_F(FileIntentTest, StaleTemporariesOfThisFileAreRemovedByTheNextSaveOthersSt
   EXPECT_EQ(Entries(), expected);
 }
 
+TEST_F(FileIntentTest, ATemporaryNameAlreadyTakenIsPassedOverNotWrittenThrough) {
+  // An earlier process with this process's number left its temporaries; one is a link.
+  const std::string own = std::to_string(::getpid());
+  Write("VQXSU_Prefs.cfg.tmp-" + own + "-0", "left", 0600);
+  ASSERT_EQ(::symlink("elsewhere", Path("VQXSU_Prefs.cfg.tmp-" + own + "-1").c_str()), 0);
+  ASSERT_TRUE(Replace("VQXSU_Prefs.cfg", "new"));
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), "new");
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg.tmp-" + own + "-0"), "left");
+  EXPECT_FALSE(fs::exists(Path("elsewhere")));
+}
+
 TEST_F(FileIntentTest, FifoIsRefusedAtOnceForReadingAndReplacing) {
   ASSERT_EQ(::mkfifo(Path("VQXSU_Prefs.cfg").c_str(), 0600), 0);
   const std::string directory = dir;
