@@ -69,8 +69,12 @@ class NullSurface final : public IWindowSurface {
 
 class NoFiles final : public IFileStore {
  public:
-  int64_t ReadFile(const char*, void*, size_t) override { return -1; }
-  bool ReplaceFile(const char*, const void*, size_t) override { return false; }
+  int64_t ReadFile(const char*, void*, size_t, FileResult*) override { return -1; }
+  FileResult ReplaceFile(const char*, const void*, size_t, NewFileAccess) override {
+    return {FileProblem::Other, 0};
+  }
+  void HoldWhileRunning(const char*) override {}
+  bool HeldByAnotherProgram(const char*) override { return false; }
   const char* TextLineBreak() const override { return "\n"; }
 };
 
