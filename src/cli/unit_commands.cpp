@@ -10,6 +10,7 @@
 #include "protocol/command_format.h"
 #include "protocol/command_table.h"
 #include "runner/sim_runner.h"
+#include "terminal_text.h"
 
 namespace vqx::cli {
 
@@ -119,8 +120,8 @@ int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvi
     j["linkStatus"] = LinkStatusJson(session);
     env.out << snapshot::DumpJson(j);
   } else {
-    env.out << UnixLines(FormatSettingsReport({&settings, 1}));
-    env.out << "Link status: " << session.LinkStatusSentence() << "\n";
+    env.out << VisibleLines(UnixLines(FormatSettingsReport({&settings, 1})));
+    env.out << "Link status: " << Visible(session.LinkStatusSentence()) << "\n";
     if (!unsupported.empty()) {
       env.out << "Not supported by this unit:";
       for (const std::string& keyword : unsupported) env.out << " " << keyword;
@@ -136,6 +137,12 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   const std::optional<LoadedSnapshot> wanted = LoadSnapshotSource(source, &error);
   if (!wanted) {
     env.err << "vqxctl: " << error << "\n";
+    return kExitBadInput;
+  }
+  // A record is taken as it is; what would be sent from it must still pass every check
+  // before the unit is escaped.
+  if (source.historyNumber == 0 && !snapshot::CheckSendable(wanted->partial, &error)) {
+    env.err << "vqxctl: " << wanted->label << ": " << Visible(error) << "; nothing was sent.\n";
     return kExitBadInput;
   }
 
@@ -155,8 +162,8 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   const std::vector<snapshot::FieldDifference> changes = snapshot::Diff(current, target, writable);
   readOnly.erase("serialNumber");  // the technician's label, not the unit's
   for (const snapshot::FieldDifference& d : snapshot::Diff(current, target, readOnly)) {
-    env.err << "Not applied (the unit's own value): " << d.field << " " << d.right << " (the unit has " << d.left
-            << ")\n";
+    env.err << "Not applied (the unit's own value): " << d.field << " " << Visible(d.right) << " (the unit has "
+            << Visible(d.left) << ")\n";
   }
   if (changes.empty()) {
     env.out << "The VQX-2 already has the settings of " << wanted->label << "; nothing was sent.\n";
@@ -182,7 +189,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
 
   if (dryRun) {
     env.out << "Would send to the VQX-2:\n";
-    for (const UpdateStep& step : plan.steps) env.out << "  " << Line(step.record) << "\n";
+    for (const UpdateStep& step : plan.steps) env.out << "  " << Visible(Line(step.record)) << "\n";
     env.out << "  SAVE\n";
     env.out << FormatDifferences(changes, "unit", wanted->label);
     return kExitOk;
@@ -195,7 +202,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     env.err << "vqxctl: " << error << "\n";
     return updated;
   }
-  for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Line(step.record) << "\n";
+  for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Visible(Line(step.record)) << "\n";
   env.out << "Sent: SAVE\n";
 
   // What the unit holds after its reboot decides, not what was sent.
@@ -205,11 +212,14 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   std::set<std::string> missedKeys;
   for (const snapshot::FieldDifference& d : missed) missedKeys.insert(d.key);
   for (const snapshot::FieldDifference& d : changes) {
-    if (missedKeys.count(d.key) == 0) env.out << "Changed: " << d.field << ": " << d.left << " -> " << d.right << "\n";
+    if (missedKeys.count(d.key) == 0) {
+      env.out << "Changed: " << d.field << ": " << Visible(d.left) << " -> " << Visible(d.right) << "\n";
+    }
   }
   if (!missed.empty()) {
     for (const snapshot::FieldDifference& d : missed) {
-      env.err << "vqxctl: the VQX-2 did not take " << d.field << " " << d.left << "; it has " << d.right << "\n";
+      env.err << "vqxctl: the VQX-2 did not take " << d.field << " " << Visible(d.left) << "; it has " << Visible(d.right)
+              << "\n";
     }
     return kExitRefused;
   }
@@ -278,11 +288,11 @@ int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const Sou
     env.out << snapshot::DumpJson(j);
   } else {
     if (differences.empty()) {
-      env.out << "No differences between " << leftName << " and " << rightName << ".\n";
+      env.out << "No differences between " << Visible(leftName) << " and " << Visible(rightName) << ".\n";
     } else {
       env.out << FormatDifferences(differences, leftName, rightName);
     }
-    for (const std::string& field : onlyOneSide) env.out << "Not compared: " << field << "\n";
+    for (const std::string& field : onlyOneSide) env.out << "Not compared: " << Visible(field) << "\n";
   }
   return differences.empty() ? kExitOk : kExitDifferent;
 }
@@ -294,11 +304,11 @@ int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& li
   for (const std::string& line : lines) {
     std::string answer;
     std::string error;
-    env.out << "> " << line << "\n";
+    env.out << "> " << Visible(line) << "\n";
     const ExitCode sent = unit.Session().SendLine(line, &answer, &error);
-    env.out << answer;
+    env.out << VisibleLines(answer);
     if (sent != kExitOk) {
-      env.err << "vqxctl: " << line << ": " << error << "\n";
+      env.err << "vqxctl: " << Visible(line) << ": " << Visible(error) << "\n";
       return sent;
     }
     if (env.interrupt != nullptr && env.interrupt->load()) {

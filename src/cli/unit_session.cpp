@@ -6,6 +6,7 @@
 #include "app/preferences_block.h"
 #include "protocol/command_table.h"
 #include "system_port.h"
+#include "terminal_text.h"
 #include "window/control_ids.h"
 
 namespace vqx::cli {
@@ -107,7 +108,7 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
     const int8_t status = window_.GetStatusState();
     if (status != lastShownStatus_) {
       lastShownStatus_ = status;
-      if (!ReadComplete() && status != kStatusNotResponding) Progress(window_.StatusSentence());
+      if (!ReadComplete() && status != kStatusNotResponding) Progress(Visible(window_.StatusSentence()));
     }
     if (ReadComplete()) return kExitOk;
     if (Interrupted()) {

@@ -28,13 +28,22 @@ struct LineOptions {
   char parity = 'N';
 };
 
+// How long the escape and a full read take at most with a unit that is slow but keeps
+// within the reply time-out on every exchange: the escape (the guard time, "+++", the
+// guard time, the probe's answer), ECHO OFF, the 28 queries, the STAT the logic asks
+// after each ERR, the closing STAT; and a margin for a loaded host. A fixed minute ended
+// the read of a unit answering each query after 2.5 s, which the desktop program reads.
+inline constexpr uint32_t kReadExchanges = 1 + kSettingCount + kSettingCount + 1;
+inline constexpr uint32_t kReadPhaseLimitMs =
+    2 * kEscapeGuardMs + kReplyTimeoutMs + kReadExchanges * kReplyTimeoutMs + 10000;
+
 struct SessionOptions {
   LineOptions line;
   bool quiet = false;
   // How long the unit is left alone after SAVE before it is read again.
   uint32_t rebootWaitMs = kRebootWaitMs;
-  // The longest the escape, a full read or a typed line's answer may take.
-  uint32_t phaseLimitMs = 60000;
+  // The longest the escape and a full read may take together.
+  uint32_t phaseLimitMs = kReadPhaseLimitMs;
   // Set (from a signal handler, say) to stop waiting; the session then returns the unit
   // to transparent mode as usual. May be null.
   const std::atomic<bool>* interrupt = nullptr;
