@@ -35,6 +35,9 @@ CAppWindow::LeaveWait CAppWindow::PollForReply(uint32_t limitMs, ResponseRecord*
         case LinkState::ReplyReady:
           if (const ResponseRecord* taken = link_.TakeReply()) {
             NoteUnitAnswered();
+            // A unit that echoes shows an ECHO command back before it answers it: the
+            // answer is still to come.
+            if (taken->responseId == kRspEcho) break;
             if (reply != nullptr) *reply = *taken;
             return LeaveWait::Reply;
           }

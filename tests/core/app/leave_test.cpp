@@ -64,7 +64,15 @@ TEST_F(LeaveTest, CloseJustAfterPlusPlusPlusCompletesTheEscapeThenSendsEchoOnAnd
   ASSERT_TRUE(window.Create());
   ASSERT_TRUE(RunUntil([&] { return comm.GetState() == LinkState::EscapeSent; }));
   ASSERT_EQ(port.TakeWritten(), "+++");
+  port.unit.DrainEvents();
   EXPECT_EQ(Close(), LeaveOutcome::Transparent);
+  // The unit still echoes (no ECHO OFF went out): its echo of ECHO ON is not the answer.
+  std::vector<sim::SimEvent> received;
+  for (const sim::SimEvent& e : port.unit.DrainEvents()) {
+    if (e.kind == sim::SimEvent::Kind::LineReceived) received.push_back(e);
+  }
+  ASSERT_EQ(received.size(), 3u);
+  EXPECT_GE(received[2].atMs, received[1].atMs + 40) << "TRAN waits for the OK to ECHO ON, not for its echo";
   EXPECT_EQ(port.TakeWritten(), "\rECHO ON\r\nTRAN\r\n");
   EXPECT_THAT(port.unit.ReceivedLines(), ElementsAre("", "ECHO ON", "TRAN"));
   EXPECT_TRUE(UnitTransparent());
