@@ -19,7 +19,7 @@ constexpr const char* kExitCodeHelp =
     "  6  an input file is damaged or asks for a value that cannot be set\n"
     "  7  an output file or the preferences file could not be written\n"
     "  8  the VQX-2 did not confirm TRAN and may still be in command mode (it then passes\n"
-    "     no serial data); this replaces any other code\n"
+    "     no serial data); this replaces any other code but 3\n"
     "  130  interrupted (Ctrl-C); the unit was returned to transparent mode first\n"
     "\n"
     "Progress goes to standard error (--quiet silences it); results to standard output.\n"

@@ -67,14 +67,16 @@ class Connection {
   UnitSession& Session() { return *session_; }
 
   // Every way out of a command that opened the unit ends here: the unit is returned to
-  // transparent mode, and a unit that did not confirm it overrides any other outcome.
+  // transparent mode, and a unit that did not confirm it overrides any other outcome
+  // but a lost port.
   int Finish(int code) {
     if (!session_ || closed_) return code;
     closed_ = true;
     std::string warning;
     if (session_->Close(&warning)) return code;
     env_.err << "vqxctl: " << warning << "\n";
-    return kExitLeftInCommandMode;
+    // A lost port keeps its own code: nothing could be sent, and the port is what to fix.
+    return code == kExitPortNotOpened ? code : kExitLeftInCommandMode;
   }
 
   ~Connection() {
