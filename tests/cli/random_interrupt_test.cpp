@@ -119,6 +119,19 @@ TEST_F(CliInterruptTest, AUnitThatRefusesTranEndsWithExit8AndSaysItMayStillBeInC
   EXPECT_EQ(sim_->ReceivedLines().back(), "TRAN");
 }
 
+TEST_F(CliInterruptTest, APortLostInTheMiddleOfTheReadWarnsThatTheUnitMayStillBeInCommandMode) {
+  StartSim();
+  std::thread unplug([&] {
+    sim_->WaitFor([](const sim::SimUnit& u) { return u.ReceivedLines().size() >= 5; }, 30s);
+    sim_->CloseLine();
+  });
+  const Outcome run = Run(Command("read", {}), 60s);
+  unplug.join();
+  EXPECT_NE(run.code, 0);
+  EXPECT_NE(run.code, 130);
+  EXPECT_THAT(run.err, HasSubstr("may still be in command mode"));
+}
+
 // The acceptance: VQX_RANDOM_CLOSES=50 for the full run (about four minutes).
 TEST_F(CliInterruptTest, InterruptedAtRandomMomentsOfAReadTheUnitIsAlwaysLeftTransparentWithNothingAfterTran) {
   StartSim();

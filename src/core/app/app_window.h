@@ -270,7 +270,8 @@ class CAppWindow final : public ILinkHost {
   void NoteUnitAnswered();
   enum class LeaveWait { Reply, Failed, TimedOut, Lost };
   // Drives the link until a reply is taken (copied to *reply when given), the link fails,
-  // or limitMs have passed.
+  // or limitMs of waiting have passed (a host starved of processor time does not use up
+  // the unit's time).
   LeaveWait PollForReply(uint32_t limitMs, ResponseRecord* reply);
   // Drives the link until a started escape has ended (its probe answered or not).
   LeaveWait FinishEscape(uint32_t limitMs);

@@ -3,6 +3,8 @@
 // tells the user that it could not. The worker has ended: this thread drives the link,
 // and nothing else can start a query or an escape meanwhile.
 
+#include <algorithm>
+
 #include "app/app_window.h"
 #include "protocol/command_table.h"
 #include "protocol/response_table.h"
@@ -15,6 +17,9 @@ namespace {
 // Polls between two 1 ms sleeps: a reply of a few dozen bytes is read within a pass,
 // and the link's time checks (every 100th Poll) come every few milliseconds.
 constexpr int kPollsPerSleep = 50;
+// A pass that took longer than this was a host starved of processor time, not a unit
+// slow to answer: the wait counts it as this long only.
+constexpr uint32_t kLongestCountedPassMs = 20;
 
 bool EscapeRunning(LinkState state) {
   return state == LinkState::EscapeSent || state == LinkState::ProbeSent || state == LinkState::SecondProbe;
@@ -27,7 +32,8 @@ void CAppWindow::NoteUnitAnswered() {
 }
 
 CAppWindow::LeaveWait CAppWindow::PollForReply(uint32_t limitMs, ResponseRecord* reply) {
-  const uint32_t start = services_.clock.NowMs();
+  uint32_t lastPass = services_.clock.NowMs();
+  uint32_t waited = 0;
   for (;;) {
     for (int i = 0; i < kPollsPerSleep; ++i) {
       if (link_.PortLost()) return LeaveWait::Lost;
@@ -50,7 +56,10 @@ CAppWindow::LeaveWait CAppWindow::PollForReply(uint32_t limitMs, ResponseRecord*
       }
       link_.Poll();
     }
-    if (ElapsedMs(services_.clock.NowMs(), start) >= limitMs) return LeaveWait::TimedOut;
+    const uint32_t now = services_.clock.NowMs();
+    waited += std::min(ElapsedMs(now, lastPass), kLongestCountedPassMs);
+    lastPass = now;
+    if (waited >= limitMs) return LeaveWait::TimedOut;
     services_.clock.SleepMs(1);
   }
 }
