@@ -24,8 +24,8 @@ inline uint32_t RandomCloseSeed() {
   return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : 20261208u;
 }
 
-// Empty when the unit is transparent and heard nothing since its TRAN (or since it last
-// started up); otherwise what is wrong. linesBefore: lines it had received before the run.
+// Empty when the unit is transparent and heard nothing since its TRAN (or since it started
+// up again after SAVE or REBOOT); otherwise what is wrong. linesBefore: lines it had received before the run.
 inline std::string UnitLeftProperly(const sim::SimUnit& unit, size_t linesBefore) {
   const std::vector<std::string>& lines = unit.ReceivedLines();
   if (unit.Mode() != sim::SimMode::Transparent) {
@@ -34,7 +34,11 @@ inline std::string UnitLeftProperly(const sim::SimUnit& unit, size_t linesBefore
     return why;
   }
   if (!unit.ForwardedBytes().empty()) return "the unit passed on \"" + unit.ForwardedBytes() + "\" after leaving command mode";
-  if (lines.size() > linesBefore && lines.back() != "TRAN") return "the last line the unit took was " + lines.back();
+  // After SAVE or REBOOT the unit starts up again in transparent mode by itself.
+  const bool restarted = lines.size() > linesBefore && (lines.back() == "SAVE" || lines.back() == "REBOOT");
+  if (lines.size() > linesBefore && lines.back() != "TRAN" && !restarted) {
+    return "the last line the unit took was " + lines.back();
+  }
   return {};
 }
 
