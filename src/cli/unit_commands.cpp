@@ -53,7 +53,7 @@ class Connection {
     const ExitCode code = session_->Connect(&error);
     if (code != kExitOk) {
       env_.err << "vqxctl: " << error << "\n";
-      *exitCode = code;
+      *exitCode = Finish(code);
       return false;
     }
     if (!args_.quiet) {
@@ -67,8 +67,21 @@ class Connection {
 
   UnitSession& Session() { return *session_; }
 
+  // Every way out of a command that opened the unit ends here: the unit is returned to
+  // transparent mode, and a unit that did not confirm it overrides any other outcome
+  // but a lost port.
+  int Finish(int code) {
+    if (!session_ || closed_) return code;
+    closed_ = true;
+    std::string warning;
+    if (session_->Close(&warning)) return code;
+    env_.err << "vqxctl: " << warning << "\n";
+    // A lost port keeps its own code: nothing could be sent, and the port is what to fix.
+    return code == kExitPortNotOpened ? code : kExitLeftInCommandMode;
+  }
+
   ~Connection() {
-    if (session_) session_->Close();
+    Finish(kExitOk);
     if (demo_) demo_->Stop();
   }
 
@@ -77,6 +90,7 @@ class Connection {
   CliEnvironment& env_;
   std::unique_ptr<sim::SimRunner> demo_;
   std::unique_ptr<UnitSession> session_;
+  bool closed_ = false;
 };
 
 // The fields a unit's read says nothing about: the serial number is the technician's,
@@ -128,7 +142,7 @@ int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvi
       env.out << "\n";
     }
   }
-  return kExitOk;
+  return unit.Finish(kExitOk);
 }
 
 int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env) {
@@ -167,24 +181,24 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   }
   if (changes.empty()) {
     env.out << "The VQX-2 already has the settings of " << wanted->label << "; nothing was sent.\n";
-    return kExitOk;
+    return unit.Finish(kExitOk);
   }
 
   std::vector<std::string> keys;
   for (const snapshot::FieldDifference& d : changes) keys.push_back(d.key);
   if (!FillForm(session.Surface(), session.Window(), target, keys, &error)) {
     env.err << "vqxctl: " << wanted->label << ": " << error << "; nothing was sent.\n";
-    return kExitBadInput;
+    return unit.Finish(kExitBadInput);
   }
   const UpdatePlan plan = session.PlanFromForm();
   for (const char* label : plan.lineBreakLabels) {
     env.err << "vqxctl: The " << label << " cannot be sent to the VQX-2 because it contains a line break.\n";
   }
-  if (!plan.lineBreakLabels.empty()) return kExitBadInput;
+  if (!plan.lineBreakLabels.empty()) return unit.Finish(kExitBadInput);
   for (const UpdateStep& step : plan.steps) {
     if (!step.refusedMulticast) continue;
     env.err << "vqxctl: " << wanted->label << ": " << snapshot::MulticastProblem(target) << "\nNothing was sent.\n";
-    return kExitBadInput;
+    return unit.Finish(kExitBadInput);
   }
 
   if (dryRun) {
@@ -192,7 +206,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     for (const UpdateStep& step : plan.steps) env.out << "  " << Visible(Line(step.record)) << "\n";
     env.out << "  SAVE\n";
     env.out << FormatDifferences(changes, "unit", wanted->label);
-    return kExitOk;
+    return unit.Finish(kExitOk);
   }
 
   std::vector<std::string> warnings;
@@ -200,7 +214,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   for (const std::string& warning : warnings) env.err << "VQX-2: " << warning << "\n";
   if (updated != kExitOk) {
     env.err << "vqxctl: " << error << "\n";
-    return updated;
+    return unit.Finish(updated);
   }
   for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Visible(Line(step.record)) << "\n";
   env.out << "Sent: SAVE\n";
@@ -221,10 +235,10 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
       env.err << "vqxctl: the VQX-2 did not take " << d.field << " " << Visible(d.left) << "; it has " << Visible(d.right)
               << "\n";
     }
-    return kExitRefused;
+    return unit.Finish(kExitRefused);
   }
   env.out << "Verified: the VQX-2 holds the settings of " << wanted->label << ".\n";
-  return kExitOk;
+  return unit.Finish(kExitOk);
 }
 
 int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const SourceArgs* second,
@@ -294,7 +308,8 @@ int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const Sou
     }
     for (const std::string& field : onlyOneSide) env.out << "Not compared: " << Visible(field) << "\n";
   }
-  return differences.empty() ? kExitOk : kExitDifferent;
+  const int code = differences.empty() ? kExitOk : kExitDifferent;
+  return unit ? unit->Finish(code) : code;
 }
 
 int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& lines, CliEnvironment& env) {
@@ -309,14 +324,14 @@ int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& li
     env.out << VisibleLines(answer);
     if (sent != kExitOk) {
       env.err << "vqxctl: " << Visible(line) << ": " << Visible(error) << "\n";
-      return sent;
+      return unit.Finish(sent);
     }
     if (env.interrupt != nullptr && env.interrupt->load()) {
       env.err << "vqxctl: Interrupted.\n";
-      return kExitInterrupted;
+      return unit.Finish(kExitInterrupted);
     }
   }
-  return kExitOk;
+  return unit.Finish(kExitOk);
 }
 
 }  // namespace vqx::cli

@@ -248,15 +248,17 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
   return kExitOk;
 }
 
-void UnitSession::Close() {
-  if (closed_) return;
+bool UnitSession::Close(std::string* warning) {
+  if (closed_) return true;
   closed_ = true;
   if (!started_) {
     comm_.Close();
-    return;
+    return true;
   }
-  WaitForQuietLink(kReplyTimeoutMs + 500);
-  app_.Shutdown();
+  // The orderly stop waits for the reply in flight itself, whatever the interrupt says.
+  if (app_.Shutdown() != LeaveOutcome::NotConfirmed) return true;
+  if (warning != nullptr) *warning = OneLine(kStillInCommandModeText);
+  return false;
 }
 
 }  // namespace vqx::cli

@@ -88,8 +88,10 @@ class UnitSession {
   // ended). A line the logic refuses gives kExitRefused with its reason in *error.
   ExitCode SendLine(const std::string& line, std::string* answer, std::string* error);
 
-  // ECHO ON and TRAN, the worker stopped, the port closed. Runs once.
-  void Close();
+  // The worker stopped, the unit returned to transparent mode (ECHO ON and TRAN, each
+  // once the previous reply is in), the port closed. Runs once. False when the unit did
+  // not confirm TRAN and may still be in command mode; *warning then says so.
+  bool Close(std::string* warning = nullptr);
 
  private:
   ExitCode WaitForUnitIdle(const char* what, std::string* error);

@@ -376,7 +376,7 @@ TEST_F(CliOffline, HelpDocumentsEveryExitCode) {
   EXPECT_EQ(run.code, 0);
   for (const char* line : {"  3  the serial port could not be opened", "  4  the VQX-2 is not responding",
                            "  5  the VQX-2 did not take a setting", "  6  an input file is damaged",
-                           "  8  vqxctl itself failed"}) {
+                           "  8  the VQX-2 did not confirm TRAN", "  9  vqxctl itself failed"}) {
     EXPECT_THAT(run.out, HasSubstr(line));
   }
 }

@@ -37,6 +37,8 @@ void CAppWindow::Attention() {
 }
 
 void CAppWindow::StartRebootWait() {
+  // SAVE or REBOOT went out: the unit starts up again in transparent mode.
+  commandModePossible_.store(false);
   queryStep_.store(kNothingPending);
   statusState_.store(kStatusRebootWait);
   surface_.StartTimer(ids::kRebootTimer, kRebootWaitMs);
