@@ -143,12 +143,14 @@ class CAppWindow final : public ILinkHost {
   // completed, the reply to the command in flight is awaited, then ECHO ON and TRAN go
   // out, each once the previous reply or its time-out is in. Bounded by LeaveLimitMs.
   LeaveOutcome LeaveCommandMode();
-  // The longest LeaveCommandMode takes: an unfinished escape, the command in flight,
-  // ECHO ON and TRAN.
+  // The longest LeaveCommandMode takes with a unit that answers promptly: an unfinished
+  // escape, the command in flight, ECHO ON and TRAN.
   static constexpr uint32_t LeaveLimitMs() { return kEscapeGuardMs + 4 * kLeaveStepMs; }
-  // What each step of the leave waits at most for its reply (the unit answers within
-  // milliseconds; three steps stay within one reply time-out).
+  // What each step of the leave waits at least for its reply (a unit answers within
+  // milliseconds; three steps stay within one reply time-out). A unit seen to answer
+  // slowly gets twice its slowest reply time, up to the reply time-out.
   static constexpr uint32_t kLeaveStepMs = kReplyTimeoutMs / 3;
+  uint32_t LeaveStepMs() const;
   // The unit answered since it was last confirmed transparent (or rebooted): it may be
   // in command mode.
   bool CommandModePossible() const { return commandModePossible_.load(); }

@@ -55,6 +55,7 @@ bool CSerialComm::Open(const char* portName, int32_t baudRate, char parity, int3
   }
   portLost_ = false;
   lastSendTime_ = 0;
+  slowestReplyMs_ = 0;
   // A HELP or WHAT typed on the old line must not keep the new line's replies unread.
   suppressParse_ = false;
   state_.Store(LinkState::Idle);
@@ -266,6 +267,10 @@ void CSerialComm::HandleByte(char c, bool timedOutThisPoll) {
     // Not an answer (noise, a line of the unit's own): the program's command or probe
     // is still unanswered, and its time-out keeps running.
     return;
+  }
+  if (ownReplyAwaited && !inSecondProbe && state_.Load() != LinkState::ProbeSent) {
+    const uint32_t took = ElapsedMs(clock_.NowMs(), lastSendTime_);
+    if (took > slowestReplyMs_.load()) slowestReplyMs_ = took;
   }
   awaitingReply_ = false;
   state_.ApplyPollOutcome(ToLinkState(r), timedOutThisPoll);

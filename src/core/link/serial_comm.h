@@ -49,6 +49,9 @@ class CSerialComm {
   bool SendTypedLine(const char* text);
 
   bool AwaitingReply() const { return awaitingReply_.load(); }
+  // The longest the unit took to answer one of the program's own commands since the port
+  // was opened (escape probes not counted: their time runs from the "+++").
+  uint32_t SlowestReplyMs() const { return slowestReplyMs_.load(); }
   bool SuppressParse() const { return suppressParse_.load(); }
   // The port reported itself gone; stays so until the next Open.
   bool PortLost() const { return portLost_.load(); }
@@ -71,6 +74,7 @@ class CSerialComm {
   std::atomic<bool> awaitingReply_{false};
   // The awaited reply answers the program's own command or escape probe, not a typed line.
   std::atomic<bool> ownCommandAwaited_{false};
+  std::atomic<uint32_t> slowestReplyMs_{0};
   std::atomic<bool> suppressParse_{false};
   std::atomic<bool> portLost_{false};
   LinkStateWord state_;
