@@ -71,6 +71,7 @@ inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
 inline constexpr size_t kPendingArgumentSize = 256;
 inline constexpr const char* kProgramCaption = "VQX Setup Utility";
 inline constexpr const char* kPortOpenFailedText = "The serial port could not be opened";
+inline constexpr uint32_t kPortLostNoticeDelayMs = 1;
 
 // The full read asks the settings in this order (alphabetical by keyword); index i of
 // settingReadState belongs to kFullReadOrder[i].
@@ -227,6 +228,9 @@ class CAppWindow final : public ILinkHost {
 
   // ---- device_logic.cpp ----
   void TakeReply();
+  // The port went away (adapter unplugged, hang-up): status 1, warning on the UI thread.
+  void ReportLostPort();
+  void ShowLostPortWarning();
   void HandleOk();
   void HandleErr();
   void HandleValueReply(const ResponseRecord& reply);

@@ -196,8 +196,12 @@ void CAppWindow::Step() {
       break;
     case LinkState::ReplyReady: TakeReply(); break;
     case LinkState::Failed:
-      statusState_.store(kStatusNotResponding);
-      surface_.Invalidate(false);
+      if (link_.PortLost()) {
+        ReportLostPort();
+      } else {
+        statusState_.store(kStatusNotResponding);
+        surface_.Invalidate(false);
+      }
       link_.ResetLink();
       break;
     case LinkState::EscapeWait: statusState_.store(kStatusEnteringCommand); break;
@@ -207,6 +211,17 @@ void CAppWindow::Step() {
     case LinkState::ProbeSent:
     case LinkState::SecondProbe: break;
   }
+}
+
+void CAppWindow::ReportLostPort() {
+  // The unit may be fine; the line to it is gone. Nothing more goes out until File/Reset
+  // or the serial port dialog opens a port again.
+  queryStep_.store(kNothingPending);
+  fullReadActive_.store(0);
+  statusState_.store(kStatusPortNotOpen);
+  surface_.KillTimer(ids::kRebootTimer);
+  surface_.Invalidate(false);
+  surface_.StartTimer(ids::kPortLostTimer, kPortLostNoticeDelayMs);
 }
 
 void CAppWindow::TakeReply() {

@@ -164,6 +164,12 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
   return CommandOutcome::Handled;
 }
 
-void CAppWindow::OnTimer(int /*timerId*/) { StopRebootWait(); }
+void CAppWindow::OnTimer(int timerId) {
+  if (timerId == ids::kPortLostTimer) {
+    ShowLostPortWarning();
+    return;
+  }
+  StopRebootWait();
+}
 
 }  // namespace vqx
