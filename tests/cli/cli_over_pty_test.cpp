@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_run.h"
+#include "link/serial_comm.h"
 #include "posix/posix_serial_port.h"
 #include "runner/sim_runner.h"
 
@@ -273,6 +275,25 @@ TEST_F(CliOverPty, AUnitThatNeverAnswersEndsWithTheNotRespondingCode) {
   EXPECT_EQ(run.code, 4);
   EXPECT_THAT(run.err, HasSubstr("The VQX-2 is not responding on " + sim_->SlavePath()));
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliOverPty, AnAdapterPulledOutMidReadEndsWithTheLostPortCodeNotWithNotResponding) {
+  StartSim();
+  std::thread cable([&] {
+    sim_->WaitFor(
+        [](const sim::SimUnit& u) {
+          const std::vector<std::string> lines = u.ReceivedLines();
+          return std::find(lines.begin(), lines.end(), "MAC") != lines.end();
+        },
+        std::chrono::milliseconds(2 * kEscapeGuardMs + 2 * kReplyTimeoutMs));
+    sim_->CloseLine();
+  });
+  const Outcome run = OnUnit("read", {"--quiet"});
+  cable.join();
+  EXPECT_EQ(run.code, 3);
+  EXPECT_THAT(run.err, HasSubstr("The serial port " + sim_->SlavePath() + " was lost during the read"));
+  EXPECT_THAT(run.err, Not(HasSubstr("not responding")));
+  EXPECT_THAT(run.err, Not(HasSubstr("--baud")));
 }
 
 TEST_F(CliOverPty, AnInterruptStopsAtOnceAndStillReturnsTheUnitToTransparentMode) {
