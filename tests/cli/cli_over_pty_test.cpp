@@ -120,7 +120,7 @@ TEST_F(CliOverPty, ReadAsTextPrintsTheReportBlockAndLinkStatusAndLeavesTheUnitTr
   expected.push_back("ECHO ON");
   expected.push_back("TRAN");
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_EQ(Lines(), expected);
   // The desktop program's preferences are not the command line's business.
   EXPECT_EQ(std::filesystem::exists("VQXSU_Prefs.cfg"), prefsBefore);
@@ -168,7 +168,7 @@ TEST_F(CliOverPty, ApplySendsTheThreeChangesInFormOrderThenSaveWaitsForTheReboot
   expected.push_back("ECHO ON");
   expected.push_back("TRAN");
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_EQ(LinesAfterRead(), expected);
   EXPECT_THAT(run.err, HasSubstr("Waiting for VQX-2 to reboot (please wait)"));
 
@@ -203,7 +203,7 @@ TEST_F(CliOverPty, DryRunPrintsTheLinesItWouldSendAndSendsNothingButTheRead) {
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("Would send to the VQX-2:\n  NAME Relay-7\n  SECURITY 8\n  HANGTM 2000\n  SAVE\n"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
   EXPECT_EQ(sim_->Settings().TextOf("NAME"), "VQX-2");
 }
@@ -230,7 +230,7 @@ TEST_F(CliOverPty, SendPrintsEachAnswerAndStopsAtALineTheLogicRefuses) {
   EXPECT_EQ(run.out, "> NAME\nNAME VQX-2\n> vocoder 3\nOK\n> echo on\n");
   EXPECT_THAT(run.err, HasSubstr("This program automatically controls the ECHO setting"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("NAME", "vocoder 3", "ECHO ON", "TRAN"));
   EXPECT_EQ(sim_->Settings().NumberOf("VOCODER"), 3);
 }
@@ -263,7 +263,7 @@ TEST_F(CliOverPty, ADamagedInputFileIsRefusedWithItsReasonBeforeAnythingIsSent) 
   EXPECT_EQ(run.code, 6);
   EXPECT_THAT(run.err, HasSubstr("To enter multicast mode"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
 }
 
@@ -309,7 +309,7 @@ TEST_F(CliOverPty, AnInterruptStopsAtOnceAndStillReturnsTheUnitToTransparentMode
   EXPECT_EQ(run.code, 130);
   EXPECT_THAT(run.err, HasSubstr("Interrupted"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("HELP", "ECHO ON", "TRAN"));
 }
 
