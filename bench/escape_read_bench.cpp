@@ -10,9 +10,16 @@
 //             "connected/disconnected".
 // Each is printed with its excess over the baseline; the goal is at most 100 ms.
 //
-// Measured on an AMD EPYC virtual machine (2 cores, Linux 6.18), RelWithDebInfo, medians
-// of 3 runs (see the README's performance section for the figures before and after the
-// escape's clock checks ran on every pass).
+// Measured on an AMD EPYC virtual machine (2 cores, Linux 6.18, load average 5-16 from
+// other builds), RelWithDebInfo, medians of 3 runs; baseline 4.596 s (escape 4.206 s):
+//   before (time checks on every 100th Poll, 5 ms naps while a reply is due):
+//     vqxctl 6.741 s (+2145 ms), vqxsu 6.867 s (+2271 ms, timed from before Start);
+//   escape checked on every pass:  vqxctl +233 ms (escape +36, read +197),
+//                                  vqxsu  +330 ms (escape +48, read +282);
+//   and 1 ms naps while a reply is due: vqxctl +79 ms (escape +12, read +67),
+//                                       vqxsu +161 ms (escape +17, read +144).
+// The desktop's remaining read time is the worker waiting for the user-interface thread
+// on the form's control reads while it presents each reply.
 
 #include <unistd.h>
 
@@ -23,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -64,6 +72,31 @@ void TuneUnit(sim::SimConfig& config) {
   config.hostBaud = kBaud;
 }
 
+// When the unit received ECHO OFF (the escape is over) and STAT, on the serving thread.
+struct Phases {
+  std::mutex mutex;
+  Clock::time_point echoOff{};
+  Clock::time_point stat{};
+  void Attach(sim::SimRunner& unit) {
+    unit.SetEventSink([this](const sim::SimEvent& e) {
+      if (e.kind != sim::SimEvent::Kind::LineReceived) return;
+      std::lock_guard lock(mutex);
+      if (e.text == "ECHO OFF" && echoOff == Clock::time_point{}) echoOff = Clock::now();
+      if (e.text == "STAT") stat = Clock::now();
+    });
+  }
+};
+
+struct Run {
+  double total = -1;   // start to the end of the read
+  double escape = -1;  // start to ECHO OFF at the unit
+};
+
+Run Measured(Phases& phases, Clock::time_point t0, Clock::time_point end) {
+  std::lock_guard lock(phases.mutex);
+  return {Seconds(end - t0), Seconds(phases.echoOff - t0)};
+}
+
 sim::SimConfig UnitConfig() {
   sim::SimConfig config;
   TuneUnit(config);
@@ -92,32 +125,36 @@ bool SendAndAwait(ISerialPort& port, const std::string& line) {
   return AwaitLine(port);
 }
 
-double ScriptedRead() {
+Run ScriptedRead() {
   sim::SimRunner unit(UnitConfig());
+  Phases phases;
+  phases.Attach(unit);
   std::string error;
-  if (!unit.Start(&error)) return -1;
+  if (!unit.Start(&error)) return {};
   auto port = CreateSystemSerialPort();
-  if (!port->Open(unit.SlavePath().c_str(), LineSettings{static_cast<int32_t>(kBaud), 'N', 8, 1}).ok) return -1;
+  if (!port->Open(unit.SlavePath().c_str(), LineSettings{static_cast<int32_t>(kBaud), 'N', 8, 1}).ok) return {};
   const auto t0 = Clock::now();
   std::this_thread::sleep_for(std::chrono::milliseconds(kEscapeGuardMs + 1));
   port->Write(reinterpret_cast<const uint8_t*>("+++"), 3);
   std::this_thread::sleep_for(std::chrono::milliseconds(kEscapeGuardMs + 1));
   port->Write(reinterpret_cast<const uint8_t*>("\r"), 1);
-  if (!AwaitLine(*port)) return -1;
-  if (!SendAndAwait(*port, "ECHO OFF")) return -1;
+  if (!AwaitLine(*port)) return {};
+  if (!SendAndAwait(*port, "ECHO OFF")) return {};
   for (const int32_t id : kFullReadOrder) {
-    if (!SendAndAwait(*port, CommandKeywordTable[static_cast<size_t>(id)])) return -1;
+    if (!SendAndAwait(*port, CommandKeywordTable[static_cast<size_t>(id)])) return {};
   }
-  if (!SendAndAwait(*port, "STAT")) return -1;
-  const double s = Seconds(Clock::now() - t0);
+  if (!SendAndAwait(*port, "STAT")) return {};
+  const Run run = Measured(phases, t0, Clock::now());
   port->Close();
-  return s;
+  return run;
 }
 
-double CliRead() {
+Run CliRead() {
   sim::SimRunner unit(UnitConfig());
+  Phases phases;
+  phases.Attach(unit);
   std::string error;
-  if (!unit.Start(&error)) return -1;
+  if (!unit.Start(&error)) return {};
   cli::SessionOptions options;
   options.line.port = unit.SlavePath();
   options.line.baudRate = static_cast<int32_t>(kBaud);
@@ -127,15 +164,16 @@ double CliRead() {
   const auto t0 = Clock::now();
   if (session.Connect(&error) != cli::kExitOk) {
     std::fprintf(stderr, "vqxctl path: %s\n", error.c_str());
-    return -1;
+    return {};
   }
-  const double s = Seconds(Clock::now() - t0);
+  const Run run = Measured(phases, t0, Clock::now());
   session.Close();
-  return s;
+  return run;
 }
 
 #ifdef VQX_BENCH_DESKTOP
-double DesktopRead(const std::string& directory) {
+Run DesktopRead(const std::string& directory) {
+  Phases phases;
   desktop::ProgramOptions options;
   options.demo = true;
   options.dataDirectory = directory;
@@ -144,21 +182,46 @@ double DesktopRead(const std::string& directory) {
   std::string error;
   if (!program.Start(&error)) {
     std::fprintf(stderr, "vqxsu path: %s\n", error.c_str());
-    return -1;
+    return {};
   }
   // Start opens the port and starts the worker last: the escape begins now, after the
   // window (and the demo unit) have been built.
   const auto t0 = Clock::now();
-  const bool done = QTest::qWaitFor([&] { return program.Logic().IsUnitIdle(); }, 30000);
-  const double s = Seconds(Clock::now() - t0);
+  // The demo unit starts inside Start: its ECHO OFF is seen as the status "querying",
+  // which the logic sets as it sends the line.
+  const bool done = QTest::qWaitFor(
+      [&] {
+        if (phases.echoOff == Clock::time_point{} && program.Logic().GetStatusState() == kStatusQuerying) {
+          std::lock_guard lock(phases.mutex);
+          phases.echoOff = Clock::now();
+        }
+        return program.Logic().IsUnitIdle();
+      },
+      30000);
+  const Run run = Measured(phases, t0, Clock::now());
   program.Shutdown();
-  return done ? s : -1;
+  return done ? run : Run{};
 }
 #endif
 
-void Report(const char* name, double seconds, double baseline) {
-  std::printf("%-9s %6.3f s  = %.3fx baseline, %+5.0f ms over it\n", name, seconds, seconds / baseline,
-              (seconds - baseline) * 1000);
+Run MedianRun(const std::vector<Run>& runs) {
+  std::vector<double> total, escape;
+  for (const Run& r : runs) {
+    total.push_back(r.total);
+    escape.push_back(r.escape);
+  }
+  return {Median(total), Median(escape)};
+}
+
+bool AllDone(const std::vector<Run>& runs) {
+  return std::all_of(runs.begin(), runs.end(), [](const Run& r) { return r.total > 0 && r.escape > 0; });
+}
+
+void Report(const char* name, const Run& run, const Run& baseline) {
+  std::printf("%-9s %6.3f s  = %.3fx baseline, %+5.0f ms over it (escape %+4.0f ms, read %+4.0f ms)\n", name,
+              run.total, run.total / baseline.total, (run.total - baseline.total) * 1000,
+              (run.escape - baseline.escape) * 1000,
+              ((run.total - run.escape) - (baseline.total - baseline.escape)) * 1000);
 }
 
 }  // namespace
@@ -174,7 +237,7 @@ int main(int argc, char** argv) {
   (void)argc;
   (void)argv;
 #endif
-  std::vector<double> scripted, cli, desk;
+  std::vector<Run> scripted, cli, desk;
   for (int i = 0; i < kRuns; ++i) {
     scripted.push_back(ScriptedRead());
     cli.push_back(CliRead());
@@ -182,17 +245,17 @@ int main(int argc, char** argv) {
     desk.push_back(DesktopRead(directory));
 #endif
   }
-  const auto failed = [](const std::vector<double>& v) { return std::any_of(v.begin(), v.end(), [](double s) { return s < 0; }); };
-  if (failed(scripted) || failed(cli) || failed(desk)) {
+  if (!AllDone(scripted) || !AllDone(cli) || !AllDone(desk)) {
     std::fprintf(stderr, "a full read did not finish\n");
     return 1;
   }
-  const double baseline = Median(scripted);
+  const Run baseline = MedianRun(scripted);
   std::printf("full read of the simulated unit at %u baud, 2000 ms unit guard, median of %d runs\n", kBaud, kRuns);
-  std::printf("%-9s %6.3f s  (4.2 s of escape + wire and reply time)\n", "baseline", baseline);
-  Report("vqxctl", Median(cli), baseline);
+  std::printf("%-9s %6.3f s  (escape %.3f s: 4.2 s of quiet and the probe's answer; read %.3f s)\n", "baseline",
+              baseline.total, baseline.escape, baseline.total - baseline.escape);
+  Report("vqxctl", MedianRun(cli), baseline);
 #ifdef VQX_BENCH_DESKTOP
-  Report("vqxsu", Median(desk), baseline);
+  Report("vqxsu", MedianRun(desk), baseline);
   std::error_code ignored;
   std::filesystem::remove_all(directory, ignored);
 #else

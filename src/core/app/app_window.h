@@ -66,6 +66,7 @@ enum View : int32_t { kViewSettings = 1, kViewTerminal = 2, kViewHistory = 4 };
 inline constexpr int kSettingCount = 28;        // settings of the full read
 inline constexpr int32_t kIdlePassLimit = 2000; // unpaused worker passes after activity
 inline constexpr uint32_t kIdleSleepMs = 5;
+inline constexpr uint32_t kReplyDueSleepMs = 1;  // instead, while the link awaits a reply
 inline constexpr uint32_t kRebootWaitMs = 10000;
 inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
 inline constexpr size_t kPendingArgumentSize = 256;

@@ -182,7 +182,9 @@ void CAppWindow::Step() {
     // Only if no activity was noted meanwhile.
     int32_t seen = passes;
     idlePasses_.compare_exchange_strong(seen, kIdlePassLimit);
-    services_.clock.SleepMs(kIdleSleepMs);
+    // While a reply is due, a nap of 5 ms per pass (a Poll every 10 ms) would add its
+    // length to every exchange of a read; the wait for a reply ends within its time-out.
+    services_.clock.SleepMs(link_.AwaitingReply() ? kReplyDueSleepMs : kIdleSleepMs);
   }
 
   switch (link_.GetState()) {

@@ -345,6 +345,8 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
 
 TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReplyResetsThePacing) {
   EnterCommandMode();
+  UnitSays("Welcome\n");  // not a reply: nothing is awaited any more
+  ASSERT_FALSE(comm.AwaitingReply());
   const uint32_t start = clock.now;
   Passes(kIdlePassLimit - window.GetIdlePasses());
   EXPECT_EQ(clock.now, start) << "no sleep within the first 2000 passes";
@@ -354,6 +356,16 @@ TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReply
 
   UnitSays("OK\n");
   EXPECT_LT(window.GetIdlePasses(), 10);
+}
+
+TEST_F(DeviceLogicTest, WhileAReplyIsDueTheWorkerNapsOneMillisecondPerPass) {
+  EnterCommandMode();  // ECHO OFF awaits its OK
+  ASSERT_TRUE(comm.AwaitingReply());
+  const uint32_t start = clock.now;
+  Passes(kIdlePassLimit - window.GetIdlePasses());
+  EXPECT_EQ(clock.now, start);
+  Passes(10);
+  EXPECT_EQ(clock.now, start + 10) << "each exchange of a read would otherwise wait up to 10 ms for its Poll";
 }
 
 }  // namespace
