@@ -66,11 +66,13 @@ enum View : int32_t { kViewSettings = 1, kViewTerminal = 2, kViewHistory = 4 };
 inline constexpr int kSettingCount = 28;        // settings of the full read
 inline constexpr int32_t kIdlePassLimit = 2000; // unpaused worker passes after activity
 inline constexpr uint32_t kIdleSleepMs = 5;
+inline constexpr uint32_t kReplyDueSleepMs = 1;  // instead, while the link awaits a reply
 inline constexpr uint32_t kRebootWaitMs = 10000;
 inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
 inline constexpr size_t kPendingArgumentSize = 256;
 inline constexpr const char* kProgramCaption = "VQX Setup Utility";
 inline constexpr const char* kPortOpenFailedText = "The serial port could not be opened";
+inline constexpr uint32_t kPortLostNoticeDelayMs = 1;
 
 // The full read asks the settings in this order (alphabetical by keyword); index i of
 // settingReadState belongs to kFullReadOrder[i].
@@ -263,6 +265,9 @@ class CAppWindow final : public ILinkHost {
 
   // ---- device_logic.cpp ----
   void TakeReply();
+  // The port went away (adapter unplugged, hang-up): status 1, warning on the UI thread.
+  void ReportLostPort();
+  void ShowLostPortWarning();
   void HandleOk();
   void HandleErr();
   void HandleValueReply(const ResponseRecord& reply);
