@@ -36,6 +36,9 @@ class DesktopTest : public ::testing::Test {
     std::filesystem::create_directories(dir_);
   }
   ~DesktopTest() override {
+    // While program_ still points at the program: the stop may show a box, whose answerer
+    // looks at the window.
+    if (program_) program_->Shutdown();
     program_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);

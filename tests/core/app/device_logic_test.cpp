@@ -345,7 +345,7 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
 
 TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReplyResetsThePacing) {
   EnterCommandMode();
-  UnitSays("Welcome\n");  // not a reply: nothing is awaited any more
+  UnitSays("ERR\n");  // ECHO OFF refused: nothing more is sent, nothing awaited
   ASSERT_FALSE(comm.AwaitingReply());
   const uint32_t start = clock.now;
   Passes(kIdlePassLimit - window.GetIdlePasses());
