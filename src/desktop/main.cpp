@@ -1,4 +1,5 @@
 // vqxsu: the VQX Setup Utility's desktop program.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,7 +73,16 @@ int main(int argc, char** argv) {
   vqx::desktop::DesktopProgram program(std::move(options));
   // As closing the window, also while a dialog or a message box is open: every window
   // closes (the main window's close runs the orderly stop), then the loop ends.
-  vqx::desktop::SignalBridge signalBridge([] {
+  vqx::desktop::SignalBridge signalBridge([&program] {
+    // Nobody may be there to answer a box (a logout, a service manager's stop): what a box
+    // would say goes to standard error, and the program ends within its time-outs. A
+    // question keeps what is on disk.
+    program.Surface().SetMessageBoxAnswerer([](const vqx::desktop::QtWindowSurface::MessageBoxRecord& box) {
+      std::string text = box.text;
+      std::replace(text.begin(), text.end(), '\r', ' ');
+      std::fprintf(stderr, "vqxsu: %s\n", text.c_str());
+      return box.buttons == vqx::MessageButtons::YesNo ? vqx::kAnswerYes : 1;
+    });
     QApplication::closeAllWindows();
     QApplication::quit();
   });

@@ -13,6 +13,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
+#include <QTextDocument>
+
+#include "output_text.h"
 
 #include "app/preferences_block.h"
 #include "desktop/desktop_fixture.h"
@@ -381,6 +384,43 @@ TEST_F(DesktopTest, AnAdapterPulledOutMidReadShowsPortNotOpenAndWarnsThatThePort
   QTest::qWait(static_cast<int>(kReplyTimeoutMs) + 500);
   EXPECT_EQ(program_->Logic().GetStatusState(), kStatusPortNotOpen);
   EXPECT_EQ(Boxes().size(), 1u);
+}
+
+// A unit that talks without pause and without line breaks (relayed data, another baud
+// rate): the window stays bounded and answers, the close still sends ECHO ON and TRAN in
+// case the unit heard the escape, and it takes no longer than the leave's bound.
+TEST_F(DesktopTest, AUnitTalkingWithoutLineBreaksNeitherFreezesTheWindowNorKeepsItFromClosing) {
+  ProgramOptions options;
+  options.demo = true;
+  options.dataDirectory = dir_.string();
+  options.tuneDemoUnit = [](sim::SimConfig& config) { config.faults.babble = true; };
+  Start(std::move(options));
+  // The escape, both probes unanswered: "not responding", with the stream still going.
+  ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() == kStatusNotResponding; },
+                      std::chrono::milliseconds(2 * kEscapeGuardMs + 3 * kReplyTimeoutMs)));
+  QTest::qWait(2000);
+  auto* output = Control<QPlainTextEdit>(ids::kOutputWindow);
+  ASSERT_NE(output, nullptr);
+  EXPECT_GT(output->document()->characterCount(), 10000);
+  EXPECT_LE(output->blockCount(), kOutputLines);
+  EXPECT_LE(static_cast<size_t>(output->document()->characterCount()),
+            static_cast<size_t>(kOutputLines) * (kOutputColumns + 1));
+
+  // The window still answers at once.
+  const auto clickStart = std::chrono::steady_clock::now();
+  Control<QAbstractButton>(ids::kViewTerminal)->click();
+  QTest::qWait(1);
+  EXPECT_LT(std::chrono::steady_clock::now() - clickStart, 1s);
+
+  const size_t mark = LinesReceived();
+  const auto start = std::chrono::steady_clock::now();
+  program_->Window().close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(CAppWindow::LeaveLimitMs()));
+  const auto sent = LinesSince(mark);
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[sent.size() - 2], "ECHO ON");
+  EXPECT_EQ(sent.back(), "TRAN");
+  EXPECT_TRUE(Boxes().empty()) << "a unit that never answered is not guessed to be in command mode";
 }
 
 }  // namespace

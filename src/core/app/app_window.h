@@ -280,6 +280,12 @@ class CAppWindow final : public ILinkHost {
   // A reply came: the unit is in command mode, unless it is rebooting after SAVE or
   // REBOOT (its last replies still come in, and it starts up transparent).
   void NoteUnitAnswered();
+  // A whole escape ("+++" between its quiet times, then the probe) went out: the unit may
+  // be in command mode even when what it says cannot be read (noise, another baud rate),
+  // so the leave sends ECHO ON and TRAN; it warns only about a unit that answered.
+  void NoteEscapeWentOut();
+  // The unit is known to pass its data again (TRAN confirmed, or it reboots).
+  void NoteUnitTransparent();
   enum class LeaveWait { Reply, Failed, TimedOut, Lost };
   // Drives the link until a reply is taken (copied to *reply when given), the link fails,
   // or limitMs of waiting have passed (a host starved of processor time does not use up
@@ -328,6 +334,7 @@ class CAppWindow final : public ILinkHost {
   std::atomic<uint32_t> peerAddress_{0};  // octet 0 in the low byte
   std::atomic<bool> shutDown_{false};
   std::atomic<bool> commandModePossible_{false};
+  std::atomic<bool> escapeWentOut_{false};
   std::atomic<bool> typedTranPending_{false};
 
   mutable std::mutex stateMutex_;

@@ -214,11 +214,11 @@ void CAppWindow::Step() {
       link_.ResetLink();
       break;
     case LinkState::EscapeWait: statusState_.store(kStatusEnteringCommand); break;
+    case LinkState::ProbeSent:
+    case LinkState::SecondProbe: NoteEscapeWentOut(); break;
     case LinkState::Closed:
     case LinkState::Sending:
-    case LinkState::EscapeSent:
-    case LinkState::ProbeSent:
-    case LinkState::SecondProbe: break;
+    case LinkState::EscapeSent: break;
   }
 }
 
@@ -242,7 +242,7 @@ void CAppWindow::TakeReply() {
 
   if (typedTranPending_.exchange(false) && reply.responseId == kRspOk) {
     // The user's TRAN was taken: the unit passes its data again.
-    commandModePossible_.store(false);
+    NoteUnitTransparent();
     ownCommand_.store(1);
     queryStep_.store(kNothingPending);
     statusState_.store(kStatusTransparent);
@@ -285,7 +285,7 @@ void CAppWindow::HandleOk() {
   }
   switch (step) {
     case kAwaitTransparent:
-      commandModePossible_.store(false);
+      NoteUnitTransparent();
       statusState_.store(kStatusTransparent);
       queryStep_.store(kNothingPending);
       surface_.Invalidate(false);

@@ -31,6 +31,15 @@ void CAppWindow::NoteUnitAnswered() {
   if (statusState_.load() != kStatusRebootWait) commandModePossible_.store(true);
 }
 
+void CAppWindow::NoteEscapeWentOut() {
+  if (statusState_.load() != kStatusRebootWait) escapeWentOut_.store(true);
+}
+
+void CAppWindow::NoteUnitTransparent() {
+  commandModePossible_.store(false);
+  escapeWentOut_.store(false);
+}
+
 CAppWindow::LeaveWait CAppWindow::PollForReply(uint32_t limitMs, ResponseRecord* reply) {
   uint32_t lastPass = services_.clock.NowMs();
   uint32_t waited = 0;
@@ -102,7 +111,7 @@ LeaveOutcome CAppWindow::LeaveCommandMode() {
   }
   // Whatever is left over (a probe the unit never answered, a late line) is dropped.
   link_.ResetLink();
-  if (!commandModePossible_.load()) return LeaveOutcome::NothingToLeave;
+  if (!commandModePossible_.load() && !escapeWentOut_.load()) return LeaveOutcome::NothingToLeave;
 
   ownCommand_.store(1);
   SendAndAwait(kCmdEcho, 1, nullptr);
@@ -110,12 +119,15 @@ LeaveOutcome CAppWindow::LeaveCommandMode() {
   ResponseRecord reply{};
   queryStep_.store(kAwaitTransparent);
   if (SendAndAwait(kCmdTran, -1, &reply) && reply.responseId == kRspOk) {
-    commandModePossible_.store(false);
+    NoteUnitTransparent();
     queryStep_.store(kNothingPending);
     statusState_.store(kStatusTransparent);
     return LeaveOutcome::Transparent;
   }
-  return LeaveOutcome::NotConfirmed;
+  // A unit that never answered anything readable (none on the line, or one whose
+  // replies are noise) had ECHO ON and TRAN in case it heard the escape; a warning that
+  // it may be in command mode would be a guess.
+  return commandModePossible_.load() ? LeaveOutcome::NotConfirmed : LeaveOutcome::NothingToLeave;
 }
 
 LeaveOutcome CAppWindow::Shutdown() {

@@ -38,7 +38,7 @@ void CAppWindow::Attention() {
 
 void CAppWindow::StartRebootWait() {
   // SAVE or REBOOT went out: the unit starts up again in transparent mode.
-  commandModePossible_.store(false);
+  NoteUnitTransparent();
   queryStep_.store(kNothingPending);
   statusState_.store(kStatusRebootWait);
   surface_.StartTimer(ids::kRebootTimer, kRebootWaitMs);

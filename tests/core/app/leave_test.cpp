@@ -193,12 +193,18 @@ class SilentUnitLeaveTest : public AppSimTest {
   SilentUnitLeaveTest() : AppSimTest(Silent()) {}
 };
 
-TEST_F(SilentUnitLeaveTest, AUnitThatNeverAnsweredTheEscapeGetsNoLinesAndNoWarningAtClose) {
+// A unit that hears but cannot be heard (a broken receive wire, another baud rate) is in
+// command mode after the escape all the same: it gets ECHO ON and TRAN. Nothing it said
+// shows that, so there is no warning either.
+TEST_F(SilentUnitLeaveTest, AUnitThatNeverAnsweredTheEscapeStillGetsEchoOnAndTranButNoWarning) {
   ASSERT_TRUE(window.Create());
   ASSERT_TRUE(RunUntilStatus(kStatusNotResponding));
   port.TakeWritten();
+  ASSERT_EQ(port.unit.Mode(), sim::SimMode::Command);
   EXPECT_EQ(app.Shutdown(), LeaveOutcome::NothingToLeave);
-  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(port.TakeWritten(), "ECHO ON\r\nTRAN\r\n");
+  port.unit.Tick(clock.now);
+  EXPECT_EQ(port.unit.Mode(), sim::SimMode::Transparent);
   EXPECT_THAT(surface.MessageBoxes(), IsEmpty());
 }
 
