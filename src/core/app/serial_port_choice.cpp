@@ -29,6 +29,10 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
     SetStatusState(kStatusCommunicating);
     return true;
   }
+  // The port is closed now, whatever the dialog does next: the panel says so, and
+  // Update and Attention refuse instead of waiting for a unit they cannot reach.
+  queryStep_.store(kNothingPending);
+  SetStatusState(kStatusPortNotOpen);
   ShowPortOpenFailure(MessageOwner::Dialog);
   return false;
 }
