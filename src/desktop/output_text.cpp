@@ -47,6 +47,23 @@ std::string LineBreakFolder::Fold(std::string_view raw) {
   return out;
 }
 
+std::string LongLineBreaker::Break(std::string_view folded) {
+  std::string out;
+  out.reserve(folded.size() + folded.size() / columns_ + 1);
+  for (const char c : folded) {
+    if (c == '\n') {
+      column_ = 0;
+    } else if (column_ == columns_) {
+      out.push_back('\n');
+      column_ = 1;
+    } else {
+      ++column_;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
 std::string ToDisplayLineEnds(std::string_view text) {
   LineBreakFolder folder;
   return folder.Fold(text);

@@ -27,6 +27,28 @@ class LineBreakFolder {
   State state_ = State::Text;
 };
 
+// Screen lines of the output window are at most this long: longer ones continue on the
+// next line, as a terminal wraps them. A unit that talks without line breaks (a wrong baud
+// rate, relayed data, noise) then never builds one ever-growing line that the widget lays
+// out again at every update.
+inline constexpr size_t kOutputColumns = 1024;
+// The output window keeps this many screen lines; older ones give way, as in a terminal's
+// scroll-back.
+inline constexpr int kOutputLines = 5000;
+
+// Breaks the folder's lines (LF-ended) after kOutputColumns characters. Stateful, so that
+// a line's length counts across appends.
+class LongLineBreaker {
+ public:
+  explicit LongLineBreaker(size_t columns = kOutputColumns) : columns_(columns) {}
+  std::string Break(std::string_view folded);
+  void Reset() { column_ = 0; }
+
+ private:
+  size_t columns_;
+  size_t column_ = 0;
+};
+
 // A whole text with CR LF line ends (the report) for a widget that uses LF, and back.
 std::string ToDisplayLineEnds(std::string_view text);
 std::string ToWindowsLineEnds(std::string_view text);

@@ -102,7 +102,7 @@ void QtWindowSurface::ApplyText(int id, const std::string& text) {
     edit->setText(FromBytes(text));
   } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
     exactTexts_[id] = text;
-    folders_.erase(id);
+    outputFilters_.erase(id);
     plain->setPlainText(FromBytes(ToDisplayLineEnds(text)));
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(FromBytes(text));
@@ -116,7 +116,10 @@ void QtWindowSurface::ApplyAppend(int id, const std::string& text) {
   auto* plain = qobject_cast<QPlainTextEdit*>(Control(id));
   if (plain == nullptr) return;
   exactTexts_.erase(id);  // the window's own text from now on
-  const std::string shown = folders_[id].Fold(text);
+  // Only output windows receive appends; they keep a terminal's scroll-back, no more.
+  if (plain->maximumBlockCount() != kOutputLines) plain->setMaximumBlockCount(kOutputLines);
+  OutputFilter& filter = outputFilters_[id];
+  const std::string shown = filter.breaker.Break(filter.folder.Fold(text));
   if (shown.empty()) return;
   QTextCursor cursor = plain->textCursor();
   cursor.movePosition(QTextCursor::End);

@@ -87,7 +87,11 @@ class QtWindowSurface final : public IWindowSurface {
   QPointer<QWidget> window_;
   std::map<int, QPointer<QWidget>> controls_;
   std::map<int, std::string> exactTexts_;   // read-only multi-line edits: text as set
-  std::map<int, LineBreakFolder> folders_;  // output windows
+  struct OutputFilter {
+    LineBreakFolder folder;
+    LongLineBreaker breaker;
+  };
+  std::map<int, OutputFilter> outputFilters_;  // output windows
   std::map<int, QTimer*> timers_;
   QPointer<QWidget> modalDialog_;
   CommandSink commandSink_;

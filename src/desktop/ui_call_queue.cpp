@@ -51,7 +51,9 @@ void UiCallQueue::Append(int id, std::string_view text) {
     std::lock_guard lock(mutex_);
     wasEmpty = items_.empty();
     if (!wasEmpty && !items_.back().fn && items_.back().appendId == id) {
-      items_.back().appendText.append(text);
+      std::string& pending = items_.back().appendText;
+      pending.append(text);
+      if (pending.size() > kAppendBacklogLimit) pending.erase(0, pending.size() - kAppendBacklogLimit);
       return;
     }
     Item item;

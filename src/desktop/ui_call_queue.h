@@ -40,6 +40,9 @@ class UiCallQueue {
 
   void Call(const std::function<void()>& fn);
   void Post(std::function<void()> fn);
+  // Text waiting for a slow window is kept up to this many bytes, the newest; the window
+  // could show no more of it anyway.
+  static constexpr size_t kAppendBacklogLimit = size_t{1} << 20;
   void Append(int id, std::string_view text);
 
   // Owner thread: runs the calls queued now and those queued while they run. Returns

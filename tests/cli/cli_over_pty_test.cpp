@@ -153,6 +153,24 @@ TEST_F(CliOverPty, ReadAsJsonNamesEveryFieldListsUnsupportedSettingsAndIsAValidS
   EXPECT_TRUE(loaded->partial.Has("macAddress"));
 }
 
+// A unit answers "NAME <none>" for an empty name: the read ends, with the empty name.
+TEST_F(CliOverPty, AUnitWithAnEmptyNameIsReadToTheEndWithThatName) {
+  sim::SimConfig config;
+  config.settings.Load(*sim::SettingsModel::Find("NAME"), "");
+  config.settings.Load(*sim::SettingsModel::Find("PASS"), "");
+  StartSim(std::move(config));
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome run = OnUnit("read", {"--format", "json", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["name"], "");
+  EXPECT_EQ(j["webPassword"], "");
+  EXPECT_FALSE(j.contains("unsupported") && !j["unsupported"].empty()) << j["unsupported"];
+  // The escape, 30 exchanges at the unit's pace, and leaving: far below the reply
+  // time-outs a stalled read would run into.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+}
+
 TEST_F(CliOverPty, ApplySendsTheThreeChangesInFormOrderThenSaveWaitsForTheRebootAndVerifies) {
   StartSim();
   // Listed out of the form's order: the form's order decides.

@@ -42,5 +42,17 @@ TEST(LineEndsTest, ReportTextGoesToTheScreenAndBackByteForByte) {
   EXPECT_EQ(ToWindowsLineEnds(shown), report);
 }
 
+// A unit that talks without line breaks gets screen lines of kOutputColumns, counted
+// across appends; a real line break starts the count again.
+TEST(LongLineBreakerTest, LinesWithoutBreaksWrapAtTheColumnLimitAcrossAppends) {
+  LongLineBreaker breaker(4);
+  std::string shown = breaker.Break("abc");
+  shown += breaker.Break("defghi");
+  shown += breaker.Break("\nxy\n");
+  shown += breaker.Break("1234");
+  shown += breaker.Break("5");
+  EXPECT_EQ(shown, "abcd\nefgh\ni\nxy\n1234\n5");
+}
+
 }  // namespace
 }  // namespace vqx::desktop

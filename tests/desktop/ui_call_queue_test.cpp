@@ -145,5 +145,22 @@ TEST(UiCallQueueTest, ManyWorkersBlockingAndPostingAreAllServed) {
   EXPECT_EQ(appended, 800u) << "joined appends lose no character";
 }
 
+// A window that cannot keep up with a unit that never stops talking holds the newest
+// text, no more than the limit, instead of growing without bound.
+TEST(UiCallQueueTest, OutputWaitingForASlowWindowKeepsOnlyTheNewestBytes) {
+  UiCallQueue queue([] {});
+  std::string shown;
+  queue.SetAppendSink([&](int, const std::string& text) { shown += text; });
+  std::thread worker([&] {
+    const std::string chunk(1000, 'x');
+    for (size_t sent = 0; sent < 3 * UiCallQueue::kAppendBacklogLimit; sent += chunk.size()) queue.Append(7, chunk);
+    queue.Append(7, "END");
+  });
+  worker.join();
+  queue.Drain();
+  EXPECT_EQ(shown.size(), UiCallQueue::kAppendBacklogLimit);
+  EXPECT_EQ(shown.substr(shown.size() - 4), "xEND");
+}
+
 }  // namespace
 }  // namespace vqx::desktop

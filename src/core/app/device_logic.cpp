@@ -157,7 +157,12 @@ bool StoreReplyValue(const ResponseRecord& reply, DeviceSettings& s, Preferences
     case kRspCorinh: s.corInhibitTime = v; return true;
     case kRspData: s.serialDataBits = v; prefs.dataBits = v; return true;
     case kRspStop: s.serialStopBits = v; prefs.stopBits = v; return true;
-    case kRspParity: s.serialParity = reply.text[0]; prefs.parity = reply.text[0]; return true;
+    case kRspParity:
+      // An empty or unknown parity must not become the host's line setting.
+      if (reply.text[0] != 'E' && reply.text[0] != 'N' && reply.text[0] != 'O') return false;
+      s.serialParity = reply.text[0];
+      prefs.parity = reply.text[0];
+      return true;
     case kRspHangtm: s.hangTime = v; return true;
     case kRspVocoder: s.vocoder = v; return true;
     case kRspPass: CopyReplyText(s.webPassword, reply.text); return true;

@@ -24,15 +24,18 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   // Long names are real on Linux (/dev/serial/by-id/...): the preferences hold 255.
   SetHostSerialSettings(portName, baudRate > 0 ? baudRate : storedBaud, dataBits, stopBits, parity);
   SavePreferences();
+  const bool rebooting = statusState_.load() == kStatusRebootWait;
   link_.Close();
   if (OpenPortFromPreferences()) {
-    SetStatusState(kStatusCommunicating);
+    // A unit that is rebooting would miss the escape: it is read when its wait ends.
+    SetStatusState(rebooting ? kStatusRebootWait : kStatusCommunicating);
     return true;
   }
-  // The port is closed now, whatever the dialog does next: the panel says so, and
-  // Update and Attention refuse instead of waiting for a unit they cannot reach.
+  // The port is closed now, whatever the dialog does next: the panel says so (a running
+  // reboot wait says it when it ends), and Update and Attention refuse instead of
+  // waiting for a unit they cannot reach.
   queryStep_.store(kNothingPending);
-  SetStatusState(kStatusPortNotOpen);
+  if (statusState_.load() != kStatusRebootWait) SetStatusState(kStatusPortNotOpen);
   ShowPortOpenFailure(MessageOwner::Dialog);
   return false;
 }

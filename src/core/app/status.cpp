@@ -20,8 +20,9 @@ void CAppWindow::Attention() {
   const int8_t state = statusState_.load();
   if (state < kStatusPortNotOpen || state > kStatusRebootWait) VQX_IMPOSSIBLE("cappwindow");
   if (PortNotOpen()) {
-    // No read can start without a port; the panel must not promise one.
-    if (state != kStatusPortNotOpen) SetStatusState(kStatusPortNotOpen);
+    // No read can start without a port; the panel must not promise one. A running reboot
+    // wait says so when it ends.
+    if (state != kStatusPortNotOpen && state != kStatusRebootWait) SetStatusState(kStatusPortNotOpen);
     ShowBox(MessageOwner::None, kPortNotOpenText, MessageIcon::Warning);
     return;
   }
@@ -53,13 +54,9 @@ void CAppWindow::StartRebootWait() {
 
 void CAppWindow::StopRebootWait() {
   surface_.KillTimer(ids::kRebootTimer);
-  // The port may have been closed meanwhile (a port choice that failed): then no read
-  // can follow, and "Communicating" would stay for good.
-  if (link_.GetState() == LinkState::Closed) {
-    SetStatusState(kStatusPortNotOpen);
-    return;
-  }
-  statusState_.store(kStatusCommunicating);
+  // A port that could not be reopened meanwhile has nothing to read the unit with.
+  statusState_.store(link_.GetState() == LinkState::Closed ? kStatusPortNotOpen : kStatusCommunicating);
+  surface_.Invalidate(false);
 }
 
 bool CAppWindow::IsUnitIdle() const {

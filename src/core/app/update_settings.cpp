@@ -135,6 +135,7 @@ bool CAppWindow::SendInBurst(const CommandRecord& record) {
 }
 
 void CAppWindow::ResetSerialLink() {
+  const bool rebooting = statusState_.load() == kStatusRebootWait;
   // Saved first: the file keeps the host serial settings in force before the reset.
   SavePreferences();
   link_.Close();
@@ -157,7 +158,8 @@ void CAppWindow::ResetSerialLink() {
     ShowPortOpenFailure(MessageOwner::None);
     return;
   }
-  SetStatusState(kStatusCommunicating);
+  // A unit that is rebooting would miss the escape: it is read when its wait ends.
+  SetStatusState(rebooting ? kStatusRebootWait : kStatusCommunicating);
 }
 
 }  // namespace vqx

@@ -5,6 +5,7 @@
 
 #include "protocol/command_format.h"
 #include "protocol/reply_recognizer.h"
+#include "protocol/response_table.h"
 
 namespace vqx {
 
@@ -27,7 +28,8 @@ LinkState ToLinkState(Recognition r) {
   switch (r) {
     case Recognition::ReplyReady: return LinkState::ReplyReady;
     case Recognition::Failed: return LinkState::Failed;
-    case Recognition::Idle: return LinkState::Idle;
+    case Recognition::Idle:
+    case Recognition::Unusable: return LinkState::Idle;
   }
   return LinkState::Idle;
 }
@@ -53,6 +55,8 @@ bool CSerialComm::Open(const char* portName, int32_t baudRate, char parity, int3
   }
   portLost_ = false;
   lastSendTime_ = 0;
+  // A HELP or WHAT typed on the old line must not keep the new line's replies unread.
+  suppressParse_ = false;
   state_.Store(LinkState::Idle);
   return true;
 }
@@ -65,6 +69,8 @@ void CSerialComm::Close() {
 
 bool CSerialComm::StartCommandMode() {
   if (!state_.TryMove(LinkState::Idle, LinkState::EscapeWait)) return false;
+  // The probe's OK must be recognised even when HELP or WHAT was the last line typed.
+  suppressParse_ = false;
   guardStart_ = clock_.NowMs();
   host_->SetStatusState(kStatusEnteringCommandMode);
   return true;
@@ -80,6 +86,7 @@ bool CSerialComm::SendCommand(const CommandRecord& record) {
   }
   lastCommand_ = record;
   suppressParse_ = false;
+  ownCommandAwaited_ = true;
   Show("\r\n");
   Show(line);
   // Armed before the write: a unit quick enough to answer before we get here must not
@@ -127,6 +134,7 @@ bool CSerialComm::SendTypedLine(const char* text) {
     return false;
   }
   suppressParse_ = std::strcmp(word, "HELP") == 0 || std::strcmp(word, "WHAT") == 0;
+  ownCommandAwaited_ = false;
 
   Show("\r\n");
   Show(text);
@@ -172,12 +180,14 @@ void CSerialComm::Poll() {
         const uint32_t now = clock_.NowMs();
         guardStart_ = now;
         lastSendTime_ = now;
+        ownCommandAwaited_ = true;
         awaitingReply_ = true;
       }
       return;
     case LinkState::EscapeSent:
       // The probe does not renew lastSendTime: its time-out runs from the "+++".
       if (TimeCheckDue() && ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs) {
+        DiscardStaleInput();
         Show("\r\n");
         WriteToPort("\r", 1);
         state_.TryMove(LinkState::EscapeSent, LinkState::ProbeSent);
@@ -239,11 +249,56 @@ void CSerialComm::HandleByte(char c, bool timedOutThisPoll) {
   host_->NoteLinkActivity();
   if (outcome != LineAssembler::Outcome::LineComplete) return;
 
-  awaitingReply_ = false;
-  if (suppressParse_) return;
+  if (suppressParse_) {
+    awaitingReply_ = false;
+    return;
+  }
   const bool inSecondProbe = state_.Load() == LinkState::SecondProbe;
-  const Recognition r = RecognizeReply(assembler_.Line(), assembler_.Remark(), inSecondProbe, reply_);
+  Recognition r = RecognizeReply(assembler_.Line(), assembler_.Remark(), inSecondProbe, reply_);
+  const bool ownReplyAwaited = awaitingReply_.load() && ownCommandAwaited_.load();
+  if (r == Recognition::Unusable && ownReplyAwaited) {
+    // The unit answered the program's own command with a value nothing can be made of
+    // (an address with a word for an octet, say): a refusal of that setting, so that the
+    // read goes on without it instead of waiting for a reply that has come and gone.
+    reply_.responseId = kRspErr;
+    r = Recognition::ReplyReady;
+  } else if (r != Recognition::ReplyReady && r != Recognition::Failed && ownReplyAwaited) {
+    // Not an answer (noise, a line of the unit's own): the program's command or probe
+    // is still unanswered, and its time-out keeps running.
+    return;
+  }
+  awaitingReply_ = false;
   state_.ApplyPollOutcome(ToLinkState(r), timedOutThisPoll);
+}
+
+void CSerialComm::DiscardStaleInput() {
+  // Only what the unit says after the probe can answer it. What it said before (the rest
+  // of a HELP or WHAT listing, noise) is shown as traffic and never taken for a reply,
+  // and a line it was still sending starts afresh.
+  int32_t left = 0;
+  {
+    std::shared_lock lock(portMutex_);
+    if (state_.Load() == LinkState::Closed || portLost_) return;
+    left = port_.QueuedBytes();
+  }
+  char chunk[64];
+  while (left > 0) {
+    size_t got = 0;
+    {
+      std::shared_lock lock(portMutex_);
+      if (state_.Load() == LinkState::Closed) return;
+      for (uint8_t byte = 0; got < sizeof(chunk) && left > 0 && port_.ReadByte(byte); --left) {
+        chunk[got++] = static_cast<char>(byte);
+      }
+    }
+    if (got == 0) break;
+    for (size_t i = 0; i < got; ++i) {
+      if (assembler_.Feed(chunk[i]) == LineAssembler::Outcome::Dropped) continue;
+      const char shown[2] = {chunk[i], '\0'};
+      Show(shown);
+    }
+  }
+  assembler_.Reset();
 }
 
 size_t CSerialComm::WriteToPort(const char* data, size_t size) {

@@ -58,6 +58,7 @@ class CSerialComm {
  private:
   bool TimeCheckDue();
   void HandleByte(char c, bool timedOutThisPoll);
+  void DiscardStaleInput();
   size_t WriteToPort(const char* data, size_t size);
   void Show(const char* text) { host_->AppendOutput(text); }
 
@@ -68,6 +69,8 @@ class CSerialComm {
   std::atomic<uint32_t> lastSendTime_{0};
   std::atomic<uint32_t> guardStart_{0};
   std::atomic<bool> awaitingReply_{false};
+  // The awaited reply answers the program's own command or escape probe, not a typed line.
+  std::atomic<bool> ownCommandAwaited_{false};
   std::atomic<bool> suppressParse_{false};
   std::atomic<bool> portLost_{false};
   LinkStateWord state_;

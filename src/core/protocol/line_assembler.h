@@ -18,6 +18,8 @@ class LineAssembler {
   };
 
   Outcome Feed(char c);
+  // Forgets the line in progress: what follows starts a new line.
+  void Reset() { length_ = 0; }
 
   // The finished line (valid after LineComplete until the next Feed), LF included.
   const char* Line() const { return buffer_; }

@@ -71,9 +71,9 @@ Recognition ReadOctets(Splitter& split, const char* delimiters, uint8_t (&addres
   for (int i = 0; i < 4; ++i) {
     const char* word = split.Next(delimiters);
     if (word == nullptr) return Recognition::Failed;
-    if (i == 0 && !IsDigit(word[0])) return Recognition::Idle;
+    if (i == 0 && !IsDigit(word[0])) return Recognition::Unusable;
     int32_t v = 0;
-    if (!ReadDecimal(word, &v)) return Recognition::Idle;  // a later octet that is no number
+    if (!ReadDecimal(word, &v)) return Recognition::Unusable;  // a later octet that is no number
     octets[i] = static_cast<uint8_t>(static_cast<uint32_t>(v) & 0xFFu);
   }
   std::memcpy(address, octets, sizeof octets);
@@ -124,7 +124,7 @@ Recognition RecognizeReply(const char* line, bool remark, bool inSecondProbe, Re
     case ReplyKind::Number: {
       const char* word = split.Next(kWordDelimiters);
       if (word == nullptr) return Recognition::Failed;
-      if (!IsDigit(word[0])) return Recognition::Idle;
+      if (!IsDigit(word[0])) return Recognition::Unusable;
       int32_t v = 0;
       ReadDecimal(word, &v);
       reply.value = v;
@@ -133,7 +133,12 @@ Recognition RecognizeReply(const char* line, bool remark, bool inSecondProbe, Re
     case ReplyKind::Text: {
       const char* text = split.Next(kTextDelimiters);
       if (text == nullptr) return Recognition::Failed;
-      if (text[0] == '<') return Recognition::Idle;
+      if (text[0] == '<') {
+        // "<none>": the unit holds an empty text. Reading it as empty lets a read of a
+        // unit with an empty name or password finish instead of waiting for ever.
+        reply.text[0] = '\0';
+        return Recognition::ReplyReady;
+      }
       // Longer texts are cut to the field.
       std::strncpy(reply.text, text, kTextSize - 1);
       reply.text[kTextSize - 1] = '\0';
@@ -143,7 +148,7 @@ Recognition RecognizeReply(const char* line, bool remark, bool inSecondProbe, Re
       reply.responseId = kRspEcho;
       const char* word = split.Next(kWordDelimiters);
       if (word == nullptr) return Recognition::Failed;
-      if (word[0] == '<') return Recognition::Idle;
+      if (word[0] == '<') return Recognition::Unusable;
       reply.value = word[1] == 'N' ? 1 : 0;
       return Recognition::ReplyReady;
     }

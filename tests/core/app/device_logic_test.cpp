@@ -71,7 +71,7 @@ TEST_F(AppSimTest, FullReadOnTheWorkerThreadWhileTheWindowPaintsTheStatus) {
   ASSERT_TRUE(app.StartWorker());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   size_t painted = 0;
-  // At least one paint, however quickly the worker reads the unit on the fake clock.
+  // At least one paint, however fast the worker is on the simulated clock.
   do {
     painted += window.StatusSentence().size() + window.StatusNameLine().size();
     painted += window.GetCurrentSettings().name[0] == '\0' ? 0 : 1;

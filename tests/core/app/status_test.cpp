@@ -150,6 +150,18 @@ TEST_F(StatusTest, RebootWaitRunsTheTimerOnlyWhenTheUnitIsIdle) {
   EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
 }
 
+// The port was lost or could not be reopened during the wait: its end says so, instead
+// of "Communicating" with nothing to communicate through.
+TEST_F(StatusTest, RebootWaitEndingWithoutAnOpenPortSaysThePortIsNotOpen) {
+  ASSERT_TRUE(window.Create());
+  window.SetStatusState(kStatusConnected);
+  window.WaitForRebootIfIdle();
+  ASSERT_EQ(window.GetStatusState(), kStatusRebootWait);
+  comm.Close();
+  window.OnTimer(ids::kRebootTimer);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+}
+
 class ConnectedUnitTest : public AppSimTest {
  protected:
   static sim::SimConfig Connected() {

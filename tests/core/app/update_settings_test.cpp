@@ -522,13 +522,32 @@ TEST_F(UpdateSettingsTest, ARebootWaitThatEndsAfterThePortWasClosedSaysSoInstead
   ASSERT_TRUE(surface.TimerRunning(ids::kRebootTimer));
   port.openSucceeds = false;
   EXPECT_FALSE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  window.EndSerialPortDialog();  // Cancel
+  surface.ClearMessageBoxes();
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kPortNotOpen});
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait) << "the wait runs out first";
   window.OnTimer(ids::kRebootTimer);
   EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  Passes(100);
   EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
 
   // A working port brings the unit back.
   port.openSucceeds = true;
   EXPECT_TRUE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+}
+
+TEST_F(UpdateSettingsTest, AFailedPortChoiceThenAWorkingOneDuringTheRebootWaitStillLetsTheWaitEndFirst) {
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  port.openSucceeds = false;
+  EXPECT_FALSE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  port.openSucceeds = true;
+  EXPECT_TRUE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+  window.OnTimer(ids::kRebootTimer);
   EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
 }
 

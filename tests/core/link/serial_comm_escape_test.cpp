@@ -37,9 +37,27 @@ TEST_F(EscapeTest, ProbeFollowsTheSecondQuietIntervalAndReadingResumesOnlyThen) 
   AdvanceAndCheck(1);
   EXPECT_EQ(port.TakeWritten(), "\r");
   EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
-  EXPECT_EQ(host.output, "+++\r\n");
+  // What the unit said before the probe is shown, then the probe's line start.
+  EXPECT_EQ(host.output, "+++garbage\n\r\n");
+  EXPECT_EQ(port.reads, 8);
+  port.Receive("OK\n");
   PollTimes(3);
-  EXPECT_EQ(port.reads, 3);
+  EXPECT_EQ(port.reads, 8 + 3);
+}
+
+// A user who typed WHAT and pressed Attention before the listing ended: the rest of the
+// listing is no answer to the probe, only the unit's reply after it is.
+TEST_F(EscapeTest, WhatTheUnitSaidBeforeTheProbeIsNeverTakenForItsAnswer) {
+  OpenPort();
+  ASSERT_TRUE(comm.StartCommandMode());
+  port.Receive("  MYIP = 192.168.1.20\nBAUD 9600\n  NAME = Tow");
+  AdvanceAndCheck(kEscapeGuardMs + 1);
+  AdvanceAndCheck(kEscapeGuardMs + 1);
+  ASSERT_EQ(comm.GetState(), LinkState::ProbeSent);
+  port.Receive("er\nOK\n");
+  PollUntilDrained();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  EXPECT_EQ(comm.TakeReply()->responseId, kRspOk);
 }
 
 TEST_F(EscapeTest, OkToTheFirstProbeIsCommandModeReached) {
@@ -97,16 +115,29 @@ TEST_F(EscapeTest, SilentUnitFailsThreeSecondsAfterTheSecondProbe) {
   EXPECT_EQ(port.TakeWritten(), "\r");
 }
 
-TEST_F(EscapeTest, UnrecognisedAnswerEndsTheEscapeQuietlyWithoutTimeOut) {
+// A line that is no reply (a banner, noise) must not end the escape in a state that
+// nothing leaves: the probes go on and time out as if nothing had been said.
+TEST_F(EscapeTest, UnrecognisedAnswerKeepsTheProbesAndTheirTimeOutRunning) {
   OpenPort();
   EscapeToProbe();
   port.Receive("Welcome\n");
   PollUntilDrained();
-  EXPECT_EQ(comm.GetState(), LinkState::Idle);
-  EXPECT_FALSE(comm.AwaitingReply());
-  AdvanceAndCheck(10000);
-  EXPECT_EQ(comm.GetState(), LinkState::Idle);
-  EXPECT_EQ(port.written, "");
+  EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
+  EXPECT_TRUE(comm.AwaitingReply());
+  AdvanceAndCheck(kReplyTimeoutMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::SecondProbe);
+  EXPECT_EQ(port.TakeWritten(), "\r");
+  AdvanceAndCheck(kReplyTimeoutMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::Failed);
+}
+
+TEST_F(EscapeTest, AReplyWithAnUnreadableValueStillCountsAsTheUnitAnswering) {
+  OpenPort();
+  EscapeToProbe();
+  port.Receive("ECHO <on>\n");
+  PollUntilDrained();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  EXPECT_EQ(comm.TakeReply()->responseId, kRspErr);
 }
 
 TEST_F(EscapeTest, TimelineSurvivesTheClockWrappingAround) {

@@ -74,13 +74,47 @@ TEST_F(SendTest, FailedWriteOfACommandStillTimesOut) {
   EXPECT_EQ(comm.GetState(), LinkState::Failed);
 }
 
-TEST_F(SendTest, UnrecognisedReplyClearsTheTimeOut) {
+// A query that gets only noise back is still unanswered: its time-out fails the link,
+// which the window reports as not responding, instead of a read that waits for ever.
+TEST_F(SendTest, UnrecognisedLineKeepsTheOwnCommandsTimeOutRunning) {
   OpenPort();
   ASSERT_TRUE(comm.SendCommand(Query(kCmdBaud)));
   port.Receive("what?\n");
   PollUntilDrained();
+  EXPECT_TRUE(comm.AwaitingReply());
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+  AdvanceAndCheck(kReplyTimeoutMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::Failed);
+}
+
+// A typed line may get any answer, or none the program knows: the terminal does not
+// turn that into "not responding".
+TEST_F(SendTest, UnrecognisedAnswerToATypedLineClearsTheTimeOut) {
+  OpenPort();
+  ASSERT_TRUE(comm.SendTypedLine("FOO\r\n"));
+  port.Receive("what?\n");
+  PollUntilDrained();
   EXPECT_FALSE(comm.AwaitingReply());
   AdvanceAndCheck(kReplyTimeoutMs * 3);
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+}
+
+// The unit answered the query, but with a value that cannot be stored: the window gets a
+// refusal of that setting, so the read goes on without it.
+TEST_F(SendTest, AReplyWithAnUnreadableValueToAnOwnQueryBecomesARefusal) {
+  OpenPort();
+  for (const char* line : {"MYIP 10.x.3.4\n", "SRVRIP <none>\n", "BAUD fast\n", "ECHO <off>\n"}) {
+    ASSERT_TRUE(comm.SendCommand(Query(kCmdMyip))) << line;
+    port.Receive(line);
+    PollUntilDrained();
+    ASSERT_EQ(comm.GetState(), LinkState::ReplyReady) << line;
+    EXPECT_EQ(comm.TakeReply()->responseId, kRspErr) << line;
+    EXPECT_FALSE(comm.AwaitingReply());
+  }
+  // The same line after a typed query is only shown.
+  ASSERT_TRUE(comm.SendTypedLine("MYIP\r\n"));
+  port.Receive("MYIP 10.x.3.4\n");
+  PollUntilDrained();
   EXPECT_EQ(comm.GetState(), LinkState::Idle);
 }
 

@@ -70,12 +70,13 @@ TEST(ReplyRecognizer, OctetsKeepTheirLowEightBits) {
 TEST(ReplyRecognizer, MissingArgumentsFailAndNonDigitsAreIgnored) {
   EXPECT_EQ(Recognise("MYIP 192.168\n").outcome, Recognition::Failed);
   EXPECT_EQ(Recognise("MYIP\r\n").outcome, Recognition::Failed);
-  EXPECT_EQ(Recognise("MYIP none\n").outcome, Recognition::Idle);
-  EXPECT_EQ(Recognise("MYIP 1.x.3.4\n").outcome, Recognition::Idle);
+  EXPECT_EQ(Recognise("MYIP none\n").outcome, Recognition::Unusable);
+  EXPECT_EQ(Recognise("MYIP 1.x.3.4\n").outcome, Recognition::Unusable);
   EXPECT_EQ(Recognise("BAUD\n").outcome, Recognition::Failed);
-  EXPECT_EQ(Recognise("HANGTM -5\n").outcome, Recognition::Idle);
+  EXPECT_EQ(Recognise("HANGTM -5\n").outcome, Recognition::Unusable);
   EXPECT_EQ(Recognise("CON\n").outcome, Recognition::Failed);
-  EXPECT_EQ(Recognise("ATT <none>\n").outcome, Recognition::Idle);
+  EXPECT_EQ(Recognise("ATT <none>\n").outcome, Recognition::Unusable);
+  EXPECT_EQ(Recognise("what?\n").outcome, Recognition::Idle);
 }
 
 TEST(ReplyRecognizer, PeerAddressTakesAnOptionalPort) {
@@ -113,12 +114,16 @@ TEST(ReplyRecognizer, TextIsTheRestOfTheLineWithSpacesAndPoints) {
   EXPECT_STREQ(Recognise("PASS  two spaces\n").reply.text, " two spaces");
 }
 
-TEST(ReplyRecognizer, TextPlaceholderOrEmptyValueLeavesTheOldText) {
+// The unit says "<none>" for an empty name or password; an empty value after the
+// keyword is still a reply without its argument.
+TEST(ReplyRecognizer, TextPlaceholderIsTheEmptyTextAndAnEmptyValueFails) {
   ResponseRecord start;
   std::strcpy(start.text, "kept");
   const Recognised none = Recognise("NAME <none>\n", false, start);
-  EXPECT_EQ(none.outcome, Recognition::Idle);
-  EXPECT_STREQ(none.reply.text, "kept");
+  EXPECT_EQ(none.outcome, Recognition::ReplyReady);
+  EXPECT_EQ(none.reply.responseId, kRspName);
+  EXPECT_STREQ(none.reply.text, "");
+  EXPECT_STREQ(Recognise("PASS <none>\r\n", false, start).reply.text, "");
   EXPECT_EQ(Recognise("NAME\r\n", false, start).outcome, Recognition::Failed);
 }
 
@@ -136,7 +141,7 @@ TEST(ReplyRecognizer, EchoReadsTheSecondLetter) {
   EXPECT_EQ(on.reply.value, 1);
   EXPECT_EQ(Recognise("ECHO O\n").reply.value, 0);
   EXPECT_EQ(Recognise("ECHO\n").outcome, Recognition::Failed);
-  EXPECT_EQ(Recognise("ECHO <x>\n").outcome, Recognition::Idle);
+  EXPECT_EQ(Recognise("ECHO <x>\n").outcome, Recognition::Unusable);
 }
 
 TEST(ReplyRecognizer, EveryTableKeywordIsRecognisedWithItsId) {
