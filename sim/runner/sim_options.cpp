@@ -61,6 +61,7 @@ std::string SimUsage() {
          "  --line-ending lfcr|crlf|lf   reply line end (default lfcr)\n"
          "  --silent                receive and act, never transmit\n"
          "  --garbage               transmit noise instead of replies\n"
+         "  --babble                talk without pause and without line breaks\n"
          "  --split-ms N            send output byte by byte, N ms apart\n"
          "  --baud-pace             send no faster than the host baud rate\n"
          "  --baud N                host baud rate for --baud-pace (default 9600)\n"
@@ -103,6 +104,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* out, std:
       o.config.faults.silent = true;
     } else if (name == "--garbage") {
       o.config.faults.garbage = true;
+    } else if (name == "--babble") {
+      o.config.faults.babble = true;
     } else if (name == "--baud-pace") {
       o.config.faults.pace = true;
     } else if (name == "--guard-ms") {

@@ -117,6 +117,8 @@ void SimRunner::Serve(int masterFd) {
       if (got > 0) unit_.OnBytes(buffer, static_cast<size_t>(got), now);
       unit_.Tick(now);
       unsent += unit_.TakeOutput(now);
+      // As fast as the line takes it: a pseudo-terminal has no baud rate.
+      if (unit_.Faults().babble && unsent.size() < sizeof buffer) unsent += unit_.Babble(4096);
       events = unit_.DrainEvents();
     }
     changed_.notify_all();

@@ -27,6 +27,8 @@ struct FaultConfig {
   bool garbage = false;        // transmits noise instead of replies and echo
   uint32_t splitDelayMs = 0;   // at least this long between two output bytes
   bool pace = false;           // output no faster than the host baud rate allows
+  bool babble = false;         // talks without pause and without line breaks (relayed
+                               // data, a wrong baud rate), in every mode, still listening
 };
 
 struct SimConfig {

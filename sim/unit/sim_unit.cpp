@@ -158,6 +158,17 @@ std::string SimUnit::Noise(size_t length) {
   return out;
 }
 
+std::string SimUnit::Babble(size_t length) {
+  std::string out;
+  for (size_t i = 0; i < length; ++i) {
+    noise_ ^= noise_ << 13;
+    noise_ ^= noise_ >> 17;
+    noise_ ^= noise_ << 5;
+    out.push_back(static_cast<char>(0x80 | (noise_ & 0x7f)));
+  }
+  return out;
+}
+
 void SimUnit::SetMode(SimMode mode, SimMs nowMs) {
   if (mode == mode_) return;
   mode_ = mode;

@@ -39,6 +39,8 @@ class SimUnit {
 
   std::optional<SimMs> NextOutputDue() const { return output_.NextDue(); }
   std::string TakeOutput(SimMs nowMs) { return output_.TakeDue(nowMs); }
+  // With the babble fault: the next bytes of the endless stream (no CR or LF in them).
+  std::string Babble(size_t length);
   const std::deque<TimedByte>& PendingOutput() const { return output_.Pending(); }
 
   void SetFaults(const FaultConfig& faults);

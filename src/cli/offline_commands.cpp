@@ -38,8 +38,9 @@ bool WriteOutput(const std::string& path, const std::string& text, CliEnvironmen
     return true;
   }
   PrefsFile file = OpenPrefs(path);
-  if (!file.store->ReplaceFile(file.name.c_str(), text.data(), text.size())) {
-    env.err << "vqxctl: " << path << ": could not be written\n";
+  const FileResult written = file.store->ReplaceFile(file.name.c_str(), text.data(), text.size());
+  if (!written) {
+    env.err << "vqxctl: " << path << ": could not be written: " << DescribeFileProblem(written) << "\n";
     return false;
   }
   return true;
@@ -168,6 +169,13 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
     return kExitBadInput;
   }
   PrefsFile file = OpenPrefs(prefs);
+  // vqxsu would overwrite the import with its next save of the History it holds.
+  if (file.store->HeldByAnotherProgram(file.name.c_str())) {
+    env.err << "vqxctl: " << prefs
+            << ": the desktop program vqxsu has this file open; close it first (or use Add Current there). "
+               "Nothing was imported.\n";
+    return kExitFileError;
+  }
   int imported = 0;
   if (!snapshot::ImportHistory(*file.store, file.name, *j, &error, &imported)) {
     env.err << "vqxctl: " << prefs << ": " << error << "\n";

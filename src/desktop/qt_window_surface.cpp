@@ -329,8 +329,8 @@ void QtWindowSurface::UpdateNow() {
 }
 
 int QtWindowSurface::ShowMessageBox(MessageOwner owner, const char* text, const char* caption, MessageIcon icon,
-                                    MessageButtons) {
-  const MessageBoxRecord record{owner, text ? text : "", caption ? caption : "", icon};
+                                    MessageButtons buttons) {
+  const MessageBoxRecord record{owner, text ? text : "", caption ? caption : "", icon, buttons};
   return Read<int>([&] {
     if (answerer_) return answerer_(record);
     QWidget* parent = nullptr;
@@ -338,9 +338,15 @@ int QtWindowSurface::ShowMessageBox(MessageOwner owner, const char* text, const 
     if (owner == MessageOwner::Dialog) parent = modalDialog_ ? modalDialog_.data() : (window_ ? window_->window() : nullptr);
     std::string lines = record.text;
     std::replace(lines.begin(), lines.end(), '\r', '\n');
+    if (buttons == MessageButtons::YesNo) {
+      QMessageBox box(ToQtIcon(icon), FromBytes(record.caption), FromBytes(lines), QMessageBox::Yes | QMessageBox::No,
+                      parent);
+      box.setDefaultButton(QMessageBox::No);  // Enter keeps what the window holds
+      return box.exec() == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
+    }
     QMessageBox box(ToQtIcon(icon), FromBytes(record.caption), FromBytes(lines), QMessageBox::Ok, parent);
     box.exec();
-    return 1;  // OK, the only button
+    return kAnswerOk;  // the only button
   });
 }
 

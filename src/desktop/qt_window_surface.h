@@ -34,6 +34,7 @@ class QtWindowSurface final : public IWindowSurface {
     std::string text;
     std::string caption;
     MessageIcon icon;
+    MessageButtons buttons = MessageButtons::Ok;
   };
   using MessageBoxAnswerer = std::function<int(const MessageBoxRecord&)>;
 

@@ -53,9 +53,10 @@ std::unique_ptr<PreferencesBlock> LoadPreferences(IFileStore& store, const std::
   constexpr size_t kSize = sizeof(PreferencesBlock);
   // One byte more than a block, so that a longer file shows itself.
   std::vector<uint8_t> bytes(kSize + 1);
-  const int64_t read = store.ReadFile(name.c_str(), bytes.data(), bytes.size());
+  FileResult why;
+  const int64_t read = store.ReadFile(name.c_str(), bytes.data(), bytes.size(), &why);
   if (read < 0) {
-    Refuse(error, name + ": cannot be opened (it does not exist or cannot be read)");
+    Refuse(error, name + ": cannot be opened: " + DescribeFileProblem(why));
     return nullptr;
   }
   if (read != static_cast<int64_t>(kSize)) {
@@ -176,9 +177,9 @@ bool ImportHistory(IFileStore& store, const std::string& name, const json& j, st
   if (!entries) return false;
   if (entries->empty()) return true;  // nothing to add: the file stays as it is
   if (!AppendHistory(*block, *entries, error)) return false;
-  if (!store.ReplaceFile(name.c_str(), block.get(), sizeof(PreferencesBlock))) {
-    return Refuse(error, name + ": could not be written; the file is unchanged");
-  }
+  const FileResult written =
+      store.ReplaceFile(name.c_str(), block.get(), sizeof(PreferencesBlock), NewFileAccess::OwnerOnly);
+  if (!written) return Refuse(error, "could not be written: " + DescribeFileProblem(written) + "; the file is unchanged");
   if (imported) *imported = static_cast<int>(entries->size());
   return true;
 }

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "snapshot.h"
 
@@ -31,28 +33,47 @@ std::string OpenFailure(int code) {
   }
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+struct DescriptorCloser {
+  int fd;
+  ~DescriptorCloser() {
+    if (fd >= 0) ::close(fd);
+  }
 };
 
-bool ReadWholeFile(const std::string& path, std::string& content, std::string* error) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return Refuse(error, path, OpenFailure(errno));
-  if (S_ISDIR(info.st_mode)) return Refuse(error, path, OpenFailure(EISDIR));
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Refuse(error, path, OpenFailure(errno));
+// Reads fd to its end, up to the size limit.
+bool ReadDescriptor(int fd, const std::string& path, std::string& content, std::string* error) {
   char buffer[65536];
   for (;;) {
-    const size_t n = std::fread(buffer, 1, sizeof(buffer), file.get());
-    content.append(buffer, n);
+    const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Refuse(error, path, std::string("cannot be read: ") + std::strerror(errno));
+    }
+    if (n == 0) return true;
+    content.append(buffer, static_cast<size_t>(n));
     if (content.size() > kLargestFile) {
       return Refuse(error, path, "is larger than " + std::to_string(kLargestFile / (1024 * 1024)) +
                                      " MB; not a snapshot file");
     }
-    if (n < sizeof(buffer)) break;
   }
-  if (std::ferror(file.get())) return Refuse(error, path, std::string("cannot be read: ") + std::strerror(errno));
-  return true;
+}
+
+// "-" is standard input, which may be a pipe. Any other name must be a regular file: a
+// FIFO is opened without waiting for a writer and refused, like a device or a folder.
+bool ReadWholeFile(const std::string& path, std::string& content, std::string* error) {
+  if (path == "-") return ReadDescriptor(STDIN_FILENO, "standard input", content, error);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Refuse(error, path, OpenFailure(errno));
+  const DescriptorCloser closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return Refuse(error, path, OpenFailure(errno));
+  if (S_ISDIR(info.st_mode)) return Refuse(error, path, OpenFailure(EISDIR));
+  if (!S_ISREG(info.st_mode)) {
+    return Refuse(error, path, "is not a regular file (a FIFO, device or socket); give a file, or - for standard input");
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return ReadDescriptor(fd, path, content, error);
 }
 
 // Line and column (both from 1) of the byte at offset, counting UTF-8 characters.

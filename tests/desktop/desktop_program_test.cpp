@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include "app/preferences_block.h"
 #include "desktop/desktop_fixture.h"
 #include "link/serial_comm.h"
+#include "system_port.h"
 
 namespace vqx::desktop::testing {
 namespace {
@@ -152,6 +154,56 @@ TEST_F(DesktopTest, ViewButtonsTerminalTypingHistoryReportAndCloseSendsEchoOnThe
   ASSERT_EQ(atClose.size(), 2u);
   EXPECT_EQ(atClose[0], "ECHO ON");
   EXPECT_EQ(atClose[1], "TRAN");
+}
+
+TEST_F(DesktopTest, APrivateLinkedPreferencesFileStaysPrivateAndLinkedThroughAddRemoveAndReset) {
+  auto prefs = std::make_unique<PreferencesBlock>();
+  std::memset(prefs.get(), 0, sizeof(PreferencesBlock));
+  prefs->formatMark = 17;
+  prefs->view = kViewHistory;
+  prefs->baudRate = 9600;
+  prefs->dataBits = 8;
+  prefs->stopBits = 1;
+  prefs->parity = 'N';
+  std::strcpy(prefs->portName, "COM1");
+  std::strcpy(prefs->history[0].serialNumber, "OLD");
+  prefs->historyCount = 1;
+  std::filesystem::create_directories(dir_ / "private");
+  const auto target = dir_ / "private" / "prefs.cfg";
+  std::ofstream(target, std::ios::binary).write(reinterpret_cast<const char*>(prefs.get()), sizeof(PreferencesBlock));
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("private/prefs.cfg", dir_ / "VQXSU_Prefs.cfg");
+  const auto countInFile = [&] {
+    const std::string file = ReadFile(target);
+    int32_t count = -1;
+    if (file.size() == sizeof(PreferencesBlock)) std::memcpy(&count, file.data() + 86364, sizeof(count));
+    return count;
+  };
+  const auto keptPrivateAndLinked = [&] {
+    return std::filesystem::is_symlink(dir_ / "VQXSU_Prefs.cfg") &&
+           std::filesystem::status(target).permissions() ==
+               (std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  };
+
+  StartDemo();
+  ASSERT_TRUE(WaitForUnitIdle());
+  // While it runs, vqxctl can tell that the file is in use.
+  EXPECT_TRUE(CreateSystemFileStore(dir_.string())->HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+
+  Click(ids::kAddCurrent);
+  EXPECT_EQ(countInFile(), 2);
+  EXPECT_TRUE(keptPrivateAndLinked());
+  auto* list = Control<QListWidget>(ids::kHistoryList);
+  ASSERT_EQ(list->count(), 3);
+  list->setCurrentRow(1);
+  Click(ids::kRemove);
+  EXPECT_EQ(countInFile(), 1) << "a removal is saved at once";
+  EXPECT_TRUE(keptPrivateAndLinked());
+  program_->Window().MenuAction(ids::kMenuReset)->trigger();
+  EXPECT_TRUE(keptPrivateAndLinked());
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(CreateSystemFileStore(dir_.string())->HeldByAnotherProgram("VQXSU_Prefs.cfg"))
+      << "held again after its own saves";
 }
 
 TEST_F(DesktopTest, UpdateSettingsSendsTheFormSavesWaitsForTheRebootAndReadsAgain) {

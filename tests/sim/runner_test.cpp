@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -44,6 +45,27 @@ TEST(SimRunner, EscapeOverPseudoTerminalIsAnsweredOkAndQueriesWork) {
   EXPECT_EQ(host.ReadUntil("OK\n\r", 2s), "ECHO OFF\r\nOK\n\r");
   host.Write("MYIP\r\n");
   EXPECT_EQ(host.ReadUntil("\n\r", 2s), "MYIP 192.168.001.020\n\r");
+}
+
+// A unit relaying data or at the wrong baud rate: an endless stream without line breaks,
+// while it still hears and carries out what the host sends.
+TEST(SimRunner, ABabblingUnitTalksWithoutLineBreaksAndStillListens) {
+  SimConfig config = QuickUnit();
+  config.faults.babble = true;
+  SimRunner runner(std::move(config));
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok());
+  Escape(host);
+  EXPECT_EQ(runner.Mode(), SimMode::Command);
+  host.Write("NAME Chatty\r\n");
+  std::string heard;
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (heard.size() < 100000 && std::chrono::steady_clock::now() < deadline) heard += host.ReadFor(10ms);
+  EXPECT_GE(heard.size(), 100000u);
+  EXPECT_LE(std::count(heard.begin(), heard.end(), '\n'), 2) << "only the echo of NAME and its OK end lines";
+  EXPECT_TRUE(runner.WaitFor([](const SimUnit& u) { return u.Settings().TextOf("NAME") == "Chatty"; }, 2s));
 }
 
 TEST(SimRunner, ChangesMadeOverTheLineAreVisibleThroughTheAccessors) {

@@ -158,7 +158,7 @@ TEST(SnapshotHistory, AFailedWriteIsReportedNotClaimedAsImported) {
   std::string error;
   int imported = -1;
   EXPECT_FALSE(ImportHistory(store, kPrefs, ToJson(SampleSettings()), &error, &imported));
-  EXPECT_EQ(error, std::string(kPrefs) + ": could not be written; the file is unchanged");
+  EXPECT_EQ(error, "could not be written: the disk is full; the file is unchanged");
   EXPECT_EQ(imported, 0);
 }
 

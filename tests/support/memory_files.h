@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "port/file_store.h"
@@ -14,21 +15,34 @@ namespace vqx::testing {
 
 class MemoryFileStore final : public IFileStore {
  public:
-  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override {
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override {
     std::lock_guard lock(mutex_);
     ++reads;
     auto it = files.find(name);
-    if (it == files.end() || unreadable) return -1;
+    if (it == files.end() || unreadable) {
+      if (why) *why = {unreadable ? FileProblem::PermissionDenied : FileProblem::NotFound, 0};
+      return -1;
+    }
     const size_t n = std::min(capacity, it->second.size());
     std::memcpy(buffer, it->second.data(), n);
     return static_cast<int64_t>(n);
   }
-  bool ReplaceFile(const char* name, const void* data, size_t size) override {
+  FileResult ReplaceFile(const char* name, const void* data, size_t size,
+                         NewFileAccess access = NewFileAccess::Shared) override {
     std::lock_guard lock(mutex_);
     ++replaces;
-    if (failWrites) return false;
+    if (failWrites) return {writeProblem, 0};
     files[name].assign(static_cast<const char*>(data), size);
-    return true;
+    accessOf[name] = access;
+    return FileResult::Ok();
+  }
+  void HoldWhileRunning(const char* name) override {
+    std::lock_guard lock(mutex_);
+    held.insert(name);
+  }
+  bool HeldByAnotherProgram(const char* name) override {
+    std::lock_guard lock(mutex_);
+    return heldByOthers.count(name) != 0;
   }
   const char* TextLineBreak() const override { return "\n"; }
 
@@ -47,7 +61,11 @@ class MemoryFileStore final : public IFileStore {
   }
 
   std::map<std::string, std::string> files;
+  std::map<std::string, NewFileAccess> accessOf;  // as asked by the last save of each
+  std::set<std::string> held;                      // HoldWhileRunning by this program
+  std::set<std::string> heldByOthers;
   bool failWrites = false;
+  FileProblem writeProblem = FileProblem::DiskFull;  // what a failed write reports
   bool unreadable = false;
   int reads = 0;
   int replaces = 0;

@@ -190,7 +190,12 @@ class CAppWindow final : public ILinkHost {
 
   // ---- Preferences (preferences.cpp) -------------------------------------------------
   void LoadPreferences();
-  bool SavePreferences();
+  // Writes the block. When another program changed the file since it was loaded or last
+  // saved here, first asks whether to take that file's History and remote connections
+  // (Yes) or keep this window's (No). A failed save is told in a box owned by owner,
+  // naming the reason, followed by consequence (or, without one, that the change stays
+  // in this window until the next save). Returns whether the file was written.
+  bool SavePreferences(MessageOwner owner = MessageOwner::MainWindow, const char* consequence = nullptr);
 
   // ---- Read access for front-ends and tests (any thread) -----------------------------
   int8_t GetStatusState() const { return statusState_.load(); }
@@ -268,6 +273,13 @@ class CAppWindow final : public ILinkHost {
   // ---- views.cpp ----
   void AdvanceIpFocus(int id);
 
+  // ---- preferences.cpp ----
+  enum class FileSync { Unchanged, Reloaded, KeptOwn };
+  // Compares the file with what this program last loaded or saved; when another program
+  // changed it, asks reload-or-keep. Reloaded: the History list was refilled.
+  FileSync SyncWithPreferencesFile(MessageOwner owner);
+  void RememberPreferencesFile(const void* bytes, int64_t length);
+
   CSerialComm& link_;
   IWindowSurface& surface_;
   AppServices services_;
@@ -294,6 +306,10 @@ class CAppWindow final : public ILinkHost {
 
   // User-interface thread only.
   bool modalDialogOpen_ = false;
+  // The preferences file as this program last loaded or saved it: length (-1: none) and
+  // a hash of its bytes, to notice another program's save.
+  int64_t prefsFileLength_ = -1;
+  uint64_t prefsFileHash_ = 0;
   std::string portOverride_;  // stateMutex_
 };
 

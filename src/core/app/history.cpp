@@ -77,8 +77,10 @@ std::string HistoryLine(const DeviceSettings& s) {
 void CAppWindow::SaveCommunication() {
   const std::string name = CommunicationLogName(services_.wallClock.UtcSecondsNow());
   const std::string log = GetOutputLog();  // as it was at the moment of the click
-  if (!services_.files.ReplaceFile(name.c_str(), log.data(), log.size())) {
-    ShowBox(MessageOwner::MainWindow, "Error opening file", MessageIcon::Warning);
+  const FileResult saved = services_.files.ReplaceFile(name.c_str(), log.data(), log.size());
+  if (!saved) {
+    const std::string text = "Error opening file\r" + name + ": " + DescribeFileProblem(saved);
+    ShowBox(MessageOwner::MainWindow, text.c_str(), MessageIcon::Warning);
     return;
   }
   const std::string text = "Communication saved in file:\r" + name;
@@ -87,6 +89,12 @@ void CAppWindow::SaveCommunication() {
 
 void CAppWindow::AddCurrentToHistory() {
   if (prefs_->historyCount >= kHistoryCapacity) {
+    ShowBox(MessageOwner::MainWindow, "The history list is already full", MessageIcon::Warning);
+    return;
+  }
+  // An import by another program since the load comes first, so the entry goes after it.
+  if (SyncWithPreferencesFile(MessageOwner::MainWindow) == FileSync::Reloaded &&
+      prefs_->historyCount >= kHistoryCapacity) {
     ShowBox(MessageOwner::MainWindow, "The history list is already full", MessageIcon::Warning);
     return;
   }
@@ -101,34 +109,53 @@ void CAppWindow::AddCurrentToHistory() {
     entry = currentSettings_;
   }
   surface_.AddItem(ids::kHistoryList, HistoryLine(entry).c_str());
+  const int32_t count = prefs_->historyCount;
   {
     std::lock_guard lock(stateMutex_);
-    prefs_->history[static_cast<size_t>(prefs_->historyCount)] = entry;
-    ++prefs_->historyCount;
+    prefs_->history[static_cast<size_t>(count)] = entry;
+    prefs_->historyCount = count + 1;
   }
-  SavePreferences();
+  // The list shows what the file holds: an entry that could not be saved is taken back.
+  if (!SavePreferences(MessageOwner::MainWindow, "The entry was not added.")) {
+    surface_.DeleteItem(ids::kHistoryList, count + 1);
+    std::lock_guard lock(stateMutex_);
+    prefs_->historyCount = count;
+  }
 }
 
 void CAppWindow::RemoveHistoryEntry() {
   const int selection = surface_.CurrentSelection(ids::kHistoryList);
-  const int32_t count = prefs_->historyCount;
-  if (selection <= 0 || selection > count) return;  // "(All)", nothing, or a line the list does not hold
+  if (selection <= 0 || selection > prefs_->historyCount) return;  // "(All)", nothing, or a line the list does not hold
+  // After a reload the selected line may stand for another entry: the user selects again.
+  if (SyncWithPreferencesFile(MessageOwner::MainWindow) == FileSync::Reloaded) return;
 
+  const int32_t count = prefs_->historyCount;
+  const DeviceSettings removed = prefs_->history[static_cast<size_t>(selection - 1)];
   if (count == 1) {
     surface_.DeleteItem(ids::kHistoryList, 1);
     std::lock_guard lock(stateMutex_);
     prefs_->historyCount = 0;
-    return;
-  }
-  {
-    std::lock_guard lock(stateMutex_);
-    // The last entry takes the removed one's place; the others keep their order.
-    if (selection != count) {
-      prefs_->history[static_cast<size_t>(selection - 1)] = prefs_->history[static_cast<size_t>(count - 1)];
+  } else {
+    {
+      std::lock_guard lock(stateMutex_);
+      // The last entry takes the removed one's place; the others keep their order.
+      if (selection != count) {
+        prefs_->history[static_cast<size_t>(selection - 1)] = prefs_->history[static_cast<size_t>(count - 1)];
+      }
+      prefs_->historyCount = count - 1;
     }
-    prefs_->historyCount = count - 1;
+    RefillHistoryList();
   }
-  RefillHistoryList();
+  // Saved at once: a removal that waited for another save came back after a restart.
+  if (!SavePreferences(MessageOwner::MainWindow, "The entry was not removed.")) {
+    {
+      // The last slot still holds the entry that moved; the removed one goes back.
+      std::lock_guard lock(stateMutex_);
+      prefs_->history[static_cast<size_t>(selection - 1)] = removed;
+      prefs_->historyCount = count;
+    }
+    RefillHistoryList();
+  }
 }
 
 void CAppWindow::RefillHistoryList() {
@@ -159,8 +186,10 @@ void CAppWindow::SaveHistoryReport() {
     text += lineBreak;
   }
   // The write is checked too: a full disk is reported, not claimed as saved.
-  if (!services_.files.ReplaceFile(kHistoryReportFileName, text.data(), text.size())) {
-    ShowBox(MessageOwner::MainWindow, "Couldn't open the file History.txt", MessageIcon::Warning);
+  const FileResult saved = services_.files.ReplaceFile(kHistoryReportFileName, text.data(), text.size());
+  if (!saved) {
+    const std::string message = "Couldn't open the file History.txt\r" + DescribeFileProblem(saved);
+    ShowBox(MessageOwner::MainWindow, message.c_str(), MessageIcon::Warning);
     return;
   }
   ShowBox(MessageOwner::MainWindow, "Output window saved as \"History.txt\"", MessageIcon::Information);

@@ -1,5 +1,8 @@
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/app_window.h"
 
@@ -43,34 +46,108 @@ void Sanitize(PreferencesBlock& block) {
   }
 }
 
-}  // namespace
-
-void CAppWindow::LoadPreferences() {
-  // 86 KB: on the heap, not on the user-interface thread's stack.
-  auto scratch = std::make_unique<PreferencesBlock>();
-  const int64_t read = services_.files.ReadFile(kPreferencesFileName, scratch.get(), sizeof(PreferencesBlock));
-  // A short file leaves the rest of the block undefined: it counts as not valid.
-  const bool usable = read == static_cast<int64_t>(sizeof(PreferencesBlock)) &&
-                      scratch->formatMark == kPreferencesFormatMark;
-  if (usable) Sanitize(*scratch);
-
-  std::lock_guard lock(stateMutex_);
-  if (usable) {
-    std::memcpy(prefs_.get(), scratch.get(), sizeof(PreferencesBlock));
-  } else {
-    ApplyDefaults(*prefs_);
-  }
+// FNV-1a: enough to tell whether a file is still the one this program wrote.
+uint64_t HashOf(const void* bytes, size_t length) {
+  uint64_t hash = 14695981039346656037ull;
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  for (size_t i = 0; i < length; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
+  return hash;
 }
 
-bool CAppWindow::SavePreferences() {
+constexpr const char* kChangedOnDiskText =
+    "VQXSU_Prefs.cfg was changed by another program since this window loaded it (for example by "
+    "vqxctl history import).\r"
+    "Yes: load that file's History and remote connections into this window, then save.\r"
+    "No: keep this window's History; the other program's changes are overwritten.";
+
+}  // namespace
+
+void CAppWindow::RememberPreferencesFile(const void* bytes, int64_t length) {
+  prefsFileLength_ = length;
+  prefsFileHash_ = length > 0 ? HashOf(bytes, static_cast<size_t>(length)) : 0;
+}
+
+void CAppWindow::LoadPreferences() {
+  // 86 KB: on the heap, not on the user-interface thread's stack. One byte more than a
+  // block, so that the remembered length tells a longer file apart.
+  std::vector<uint8_t> bytes(sizeof(PreferencesBlock) + 1);
+  const int64_t read = services_.files.ReadFile(kPreferencesFileName, bytes.data(), bytes.size());
+  RememberPreferencesFile(bytes.data(), read);
+  // A short file leaves the rest of the block undefined: it counts as not valid.
+  auto scratch = std::make_unique<PreferencesBlock>();
+  const bool usable = read == static_cast<int64_t>(sizeof(PreferencesBlock)) && bytes[0] == kPreferencesFormatMark;
+  if (usable) {
+    std::memcpy(scratch.get(), bytes.data(), sizeof(PreferencesBlock));
+    Sanitize(*scratch);
+  }
+  {
+    std::lock_guard lock(stateMutex_);
+    if (usable) {
+      std::memcpy(prefs_.get(), scratch.get(), sizeof(PreferencesBlock));
+    } else {
+      ApplyDefaults(*prefs_);
+    }
+  }
+  // While this program runs, vqxctl can tell that the file is in use.
+  services_.files.HoldWhileRunning(kPreferencesFileName);
+}
+
+CAppWindow::FileSync CAppWindow::SyncWithPreferencesFile(MessageOwner owner) {
+  std::vector<uint8_t> bytes(sizeof(PreferencesBlock) + 1);
+  const int64_t read = services_.files.ReadFile(kPreferencesFileName, bytes.data(), bytes.size());
+  // A file gone or unreadable is no other program's content: the save tells what fails.
+  if (read < 0) return FileSync::Unchanged;
+  if (read == prefsFileLength_ && HashOf(bytes.data(), static_cast<size_t>(read)) == prefsFileHash_) {
+    return FileSync::Unchanged;
+  }
+  RememberPreferencesFile(bytes.data(), read);  // asked once per change, whatever the answer
+  // Only a preferences file can be loaded; anything else is overwritten as before.
+  if (read != static_cast<int64_t>(sizeof(PreferencesBlock)) || bytes[0] != kPreferencesFormatMark) {
+    return FileSync::KeptOwn;
+  }
+  if (surface_.ShowMessageBox(owner, kChangedOnDiskText, kProgramCaption, MessageIcon::Warning,
+                              MessageButtons::YesNo) != kAnswerYes) {
+    return FileSync::KeptOwn;
+  }
+  auto file = std::make_unique<PreferencesBlock>();
+  std::memcpy(file.get(), bytes.data(), sizeof(PreferencesBlock));
+  Sanitize(*file);
+  {
+    // The line settings and the view stay this window's: they are in use now.
+    std::lock_guard lock(stateMutex_);
+    std::memcpy(prefs_->connectionAddresses, file->connectionAddresses, sizeof(file->connectionAddresses));
+    std::memcpy(prefs_->connectionDescriptions, file->connectionDescriptions, sizeof(file->connectionDescriptions));
+    prefs_->connectionCount = file->connectionCount;
+    std::memcpy(prefs_->history, file->history, sizeof(file->history));
+    prefs_->historyCount = file->historyCount;
+  }
+  RefillHistoryList();
+  return FileSync::Reloaded;
+}
+
+bool CAppWindow::SavePreferences(MessageOwner owner, const char* consequence) {
+  SyncWithPreferencesFile(owner);
   auto copy = std::make_unique<PreferencesBlock>();
   {
     std::lock_guard lock(stateMutex_);
     std::memcpy(copy.get(), prefs_.get(), sizeof(PreferencesBlock));
   }
   // The store writes a temporary file and renames it over the old one, so a failed
-  // save leaves the previous preferences in place.
-  return services_.files.ReplaceFile(kPreferencesFileName, copy.get(), sizeof(PreferencesBlock));
+  // save leaves the previous preferences in place. A new file is the user's alone: it
+  // holds every History entry's web password.
+  const FileResult result = services_.files.ReplaceFile(kPreferencesFileName, copy.get(), sizeof(PreferencesBlock),
+                                                        NewFileAccess::OwnerOnly);
+  if (result) {
+    RememberPreferencesFile(copy.get(), static_cast<int64_t>(sizeof(PreferencesBlock)));
+    return true;
+  }
+  const std::string text = std::string("The preferences could not be saved in VQXSU_Prefs.cfg: ") +
+                           DescribeFileProblem(result) + ".\r" +
+                           (consequence != nullptr ? consequence
+                                                   : "The change is kept in this window and is saved with the "
+                                                     "next save that succeeds.");
+  ShowBox(owner, text.c_str(), MessageIcon::Warning);
+  return false;
 }
 
 }  // namespace vqx

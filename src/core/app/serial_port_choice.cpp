@@ -23,7 +23,7 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   }
   // Long names are real on Linux (/dev/serial/by-id/...): the preferences hold 255.
   SetHostSerialSettings(portName, baudRate > 0 ? baudRate : storedBaud, dataBits, stopBits, parity);
-  SavePreferences();
+  SavePreferences(MessageOwner::Dialog);
   const bool rebooting = statusState_.load() == kStatusRebootWait;
   link_.Close();
   if (OpenPortFromPreferences()) {

@@ -12,10 +12,14 @@ namespace vqx {
 
 // Files that live only as long as the store: for a program that must not write the
 // desktop program's files as a side effect (the command-line tool), and for benchmarks.
+// Nothing else shares these files, so nobody else ever holds one.
 class MemoryFileStore final : public IFileStore {
  public:
-  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override;
-  bool ReplaceFile(const char* name, const void* data, size_t size) override;
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override;
+  FileResult ReplaceFile(const char* name, const void* data, size_t size,
+                         NewFileAccess access = NewFileAccess::Shared) override;
+  void HoldWhileRunning(const char*) override {}
+  bool HeldByAnotherProgram(const char*) override { return false; }
   const char* TextLineBreak() const override { return "\n"; }
 
  private:

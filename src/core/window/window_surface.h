@@ -6,7 +6,11 @@
 namespace vqx {
 
 enum class MessageIcon { None, Information, Warning, Error };
-enum class MessageButtons { Ok };
+enum class MessageButtons { Ok, YesNo };
+// What ShowMessageBox returns for the buttons (the values of the Win32 box).
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
 // Who owns a message box: nobody (start-up), the main window, or the modal dialog open.
 enum class MessageOwner { None, MainWindow, Dialog };
 

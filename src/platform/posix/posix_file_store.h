@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "port/file_store.h"
@@ -10,26 +12,45 @@
 namespace vqx::posix {
 
 // The program's files in one directory (empty: the working directory). A replacement
-// is written to a temporary file in the same directory, flushed, then renamed over the
-// old file, so the old content survives a full disk, an I/O error or a crash.
+// is written to a temporary file beside the real file (the target of a symbolic link),
+// flushed, given the old file's mode and owner, then renamed over it, so the old content
+// survives a full disk, an I/O error or a crash.
 class PosixFileStore final : public IFileStore {
  public:
   explicit PosixFileStore(std::string directory, SysCalls& sys = RealSysCalls());
+  ~PosixFileStore() override;
+  PosixFileStore(const PosixFileStore&) = delete;
+  PosixFileStore& operator=(const PosixFileStore&) = delete;
 
-  int64_t ReadFile(const char* name, void* buffer, size_t capacity) override;
-  bool ReplaceFile(const char* name, const void* data, size_t size) override;
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override;
+  FileResult ReplaceFile(const char* name, const void* data, size_t size,
+                         NewFileAccess access = NewFileAccess::Shared) override;
+  void HoldWhileRunning(const char* name) override;
+  bool HeldByAnotherProgram(const char* name) override;
   const char* TextLineBreak() const override { return "\n"; }
 
   // Where a name lands: the directory joined with it.
   std::string PathOf(const char* name) const;
 
+  // A temporary left by another process is removed by the next save of its file once
+  // that process is gone, or once it is this old (the process number may be reused).
+  static constexpr int64_t kStaleTemporarySeconds = 3600;
+
  private:
+  // The path a save must replace: path itself, or the end of its chain of links.
+  bool FollowLinks(const std::string& path, std::string* target, int* error);
+  FileResult WriteTemporary(const std::string& temporary, const struct stat* old, NewFileAccess access,
+                            const void* data, size_t size, bool* created);
   bool WriteAll(int fd, const void* data, size_t size);
-  void SyncDirectory();
+  void SyncDirectoryOf(const std::string& path);
+  void RemoveStaleTemporaries(const std::string& target);
+  void TakeHold(const std::string& name);  // heldMutex_ held
 
   std::string directory_;
   SysCalls& sys_;
   std::atomic<uint32_t> temporaryCounter_{0};
+  std::mutex heldMutex_;
+  std::map<std::string, int> held_;  // name -> descriptor with the shared lock, or -1
 };
 
 }  // namespace vqx::posix

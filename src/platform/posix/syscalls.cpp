@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -30,6 +31,15 @@ int SysCalls::Fsync(int fd) { return ::fsync(fd); }
 int SysCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
 int SysCalls::Unlink(const char* path) { return ::unlink(path); }
 pid_t SysCalls::GetPid() { return ::getpid(); }
+int SysCalls::Lstat(const char* path, struct stat* info) { return ::lstat(path, info); }
+int SysCalls::Fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
+int SysCalls::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int SysCalls::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+int SysCalls::Access(const char* path, int mode) { return ::access(path, mode); }
+int SysCalls::Fcntl(int fd, int command, int argument) { return ::fcntl(fd, command, argument); }
+int SysCalls::Kill(pid_t pid, int signal) { return ::kill(pid, signal); }
+uid_t SysCalls::GetEuid() { return ::geteuid(); }
+gid_t SysCalls::GetEgid() { return ::getegid(); }
 int SysCalls::Stat(const char* path, struct stat* info) { return ::stat(path, info); }
 ssize_t SysCalls::ReadLink(const char* path, char* buffer, size_t size) { return ::readlink(path, buffer, size); }
 

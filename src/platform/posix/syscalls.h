@@ -39,6 +39,17 @@ class SysCalls {
   virtual int Rename(const char* from, const char* to);
   virtual int Unlink(const char* path);
   virtual pid_t GetPid();
+  // For keeping a replaced file's mode, owner and links, and for our stale temporaries.
+  virtual int Lstat(const char* path, struct stat* info);
+  virtual int Fstat(int fd, struct stat* info);
+  virtual int Fchmod(int fd, mode_t mode);
+  virtual int Fchown(int fd, uid_t owner, gid_t group);
+  virtual int Access(const char* path, int mode);
+  // Only the integer-argument commands (F_GETFL, F_SETFL) are needed.
+  virtual int Fcntl(int fd, int command, int argument);
+  virtual int Kill(pid_t pid, int signal);
+  virtual uid_t GetEuid();
+  virtual gid_t GetEgid();
   // For the port survey and the diagnosis of a port that will not open.
   virtual int Stat(const char* path, struct stat* info);
   virtual ssize_t ReadLink(const char* path, char* buffer, size_t size);

@@ -13,6 +13,11 @@ class HistoryTest : public HistoryFixture {
     for (int32_t i = 0; i < prefs.historyCount; ++i) serials += prefs.history[i].serialNumber;
     return serials;
   }
+  // The History count the preferences file holds; -1 when it holds no whole block.
+  int32_t CountInFile() {
+    const std::string file = files.Content(kPreferencesFileName);
+    return file.size() == sizeof(PreferencesBlock) ? Int32At(file, 86364) : -1;
+  }
   void Remove(int line) {
     surface.SetCurrentSelection(ids::kHistoryList, line);
     Click(ids::kRemove);
@@ -42,18 +47,21 @@ TEST_F(HistoryTest, AddCurrentAppendsTheTaggedSettingsAndSavesUntilTheListIsFull
   EXPECT_EQ(files.replaces, saves);
 }
 
-TEST_F(HistoryTest, RemoveMovesTheLastEntryIntoTheGapAndDoesNotSave) {
+TEST_F(HistoryTest, RemoveMovesTheLastEntryIntoTheGapAndSavesAtOnce) {
   const std::vector<DeviceSettings> abcd = {MakeEntry("A", "a", 1), MakeEntry("B", "b", 2), MakeEntry("C", "c", 3),
                                             MakeEntry("D", "d", 4)};
   Store(abcd);
   Remove(0);   // "(All)"
   Remove(-1);  // nothing selected
   EXPECT_EQ(Serials(), "ABCD");
+  EXPECT_EQ(files.replaces, 0);
   Remove(2);
   EXPECT_EQ(Serials(), "ADC");
   EXPECT_EQ(surface.Items(ids::kHistoryList),
             (std::vector<std::string>{"(All)", "A a (10.0.0.1:1221)", "D d (10.0.0.4:1221)", "C c (10.0.0.3:1221)"}));
   EXPECT_EQ(surface.Selection(ids::kHistoryList), -1);
+  // The removal is in the file, so a restart does not bring B back.
+  EXPECT_EQ(CountInFile(), 3);
   Store(abcd);
   Remove(4);
   EXPECT_EQ(Serials(), "ABC");
@@ -61,7 +69,37 @@ TEST_F(HistoryTest, RemoveMovesTheLastEntryIntoTheGapAndDoesNotSave) {
   Remove(1);
   EXPECT_EQ(Serials(), "");
   EXPECT_EQ(surface.Items(ids::kHistoryList), std::vector<std::string>{"(All)"});
-  EXPECT_EQ(files.replaces, 0);
+  EXPECT_EQ(CountInFile(), 0);
+  EXPECT_EQ(files.replaces, 3);
+  EXPECT_EQ(surface.MessageBoxes().size(), 0u);
+}
+
+TEST_F(HistoryTest, AddOrRemoveThatCannotBeSavedIsTakenBackAndTheReasonShown) {
+  window.SetCurrentSettings(MakeEntry("", "Tower", 5));
+  Click(ids::kAddCurrent);
+  const std::string saved = files.Content(kPreferencesFileName);
+  files.failWrites = true;  // the disk is full
+  Click(ids::kAddCurrent);
+  EXPECT_EQ(LastBox(),
+            "The preferences could not be saved in VQXSU_Prefs.cfg: the disk is full.\rThe entry was not added. "
+            "[warning]");
+  EXPECT_EQ(window.GetPreferences().historyCount, 1);
+  EXPECT_EQ(surface.Items(ids::kHistoryList), (std::vector<std::string>{"(All)", " Tower (10.0.0.5:1221)"}));
+
+  const std::vector<DeviceSettings> abc = {MakeEntry("A", "a", 1), MakeEntry("B", "b", 2), MakeEntry("C", "c", 3)};
+  Store(abc);
+  files.writeProblem = FileProblem::ReadOnlyFileSystem;
+  Remove(1);
+  EXPECT_EQ(LastBox(),
+            "The preferences could not be saved in VQXSU_Prefs.cfg: the file system is read-only.\rThe entry was not "
+            "removed. [warning]");
+  EXPECT_EQ(Serials(), "ABC");
+  EXPECT_EQ(surface.ItemCount(ids::kHistoryList), 4);
+  Store({abc[0]});
+  Remove(1);
+  EXPECT_EQ(Serials(), "A");
+  EXPECT_EQ(surface.Items(ids::kHistoryList), (std::vector<std::string>{"(All)", "A a (10.0.0.1:1221)"}));
+  EXPECT_EQ(files.Content(kPreferencesFileName), saved);
 }
 
 TEST_F(HistoryTest, CommunicationLogIsNamedAfterTheUtcTimeAndReportsAFailedWrite) {
@@ -77,8 +115,9 @@ TEST_F(HistoryTest, CommunicationLogIsNamedAfterTheUtcTimeAndReportsAFailedWrite
     EXPECT_TRUE(files.Has(name)) << name;
   }
   files.failWrites = true;
+  wallClock.seconds = 1796595004;
   Click(ids::kSaveCommunication);
-  EXPECT_EQ(LastBox(), "Error opening file [warning]");
+  EXPECT_EQ(LastBox(), std::string("Error opening file\r") + kLogName + ": the disk is full [warning]");
 }
 
 TEST_F(HistoryTest, CommunicationLogHoldsOnlyTheMostRecentOutputUpTo1199Characters) {
@@ -106,7 +145,7 @@ TEST_F(HistoryTest, SaveToFileWritesEachPaneLineWithTheLineBreakAndReportsAFaile
   files.failWrites = true;
   surface.SetText(ids::kReportPane, "other");
   Click(ids::kSaveHistory);
-  EXPECT_EQ(LastBox(), "Couldn't open the file History.txt [warning]");
+  EXPECT_EQ(LastBox(), "Couldn't open the file History.txt\rthe disk is full [warning]");
   EXPECT_EQ(files.Content("History.txt"), "---\nName: Tower\n\n" + longLine + "\n---\n\n");
 }
 

@@ -1,5 +1,7 @@
 #include "core/app/history_entries.h"
 
+#include <set>
+
 namespace vqx::testing {
 namespace {
 
@@ -120,6 +122,94 @@ TEST_F(PreferencesTest, LongestPortNameRoundTripsRepeatedSavesMatchAndAFailedSav
   files.failWrites = true;
   EXPECT_FALSE(window.SavePreferences());
   EXPECT_EQ(files.Content(kPreferencesFileName), first);
+}
+
+TEST_F(PreferencesTest, TheFileIsHeldWhileRunningAndANewOneIsTheUsersAlone) {
+  ASSERT_TRUE(window.Create());
+  EXPECT_EQ(files.held, std::set<std::string>{kPreferencesFileName});
+  ASSERT_TRUE(window.SavePreferences());
+  // It holds every History entry's web password.
+  EXPECT_EQ(files.accessOf.at(kPreferencesFileName), NewFileAccess::OwnerOnly);
+}
+
+// Another program (vqxctl history import) saved the file while this window had it open.
+class ChangedOnDiskTest : public PreferencesTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(window.Create());
+    window.SetCurrentSettings(MakeEntry("", "a", 1));
+    Type(ids::kSerialNumberEntry, "A");
+    Click(ids::kAddCurrent);
+    // The import appends X and Y to the file as it was saved here.
+    PreferencesBlock imported = window.GetPreferences();
+    imported.history[1] = MakeEntry("X", "x", 8);
+    imported.history[2] = MakeEntry("Y", "y", 9);
+    imported.historyCount = 3;
+    PutFile(imported);
+    window.SetCurrentSettings(MakeEntry("", "n", 2));
+    Type(ids::kSerialNumberEntry, "N");
+  }
+  void Answer(int answer) {
+    surface.SetMessageBoxAnswerer([this, answer](const HeadlessSurface::MessageBoxRecord& box) {
+      questions.push_back(box);
+      return answer;
+    });
+  }
+  std::string FileSerials() {
+    const std::string file = files.Content(kPreferencesFileName);
+    PreferencesBlock block{};
+    std::memcpy(&block, file.data(), sizeof(block));
+    std::string serials;
+    for (int32_t i = 0; i < block.historyCount; ++i) serials += block.history[i].serialNumber;
+    return serials;
+  }
+  std::vector<HeadlessSurface::MessageBoxRecord> questions;
+};
+
+TEST_F(ChangedOnDiskTest, ReloadTakesTheOtherProgramsEntriesBeforeAddCurrentAppends) {
+  Answer(kAnswerYes);
+  Click(ids::kAddCurrent);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(questions[0].icon, MessageIcon::Warning);
+  EXPECT_NE(questions[0].text.find("changed by another program"), std::string::npos);
+  EXPECT_EQ(FileSerials(), "AXYN");
+  EXPECT_EQ(surface.Items(ids::kHistoryList),
+            (std::vector<std::string>{"(All)", "A a (10.0.0.1:1221)", "X x (10.0.0.8:1221)", "Y y (10.0.0.9:1221)",
+                                      "N n (10.0.0.2:1221)"}));
+  Click(ids::kAddCurrent);  // nothing changed since: no second question
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_EQ(FileSerials(), "AXYNN");
+}
+
+TEST_F(ChangedOnDiskTest, KeepingItsOwnOverwritesOnceAndAskedOnlyOncePerChange) {
+  Answer(kAnswerNo);
+  Click(ids::kAddCurrent);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(FileSerials(), "AN");
+  ASSERT_TRUE(window.SavePreferences());
+  EXPECT_EQ(questions.size(), 1u);
+}
+
+TEST_F(ChangedOnDiskTest, RemoveAfterAReloadRemovesNothingSoTheUserChoosesAgain) {
+  Answer(kAnswerYes);
+  surface.SetCurrentSelection(ids::kHistoryList, 1);
+  Click(ids::kRemove);
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_EQ(surface.ItemCount(ids::kHistoryList), 4);
+  EXPECT_EQ(surface.Selection(ids::kHistoryList), -1);
+  EXPECT_EQ(FileSerials(), "AXY");
+}
+
+TEST_F(ChangedOnDiskTest, EverySaveChecksFirstAndKeepsTheLineSettingsInUse) {
+  Answer(kAnswerYes);
+  window.SetHostSerialSettings("ttyUSB3", 19200, 8, 1, 'N');
+  ASSERT_TRUE(window.SavePreferences());  // as Update Settings, Reset and the port dialog save
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_EQ(FileSerials(), "AXY");
+  const PreferencesBlock p = window.GetPreferences();
+  EXPECT_EQ(std::string(p.portName), "ttyUSB3");
+  EXPECT_EQ(p.baudRate, 19200);
 }
 
 }  // namespace

@@ -69,8 +69,12 @@ class NullSurface final : public IWindowSurface {
 
 class NoFiles final : public IFileStore {
  public:
-  int64_t ReadFile(const char*, void*, size_t) override { return -1; }
-  bool ReplaceFile(const char*, const void*, size_t) override { return false; }
+  int64_t ReadFile(const char*, void*, size_t, FileResult*) override { return -1; }
+  FileResult ReplaceFile(const char*, const void*, size_t, NewFileAccess) override {
+    return {FileProblem::Other, 0};
+  }
+  void HoldWhileRunning(const char*) override {}
+  bool HeldByAnotherProgram(const char*) override { return false; }
   const char* TextLineBreak() const override { return "\n"; }
 };
 
@@ -110,7 +114,7 @@ TEST(WorkerNoAllocation, AFullReadOfTheUnitStaysOffTheHeap) {
   for (int i = 0; i < 200000 && !window.IsUnitIdle(); ++i) {
     app.WorkerPass();
     // The replies become readable once the escape's probe is out.
-    if (comm.AwaitingReply() && port.length == 0) port.length = script.size();
+    if (comm.GetState() == LinkState::ProbeSent && port.length == 0) port.length = script.size();
   }
   const long after = testing::allocationCount.load();
 

@@ -71,7 +71,7 @@ class PosixFileStoreTest : public ::testing::Test {
     out << std::ifstream(dir + "/" + name, std::ios::binary).rdbuf();
     return out.str();
   }
-  bool Replace(const std::string& name, const std::string& content) {
+  FileResult Replace(const std::string& name, const std::string& content) {
     return store.ReplaceFile(name.c_str(), content.data(), content.size());
   }
 
@@ -105,9 +105,13 @@ TEST_F(PosixFileStoreTest, AnyFailedStepKeepsTheOldFileAndRemovesTheTemporary) {
   for (const auto& [what, queue] : faults) {
     SCOPED_TRACE(what);
     *queue = {queue == &sys.writeFaults ? ENOSPC : EIO};
-    EXPECT_FALSE(Replace("VQXSU_Prefs.cfg", data));
-    sys.writeFaults = {FaultySysCalls::ShortWrite(100), ENOSPC};  // full after a part
-    EXPECT_FALSE(Replace("VQXSU_Prefs.cfg", data));
+    const FileResult first = Replace("VQXSU_Prefs.cfg", data);
+    EXPECT_EQ(first.problem, queue == &sys.writeFaults ? FileProblem::DiskFull : FileProblem::Other);
+    EXPECT_EQ(first.systemError, queue == &sys.writeFaults ? ENOSPC : EIO);
+    sys.writeFaults = {FaultySysCalls::ShortWrite(100), EDQUOT};  // the quota ends after a part
+    const FileResult second = Replace("VQXSU_Prefs.cfg", data);
+    EXPECT_EQ(second.problem, FileProblem::DiskFull);
+    EXPECT_EQ(DescribeFileProblem(second), "the disk is full");
     EXPECT_EQ(Content("VQXSU_Prefs.cfg"), "old");
     EXPECT_EQ(Entries(), std::set<std::string>{"VQXSU_Prefs.cfg"});
   }
@@ -130,7 +134,7 @@ TEST_F(PosixFileStoreTest, SystemStoreNamesAreRelativeToItsDirectoryOrTheWorking
   char previous[4096];
   ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
   ASSERT_EQ(chdir(dir.c_str()), 0);
-  const bool stored = CreateSystemFileStore("")->ReplaceFile("two.txt", "22", 2);
+  const bool stored = static_cast<bool>(CreateSystemFileStore("")->ReplaceFile("two.txt", "22", 2));
   ASSERT_EQ(chdir(previous), 0);
   EXPECT_TRUE(stored);
   EXPECT_EQ(Content("one.txt") + Content("two.txt"), "122");
