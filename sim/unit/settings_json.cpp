@@ -17,7 +17,7 @@ bool LoadSettingsJson(std::string_view text, SettingsModel* settings, std::strin
   nlohmann::json doc;
   try {
     doc = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {  // syntax, and numbers beyond a double
     return Fail(error, std::string("not valid JSON: ") + e.what());
   }
   if (!doc.is_object()) return Fail(error, "expected a JSON object of settings");

@@ -7,6 +7,8 @@ namespace vqx::sim {
 namespace {
 // Longer lines are answered ERR as a whole rather than cut into commands.
 constexpr size_t kMaxLineLength = 250;
+// Enough to see what went astray; a host streaming for hours does not fill the memory.
+constexpr size_t kForwardedKept = 65536;
 }  // namespace
 
 std::string_view ModeName(SimMode mode) {
@@ -50,7 +52,12 @@ void SimUnit::OnBytes(const uint8_t* data, size_t size, SimMs nowMs) {
   Advance(nowMs);
   for (size_t i = 0; i < size; ++i) {
     switch (mode_) {
-      case SimMode::Transparent: escape_.OnByte(data[i], nowMs); break;
+      case SimMode::Transparent:
+        // The LF of the CR LF that ended TRAN belongs to that line, not to the data.
+        if (std::exchange(lastWasCr_, false) && data[i] == '\n') break;
+        if (forwarded_.size() < kForwardedKept) forwarded_.push_back(static_cast<char>(data[i]));
+        escape_.OnByte(data[i], nowMs);
+        break;
       case SimMode::Command: OnCommandByte(data[i], nowMs); break;
       case SimMode::Rebooting: break;  // nobody listens while the unit boots
     }
@@ -74,6 +81,7 @@ void SimUnit::PowerUp(SimMs nowMs) {
   state_.echo = true;
   state_.peer = config_.peer;
   escape_.Reset(nowMs);
+  lastWasCr_ = false;
   SetMode(SimMode::Transparent, nowMs);
 }
 
@@ -172,6 +180,7 @@ std::string SimUnit::Babble(size_t length) {
 void SimUnit::SetMode(SimMode mode, SimMs nowMs) {
   if (mode == mode_) return;
   mode_ = mode;
+  if (mode == SimMode::Transparent) forwarded_.clear();
   events_.push_back({SimEvent::Kind::ModeChanged, nowMs, std::string(ModeName(mode))});
 }
 

@@ -53,6 +53,9 @@ class SimUnit {
   const PeerConfig& Peer() const { return state_.peer; }
   // Every command line received, as typed, without its line end.
   const std::vector<std::string>& ReceivedLines() const { return received_; }
+  // The bytes received since the unit last entered transparent mode: what a unit passes
+  // on to its network peer ("+++" too, until its guard time has passed).
+  const std::string& ForwardedBytes() const { return forwarded_; }
   std::vector<SimEvent> DrainEvents();
 
  private:
@@ -77,6 +80,7 @@ class SimUnit {
   bool lastWasCr_ = false;
   uint32_t noise_;
   std::vector<std::string> received_;
+  std::string forwarded_;
   std::vector<SimEvent> events_;
 };
 

@@ -2,7 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <exception>
 #include <memory>
+#include <new>
 
 namespace vqx::cli {
 
@@ -18,6 +21,9 @@ constexpr const char* kExitCodeHelp =
     "  5  the VQX-2 did not take a setting, or a command could not be sent\n"
     "  6  an input file is damaged or asks for a value that cannot be set\n"
     "  7  an output file or the preferences file could not be written\n"
+    "  8  the VQX-2 did not confirm TRAN and may still be in command mode (it then passes\n"
+    "     no serial data); this replaces any other code but 3\n"
+    "  9  vqxctl itself failed (out of memory, or a fault to report); the message says what\n"
     "  130  interrupted (Ctrl-C); the unit was returned to transparent mode first\n"
     "\n"
     "Progress goes to standard error (--quiet silences it); results to standard output.\n"
@@ -34,8 +40,28 @@ struct Parsed {
   std::string showWhich = "all";
   std::string output;
   std::string input;
-  double rebootWait = -1;
+  std::optional<double> rebootWait;
 };
+
+// Seconds 0..600. "nan" and "inf" convert to doubles that a range check lets through
+// (every comparison with NaN is false), so the text itself is checked.
+CLI::Validator RebootWaitSeconds() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        size_t used = 0;
+        double value = 0;
+        try {
+          value = std::stod(text, &used);
+        } catch (const std::exception&) {
+          used = 0;
+        }
+        if (used == 0 || used != text.size() || !std::isfinite(value) || value < 0 || value > 600) {
+          return "takes seconds from 0 to 600, not \"" + text + "\"";
+        }
+        return {};
+      },
+      "SECONDS 0..600");
+}
 
 void AddConnectionOptions(CLI::App* command, Parsed& p) {
   auto* port = command->add_option("--port,-p", p.connection.line.port,
@@ -94,7 +120,9 @@ bool NeedsUnit(const Parsed& p, std::string* error) {
 
 }  // namespace
 
-int RunVqxctl(const std::vector<std::string>& args, CliEnvironment& env) {
+namespace {
+
+int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app("vqxctl: read, provision and back up VQX-2 units from the command line.", "vqxctl");
   app.footer(kExitCodeHelp);
   app.require_subcommand(1);
@@ -113,7 +141,7 @@ int RunVqxctl(const std::vector<std::string>& args, CliEnvironment& env) {
   apply->add_option("file", p.files, "snapshot JSON file");
   apply->add_flag("--dry-run", p.dryRun, "print the lines that would be sent and send nothing");
   apply->add_option("--reboot-wait", p.rebootWait, "seconds to leave the unit alone after SAVE (default 10)")
-      ->check(CLI::Range(0.0, 600.0));
+      ->check(RebootWaitSeconds());
 
   CLI::App* diff = app.add_subcommand(
       "diff", "compare the unit with a snapshot (FILE or --history N --prefs FILE), or two snapshot files");
@@ -154,7 +182,7 @@ int RunVqxctl(const std::vector<std::string>& args, CliEnvironment& env) {
     env.err << "vqxctl: " << e.what() << "\nRun 'vqxctl --help' for the commands and their options.\n";
     return kExitUsage;
   }
-  if (p.rebootWait >= 0) p.connection.rebootWaitSeconds = p.rebootWait;
+  if (p.rebootWait) p.connection.rebootWaitSeconds = p.rebootWait;
 
   std::string error;
   auto usage = [&](const std::string& text) {
@@ -207,6 +235,23 @@ int RunVqxctl(const std::vector<std::string>& args, CliEnvironment& env) {
   if (exportCommand->parsed()) return RunHistoryExport(p.prefs, p.format == "csv" ? "csv" : "json", p.output, env);
   if (import->parsed()) return RunHistoryImport(p.prefs, p.input, env);
   return usage("no command given");
+}
+
+}  // namespace
+
+int RunVqxctl(const std::vector<std::string>& args, CliEnvironment& env) {
+  // Nothing may end the program with an abort: a unit session unwinds (and returns the
+  // unit to transparent mode) before the message.
+  try {
+    return Dispatch(args, env);
+  } catch (const std::bad_alloc&) {
+    env.err << "vqxctl: out of memory\n";
+  } catch (const std::exception& e) {
+    env.err << "vqxctl: failed: " << e.what() << "\n";
+  } catch (...) {
+    env.err << "vqxctl: failed for an unknown reason\n";
+  }
+  return kExitFailed;
 }
 
 }  // namespace vqx::cli

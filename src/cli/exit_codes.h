@@ -12,7 +12,9 @@ enum ExitCode : int {
   kExitRefused = 5,         // the unit did not take a setting, or a command could not be sent
   kExitBadInput = 6,        // an input file is damaged or asks for what cannot be set
   kExitFileError = 7,       // an output file or the preferences file could not be written
-  kExitInterrupted = 130,   // Ctrl-C or SIGTERM: the unit was returned to transparent mode first
+  kExitLeftInCommandMode = 8,  // the unit did not confirm TRAN: it may still be in command mode
+  kExitFailed = 9,          // vqxctl itself failed (out of memory, a fault); the message says what
+  kExitInterrupted = 130,   // Ctrl-C or SIGTERM: the unit was returned to transparent mode first (else 8)
 };
 
 }  // namespace vqx::cli

@@ -1,11 +1,13 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli_run.h"
+#include "exit_codes.h"
 
 namespace {
 
@@ -28,9 +30,14 @@ void InstallInterruptHandler() {
 
 int main(int argc, char** argv) {
   InstallInterruptHandler();
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  vqx::cli::CliEnvironment env{std::cout, std::cerr};
-  env.interrupt = &interrupted;
-  return vqx::cli::RunVqxctl(args, env);
+  try {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    vqx::cli::CliEnvironment env{std::cout, std::cerr};
+    env.interrupt = &interrupted;
+    return vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
+  } catch (...) {
+    std::fputs("vqxctl: failed before the command started (out of memory?)\n", stderr);
+    return vqx::cli::kExitFailed;
+  }
 }

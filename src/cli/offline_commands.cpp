@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "terminal_text.h"
 
 namespace vqx::cli {
 
@@ -60,17 +61,24 @@ std::string UnixLines(const std::string& crlfText) {
 
 std::string FormatDifferences(const std::vector<snapshot::FieldDifference>& differences, const std::string& leftName,
                               const std::string& rightName) {
+  // The values are a unit's texts: shown with their control bytes escaped.
+  std::vector<snapshot::FieldDifference> shown = differences;
+  for (snapshot::FieldDifference& d : shown) {
+    d.left = Visible(d.left);
+    d.right = Visible(d.right);
+  }
+  const std::string left = Visible(leftName);
   size_t nameWidth = std::string("Setting").size();
-  size_t leftWidth = leftName.size();
-  for (const snapshot::FieldDifference& d : differences) {
+  size_t leftWidth = left.size();
+  for (const snapshot::FieldDifference& d : shown) {
     nameWidth = std::max(nameWidth, d.field.size());
     leftWidth = std::max(leftWidth, d.left.size());
   }
   auto row = [&](const std::string& a, const std::string& b, const std::string& c) {
     return a + std::string(nameWidth - a.size() + 2, ' ') + b + std::string(leftWidth - b.size() + 2, ' ') + c + "\n";
   };
-  std::string out = row("Setting", leftName, rightName);
-  for (const snapshot::FieldDifference& d : differences) out += row(d.field, d.left, d.right);
+  std::string out = row("Setting", left, Visible(rightName));
+  for (const snapshot::FieldDifference& d : shown) out += row(d.field, d.left, d.right);
   return out;
 }
 
@@ -115,7 +123,7 @@ int RunHistoryList(const std::string& prefs, CliEnvironment& env) {
   const auto entries = snapshot::HistoryEntries(*block);
   if (entries.empty()) env.out << "The History is empty.\n";
   for (size_t i = 0; i < entries.size(); ++i) {
-    env.out << (i + 1) << "  " << snapshot::HistoryListLine(entries[i]) << "\n";
+    env.out << (i + 1) << "  " << Visible(snapshot::HistoryListLine(entries[i])) << "\n";
   }
   return kExitOk;
 }
@@ -134,7 +142,7 @@ int RunHistoryShow(const std::string& prefs, int number, const std::string& form
     env.out << snapshot::DumpJson(number == 0 ? snapshot::HistoryToJson(*block)
                                               : snapshot::ToJsonWithRecord(entries[static_cast<size_t>(number - 1)]));
   } else {
-    env.out << UnixLines(*report);
+    env.out << VisibleLines(UnixLines(*report));
   }
   return kExitOk;
 }
@@ -165,7 +173,7 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
     return kExitBadInput;
   }
   if (!snapshot::AppendHistory(*block, *entries, &error)) {
-    env.err << "vqxctl: " << prefs << ": " << error << "; nothing was imported\n";
+    env.err << "vqxctl: " << prefs << ": " << error << "\n";
     return kExitBadInput;
   }
   PrefsFile file = OpenPrefs(prefs);

@@ -10,6 +10,7 @@
 #include "protocol/command_format.h"
 #include "protocol/command_table.h"
 #include "runner/sim_runner.h"
+#include "terminal_text.h"
 
 namespace vqx::cli {
 
@@ -52,7 +53,7 @@ class Connection {
     const ExitCode code = session_->Connect(&error);
     if (code != kExitOk) {
       env_.err << "vqxctl: " << error << "\n";
-      *exitCode = code;
+      *exitCode = Finish(code);
       return false;
     }
     if (!args_.quiet) {
@@ -66,8 +67,21 @@ class Connection {
 
   UnitSession& Session() { return *session_; }
 
+  // Every way out of a command that opened the unit ends here: the unit is returned to
+  // transparent mode, and a unit that did not confirm it overrides any other outcome
+  // but a lost port.
+  int Finish(int code) {
+    if (!session_ || closed_) return code;
+    closed_ = true;
+    std::string warning;
+    if (session_->Close(&warning)) return code;
+    env_.err << "vqxctl: " << warning << "\n";
+    // A lost port keeps its own code: nothing could be sent, and the port is what to fix.
+    return code == kExitPortNotOpened ? code : kExitLeftInCommandMode;
+  }
+
   ~Connection() {
-    if (session_) session_->Close();
+    Finish(kExitOk);
     if (demo_) demo_->Stop();
   }
 
@@ -76,6 +90,7 @@ class Connection {
   CliEnvironment& env_;
   std::unique_ptr<sim::SimRunner> demo_;
   std::unique_ptr<UnitSession> session_;
+  bool closed_ = false;
 };
 
 // The fields a unit's read says nothing about: the serial number is the technician's,
@@ -119,15 +134,15 @@ int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvi
     j["linkStatus"] = LinkStatusJson(session);
     env.out << snapshot::DumpJson(j);
   } else {
-    env.out << UnixLines(FormatSettingsReport({&settings, 1}));
-    env.out << "Link status: " << session.LinkStatusSentence() << "\n";
+    env.out << VisibleLines(UnixLines(FormatSettingsReport({&settings, 1})));
+    env.out << "Link status: " << Visible(session.LinkStatusSentence()) << "\n";
     if (!unsupported.empty()) {
       env.out << "Not supported by this unit:";
       for (const std::string& keyword : unsupported) env.out << " " << keyword;
       env.out << "\n";
     }
   }
-  return kExitOk;
+  return unit.Finish(kExitOk);
 }
 
 int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env) {
@@ -136,6 +151,12 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   const std::optional<LoadedSnapshot> wanted = LoadSnapshotSource(source, &error);
   if (!wanted) {
     env.err << "vqxctl: " << error << "\n";
+    return kExitBadInput;
+  }
+  // A record is taken as it is; what would be sent from it must still pass every check
+  // before the unit is escaped.
+  if (source.historyNumber == 0 && !snapshot::CheckSendable(wanted->partial, &error)) {
+    env.err << "vqxctl: " << wanted->label << ": " << Visible(error) << "; nothing was sent.\n";
     return kExitBadInput;
   }
 
@@ -168,8 +189,8 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   const std::vector<snapshot::FieldDifference> changes = snapshot::Diff(current, target, writable);
   readOnly.erase("serialNumber");  // the technician's label, not the unit's
   for (const snapshot::FieldDifference& d : snapshot::Diff(current, target, readOnly)) {
-    env.err << "Not applied (the unit's own value): " << d.field << " " << d.right << " (the unit has " << d.left
-            << ")\n";
+    env.err << "Not applied (the unit's own value): " << d.field << " " << Visible(d.right) << " (the unit has "
+            << Visible(d.left) << ")\n";
   }
   if (changes.empty()) {
     if (endCode != kExitOk) {
@@ -177,32 +198,32 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
       return endCode;
     }
     env.out << "The VQX-2 already has the settings of " << wanted->label << "; nothing was sent.\n";
-    return kExitOk;
+    return unit.Finish(kExitOk);
   }
 
   std::vector<std::string> keys;
   for (const snapshot::FieldDifference& d : changes) keys.push_back(d.key);
   if (!FillForm(session.Surface(), session.Window(), target, keys, &error)) {
     env.err << "vqxctl: " << wanted->label << ": " << error << "; nothing was sent.\n";
-    return kExitBadInput;
+    return unit.Finish(kExitBadInput);
   }
   const UpdatePlan plan = session.PlanFromForm();
   for (const char* label : plan.lineBreakLabels) {
     env.err << "vqxctl: The " << label << " cannot be sent to the VQX-2 because it contains a line break.\n";
   }
-  if (!plan.lineBreakLabels.empty()) return kExitBadInput;
+  if (!plan.lineBreakLabels.empty()) return unit.Finish(kExitBadInput);
   for (const UpdateStep& step : plan.steps) {
     if (!step.refusedMulticast) continue;
     env.err << "vqxctl: " << wanted->label << ": " << snapshot::MulticastProblem(target) << "\nNothing was sent.\n";
-    return kExitBadInput;
+    return unit.Finish(kExitBadInput);
   }
 
   if (dryRun) {
     env.out << "Would send to the VQX-2:\n";
-    for (const UpdateStep& step : plan.steps) env.out << "  " << Line(step.record) << "\n";
+    for (const UpdateStep& step : plan.steps) env.out << "  " << Visible(Line(step.record)) << "\n";
     env.out << "  SAVE\n";
     env.out << FormatDifferences(changes, "unit", wanted->label);
-    return kExitOk;
+    return unit.Finish(kExitOk);
   }
 
   std::vector<std::string> warnings;
@@ -210,9 +231,9 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   for (const std::string& warning : warnings) env.err << "VQX-2: " << warning << "\n";
   if (updated != kExitOk) {
     env.err << "vqxctl: " << error << "\n";
-    return updated;
+    return unit.Finish(updated);
   }
-  for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Line(step.record) << "\n";
+  for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Visible(Line(step.record)) << "\n";
   env.out << "Sent: SAVE\n";
 
   // What the unit holds after its reboot decides, not what was sent.
@@ -222,17 +243,20 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   std::set<std::string> missedKeys;
   for (const snapshot::FieldDifference& d : missed) missedKeys.insert(d.key);
   for (const snapshot::FieldDifference& d : changes) {
-    if (missedKeys.count(d.key) == 0) env.out << "Changed: " << d.field << ": " << d.left << " -> " << d.right << "\n";
+    if (missedKeys.count(d.key) == 0) {
+      env.out << "Changed: " << d.field << ": " << Visible(d.left) << " -> " << Visible(d.right) << "\n";
+    }
   }
   if (!missed.empty()) {
     for (const snapshot::FieldDifference& d : missed) {
-      env.err << "vqxctl: the VQX-2 did not take " << d.field << " " << d.left << "; it has " << d.right << "\n";
+      env.err << "vqxctl: the VQX-2 did not take " << d.field << " " << Visible(d.left) << "; it has " << Visible(d.right)
+              << "\n";
     }
-    return kExitRefused;
+    return unit.Finish(kExitRefused);
   }
   if (endCode != kExitOk) return endCode;
   env.out << "Verified: the VQX-2 holds the settings of " << wanted->label << ".\n";
-  return kExitOk;
+  return unit.Finish(kExitOk);
 }
 
 int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const SourceArgs* second,
@@ -296,13 +320,14 @@ int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const Sou
     env.out << snapshot::DumpJson(j);
   } else {
     if (differences.empty()) {
-      env.out << "No differences between " << leftName << " and " << rightName << ".\n";
+      env.out << "No differences between " << Visible(leftName) << " and " << Visible(rightName) << ".\n";
     } else {
       env.out << FormatDifferences(differences, leftName, rightName);
     }
-    for (const std::string& field : onlyOneSide) env.out << "Not compared: " << field << "\n";
+    for (const std::string& field : onlyOneSide) env.out << "Not compared: " << Visible(field) << "\n";
   }
-  return differences.empty() ? kExitOk : kExitDifferent;
+  const int code = differences.empty() ? kExitOk : kExitDifferent;
+  return unit ? unit->Finish(code) : code;
 }
 
 int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& lines, CliEnvironment& env) {
@@ -312,19 +337,19 @@ int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& li
   for (const std::string& line : lines) {
     std::string answer;
     std::string error;
-    env.out << "> " << line << "\n";
+    env.out << "> " << Visible(line) << "\n";
     const ExitCode sent = unit.Session().SendLine(line, &answer, &error);
-    env.out << answer;
+    env.out << VisibleLines(answer);
     if (sent != kExitOk) {
-      env.err << "vqxctl: " << line << ": " << error << "\n";
-      return sent;
+      env.err << "vqxctl: " << Visible(line) << ": " << Visible(error) << "\n";
+      return unit.Finish(sent);
     }
     if (env.interrupt != nullptr && env.interrupt->load()) {
       env.err << "vqxctl: Interrupted.\n";
-      return kExitInterrupted;
+      return unit.Finish(kExitInterrupted);
     }
   }
-  return kExitOk;
+  return unit.Finish(kExitOk);
 }
 
 }  // namespace vqx::cli

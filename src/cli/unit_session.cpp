@@ -6,6 +6,7 @@
 #include "app/preferences_block.h"
 #include "protocol/command_table.h"
 #include "system_port.h"
+#include "terminal_text.h"
 #include "window/control_ids.h"
 
 namespace vqx::cli {
@@ -107,7 +108,7 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
     const int8_t status = window_.GetStatusState();
     if (status != lastShownStatus_) {
       lastShownStatus_ = status;
-      if (!ReadComplete() && status != kStatusNotResponding) Progress(window_.StatusSentence());
+      if (!ReadComplete() && status != kStatusNotResponding) Progress(Visible(window_.StatusSentence()));
     }
     if (ReadComplete()) return kExitOk;
     if (Interrupted()) {
@@ -233,15 +234,17 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
   return kExitOk;
 }
 
-void UnitSession::Close() {
-  if (closed_) return;
+bool UnitSession::Close(std::string* warning) {
+  if (closed_) return true;
   closed_ = true;
   if (!started_) {
     comm_.Close();
-    return;
+    return true;
   }
-  WaitForQuietLink(kReplyTimeoutMs + 500);
-  app_.Shutdown();
+  // The orderly stop waits for the reply in flight itself, whatever the interrupt says.
+  if (app_.Shutdown() != LeaveOutcome::NotConfirmed) return true;
+  if (warning != nullptr) *warning = OneLine(kStillInCommandModeText);
+  return false;
 }
 
 }  // namespace vqx::cli

@@ -28,13 +28,22 @@ struct LineOptions {
   char parity = 'N';
 };
 
+// How long the escape and a full read take at most with a unit that is slow but keeps
+// within the reply time-out on every exchange: the escape (the guard time, "+++", the
+// guard time, the probe's answer), ECHO OFF, the 28 queries, the STAT the logic asks
+// after each ERR, the closing STAT; and a margin for a loaded host. A fixed minute ended
+// the read of a unit answering each query after 2.5 s, which the desktop program reads.
+inline constexpr uint32_t kReadExchanges = 1 + kSettingCount + kSettingCount + 1;
+inline constexpr uint32_t kReadPhaseLimitMs =
+    2 * kEscapeGuardMs + kReplyTimeoutMs + kReadExchanges * kReplyTimeoutMs + 10000;
+
 struct SessionOptions {
   LineOptions line;
   bool quiet = false;
   // How long the unit is left alone after SAVE before it is read again.
   uint32_t rebootWaitMs = kRebootWaitMs;
-  // The longest the escape, a full read or a typed line's answer may take.
-  uint32_t phaseLimitMs = 60000;
+  // The longest the escape and a full read may take together.
+  uint32_t phaseLimitMs = kReadPhaseLimitMs;
   // Set (from a signal handler, say) to stop waiting; the session then returns the unit
   // to transparent mode as usual. May be null.
   const std::atomic<bool>* interrupt = nullptr;
@@ -79,8 +88,10 @@ class UnitSession {
   // ended). A line the logic refuses gives kExitRefused with its reason in *error.
   ExitCode SendLine(const std::string& line, std::string* answer, std::string* error);
 
-  // ECHO ON and TRAN, the worker stopped, the port closed. Runs once.
-  void Close();
+  // The worker stopped, the unit returned to transparent mode (ECHO ON and TRAN, each
+  // once the previous reply is in), the port closed. Runs once. False when the unit did
+  // not confirm TRAN and may still be in command mode; *warning then says so.
+  bool Close(std::string* warning = nullptr);
 
  private:
   ExitCode WaitForUnitIdle(const char* what, std::string* error);

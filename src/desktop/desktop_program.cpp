@@ -135,14 +135,17 @@ void DesktopProgram::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
   if (!started_) return;
-  logic_->Shutdown();
-  // The worker may be waiting for this thread to read a control: serve it until it is out.
+  // The worker first, so that nothing new starts; it may be waiting for this thread to
+  // read a control: serve it until it is out.
   app_->RequestStop();
   while (!app_->WorkerEnded()) {
     queue_.Drain();
     queue_.WaitForWork(std::chrono::milliseconds(2));
   }
   app_->JoinWorker();
+  queue_.Drain();
+  // Then this thread returns the unit to transparent mode (or warns that it could not).
+  logic_->Shutdown();
   queue_.Drain();
   link_->Close();
 }

@@ -49,8 +49,9 @@ class DesktopProgram {
   // the stored view and lists, then the worker. False only when the demo unit cannot
   // start (error says why).
   bool Start(std::string* error);
-  // The orderly stop, once: ECHO ON and TRAN, the worker out (its pending calls served
-  // meanwhile), then the port closed.
+  // The orderly stop, once: the worker out (its pending calls served meanwhile), the unit
+  // returned to transparent mode from this thread (a warning box when it did not confirm),
+  // then the port closed.
   void Shutdown();
   bool IsShutDown() const { return shutDown_; }
 

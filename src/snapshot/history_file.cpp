@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/settings_report.h"
@@ -19,16 +20,27 @@ bool Refuse(std::string* error, const std::string& message) {
   return false;
 }
 
+// A spreadsheet runs a cell that starts with = + - @ TAB or CR as a formula ("=1+1",
+// "=cmd|' /C calc'!A0"); a unit's name or a serial number must stay text. A text that
+// starts with an apostrophe gets one too, so that dropping one leading apostrophe always
+// gives the value back.
+bool NeedsApostrophe(const std::string& text) {
+  return !text.empty() && std::string_view("=+-@\t\r'").find(text[0]) != std::string_view::npos;
+}
+
 std::string CsvCell(const json& value) {
   std::string text;
   if (value.is_string()) {
     text = value.get<std::string>();
+    // The usual defence: a leading apostrophe, which spreadsheets take as "text" and do
+    // not show, inside a quoted cell.
+    if (NeedsApostrophe(text)) text = "'" + text;
   } else if (value.is_boolean()) {
     text = value.get<bool>() ? "true" : "false";
   } else if (!value.is_null()) {
     text = value.dump();
   }
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  if (text.find_first_of(",\"\r\n") == std::string::npos && text.rfind('\'', 0) != 0) return text;
   std::string quoted = "\"";
   for (const char c : text) {
     if (c == '"') quoted += '"';
@@ -56,25 +68,25 @@ std::unique_ptr<PreferencesBlock> LoadPreferences(IFileStore& store, const std::
   FileResult why;
   const int64_t read = store.ReadFile(name.c_str(), bytes.data(), bytes.size(), &why);
   if (read < 0) {
-    Refuse(error, name + ": cannot be opened: " + DescribeFileProblem(why));
+    Refuse(error, "cannot be opened: " + DescribeFileProblem(why));
     return nullptr;
   }
   if (read != static_cast<int64_t>(kSize)) {
     const std::string length = read > static_cast<int64_t>(kSize) ? "more than " + std::to_string(kSize)
                                                                   : std::to_string(read);
-    Refuse(error, name + ": not a preferences file: it is " + length + " bytes long, a preferences file exactly " +
+    Refuse(error, "not a preferences file: it is " + length + " bytes long, a preferences file exactly " +
                       std::to_string(kSize));
     return nullptr;
   }
   auto block = std::make_unique<PreferencesBlock>();
   std::memcpy(block.get(), bytes.data(), kSize);
   if (block->formatMark != kPreferencesFormatMark) {
-    Refuse(error, name + ": not a preferences file: its first byte is " + std::to_string(block->formatMark) +
+    Refuse(error, "not a preferences file: its first byte is " + std::to_string(block->formatMark) +
                       ", not the format mark " + std::to_string(kPreferencesFormatMark));
     return nullptr;
   }
   if (block->historyCount < 0 || block->historyCount > kHistoryCapacity) {
-    Refuse(error, name + ": damaged: the History count is " + std::to_string(block->historyCount) +
+    Refuse(error, "damaged: the History count is " + std::to_string(block->historyCount) +
                       ", outside 0.." + std::to_string(kHistoryCapacity));
     return nullptr;
   }

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
+#include <vector>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +19,8 @@ namespace {
 
 // Far more than the History's 200 entries take; a file this large is not a snapshot.
 constexpr size_t kLargestFile = 16u * 1024u * 1024u;
+// A History export is a list of objects holding a list ("unsupported"): three levels.
+constexpr size_t kDeepestNesting = 8;
 
 bool Refuse(std::string* error, const std::string& path, const std::string& reason) {
   if (error) *error = path + ": " + reason;
@@ -90,10 +94,16 @@ void Position(const std::string& text, size_t offset, size_t& line, size_t& colu
   }
 }
 
+std::string At(const std::string& text, size_t offset) {
+  size_t line = 0;
+  size_t column = 0;
+  Position(text, offset, line, column);
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
 // The parser's own words without its prefix and position ("syntax error while parsing
-// object - unexpected '}'; expected string literal").
-std::string ParserReason(const json::parse_error& e) {
-  const std::string what = e.what();
+// object - unexpected '}'; expected string literal", "number overflow parsing '1e400'").
+std::string ParserReason(const std::string& what) {
   const size_t column = what.find("column ");
   if (column != std::string::npos) {
     const size_t colon = what.find(": ", column);
@@ -107,7 +117,111 @@ bool OnlyBlanks(const std::string& text) {
   return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
+// Builds the document itself, so that it can stop where a snapshot cannot be: deeper
+// than kDeepestNesting (a file of a million '[' would otherwise cost gigabytes before
+// anything looks at it) or an object naming a key twice (which the library would
+// silently resolve to the last value). Nothing here throws but out of memory.
+class SnapshotSaxBuilder {
+ public:
+  explicit SnapshotSaxBuilder(const std::string& text) : text_(text) {}
+
+  bool null() { return Value(json(nullptr)); }
+  bool boolean(bool v) { return Value(json(v)); }
+  bool number_integer(json::number_integer_t v) { return Value(json(v)); }
+  bool number_unsigned(json::number_unsigned_t v) { return Value(json(v)); }
+  bool number_float(json::number_float_t v, const std::string&) { return Value(json(v)); }
+  bool string(json::string_t& v) { return Value(json(std::move(v))); }
+  bool binary(json::binary_t&) { return Refuse("binary values are not JSON"); }
+
+  bool start_object(std::size_t) { return Open(json::object()); }
+  bool start_array(std::size_t) { return Open(json::array()); }
+  bool end_object() { return Close(); }
+  bool end_array() { return Close(); }
+
+  bool key(json::string_t& k) {
+    Level& level = levels_.back();
+    if (!level.keys.insert(k).second) {
+      return Refuse("\"" + k + "\" is given twice in one object" + Where() + "; give each field once");
+    }
+    level.key = std::move(k);
+    return true;
+  }
+
+  bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
+    // The parser counts the byte it stopped at from 1.
+    return Refuse("not valid JSON at " + At(text_, position > 0 ? position - 1 : 0) + ": " + ParserReason(e.what()));
+  }
+
+  std::optional<json> Take() { return reason_.empty() ? std::optional<json>(std::move(root_)) : std::nullopt; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  struct Level {
+    json* node;
+    std::set<std::string> keys;
+    std::string key;
+  };
+
+  // " (entry 3)" inside a list of snapshots; a History names its entries so.
+  std::string Where() const {
+    if (levels_.size() < 2 || !levels_.front().node->is_array()) return {};
+    return " (entry " + std::to_string(levels_.front().node->size()) + ")";
+  }
+
+  bool Refuse(const std::string& reason) {
+    if (reason_.empty()) reason_ = reason;
+    return false;
+  }
+
+  json* Place(json&& v) {
+    if (levels_.empty()) {
+      root_ = std::move(v);
+      return &root_;
+    }
+    Level& level = levels_.back();
+    if (level.node->is_object()) return &((*level.node)[level.key] = std::move(v));
+    level.node->push_back(std::move(v));
+    return &level.node->back();
+  }
+
+  bool Value(json&& v) {
+    Place(std::move(v));
+    return true;
+  }
+
+  bool Open(json&& container) {
+    if (levels_.size() >= kDeepestNesting) {
+      return Refuse("nested deeper than " + std::to_string(kDeepestNesting) +
+                    " levels; a snapshot is one flat object and a History export a list of them");
+    }
+    json* node = Place(std::move(container));
+    levels_.push_back({node, {}, {}});
+    return true;
+  }
+
+  bool Close() {
+    levels_.pop_back();
+    return true;
+  }
+
+  const std::string& text_;
+  json root_;
+  std::vector<Level> levels_;
+  std::string reason_;
+};
+
 }  // namespace
+
+std::optional<json> ParseJsonText(const std::string& text, std::string* reason) {
+  SnapshotSaxBuilder builder(text);
+  const bool parsed = json::sax_parse(text, &builder, json::input_format_t::json, true);
+  std::optional<json> result = builder.Take();
+  if (!parsed || !result) {
+    if (reason) *reason = builder.Reason().empty() ? std::string("not valid JSON") : builder.Reason();
+    return std::nullopt;
+  }
+  return result;
+}
 
 std::optional<json> LoadJsonFile(const std::string& path, std::string* error) {
   std::string content;
@@ -116,18 +230,10 @@ std::optional<json> LoadJsonFile(const std::string& path, std::string* error) {
     Refuse(error, path, "is empty; expected a JSON snapshot");
     return std::nullopt;
   }
-  try {
-    return json::parse(content);
-  } catch (const json::parse_error& e) {
-    // The parser counts the byte it stopped at from 1.
-    size_t line = 0;
-    size_t column = 0;
-    Position(content, e.byte > 0 ? e.byte - 1 : 0, line, column);
-    Refuse(error, path,
-           "not valid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
-               ParserReason(e));
-    return std::nullopt;
-  }
+  std::string reason;
+  std::optional<json> parsed = ParseJsonText(content, &reason);
+  if (!parsed) Refuse(error, path, reason);
+  return parsed;
 }
 
 std::optional<PartialSettings> LoadSnapshotFile(const std::string& path, std::string* error) {

@@ -73,6 +73,12 @@ struct PartialSettings {
 // holds it; one that differs must pass the checks above and replaces it.
 std::optional<PartialSettings> FromJson(const nlohmann::json& j, std::string* error);
 
+// Whether every field present in partial that can be sent to a unit holds a value the
+// checks of FromJson accept. FromJson takes what a "record" holds unchecked (so that an
+// export is imported byte for byte); before such a snapshot is applied to a unit this
+// refuses, naming the field, a text with a line break or a value no list offers.
+bool CheckSendable(const PartialSettings& partial, std::string* error);
+
 // Writes the fields present in partial over target; the security booleans change only
 // their own bit. Fields not present keep target's value.
 void ApplyTo(const PartialSettings& partial, DeviceSettings& target);
@@ -85,8 +91,15 @@ std::string MulticastProblem(const DeviceSettings& s);
 
 // ---- Files --------------------------------------------------------------------------
 
+// Parses JSON text without throwing. Refuses, with the reason in *reason: text that is
+// not JSON (with line and column; numbers too large for a double such as 1e400 too),
+// containers nested deeper than a snapshot or a History export can be (found before the
+// rest is read, so a file of brackets costs no memory), and an object that gives a key
+// twice (the key is named).
+std::optional<nlohmann::json> ParseJsonText(const std::string& text, std::string* reason);
+
 // Reads and parses a JSON file. Refuses with "PATH: reason": does not exist, permission
-// denied, is a directory, empty, not JSON (with line and column).
+// denied, is a directory, empty, and everything ParseJsonText refuses.
 std::optional<nlohmann::json> LoadJsonFile(const std::string& path, std::string* error);
 
 // LoadJsonFile then FromJson; a refusal names the file.

@@ -395,6 +395,17 @@ std::optional<PartialSettings> FromJson(const json& j, std::string* error) {
   return result;
 }
 
+bool CheckSendable(const PartialSettings& partial, std::string* error) {
+  for (const Field& f : detail::Fields()) {
+    if (f.readOnly || !partial.Has(f.key)) continue;
+    // The value as a snapshot shows it, read back through the checks of a named field.
+    const json value = FieldValue(partial.values, f);
+    DeviceSettings scratch{};
+    if (!ParseField(&value, nullptr, f, scratch, error)) return false;
+  }
+  return true;
+}
+
 void ApplyTo(const PartialSettings& partial, DeviceSettings& target) {
   for (const Field& f : detail::Fields()) {
     if (!partial.Has(f.key)) continue;

@@ -10,11 +10,15 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/preferences_block.h"
+#include <nlohmann/json.hpp>
+
 #include "cli_run.h"
 
 namespace vqx::cli {
@@ -253,11 +257,126 @@ TEST_F(CliOffline, WrongCommandLinesExitWithTheUsageCodeAndOpenNothing) {
   }
 }
 
+TEST_F(CliOffline, EveryJsonPathRefusesOverflowDuplicatesAndDeepNestingWithTheBadInputCode) {
+  const std::string prefs = WritePrefs("p.cfg", {Entry("A17", "Tower", 5, 1)});
+  const std::string before = ReadFile(prefs);
+  const std::string contents[] = {
+      R"({"voipPort": 1e400})", R"([{"vocoder": -1e400}])", R"({"name": "A", "name": "B"})",
+      std::string(100000, '['),
+  };
+  for (const std::string& content : contents) {
+    const std::string file = WriteFile("bad.json", content);
+    const std::vector<std::vector<std::string>> lines = {
+        {"diff", file, file},
+        {"apply", "--port", Path("no-such-port"), file},
+        {"history", "import", file, "--prefs", prefs},
+    };
+    for (const auto& args : lines) {
+      const Outcome run = Vqxctl(args);
+      EXPECT_EQ(run.code, 6) << args[0] << " " << content.substr(0, 30);
+      EXPECT_THAT(run.err, HasSubstr("vqxctl: " + file + ": ")) << args[0];
+      EXPECT_THAT(run.err, Not(HasSubstr("could not be opened"))) << "the port is not touched";
+    }
+  }
+  EXPECT_EQ(ReadFile(prefs), before);
+}
+
+TEST_F(CliOffline, ARecordWithValuesThatCannotBeSentIsRefusedBeforeThePortIsOpened) {
+  // An export's record is taken byte for byte: a name with CR and a vocoder no list has.
+  DeviceSettings hostile = Entry("A17", "Tower\rSAVE", 5, 1);
+  DeviceSettings vocoder = Entry("A17", "Tower", 5, 9);
+  const std::string prefs = WritePrefs("p.cfg", {hostile, vocoder});
+  const std::string backup = Path("backup.json");
+  ASSERT_EQ(Vqxctl({"history", "export", "--prefs", prefs, "-o", backup}).code, 0);
+  const nlohmann::json list = nlohmann::json::parse(ReadFile(backup));
+  const std::string reasons[] = {"name: the text contains a line break", "vocoder: 9 is not offered"};
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string file = WriteFile("entry" + std::to_string(i) + ".json", list[i].dump());
+    const Outcome run = Vqxctl({"apply", "--port", Path("no-such-port"), file});
+    EXPECT_EQ(run.code, 6) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(file + ": " + reasons[i]));
+    EXPECT_THAT(run.err, HasSubstr("nothing was sent"));
+  }
+}
+
+TEST_F(CliOffline, MessagesNameTheFileAndTheirReasonOnce) {
+  std::string damaged(sizeof(PreferencesBlock), '\0');
+  damaged[0] = static_cast<char>(kPreferencesFormatMark);
+  const int32_t count = 201;
+  std::memcpy(damaged.data() + offsetof(PreferencesBlock, historyCount), &count, sizeof count);
+  const std::string count201 = WriteFile("count201.cfg", damaged);
+  Outcome run = Vqxctl({"history", "list", "--prefs", count201});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_EQ(run.err, "vqxctl: " + count201 + ": damaged: the History count is 201, outside 0..200\n");
+
+  SourceArgs source;
+  source.historyNumber = 1;
+  source.prefs = count201;
+  std::string error;
+  EXPECT_FALSE(LoadSnapshotSource(source, &error));
+  EXPECT_EQ(error, count201 + ": damaged: the History count is 201, outside 0..200");
+
+  const std::string full = WritePrefs("full.cfg", std::vector<DeviceSettings>(200, Entry("X", "Full", 9, 2)));
+  const std::string one = WriteFile("one.json", R"({"name": "One"})");
+  run = Vqxctl({"history", "import", one, "--prefs", full});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_EQ(run.err, "vqxctl: " + full + ": The history list is already full (200 entries); nothing was imported\n");
+}
+
+TEST_F(CliOffline, ARebootWaitThatIsNoNumberOfSecondsIsAUsageError) {
+  const std::string file = WriteFile("a.json", R"({ "name": "Tower" })");
+  for (const char* wait : {"nan", "NaN", "inf", "-inf", "-1", "601", "1e400", "ten", "5s", ""}) {
+    const Outcome run = Vqxctl({"apply", "--port", Path("no-such-port"), file, "--reboot-wait", wait});
+    EXPECT_EQ(run.code, 2) << wait << ": " << run.err;
+    EXPECT_THAT(run.err, HasSubstr("takes seconds from 0 to 600")) << wait;
+  }
+  // A good one passes the command line and fails only at the port.
+  EXPECT_EQ(Vqxctl({"apply", "--port", Path("no-such-port"), file, "--reboot-wait", "2.5"}).code, 3);
+}
+
+TEST_F(CliOffline, AFailureInsideACommandEndsWithItsOwnCodeAndAMessageNotAnAbort) {
+  std::ostringstream out, err;
+  CliEnvironment env{out, err};
+  env.listPorts = []() -> std::vector<SerialPortEntry> { throw std::runtime_error("the survey broke"); };
+  EXPECT_EQ(RunVqxctl({"ports"}, env), 8);
+  EXPECT_EQ(err.str(), "vqxctl: failed: the survey broke\n");
+  env.listPorts = []() -> std::vector<SerialPortEntry> { throw std::bad_alloc(); };
+  EXPECT_EQ(RunVqxctl({"ports"}, env), 8);
+  EXPECT_THAT(err.str(), HasSubstr("vqxctl: out of memory\n"));
+}
+
+TEST_F(CliOffline, AUnitsTextsReachTheTerminalWithTheirControlCharactersShownNotRun) {
+  const std::string prefs =
+      WritePrefs("p.cfg", {Entry("A\x1b[2J", "\x1b]0;owned\x07Tower\\1", 5, 1), Entry("B2", "Relay\x9b" "1m", 6, 4)});
+  Outcome run = Vqxctl({"history", "list", "--prefs", prefs});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "1  A\\x1b[2J \\x1b]0;owned\\x07Tower\\\\1 (10.0.0.5:2000)\n2  B2 Relay\\x9b1m (10.0.0.6:2000)\n");
+
+  run = Vqxctl({"history", "show", "--prefs", prefs});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("Name: \\x1b]0;owned\\x07Tower\\\\1\n"));
+  EXPECT_THAT(run.out, HasSubstr("---\nSerial Number: B2\n"));  // line ends stay line ends
+  for (const std::string& text : {Vqxctl({"history", "list", "--prefs", prefs}).out, run.out}) {
+    EXPECT_EQ(text.find_first_of("\x1b\x07\x9b\r"), std::string::npos);
+  }
+  // JSON escapes them its own way and stays as it was.
+  run = Vqxctl({"history", "show", "1", "--format", "json", "--prefs", prefs});
+  EXPECT_THAT(run.out, HasSubstr(R"("name": "\u001b]0;owned\u0007Tower\\1")"));
+
+  const std::string a = WriteFile("a.json", R"({ "name": "\u001b[2JTower" })");
+  const std::string b = WriteFile("b.json", R"({ "name": "Tower\t" })");
+  run = Vqxctl({"diff", a, b});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_THAT(run.out, ::testing::MatchesRegex(".*\nName +\\\\x1b\\[2JTower +Tower\\\\t\n"));
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+}
+
 TEST_F(CliOffline, HelpDocumentsEveryExitCode) {
   const Outcome run = Vqxctl({"--help"});
   EXPECT_EQ(run.code, 0);
   for (const char* line : {"  3  the serial port could not be opened", "  4  the VQX-2 is not responding",
-                           "  5  the VQX-2 did not take a setting", "  6  an input file is damaged"}) {
+                           "  5  the VQX-2 did not take a setting", "  6  an input file is damaged",
+                           "  8  the VQX-2 did not confirm TRAN", "  9  vqxctl itself failed"}) {
     EXPECT_THAT(run.out, HasSubstr(line));
   }
 }

@@ -255,6 +255,29 @@ TEST_F(CliOverPty, SendPrintsEachAnswerAndStopsAtALineTheLogicRefuses) {
   EXPECT_EQ(sim_->Settings().NumberOf("VOCODER"), 3);
 }
 
+TEST_F(CliOverPty, ReadAndSendShowEscapeSequencesInTheUnitsNameVisiblyNeverRaw) {
+  // Anyone who can reach the unit over the network can set its name. The simulated unit
+  // takes no byte below 0x20 in a text; the 8-bit forms of the same controls (CSI 0x9B,
+  // OSC 0x9D, ST 0x9C) do as much harm on a terminal that honours them.
+  const std::string hostile = "\x9b" "2J\x9d" "0;owned\x9cTower";
+  sim::SimConfig config;
+  ASSERT_EQ(config.settings.Load(*sim::SettingsModel::Find("NAME"), hostile), sim::SetOutcome::Ok);
+  StartSim(std::move(config));
+  Outcome run = OnUnit("read", {});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("\nName: \\x9b2J\\x9d0;owned\\x9cTower\n"));
+  EXPECT_EQ(run.out.find_first_of("\x9b\x9c\x9d"), std::string::npos);
+
+  run = OnUnit("send", {"NAME", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "> NAME\nNAME \\x9b2J\\x9d0;owned\\x9cTower\n");
+
+  // JSON carries the name exactly, each byte as its own character.
+  run = OnUnit("read", {"--format", "json", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(run.out)["name"], "\u009b2J\u009d0;owned\u009cTower");
+}
+
 TEST_F(CliOverPty, APortAnotherProgramHoldsIsReportedBusyWithItsHolderAndThePortCode) {
   StartSim();
   posix::PosixSerialPort holder;

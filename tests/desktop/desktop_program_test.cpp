@@ -346,6 +346,13 @@ TEST_F(DesktopTest, ClosingWhileTheUnitIsBeingReadEndsAtOnceWithThePortClosed) {
   EXPECT_TRUE(program_->IsShutDown());
   EXPECT_EQ(program_->Link().GetState(), LinkState::Closed);
   EXPECT_EQ(program_->Queue().Pending(), 0u) << "every call of the worker was served";
+  // The query in flight was answered first, then ECHO ON and TRAN, and nothing after.
+  EXPECT_EQ(program_->DemoUnit()->Mode(), sim::SimMode::Transparent);
+  const auto lines = program_->DemoUnit()->ReceivedLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "ECHO ON");
+  EXPECT_EQ(lines.back(), "TRAN");
+  EXPECT_EQ(program_->DemoUnit()->WithUnit([](const sim::SimUnit& u) { return u.ForwardedBytes(); }), "");
 }
 
 TEST_F(DesktopTest, FileExitEndsTheProgramLikeTheCloseBox) {

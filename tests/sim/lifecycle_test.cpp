@@ -74,6 +74,20 @@ TEST(SimTran, UtilityShutdownSequenceEchoOnThenTranInOneWrite) {
   EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
 }
 
+TEST(SimTran, WhatFollowsTranIsPassedOnButNotTheLfOfItsOwnLineEnd) {
+  UnitDriver d;
+  d.Wait(1000);
+  d.Send("+++");
+  EXPECT_EQ(d.unit().ForwardedBytes(), "+++") << "until the guard time has passed, \"+++\" is data";
+  d.Wait(1000);
+  d.Send("ECHO OFF\r\n");
+  EXPECT_EQ(d.unit().ForwardedBytes(), "+++") << "command lines are not passed on";
+  d.Ask("TRAN");
+  EXPECT_EQ(d.unit().ForwardedBytes(), "");
+  d.Send("STAT\r\n");
+  EXPECT_EQ(d.unit().ForwardedBytes(), "STAT\r\n") << "a line after TRAN reaches the network peer";
+}
+
 TEST(SimPeer, ConnAttemptsPeerAndDiscDisconnects) {
   UnitDriver d;
   d.EnterQuietCommandMode();

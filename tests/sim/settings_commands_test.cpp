@@ -123,6 +123,7 @@ TEST(SimSettingsJson, DamagedOrWrongFileIsRefusedWithReasonAndChangesNothing) {
       {R"({"NAME": "Tower", "MYIP": "10.0.0"})", "MYIP"},
       {R"({"NAME": "Tower", "dhcp": "yes"})", "dhcp"},
       {R"({"NAME": "Tower", "PORT": 1.5})", "PORT"},
+      {R"({"NAME": "Tower", "PORT": 1e400})", "number overflow"},  // a range error, not a syntax error
   };
   for (const auto& [text, reason] : cases) {
     SettingsModel s = SettingsModel::Defaults();

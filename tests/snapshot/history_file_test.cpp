@@ -20,6 +20,7 @@ namespace {
 
 using nlohmann::json;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 using vqx::testing::MemoryFileStore;
 using vqx::testing::OddRecord;
@@ -188,7 +189,7 @@ TEST(SnapshotHistory, DamagedPreferencesFilesAreRefusedWithTheirReason) {
     store.Put(kPrefs, c.content);
     std::string error;
     EXPECT_FALSE(LoadPreferences(store, kPrefs, &error));
-    EXPECT_THAT(error, StartsWith(std::string(kPrefs) + ": ")) << c.words;
+    EXPECT_THAT(error, Not(HasSubstr(kPrefs))) << "the caller names the file";
     EXPECT_THAT(error, HasSubstr(c.words));
     EXPECT_FALSE(ImportHistory(store, kPrefs, ToJson(SampleSettings()), &error));
     EXPECT_EQ(store.replaces, 0) << c.words;
@@ -237,6 +238,35 @@ TEST(SnapshotHistory, CsvQuotesCommasQuotesAndLineBreaks) {
   EXPECT_THAT(csv, HasSubstr(",3,ADPCM 24Kbps,"));  // vocoder and its text
   EXPECT_THAT(csv, HasSubstr(",false,"));           // a security flag
   EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
+}
+
+TEST(SnapshotHistory, CsvCellsASpreadsheetWouldRunAsFormulasStartWithAnApostrophe) {
+  MemoryFileStore store;
+  store.Put(kPrefs, PrefsFile(0));
+  auto block = Load(store);
+  const char* const names[] = {"=cmd|' /C calc'!A0", "+1", "-2+3", "@SUM(A1)", "\tTab", "\rCR", "'quoted", "A=1"};
+  std::vector<DeviceSettings> entries;
+  for (const char* name : names) {
+    DeviceSettings s = SampleSettings();
+    std::strcpy(s.name, name);
+    std::strcpy(s.serialNumber, "=1+1");
+    entries.push_back(s);
+  }
+  std::string error;
+  ASSERT_TRUE(AppendHistory(*block, entries, &error)) << error;
+
+  const std::string csv = HistoryToCsv(*block);
+  EXPECT_THAT(csv, HasSubstr("\r\n1,\"'=1+1\",\"'=cmd|' /C calc'!A0\",10.0.0.5,"));
+  EXPECT_THAT(csv, HasSubstr("\r\n2,\"'=1+1\",\"'+1\","));
+  EXPECT_THAT(csv, HasSubstr("\r\n3,\"'=1+1\",\"'-2+3\","));
+  EXPECT_THAT(csv, HasSubstr("\r\n4,\"'=1+1\",\"'@SUM(A1)\","));
+  EXPECT_THAT(csv, HasSubstr("\r\n5,\"'=1+1\",\"'\tTab\","));
+  EXPECT_THAT(csv, HasSubstr("\r\n6,\"'=1+1\",\"'\rCR\","));
+  // One leading apostrophe always comes off again, so a text that had one gets another.
+  EXPECT_THAT(csv, HasSubstr("\r\n7,\"'=1+1\",\"''quoted\","));
+  EXPECT_THAT(csv, HasSubstr("\r\n8,\"'=1+1\",A=1,"));
+  // Numbers are the program's own and stay numbers.
+  EXPECT_THAT(csv, HasSubstr(",1221,23,"));
 }
 
 TEST(SnapshotHistory, ExportKeepsEachEntrysSerialNumberAndRecord) {

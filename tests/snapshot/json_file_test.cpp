@@ -80,6 +80,51 @@ TEST_F(SnapshotFile, BrokenJsonIsRefusedWithLineAndColumn) {
   EXPECT_THAT(error, HasSubstr("invalid literal"));
 }
 
+TEST_F(SnapshotFile, NumbersBeyondADoubleAreRefusedWithTheirPlaceNotThrown) {
+  struct Case {
+    const char* content;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"{\"voipPort\": 1e400}", "line 1, column 18: number overflow parsing '1e400'"},
+      {"[{\"vocoder\": -1e400}]", "line 1, column 19: number overflow parsing '-1e400'"},
+      {"{\n \"rxDelay\": 123456789e999999\n}", "line 2, column "},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write("big.json", c.content);
+    std::string error;
+    EXPECT_FALSE(LoadJsonFile(path, &error)) << c.content;
+    EXPECT_THAT(error, StartsWith(path + ": not valid JSON at ")) << c.content;
+    EXPECT_THAT(error, HasSubstr(c.reason));
+    EXPECT_FALSE(LoadSnapshotFile(path, &error));
+  }
+}
+
+TEST_F(SnapshotFile, AKeyGivenTwiceIsRefusedByNameWithItsEntry) {
+  std::string error;
+  EXPECT_FALSE(LoadJsonFile(Write("twice.json", R"({"name": "A", "vocoder": 1, "name": "B"})"), &error));
+  EXPECT_THAT(error, HasSubstr(": \"name\" is given twice in one object; give each field once"));
+  EXPECT_FALSE(
+      LoadJsonFile(Write("list.json", R"([{"name": "A"}, {"vocoder": 1, "vocoderText": "x", "vocoder": 2}])"), &error));
+  EXPECT_THAT(error, HasSubstr("\"vocoder\" is given twice in one object (entry 2)"));
+  // The same name in two objects is no repetition.
+  const auto list = LoadJsonFile(Write("ok.json", R"([{"name": "A"}, {"name": "A", "linkStatus": {"text": "x"}}])"), &error);
+  ASSERT_TRUE(list) << error;
+  EXPECT_EQ((*list)[1]["linkStatus"]["text"], "x");
+}
+
+TEST_F(SnapshotFile, NestingNoSnapshotHasIsRefused) {
+  std::string error;
+  EXPECT_FALSE(ParseJsonText(std::string(100000, '['), &error));
+  EXPECT_THAT(error, StartsWith("nested deeper than 8 levels"));
+  EXPECT_FALSE(ParseJsonText(R"({"unsupported": [[[[[[[["DSCP"]]]]]]]]})", &error));
+  EXPECT_THAT(error, StartsWith("nested deeper than 8 levels"));
+  // What export writes (a list of objects holding a list) is well within it.
+  const auto ok = ParseJsonText(R"([{"unsupported": ["DSCP"], "name": "A"}])", &error);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ((*ok)[0]["unsupported"][0], "DSCP");
+}
+
 TEST_F(SnapshotFile, SnapshotRefusalNamesTheFileAndTheField) {
   const std::string path = Write("bad.json", "{\"voipPort\": 99999}");
   std::string error;

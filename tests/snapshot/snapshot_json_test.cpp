@@ -209,6 +209,40 @@ TEST(SnapshotJson, RecordKeepsValuesNoListOffersButAnEditedFieldMustPassTheCheck
   EXPECT_THAT(error, StartsWith("hangTime: 260 is not offered"));
 }
 
+TEST(SnapshotJson, ARecordsUncheckedValuesAreRefusedBeforeTheyCouldBeSent) {
+  std::string error;
+  auto fromRecord = [&](const DeviceSettings& s) {
+    auto parsed = FromJson(ToJsonWithRecord(s), &error);
+    EXPECT_TRUE(parsed) << error;
+    return parsed ? *parsed : PartialSettings{};
+  };
+  EXPECT_TRUE(CheckSendable(fromRecord(SampleSettings()), &error)) << error;
+
+  DeviceSettings lineBreak = SampleSettings();
+  std::strcpy(lineBreak.name, "Tower\rSAVE");
+  EXPECT_FALSE(CheckSendable(fromRecord(lineBreak), &error));
+  EXPECT_THAT(error, StartsWith("name: the text contains a line break"));
+
+  DeviceSettings vocoder = SampleSettings();
+  vocoder.vocoder = 9;
+  EXPECT_FALSE(CheckSendable(fromRecord(vocoder), &error));
+  EXPECT_THAT(error, StartsWith("vocoder: 9 is not offered"));
+
+  DeviceSettings noEnd = SampleSettings();
+  std::memset(noEnd.webPassword, 'x', sizeof noEnd.webPassword);
+  EXPECT_FALSE(CheckSendable(fromRecord(noEnd), &error));
+  EXPECT_THAT(error, StartsWith("webPassword: the text is 64 characters long; at most 63 fit"));
+
+  // What is never sent is not the unit's business: read-only fields, absent fields.
+  DeviceSettings readOnly = SampleSettings();
+  std::strcpy(readOnly.firmwareVersion, "v1\r\n");
+  EXPECT_TRUE(CheckSendable(fromRecord(readOnly), &error)) << error;
+  PartialSettings onlyName;
+  onlyName.values = vocoder;
+  onlyName.present = {"name"};
+  EXPECT_TRUE(CheckSendable(onlyName, &error)) << error;
+}
+
 TEST(SnapshotJson, ApplyToChangesOnlyPresentFieldsAndOnlyTheirSecurityBits) {
   DeviceSettings unit = SampleSettings();
   unit.securityFlags |= 0x01;  // a bit the program does not know stays as the unit has it

@@ -80,11 +80,24 @@ inline constexpr const char* kPortNotOpenText =
 // settingReadState belongs to kFullReadOrder[i].
 extern const std::array<int32_t, kSettingCount> kFullReadOrder;
 
+// How leaving the unit at shutdown ended.
+enum class LeaveOutcome {
+  NothingToLeave,   // the unit was not (and could not come to be) in command mode
+  Transparent,      // the unit confirmed TRAN
+  NotConfirmed,     // the unit may still be in command mode; the user has been told
+};
+
+inline constexpr const char* kStillInCommandModeText =
+    "The VQX-2 did not confirm that it left command mode.\r"
+    "It may still be in command mode, and then it does not pass its serial data.\r"
+    "Check the cable and the serial port settings, then start the program again and close it\r"
+    "once the VQX-2 has been read, or switch the VQX-2 off and on again.";
+
 // What the front-end does after OnCommand.
 enum class CommandOutcome {
   Handled,                // the window procedure returns 0
   HandledReturnOne,       // a History selection change: returns 1
-  Quit,                   // File/Exit: Shutdown has run; end the message loop
+  Quit,                   // File/Exit: the front-end runs its orderly stop, then ends the loop
   ShowSerialPortDialog,   // File/Select Serial Port...: the front-end's modal dialog
 };
 
@@ -123,11 +136,27 @@ class CAppWindow final : public ILinkHost {
   void InitializeWindow();
   // Both, for front-ends whose window exists from the start (headless).
   bool Create();
-  // Returns the unit to transparent mode and stops the reboot timer. Runs once; a second
-  // call (close box after File/Exit) does nothing.
-  void Shutdown();
-  // ECHO ON, then TRAN, without waiting in between; QueryStep 1.
-  void LeaveCommandMode();
+  // The orderly stop of the window logic; the worker must have ended (this thread drives
+  // the link from here on). Stops the reboot timer; nothing the worker or the user asks
+  // afterwards goes out. Then LeaveCommandMode; when the unit may be left in command
+  // mode, a warning box says so. Runs once; a second call (close box after File/Exit)
+  // does nothing and returns NothingToLeave.
+  LeaveOutcome Shutdown();
+  // Returns a unit that is or may come to be in command mode to transparent mode, driving
+  // the link on this thread (the worker must not run): an escape whose "+++" went out is
+  // completed, the reply to the command in flight is awaited, then ECHO ON and TRAN go
+  // out, each once the previous reply or its time-out is in. Bounded by LeaveLimitMs.
+  LeaveOutcome LeaveCommandMode();
+  // The longest LeaveCommandMode takes: an unfinished escape, the command in flight,
+  // ECHO ON and TRAN.
+  static constexpr uint32_t LeaveLimitMs() { return kEscapeGuardMs + 4 * kLeaveStepMs; }
+  // What each step of the leave waits at most for its reply (the unit answers within
+  // milliseconds; three steps stay within one reply time-out).
+  static constexpr uint32_t kLeaveStepMs = kReplyTimeoutMs / 3;
+  // The unit answered since it was last confirmed transparent (or rebooted): it may be
+  // in command mode.
+  bool CommandModePossible() const { return commandModePossible_.load(); }
+  bool IsShutDown() const { return shutDown_.load(); }
 
   // ---- Window procedure (views.cpp) --------------------------------------------------
   // A control notification or menu choice; id is the control or menu id.
@@ -256,6 +285,19 @@ class CAppWindow final : public ILinkHost {
   void SendEchoOff();
   void SendQuery(int32_t commandId);
 
+  // ---- leave_command_mode.cpp ----
+  // A reply came: the unit is in command mode, unless it is rebooting after SAVE or
+  // REBOOT (its last replies still come in, and it starts up transparent).
+  void NoteUnitAnswered();
+  enum class LeaveWait { Reply, Failed, TimedOut, Lost };
+  // Drives the link until a reply is taken (copied to *reply when given), the link fails,
+  // or limitMs of waiting have passed (a host starved of processor time does not use up
+  // the unit's time).
+  LeaveWait PollForReply(uint32_t limitMs, ResponseRecord* reply);
+  // Drives the link until a started escape has ended (its probe answered or not).
+  LeaveWait FinishEscape(uint32_t limitMs);
+  bool SendAndAwait(int32_t commandId, int32_t value, ResponseRecord* reply);
+
   // ---- settings_presentation.cpp ----
   // Puts the value of one reply's setting (by response id) into its control.
   void PresentReplyValue(int32_t responseId, const DeviceSettings& settings);
@@ -294,6 +336,8 @@ class CAppWindow final : public ILinkHost {
   std::array<std::atomic<uint8_t>, kSettingCount> settingReadState_{};
   std::atomic<uint32_t> peerAddress_{0};  // octet 0 in the low byte
   std::atomic<bool> shutDown_{false};
+  std::atomic<bool> commandModePossible_{false};
+  std::atomic<bool> typedTranPending_{false};
 
   mutable std::mutex stateMutex_;
   DeviceSettings currentSettings_{};             // stateMutex_

@@ -75,22 +75,4 @@ bool CAppWindow::Create() {
   return opened;
 }
 
-void CAppWindow::LeaveCommandMode() {
-  CommandRecord echoOn;
-  echoOn.commandId = kCmdEcho;
-  echoOn.value = 1;
-  link_.SendCommand(echoOn);
-  CommandRecord tran;
-  tran.commandId = kCmdTran;
-  tran.value = -1;
-  link_.SendCommand(tran);
-  queryStep_.store(kAwaitTransparent);
-}
-
-void CAppWindow::Shutdown() {
-  if (shutDown_.exchange(true)) return;
-  LeaveCommandMode();
-  surface_.KillTimer(ids::kRebootTimer);
-}
-
 }  // namespace vqx

@@ -32,10 +32,11 @@ void CApplication::WorkerThreadMain() {
   workerEnded_.store(true);
 }
 
-void CApplication::Shutdown() {
-  window_.Shutdown();
+LeaveOutcome CApplication::Shutdown() {
   StopWorker();
+  const LeaveOutcome outcome = window_.Shutdown();
   link_.Close();
+  return outcome;
 }
 
 }  // namespace vqx

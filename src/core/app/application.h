@@ -33,9 +33,10 @@ class CApplication {
   // every pass. The worker thread runs these; deterministic tests call them directly.
   void WorkerPass();
 
-  // The orderly stop: the unit back to transparent mode, the worker ended, then the port
-  // closed, so no pass can use a closed port.
-  void Shutdown();
+  // The orderly stop: the worker ended (nothing new starts), the unit back to transparent
+  // mode by this thread, then the port closed. A front-end whose surface marshals worker
+  // calls to its own thread stops the worker itself (serving it) and then does the rest.
+  LeaveOutcome Shutdown();
 
  private:
   void WorkerThreadMain();

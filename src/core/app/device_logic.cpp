@@ -182,6 +182,8 @@ bool StoreReplyValue(const ResponseRecord& reply, DeviceSettings& s, Preferences
 }  // namespace
 
 void CAppWindow::Step() {
+  // Once the orderly stop has begun, no query and no escape starts.
+  if (shutDown_.load()) return;
   const int32_t passes = idlePasses_.fetch_add(1) + 1;
   if (passes > kIdlePassLimit) {
     // Only if no activity was noted meanwhile.
@@ -220,6 +222,17 @@ void CAppWindow::TakeReply() {
   if (taken == nullptr) return;  // the link was reset meanwhile
   const ResponseRecord reply = *taken;
   idlePasses_.store(0);
+  NoteUnitAnswered();
+
+  if (typedTranPending_.exchange(false) && reply.responseId == kRspOk) {
+    // The user's TRAN was taken: the unit passes its data again.
+    commandModePossible_.store(false);
+    ownCommand_.store(1);
+    queryStep_.store(kNothingPending);
+    statusState_.store(kStatusTransparent);
+    surface_.Invalidate(false);
+    return;
+  }
 
   const int8_t status = statusState_.load();
   if (status == kStatusEnteringCommand || status == kStatusNotResponding) {
@@ -256,6 +269,7 @@ void CAppWindow::HandleOk() {
   }
   switch (step) {
     case kAwaitTransparent:
+      commandModePossible_.store(false);
       statusState_.store(kStatusTransparent);
       queryStep_.store(kNothingPending);
       surface_.Invalidate(false);

@@ -46,6 +46,8 @@ void CAppWindow::StartRebootWait() {
   // updated on the strength of the old read. The read after the wait starts afresh.
   fullReadActive_.store(0);
   ClearSettingReadState();
+  // SAVE or REBOOT went out: the unit starts up again in transparent mode.
+  commandModePossible_.store(false);
   queryStep_.store(kNothingPending);
   statusState_.store(kStatusRebootWait);
   surface_.StartTimer(ids::kRebootTimer, kRebootWaitMs);

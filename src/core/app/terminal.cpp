@@ -44,7 +44,7 @@ int32_t TypedSettingStep(int32_t commandId) {
 }  // namespace
 
 void CAppWindow::SubmitCommandEntry() {
-  if (prefs_->view != kViewTerminal) return;
+  if (prefs_->view != kViewTerminal || shutDown_.load()) return;
 
   // Room for the kept characters, CR LF and the NUL.
   char line[kEntryLimit + 1];
@@ -75,6 +75,8 @@ bool CAppWindow::AcceptTypedCommand(const char* keyword, const char* argument) {
   const int32_t commandId = FindCommandId(keyword);
   if (argument != nullptr && TypedSettingStep(commandId) != kNothingPending) NoteTypedSetting(commandId, argument);
   if (commandId == kCmdSave || commandId == kCmdReboot) WaitForRebootIfIdle();
+  // The unit's OK to a typed TRAN means it is transparent: nothing is to be left at exit.
+  typedTranPending_.store(commandId == kCmdTran && argument == nullptr);
   // The next reply answers the user. Set only for a line that goes out: a refused line
   // would otherwise make the device logic take its own next reply for the user's.
   ownCommand_.store(0);

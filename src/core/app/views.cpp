@@ -128,6 +128,8 @@ void CAppWindow::AdvanceIpFocus(int id) {
 }
 
 CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
+  // After the orderly stop nothing more goes to the unit (a click still queued, say).
+  if (shutDown_.load()) return CommandOutcome::Handled;
   idlePasses_.store(0);
 
   // First pass: by notification and control.
@@ -151,7 +153,8 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
     case ids::kAddCurrent: AddCurrentToHistory(); break;
     case ids::kRemove: RemoveHistoryEntry(); break;
     case ids::kSaveHistory: SaveHistoryReport(); break;
-    case ids::kMenuExit: Shutdown(); return CommandOutcome::Quit;
+    // The front-end ends its worker first: the orderly stop drives the link itself.
+    case ids::kMenuExit: return CommandOutcome::Quit;
     case ids::kMenuSelectSerialPort: return CommandOutcome::ShowSerialPortDialog;
     case ids::kMenuAbout:
       surface_.ShowMessageBox(MessageOwner::MainWindow, kAboutText, kProgramCaption, MessageIcon::Information,
@@ -164,6 +167,8 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
   return CommandOutcome::Handled;
 }
 
-void CAppWindow::OnTimer(int /*timerId*/) { StopRebootWait(); }
+void CAppWindow::OnTimer(int /*timerId*/) {
+  if (!shutDown_.load()) StopRebootWait();
+}
 
 }  // namespace vqx

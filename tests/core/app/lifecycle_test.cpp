@@ -175,23 +175,39 @@ TEST_F(LifecycleTest, PortOverrideIsOpenedAndResetButNeverSavedUntilTheUserChoos
   EXPECT_EQ(port.openedName, "/dev/ttyUSB0") << "the user's choice ended the override";
 }
 
-TEST_F(LifecycleTest, ShutdownWithTheLinkReadySendsEchoOnThenTranOnlyOnce) {
+TEST_F(LifecycleTest, ShutdownBeforeTheUnitWasEverEscapedSendsNothingAndStopsTheRebootTimer) {
   window.Create();
   surface.StartTimer(ids::kRebootTimer, kRebootWaitMs);
-  app.Shutdown();
-  EXPECT_EQ(port.TakeWritten(), "ECHO ON\r\nTRAN\r\n");
-  EXPECT_EQ(window.GetQueryStep(), kAwaitTransparent);
+  EXPECT_EQ(app.Shutdown(), LeaveOutcome::NothingToLeave);
+  EXPECT_EQ(port.TakeWritten(), "") << "a transparent unit would pass ECHO ON and TRAN to its network peer";
   EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
   EXPECT_FALSE(port.isOpen) << "the port is closed after the worker has ended";
-
-  window.Shutdown();  // the close box after File/Exit
-  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_TRUE(surface.MessageBoxes().empty());
 }
 
-TEST_F(LifecycleTest, FileExitRunsShutdownAndAsksTheFrontEndToQuit) {
+TEST_F(LifecycleTest, ShutdownOfAnAnsweringUnitThatThenFallsSilentWaitsEachStepAndWarnsOnce) {
+  CreateAndEscape();
+  UnitSays("OK\n\r");  // the probe's answer; ECHO OFF goes out and is never answered
+  ASSERT_EQ(port.TakeWritten(), "ECHO OFF\r\n");
+  const uint32_t start = clock.now;
+  EXPECT_EQ(app.Shutdown(), LeaveOutcome::NotConfirmed);
+  EXPECT_EQ(port.TakeWritten(), "ECHO ON\r\nTRAN\r\n");
+  EXPECT_GE(ElapsedMs(clock.now, start), 3 * CAppWindow::kLeaveStepMs - 3) << "ECHO OFF, ECHO ON, TRAN each waited for";
+  EXPECT_LE(ElapsedMs(clock.now, start), CAppWindow::LeaveLimitMs());
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].caption, "VQX Setup Utility");
+  EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::None);
+
+  EXPECT_EQ(window.Shutdown(), LeaveOutcome::NothingToLeave);  // the close box after File/Exit
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(surface.MessageBoxes().size(), 1u);
+}
+
+TEST_F(LifecycleTest, FileExitAsksTheFrontEndToQuitAndLeavesTheStopToIt) {
   window.Create();
   EXPECT_EQ(Click(ids::kMenuExit), CommandOutcome::Quit);
-  EXPECT_EQ(port.TakeWritten(), "ECHO ON\r\nTRAN\r\n");
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_FALSE(window.IsShutDown()) << "the worker may still run: the front-end ends it first";
 }
 
 TEST_F(LifecycleTest, ShutdownWithNoPortOpenSendsNothingAndEndsNormally) {
