@@ -23,6 +23,7 @@ class MemoryPort final : public ISerialPort {
     return true;
   }
   size_t Write(const uint8_t*, size_t n) override { return n; }
+  bool Drain(uint32_t) override { return true; }
   std::string data;
   size_t pos = 0;
 };

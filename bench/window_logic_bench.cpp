@@ -132,6 +132,7 @@ class WiredPort final : public ISerialPort {
     unit.OnBytes(data, size, clock_.now);
     return size;
   }
+  bool Drain(uint32_t) override { return true; }
 
   sim::SimUnit unit;
 
@@ -395,6 +396,7 @@ class NullPort final : public ISerialPort {
   int32_t QueuedBytes() override { return 0; }
   bool ReadByte(uint8_t&) override { return false; }
   size_t Write(const uint8_t*, size_t size) override { return size; }
+  bool Drain(uint32_t) override { return true; }
 };
 
 // The baseline: the same call through the link's host interface, into a string.

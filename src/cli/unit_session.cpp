@@ -108,22 +108,26 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
     const int8_t status = window_.GetStatusState();
     if (status != lastShownStatus_) {
       lastShownStatus_ = status;
-      if (!ReadComplete() && status != kStatusNotResponding) Progress(Visible(window_.StatusSentence()));
+      if (!ReadComplete() && status != kStatusNotResponding && status != kStatusPortNotOpen) {
+        Progress(Visible(window_.StatusSentence()));
+      }
     }
     if (ReadComplete()) return kExitOk;
     if (Interrupted()) {
       *error = std::string("Interrupted during ") + what + ".";
       return kExitInterrupted;
     }
+    // A lost port also fails the exchange in progress: say what really happened first.
+    if (status == kStatusPortNotOpen || comm_.PortLost()) {
+      *error = "The serial port " + options_.line.port + " was lost during " + what +
+               " (adapter unplugged or line hung up).";
+      return kExitPortNotOpened;
+    }
     if (status == kStatusNotResponding) {
       *error = "The VQX-2 is not responding on " + options_.line.port + " during " + what +
                ": check the cable, that the unit is powered and that --baud, --data-bits, --stop-bits and --parity "
                "match the unit's serial settings.";
       return kExitNotResponding;
-    }
-    if (status == kStatusPortNotOpen || comm_.PortLost()) {
-      *error = "The serial port " + options_.line.port + " was lost during " + what + ".";
-      return kExitPortNotOpened;
     }
     if (ElapsedMs(SystemClock().NowMs(), start) > options_.phaseLimitMs) {
       *error = "The VQX-2 did not finish " + std::string(what) + " within " +

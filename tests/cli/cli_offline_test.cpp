@@ -338,10 +338,10 @@ TEST_F(CliOffline, AFailureInsideACommandEndsWithItsOwnCodeAndAMessageNotAnAbort
   std::ostringstream out, err;
   CliEnvironment env{out, err};
   env.listPorts = []() -> std::vector<SerialPortEntry> { throw std::runtime_error("the survey broke"); };
-  EXPECT_EQ(RunVqxctl({"ports"}, env), 8);
+  EXPECT_EQ(RunVqxctl({"ports"}, env), kExitFailed);
   EXPECT_EQ(err.str(), "vqxctl: failed: the survey broke\n");
   env.listPorts = []() -> std::vector<SerialPortEntry> { throw std::bad_alloc(); };
-  EXPECT_EQ(RunVqxctl({"ports"}, env), 8);
+  EXPECT_EQ(RunVqxctl({"ports"}, env), kExitFailed);
   EXPECT_THAT(err.str(), HasSubstr("vqxctl: out of memory\n"));
 }
 

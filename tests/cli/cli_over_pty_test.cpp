@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_run.h"
+#include "link/serial_comm.h"
 #include "posix/posix_serial_port.h"
 #include "runner/sim_runner.h"
 
@@ -118,7 +120,7 @@ TEST_F(CliOverPty, ReadAsTextPrintsTheReportBlockAndLinkStatusAndLeavesTheUnitTr
   expected.push_back("ECHO ON");
   expected.push_back("TRAN");
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_EQ(Lines(), expected);
   // The desktop program's preferences are not the command line's business.
   EXPECT_EQ(std::filesystem::exists("VQXSU_Prefs.cfg"), prefsBefore);
@@ -184,7 +186,7 @@ TEST_F(CliOverPty, ApplySendsTheThreeChangesInFormOrderThenSaveWaitsForTheReboot
   expected.push_back("ECHO ON");
   expected.push_back("TRAN");
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_EQ(LinesAfterRead(), expected);
   EXPECT_THAT(run.err, HasSubstr("Waiting for VQX-2 to reboot (please wait)"));
 
@@ -223,7 +225,7 @@ TEST_F(CliOverPty, DryRunPrintsTheLinesItWouldSendAndSendsNothingButTheRead) {
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("Would send to the VQX-2:\n  NAME Relay-7\n  SECURITY 8\n  HANGTM 2000\n  SAVE\n"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
   EXPECT_EQ(sim_->Settings().TextOf("NAME"), "VQX-2");
 }
@@ -250,7 +252,7 @@ TEST_F(CliOverPty, SendPrintsEachAnswerAndStopsAtALineTheLogicRefuses) {
   EXPECT_EQ(run.out, "> NAME\nNAME VQX-2\n> vocoder 3\nOK\n> echo on\n");
   EXPECT_THAT(run.err, HasSubstr("This program automatically controls the ECHO setting"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("NAME", "vocoder 3", "ECHO ON", "TRAN"));
   EXPECT_EQ(sim_->Settings().NumberOf("VOCODER"), 3);
 }
@@ -306,7 +308,7 @@ TEST_F(CliOverPty, ADamagedInputFileIsRefusedWithItsReasonBeforeAnythingIsSent) 
   EXPECT_EQ(run.code, 6);
   EXPECT_THAT(run.err, HasSubstr("To enter multicast mode"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
 }
 
@@ -318,6 +320,25 @@ TEST_F(CliOverPty, AUnitThatNeverAnswersEndsWithTheNotRespondingCode) {
   EXPECT_EQ(run.code, 4);
   EXPECT_THAT(run.err, HasSubstr("The VQX-2 is not responding on " + sim_->SlavePath()));
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliOverPty, AnAdapterPulledOutMidReadEndsWithTheLostPortCodeNotWithNotResponding) {
+  StartSim();
+  std::thread cable([&] {
+    sim_->WaitFor(
+        [](const sim::SimUnit& u) {
+          const std::vector<std::string> lines = u.ReceivedLines();
+          return std::find(lines.begin(), lines.end(), "MAC") != lines.end();
+        },
+        std::chrono::milliseconds(2 * kEscapeGuardMs + 2 * kReplyTimeoutMs));
+    sim_->CloseLine();
+  });
+  const Outcome run = OnUnit("read", {"--quiet"});
+  cable.join();
+  EXPECT_EQ(run.code, 3);
+  EXPECT_THAT(run.err, HasSubstr("The serial port " + sim_->SlavePath() + " was lost during the read"));
+  EXPECT_THAT(run.err, Not(HasSubstr("not responding")));
+  EXPECT_THAT(run.err, Not(HasSubstr("--baud")));
 }
 
 TEST_F(CliOverPty, AnInterruptStopsAtOnceAndStillReturnsTheUnitToTransparentMode) {
@@ -333,7 +354,7 @@ TEST_F(CliOverPty, AnInterruptStopsAtOnceAndStillReturnsTheUnitToTransparentMode
   EXPECT_EQ(run.code, 130);
   EXPECT_THAT(run.err, HasSubstr("Interrupted"));
   ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
-                            std::chrono::seconds(3)));
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
   EXPECT_THAT(LinesAfterRead(), ElementsAre("HELP", "ECHO ON", "TRAN"));
 }
 

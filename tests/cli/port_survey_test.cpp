@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 
 #include <cerrno>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,6 +31,7 @@ class FakeMachine : public posix::SysCalls {
   std::map<std::string, std::string> files;
   std::map<std::string, int> openErrors;   // device path -> errno of open()
   std::map<std::string, int> lockErrors;   // device path -> errno of flock()
+  std::set<std::string> exclusive;          // device paths held with TIOCEXCL
   std::map<std::string, gid_t> groups;
   std::vector<std::string> opened;
   int openCount = 0;
@@ -54,6 +57,13 @@ class FakeMachine : public posix::SysCalls {
   }
   int TcGetAttr(int /*fd*/, termios* attributes) override {
     *attributes = termios{};
+    return 0;
+  }
+  // TIOCGEXCL: 1 for the devices another program holds with TIOCEXCL (which root's open()
+  // gets past).
+  int IoctlInt(int fd, unsigned long request, int* value) override {
+    if (request != TIOCGEXCL) return Fail(ENOTTY);
+    *value = exclusive.count(opened[static_cast<size_t>(fd - 1000)]) != 0 ? 1 : 0;
     return 0;
   }
   int Flock(int fd, int operation) override {
@@ -181,6 +191,17 @@ TEST_F(PortSurveyTest, APortOtherProgramsHaveOpenWithoutLockingOpensWithANote) {
   EXPECT_TRUE(ports[2].canOpen);
   EXPECT_EQ(ports[2].note, "also open in cat (PID 4242)");
   EXPECT_EQ(ports[1].note, "");
+}
+
+TEST_F(PortSurveyTest, APortHeldExclusivelyWithoutALockIsBusyEvenWhereOpenGetsIn) {
+  machine.exclusive.insert("/dev/ttyUSB1");  // a terminal program's TIOCEXCL, no flock
+  machine.Holds("4242", "minicom", "/dev/ttyUSB1");
+  const std::vector<SerialPortEntry> ports = posix::ListSerialPorts(machine);
+  ASSERT_EQ(ports[3].device, "/dev/ttyUSB1");
+  EXPECT_FALSE(ports[3].canOpen);
+  EXPECT_EQ(ports[3].problem, "/dev/ttyUSB1 is in use by another program: minicom (PID 4242). Close it and try again.");
+  EXPECT_TRUE(ports[2].canOpen);
+  EXPECT_EQ(machine.closeCount, machine.openCount);
 }
 
 TEST_F(PortSurveyTest, BusyDiagnosisFollowsTheStableNameToTheDeviceAndKeepsTheOldSentenceWhenNobodyIsFound) {

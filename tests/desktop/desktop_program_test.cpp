@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -368,6 +369,30 @@ TEST_F(DesktopTest, FileExitEndsTheProgramLikeTheCloseBox) {
   ASSERT_EQ(sent.size(), 2u) << "Shutdown runs once";
   EXPECT_EQ(sent[0], "ECHO ON");
   EXPECT_EQ(sent[1], "TRAN");
+}
+
+TEST_F(DesktopTest, AnAdapterPulledOutMidReadShowsPortNotOpenAndWarnsThatThePortWasLost) {
+  StartDemo();
+  // The event loop runs meanwhile: the worker fills the form through it.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const auto lines = LinesSince(0);
+        return std::find(lines.begin(), lines.end(), "MAC") != lines.end();
+      },
+      std::chrono::milliseconds(2 * kEscapeGuardMs + 2 * kReplyTimeoutMs)));
+  program_->DemoUnit()->CloseLine();
+  // The loss is seen at the next poll; the warning comes from the user-interface thread.
+  ASSERT_TRUE(WaitFor([&] { return !Boxes().empty(); }, std::chrono::milliseconds(kReplyTimeoutMs)));
+  EXPECT_EQ(program_->Logic().GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(program_->Logic().StatusSentence(), "Serial port not open");
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("was lost"), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+  // No "not responding" follows, however long one waits.
+  QTest::qWait(static_cast<int>(kReplyTimeoutMs) + 500);
+  EXPECT_EQ(program_->Logic().GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(Boxes().size(), 1u);
 }
 
 }  // namespace

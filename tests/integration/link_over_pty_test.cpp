@@ -22,6 +22,14 @@
 namespace vqx {
 namespace {
 
+// Limits derived from the unit's timings; each leaves a whole reply time-out of room for
+// a loaded machine (the link itself fails after one).
+constexpr std::chrono::milliseconds kGuard{kEscapeGuardMs};
+constexpr std::chrono::milliseconds kReplyTimeout{kReplyTimeoutMs};
+constexpr std::chrono::milliseconds kReplyLimit = 2 * kReplyTimeout;
+// Two quiet times, the two probes' time-outs, and room.
+constexpr std::chrono::milliseconds kEscapeLimit = 2 * kGuard + 3 * kReplyTimeout;
+
 using namespace std::chrono_literals;
 
 // Collects the terminal output; either thread may append.
@@ -72,7 +80,7 @@ class LinkOverPty : public ::testing::Test {
     EXPECT_TRUE(comm_.SendCommand(record));
     for (;;) {
       ResponseRecord reply{};
-      const bool got = PollUntil([&] { return comm_.GetState() == LinkState::ReplyReady; }, 3500ms);
+      const bool got = PollUntil([&] { return comm_.GetState() == LinkState::ReplyReady; }, kReplyLimit);
       EXPECT_TRUE(got) << "no reply to " << CommandKeywordTable[record.commandId] << "; link state "
                        << static_cast<int>(comm_.GetState());
       if (!got) return reply;
@@ -108,8 +116,8 @@ TEST_F(LinkOverPty, EscapeQueriesRefusalsAndConcurrentTypedLines) {
   const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(comm_.StartCommandMode());
   EXPECT_EQ(host_.status.load(), 3);
-  ASSERT_TRUE(PollUntil([&] { return comm_.GetState() == LinkState::ReplyReady; }, 8000ms));
-  EXPECT_GE(std::chrono::steady_clock::now() - started, 4200ms);
+  ASSERT_TRUE(PollUntil([&] { return comm_.GetState() == LinkState::ReplyReady; }, kEscapeLimit));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 2 * kGuard);
   EXPECT_EQ(comm_.TakeReply()->responseId, kRspOk);
   EXPECT_EQ(sim_->Mode(), sim::SimMode::Command);
 
@@ -179,9 +187,9 @@ TEST_F(LinkOverPty, SilentUnitEndsInFailedAfterBothProbes) {
   StartSim(config);
   const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(comm_.StartCommandMode());
-  ASSERT_TRUE(PollUntil([&] { return comm_.GetState() == LinkState::Failed; }, 15000ms));
+  ASSERT_TRUE(PollUntil([&] { return comm_.GetState() == LinkState::Failed; }, kEscapeLimit + kReplyLimit));
   // 2100 ms, "+++", 3000 ms, second probe, 3000 ms.
-  EXPECT_GE(std::chrono::steady_clock::now() - started, 8100ms);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, kGuard + 2 * kReplyTimeout);
   EXPECT_EQ(host_.Output(), "+++\r\n\r\n");
 }
 
@@ -189,7 +197,7 @@ TEST_F(LinkOverPty, AdapterPulledOutMidReadFailsTheLinkWithoutSpinning) {
   StartSim(sim::SimConfig{});
   ASSERT_TRUE(comm_.SendTypedLine("hello\r\n"));
   sim_->CloseLine();
-  ASSERT_TRUE(PollUntil([&] { return comm_.GetState() == LinkState::Failed; }, 2000ms));
+  ASSERT_TRUE(PollUntil([&] { return comm_.GetState() == LinkState::Failed; }, kReplyLimit));
   EXPECT_TRUE(comm_.PortLost());
   comm_.ResetLink();
   const auto t0 = std::chrono::steady_clock::now();

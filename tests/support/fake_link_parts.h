@@ -14,12 +14,48 @@
 
 namespace vqx::testing {
 
+class FakeClock final : public IClock {
+ public:
+  uint32_t NowMs() override { return now; }
+  void SleepMs(uint32_t ms) override { now += ms; }
+  void Advance(uint32_t ms) { now += ms; }
+  uint32_t now = 1000;
+};
+
+// A port's output queue on the fake clock. Without a clock the output leaves at once.
+// With one, it has left once the clock reaches drainedAt (never while stuck); waiting
+// moves the clock, as a real wait would.
+struct FakeDrain {
+  bool Wait(uint32_t limitMs) {
+    ++calls;
+    limits.push_back(limitMs);
+    if (clock == nullptr) return true;
+    if (!stuck && Left()) return true;
+    const uint32_t left = stuck ? limitMs : drainedAt - clock->now;
+    clock->Advance(left < limitMs ? left : limitMs);
+    if (!stuck && Left()) {
+      doneTimes.push_back(clock->now);
+      return true;
+    }
+    return false;
+  }
+  bool Left() const { return static_cast<int32_t>(drainedAt - clock->now) <= 0; }
+
+  FakeClock* clock = nullptr;
+  uint32_t drainedAt = 0;
+  bool stuck = false;
+  int calls = 0;
+  std::vector<uint32_t> limits;     // every limit asked for
+  std::vector<uint32_t> doneTimes;  // clock times at which a wait saw the output leave
+};
+
 class FakeSerialPort final : public ISerialPort {
  public:
   PortOpenResult Open(const char* name, const LineSettings& settings) override {
     openedName = name;
     openedSettings = settings;
     ++openCount;
+    if (drain.clock != nullptr) openTimes.push_back(drain.clock->now);
     isOpen = openSucceeds;
     lost = false;
     PortOpenResult r;
@@ -45,6 +81,7 @@ class FakeSerialPort final : public ISerialPort {
     written.append(reinterpret_cast<const char*>(data), size);
     return size;
   }
+  bool Drain(uint32_t limitMs) override { return drain.Wait(limitMs); }
 
   void Receive(const std::string& bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
   // Everything written since the last call.
@@ -58,21 +95,15 @@ class FakeSerialPort final : public ISerialPort {
   bool isOpen = false;
   bool lost = false;
   bool failWrites = false;
+  FakeDrain drain;
   int openCount = 0;
+  std::vector<uint32_t> openTimes;  // clock times of the opens, once drain has a clock
   int queueQueries = 0;
   int reads = 0;
   std::string openedName;
   LineSettings openedSettings;
   std::deque<uint8_t> incoming;
   std::string written;
-};
-
-class FakeClock final : public IClock {
- public:
-  uint32_t NowMs() override { return now; }
-  void SleepMs(uint32_t ms) override { now += ms; }
-  void Advance(uint32_t ms) { now += ms; }
-  uint32_t now = 1000;
 };
 
 class RecordingHost final : public ILinkHost {

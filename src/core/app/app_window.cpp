@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "protocol/command_table.h"
+#include "window/control_ids.h"
 
 namespace vqx {
 
@@ -78,6 +79,16 @@ void CAppWindow::ShowPortOpenFailure(MessageOwner owner) {
     if (!why.empty()) text += "\r" + why;
   }
   ShowBox(owner, text.c_str(), MessageIcon::Warning);
+}
+
+void CAppWindow::ShowLostPortWarning() {
+  surface_.KillTimer(ids::kPortLostTimer);
+  // A Reset or a new port chosen since the loss has made the warning stale.
+  if (statusState_.load() != kStatusPortNotOpen || !link_.PortLost()) return;
+  const std::string text = "The serial port " + PortNameInUse() +
+                           " was lost (adapter unplugged or line hung up).\r"
+                           "Reconnect it, then choose File/Reset or File/Select Serial Port.";
+  ShowBox(MessageOwner::None, text.c_str(), MessageIcon::Warning);
 }
 
 bool CAppWindow::OpenPortFromPreferences() {

@@ -67,6 +67,7 @@ enum View : int32_t { kViewSettings = 1, kViewTerminal = 2, kViewHistory = 4 };
 inline constexpr int kSettingCount = 28;        // settings of the full read
 inline constexpr int32_t kIdlePassLimit = 2000; // unpaused worker passes after activity
 inline constexpr uint32_t kIdleSleepMs = 5;
+inline constexpr uint32_t kReplyDueSleepMs = 1;  // instead, while the link awaits a reply
 inline constexpr uint32_t kRebootWaitMs = 10000;
 inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
 inline constexpr size_t kPendingArgumentSize = 256;
@@ -75,6 +76,7 @@ inline constexpr const char* kPortOpenFailedText = "The serial port could not be
 // Update Settings and Attention while no port is open.
 inline constexpr const char* kPortNotOpenText =
     "The serial port is not open. Choose a port with File, Select Serial Port...";
+inline constexpr uint32_t kPortLostNoticeDelayMs = 1;
 
 // The full read asks the settings in this order (alphabetical by keyword); index i of
 // settingReadState belongs to kFullReadOrder[i].
@@ -147,12 +149,14 @@ class CAppWindow final : public ILinkHost {
   // completed, the reply to the command in flight is awaited, then ECHO ON and TRAN go
   // out, each once the previous reply or its time-out is in. Bounded by LeaveLimitMs.
   LeaveOutcome LeaveCommandMode();
-  // The longest LeaveCommandMode takes: an unfinished escape, the command in flight,
-  // ECHO ON and TRAN.
+  // The longest LeaveCommandMode takes with a unit that answers promptly: an unfinished
+  // escape, the command in flight, ECHO ON and TRAN.
   static constexpr uint32_t LeaveLimitMs() { return kEscapeGuardMs + 4 * kLeaveStepMs; }
-  // What each step of the leave waits at most for its reply (the unit answers within
-  // milliseconds; three steps stay within one reply time-out).
+  // What each step of the leave waits at least for its reply (a unit answers within
+  // milliseconds; three steps stay within one reply time-out). A unit seen to answer
+  // slowly gets twice its slowest reply time, up to the reply time-out.
   static constexpr uint32_t kLeaveStepMs = kReplyTimeoutMs / 3;
+  uint32_t LeaveStepMs() const;
   // The unit answered since it was last confirmed transparent (or rebooted): it may be
   // in command mode.
   bool CommandModePossible() const { return commandModePossible_.load(); }
@@ -277,6 +281,9 @@ class CAppWindow final : public ILinkHost {
 
   // ---- device_logic.cpp ----
   void TakeReply();
+  // The port went away (adapter unplugged, hang-up): status 1, warning on the UI thread.
+  void ReportLostPort();
+  void ShowLostPortWarning();
   void HandleOk();
   void HandleErr();
   void HandleValueReply(const ResponseRecord& reply);

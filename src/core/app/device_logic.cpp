@@ -189,7 +189,9 @@ void CAppWindow::Step() {
     // Only if no activity was noted meanwhile.
     int32_t seen = passes;
     idlePasses_.compare_exchange_strong(seen, kIdlePassLimit);
-    services_.clock.SleepMs(kIdleSleepMs);
+    // While a reply is due, a nap of 5 ms per pass (a Poll every 10 ms) would add its
+    // length to every exchange of a read; the wait for a reply ends within its time-out.
+    services_.clock.SleepMs(link_.AwaitingReply() ? kReplyDueSleepMs : kIdleSleepMs);
   }
 
   switch (link_.GetState()) {
@@ -204,8 +206,12 @@ void CAppWindow::Step() {
       break;
     case LinkState::ReplyReady: TakeReply(); break;
     case LinkState::Failed:
-      statusState_.store(kStatusNotResponding);
-      surface_.Invalidate(false);
+      if (link_.PortLost()) {
+        ReportLostPort();
+      } else {
+        statusState_.store(kStatusNotResponding);
+        surface_.Invalidate(false);
+      }
       link_.ResetLink();
       break;
     case LinkState::EscapeWait: statusState_.store(kStatusEnteringCommand); break;
@@ -215,6 +221,17 @@ void CAppWindow::Step() {
     case LinkState::ProbeSent:
     case LinkState::SecondProbe: break;
   }
+}
+
+void CAppWindow::ReportLostPort() {
+  // The unit may be fine; the line to it is gone. Nothing more goes out until File/Reset
+  // or the serial port dialog opens a port again.
+  queryStep_.store(kNothingPending);
+  fullReadActive_.store(0);
+  statusState_.store(kStatusPortNotOpen);
+  surface_.KillTimer(ids::kRebootTimer);
+  surface_.Invalidate(false);
+  surface_.StartTimer(ids::kPortLostTimer, kPortLostNoticeDelayMs);
 }
 
 void CAppWindow::TakeReply() {

@@ -64,6 +64,10 @@ CAppWindow::LeaveWait CAppWindow::PollForReply(uint32_t limitMs, ResponseRecord*
   }
 }
 
+uint32_t CAppWindow::LeaveStepMs() const {
+  return std::clamp(2 * link_.SlowestReplyMs(), kLeaveStepMs, kReplyTimeoutMs);
+}
+
 CAppWindow::LeaveWait CAppWindow::FinishEscape(uint32_t limitMs) {
   // The quiet time after "+++" runs out, the probe goes out and is answered, or the
   // probes time out: PollForReply covers all of it.
@@ -75,7 +79,7 @@ bool CAppWindow::SendAndAwait(int32_t commandId, int32_t value, ResponseRecord* 
   record.commandId = commandId;
   record.value = value;
   if (!link_.SendCommand(record)) return false;
-  return PollForReply(kLeaveStepMs, reply) == LeaveWait::Reply;
+  return PollForReply(LeaveStepMs(), reply) == LeaveWait::Reply;
 }
 
 LeaveOutcome CAppWindow::LeaveCommandMode() {
@@ -91,7 +95,7 @@ LeaveOutcome CAppWindow::LeaveCommandMode() {
     FinishEscape(kEscapeGuardMs + kLeaveStepMs);
   } else if (link_.GetState() != LinkState::Idle || link_.AwaitingReply()) {
     // A command in flight: its reply (or time-out) comes first, never mixed with ours.
-    PollForReply(kLeaveStepMs, nullptr);
+    PollForReply(LeaveStepMs(), nullptr);
   }
   if (link_.PortLost() || link_.GetState() == LinkState::Closed) {
     return commandModePossible_.load() ? LeaveOutcome::NotConfirmed : LeaveOutcome::NothingToLeave;

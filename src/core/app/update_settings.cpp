@@ -94,6 +94,10 @@ void CAppWindow::UpdateSettings() {
                                 unsent + ". Check the settings after the VQX-2 has been read again.";
     ShowBox(MessageOwner::None, warning.c_str(), MessageIcon::Warning);
   }
+  // The unit reboots once SAVE has reached it, and at a slow baud rate the burst is still
+  // leaving the port when the last write returns: the reboot wait (and a reopen at new
+  // line settings) must not start before it has left.
+  link_.DrainOutput();
   SavePreferences();
 
   if (serialChanged) {

@@ -167,7 +167,11 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
   return CommandOutcome::Handled;
 }
 
-void CAppWindow::OnTimer(int /*timerId*/) {
+void CAppWindow::OnTimer(int timerId) {
+  if (timerId == ids::kPortLostTimer) {
+    ShowLostPortWarning();
+    return;
+  }
   if (!shutDown_.load()) StopRebootWait();
 }
 

@@ -1,5 +1,6 @@
 #include "link/serial_comm.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -23,6 +24,13 @@ NullLinkHost nullHost;
 
 constexpr int8_t kTimeCheckEvery = 100;
 constexpr size_t kTypedLineLimit = 255;
+// The port lock is held for at most this long at a time while a drain waits.
+constexpr uint32_t kDrainSliceMs = 20;
+// Time for the driver's last bytes and the bound's floor.
+constexpr uint32_t kDrainSlackMs = 250;
+// A byte with start, 8 data, parity and 2 stop bits: the longest frame there is.
+constexpr uint64_t kMaxBitsPerByte = 12;
+constexpr int32_t kSlowestBaud = 50;
 
 LinkState ToLinkState(Recognition r) {
   switch (r) {
@@ -55,8 +63,11 @@ bool CSerialComm::Open(const char* portName, int32_t baudRate, char parity, int3
   }
   portLost_ = false;
   lastSendTime_ = 0;
+  slowestReplyMs_ = 0;
   // A HELP or WHAT typed on the old line must not keep the new line's replies unread.
   suppressParse_ = false;
+  baudRate_ = baudRate;
+  undrainedBytes_ = 0;
   state_.Store(LinkState::Idle);
   return true;
 }
@@ -71,8 +82,10 @@ bool CSerialComm::StartCommandMode() {
   if (!state_.TryMove(LinkState::Idle, LinkState::EscapeWait)) return false;
   // The probe's OK must be recognised even when HELP or WHAT was the last line typed.
   suppressParse_ = false;
-  guardStart_ = clock_.NowMs();
   host_->SetStatusState(kStatusEnteringCommandMode);
+  // The unit's quiet time runs from the last byte on the wire, not from the last write.
+  DrainOutput();
+  guardStart_ = clock_.NowMs();
   return true;
 }
 
@@ -159,6 +172,28 @@ const ResponseRecord* CSerialComm::TakeReply() {
 
 void CSerialComm::ResetLink() { state_.ResetToIdle(); }
 
+uint32_t CSerialComm::DrainBoundMs() const {
+  const uint64_t baud = static_cast<uint64_t>(std::max(baudRate_.load(), kSlowestBaud));
+  const uint64_t wireMs = uint64_t{undrainedBytes_.load()} * kMaxBitsPerByte * 1000U / baud;
+  // Twice the wire time: a driver may hold a byte or two back, an adapter pauses.
+  return static_cast<uint32_t>(std::min<uint64_t>(kDrainSlackMs + 2 * wireMs, kDrainLimitMs));
+}
+
+bool CSerialComm::DrainOutput() {
+  const uint32_t bound = DrainBoundMs();
+  undrainedBytes_ = 0;
+  const uint32_t start = clock_.NowMs();
+  for (;;) {
+    const uint32_t elapsed = ElapsedMs(clock_.NowMs(), start);
+    {
+      std::shared_lock lock(portMutex_);
+      if (state_.Load() == LinkState::Closed || portLost_) return false;
+      if (port_.Drain(std::min(kDrainSliceMs, bound > elapsed ? bound - elapsed : 0))) return true;
+    }
+    if (ElapsedMs(clock_.NowMs(), start) >= bound) return false;
+  }
+}
+
 bool CSerialComm::TimeCheckDue() {
   if (++pollDivider_ <= kTimeCheckEvery - 1) return false;
   pollDivider_ = 0;
@@ -172,11 +207,15 @@ void CSerialComm::Poll() {
     case LinkState::ReplyReady:
     case LinkState::Failed:
       return;
+    // The escape's quiet times look at the clock on every pass: a check every hundredth
+    // pass of a paced worker would end each of them up to a second late.
     case LinkState::EscapeWait:
-      if (TimeCheckDue() && ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs &&
+      if (ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs &&
           state_.TryMove(LinkState::EscapeWait, LinkState::EscapeSent)) {
         Show("+++");
         WriteToPort("+++", 3);
+        // The quiet time after "+++" starts once its last '+' has left the line.
+        DrainOutput();
         const uint32_t now = clock_.NowMs();
         guardStart_ = now;
         lastSendTime_ = now;
@@ -186,7 +225,7 @@ void CSerialComm::Poll() {
       return;
     case LinkState::EscapeSent:
       // The probe does not renew lastSendTime: its time-out runs from the "+++".
-      if (TimeCheckDue() && ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs) {
+      if (ElapsedMs(clock_.NowMs(), guardStart_) > kEscapeGuardMs) {
         DiscardStaleInput();
         Show("\r\n");
         WriteToPort("\r", 1);
@@ -233,9 +272,12 @@ void CSerialComm::Poll() {
     }
   }
   if (portLost_) {
-    // An adapter pulled out: like an unanswered command, until the port is reopened.
+    // An adapter pulled out: the window is told through Failed and PortLost, and the
+    // descriptor is let go so that the adapter, plugged in again, gets its old name back.
     state_.ApplyPollOutcome(LinkState::Failed);
     awaitingReply_ = false;
+    std::unique_lock lock(portMutex_);
+    if (portLost_ && state_.Load() != LinkState::Closed) port_.Close();  // not if reopened meanwhile
     return;
   }
   if (gotByte) HandleByte(static_cast<char>(byte), timedOut);
@@ -266,6 +308,10 @@ void CSerialComm::HandleByte(char c, bool timedOutThisPoll) {
     // Not an answer (noise, a line of the unit's own): the program's command or probe
     // is still unanswered, and its time-out keeps running.
     return;
+  }
+  if (ownReplyAwaited && !inSecondProbe && state_.Load() != LinkState::ProbeSent) {
+    const uint32_t took = ElapsedMs(clock_.NowMs(), lastSendTime_);
+    if (took > slowestReplyMs_.load()) slowestReplyMs_ = took;
   }
   awaitingReply_ = false;
   state_.ApplyPollOutcome(ToLinkState(r), timedOutThisPoll);
@@ -304,7 +350,9 @@ void CSerialComm::DiscardStaleInput() {
 size_t CSerialComm::WriteToPort(const char* data, size_t size) {
   std::shared_lock lock(portMutex_);
   if (state_.Load() == LinkState::Closed || portLost_) return 0;
-  return port_.Write(reinterpret_cast<const uint8_t*>(data), size);
+  const size_t written = port_.Write(reinterpret_cast<const uint8_t*>(data), size);
+  undrainedBytes_.fetch_add(static_cast<uint32_t>(written));
+  return written;
 }
 
 }  // namespace vqx

@@ -39,8 +39,13 @@ class ISerialPort {
   virtual int32_t QueuedBytes() = 0;
   // Called only after QueuedBytes reported at least one byte.
   virtual bool ReadByte(uint8_t& byte) = 0;
-  // Synchronous; returns how many bytes were written (0 on failure).
+  // Synchronous; returns how many bytes were written (0 on failure). The bytes may still
+  // wait in the driver's output queue when it returns.
   virtual size_t Write(const uint8_t* data, size_t size) = 0;
+  // Waits until every byte written has left the line, or until limitMs have passed.
+  // True when the output is drained. Callers keep limitMs short and call again; a port
+  // that writes straight to the line returns true at once.
+  virtual bool Drain(uint32_t limitMs) = 0;
 };
 
 }  // namespace vqx

@@ -76,6 +76,9 @@ inline constexpr int kMenuReset = 40015;
 
 // The reboot wait.
 inline constexpr int kRebootTimer = 2;
+// Carries the lost-port warning from the worker to the user-interface thread: the
+// worker never waits on a message box.
+inline constexpr int kPortLostTimer = 3;
 
 // Dialog DLGSERIAL (its own id space).
 inline constexpr int kSerialDialog = 1;  // resource name DLGSERIAL

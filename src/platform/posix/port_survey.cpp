@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,6 +162,14 @@ PortOpenResult TryOpen(SysCalls& sys, const std::string& path) {
     result.systemError = errno;
     result.error = result.systemError == ENOTTY || result.systemError == EINVAL ? PortOpenError::NotASerialPort
                                                                                   : PortOpenError::Other;
+    sys.Close(fd);
+    return result;
+  }
+  // Root gets past another program's TIOCEXCL; the port is that program's all the same.
+  int exclusive = 0;
+  if (sys.IoctlInt(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    result.systemError = EBUSY;
+    result.error = PortOpenError::Busy;
     sys.Close(fd);
     return result;
   }

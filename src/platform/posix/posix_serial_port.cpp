@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -101,6 +102,12 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
                 err);
   }
 
+  // Root's open() passes another program's TIOCEXCL; that program still holds the port.
+  // Refused without touching the flag, which is the holder's, not ours.
+  int exclusive = 0;
+  if (sys_.IoctlInt(fd_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    return Fail(PortOpenError::Busy, EBUSY);
+  }
   // flock also stops root and a second port object in this process; TIOCEXCL only
   // stops other users' open() but is what other terminal programs look at.
   int locked = -1;
@@ -116,6 +123,7 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
     const int err = errno;
     return Fail(err == ENOTTY ? PortOpenError::NotASerialPort : PortOpenError::Other, err);
   }
+  exclusiveSet_ = true;
 
   const termios original = attributes;
   MakeRaw(attributes);
@@ -152,10 +160,12 @@ void PosixSerialPort::CloseLocked() {
   if (fd_ >= 0) {
     // The exclusive flag outlives our descriptor while someone else (a pty master's
     // holder) keeps the tty open; clear it so the next open by a normal user works.
-    sys_.Ioctl(fd_, TIOCNXCL);
+    // Only our own: on a refused open the flag belongs to the program that holds the port.
+    if (exclusiveSet_) sys_.Ioctl(fd_, TIOCNXCL);
     sys_.Close(fd_);  // releases the flock too; never retried on EINTR (fd is gone)
     fd_ = -1;
   }
+  exclusiveSet_ = false;
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;
@@ -202,6 +212,45 @@ bool PosixSerialPort::ReadByte(uint8_t& byte) {
   }
   byte = readBuffer_[readHead_++];
   return true;
+}
+
+void PosixSerialPort::SleepMs(uint32_t ms) {
+  timespec request{static_cast<time_t>(ms / 1000U), static_cast<long>(ms % 1000U) * 1000000L};
+  timespec remaining{};
+  for (int attempt = 0; attempt <= kMaxInterruptRetries; ++attempt) {
+    if (sys_.NanoSleep(&request, &remaining) == 0 || errno != EINTR) return;
+    request = remaining;
+  }
+}
+
+bool PosixSerialPort::TcDrainLocked() {
+  for (int attempt = 0; attempt <= kMaxInterruptRetries; ++attempt) {
+    if (sys_.TcDrain(fd_) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno == EIO || errno == ENXIO) gone_.store(true);
+    return false;
+  }
+  return false;
+}
+
+bool PosixSerialPort::Drain(uint32_t limitMs) {
+  const uint32_t start = NowMs();
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(writeMutex_);
+      if (fd_ < 0 || gone_.load()) return false;
+      int queued = 0;
+      // A driver that cannot count its queue is not waited for: tcdrain could then
+      // block for as long as the line stands still.
+      if (sys_.IoctlInt(fd_, TIOCOUTQ, &queued) != 0) return true;
+      // Empty queue: only the hardware's own few bytes are left, which tcdrain waits
+      // out within a bound the driver sets.
+      if (queued <= 0) return TcDrainLocked();
+    }
+    const uint32_t elapsed = NowMs() - start;
+    if (elapsed >= limitMs) return false;
+    SleepMs(std::min(kDrainCheckMs, limitMs - elapsed));
+  }
 }
 
 uint32_t PosixSerialPort::NowMs() {

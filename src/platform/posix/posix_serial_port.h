@@ -35,19 +35,27 @@ class PosixSerialPort final : public ISerialPort {
   bool ReadByte(uint8_t& byte) override;
   // Waits up to the write time-out in total for room in a full output queue.
   size_t Write(const uint8_t* data, size_t size) override;
+  // Waits while the driver's output queue holds bytes (looking every few milliseconds,
+  // the write lock held only to look), then tcdrain for the last bytes in the hardware,
+  // which the driver bounds by its own buffer. False when limitMs passed first.
+  bool Drain(uint32_t limitMs) override;
 
   bool IsOpen() const;
 
  private:
   static constexpr size_t kReadBufferSize = 256;
   static constexpr int kMaxInterruptRetries = 16;
+  static constexpr uint32_t kDrainCheckMs = 2;
 
   void CloseLocked();
   // 0 or the errno of the last attempt.
   int SetAttributes(const termios& attributes);
   PortOpenResult Fail(PortOpenError error, int systemError);
   int32_t FillLocked();
+  // tcdrain, retried on EINTR; the caller holds writeMutex_.
+  bool TcDrainLocked();
   uint32_t NowMs();
+  void SleepMs(uint32_t ms);
 
   SysCalls& sys_;
   const uint32_t writeTimeoutMs_;
@@ -57,6 +65,8 @@ class PosixSerialPort final : public ISerialPort {
   // Written only with both locks held; read under either.
   int fd_ = -1;
   std::atomic<bool> gone_{false};
+  // We set the exclusive flag on fd_'s tty (and so clear it when we let go).
+  bool exclusiveSet_ = false;
 
   // Guarded by readMutex_.
   uint8_t readBuffer_[kReadBufferSize] = {};

@@ -16,6 +16,8 @@ int SysCalls::Close(int fd) { return ::close(fd); }
 ssize_t SysCalls::Read(int fd, void* buffer, size_t size) { return ::read(fd, buffer, size); }
 ssize_t SysCalls::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
 int SysCalls::Ioctl(int fd, unsigned long request) { return ::ioctl(fd, request); }
+int SysCalls::IoctlInt(int fd, unsigned long request, int* value) { return ::ioctl(fd, request, value); }
+int SysCalls::TcDrain(int fd) { return ::tcdrain(fd); }
 int SysCalls::TcGetAttr(int fd, termios* attributes) { return ::tcgetattr(fd, attributes); }
 int SysCalls::TcSetAttr(int fd, int when, const termios* attributes) {
   return ::tcsetattr(fd, when, attributes);

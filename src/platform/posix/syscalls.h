@@ -25,8 +25,12 @@ class SysCalls {
   virtual int Close(int fd);
   virtual ssize_t Read(int fd, void* buffer, size_t size);
   virtual ssize_t Write(int fd, const void* data, size_t size);
-  // Only argument-less requests (TIOCEXCL, TIOCNXCL) are needed.
+  // Argument-less requests (TIOCEXCL, TIOCNXCL).
   virtual int Ioctl(int fd, unsigned long request);
+  // Requests that fill in one int (TIOCOUTQ, TIOCGEXCL).
+  virtual int IoctlInt(int fd, unsigned long request, int* value);
+  // Waits until the output queue has left the line (tcdrain).
+  virtual int TcDrain(int fd);
   virtual int TcGetAttr(int fd, termios* attributes);
   virtual int TcSetAttr(int fd, int when, const termios* attributes);
   virtual int Flock(int fd, int operation);

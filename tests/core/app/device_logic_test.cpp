@@ -1,11 +1,12 @@
 // The device logic: the read cycle, replies, typed confirmations, pacing, and how the
 // values reach the Settings view.
 
+#include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
@@ -64,23 +65,33 @@ TEST_F(AppSimTest, FullReadFillsEveryControlAndEndsWithStatusAfterThirtyLines) {
   EXPECT_EQ(window.StatusSentence(), "VQX-2 disconnected");
 }
 
-// The worker thread fills the form while this thread reads what the status panel
-// paints (run under the thread sanitizer too).
+// The worker thread fills the form while another thread reads what the status panel
+// paints (run under the thread sanitizer too). The painting starts first: on the fake
+// clock the whole read takes the worker only milliseconds.
 TEST_F(AppSimTest, FullReadOnTheWorkerThreadWhileTheWindowPaintsTheStatus) {
   ASSERT_TRUE(window.Create());
-  ASSERT_TRUE(app.StartWorker());
+  std::atomic<bool> stop{false};
+  std::atomic<size_t> painted{0};
+  std::thread window_thread([&] {
+    while (!stop.load()) {
+      size_t paint = window.StatusSentence().size() + window.StatusNameLine().size();
+      paint += window.GetCurrentSettings().name[0] == '\0' ? 0 : 1;
+      paint += static_cast<size_t>(window.GetPreferences().baudRate);
+      painted += paint;
+      // A window paints now and then, not in a tight loop that starves the worker.
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  while (painted.load() == 0) std::this_thread::yield();
+  EXPECT_TRUE(app.StartWorker());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  size_t painted = 0;
-  // At least one paint, however fast the worker is on the simulated clock.
-  do {
-    painted += window.StatusSentence().size() + window.StatusNameLine().size();
-    painted += window.GetCurrentSettings().name[0] == '\0' ? 0 : 1;
-    painted += static_cast<size_t>(window.GetPreferences().baudRate);
-    // A window paints now and then, not in a tight loop that starves the worker.
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  } while (!window.IsReadFinished() && std::chrono::steady_clock::now() < deadline);
+  while (!window.IsReadFinished() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stop = true;
+  window_thread.join();
   app.StopWorker();
-  EXPECT_GT(painted, 0u);
+  EXPECT_GT(painted.load(), 0u);
   ASSERT_EQ(window.GetStatusState(), kStatusDisconnected);
   EXPECT_EQ(window.StatusNameLine(), "Name: VQX-2");
   EXPECT_EQ(surface.Text(ids::kName), "VQX-2");
@@ -255,6 +266,40 @@ TEST_F(DeviceLogicTest, ReplyAfterTheUnitStoppedAnsweringRestartsTheCycle) {
   EXPECT_EQ(window.GetCurrentSettings().broadcastMode, 0) << "the reply itself is not used";
 }
 
+TEST_F(DeviceLogicTest, PortLostMidReadShowsPortNotOpenAndAWarningAndResetReopensIt) {
+  StartFullRead();
+  UnitSays("BAUD 9600\n");
+  port.TakeWritten();
+  port.lost = true;  // the adapter is pulled out
+  Passes(4);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(window.StatusSentence(), "Serial port not open");
+  EXPECT_FALSE(port.isOpen);
+  // The worker never waits on a box: the warning goes to the user-interface thread.
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+  ASSERT_TRUE(surface.TimerRunning(ids::kPortLostTimer));
+  window.OnTimer(ids::kPortLostTimer);
+  EXPECT_FALSE(surface.TimerRunning(ids::kPortLostTimer));
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].text,
+            "The serial port COM1 was lost (adapter unplugged or line hung up).\r"
+            "Reconnect it, then choose File/Reset or File/Select Serial Port.");
+  EXPECT_EQ(surface.MessageBoxes()[0].icon, MessageIcon::Warning);
+  // Nothing more happens by itself: no escape, no "not responding".
+  Passes(1000);
+  clock.Advance(kReplyTimeoutMs * 3);
+  Passes(1000);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(port.TakeWritten(), "");
+
+  Click(ids::kMenuReset);  // plugged in again
+  EXPECT_TRUE(port.isOpen);
+  EXPECT_FALSE(comm.PortLost());
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+  ASSERT_TRUE(RunUntil([&] { return comm.GetState() == LinkState::ProbeSent; }));
+  EXPECT_EQ(port.TakeWritten(), "+++\r");
+}
+
 TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
   EnterCommandMode();
   DeviceSettings start = window.GetCurrentSettings();
@@ -300,6 +345,8 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
 
 TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReplyResetsThePacing) {
   EnterCommandMode();
+  UnitSays("Welcome\n");  // not a reply: nothing is awaited any more
+  ASSERT_FALSE(comm.AwaitingReply());
   const uint32_t start = clock.now;
   Passes(kIdlePassLimit - window.GetIdlePasses());
   EXPECT_EQ(clock.now, start) << "no sleep within the first 2000 passes";
@@ -309,6 +356,16 @@ TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReply
 
   UnitSays("OK\n");
   EXPECT_LT(window.GetIdlePasses(), 10);
+}
+
+TEST_F(DeviceLogicTest, WhileAReplyIsDueTheWorkerNapsOneMillisecondPerPass) {
+  EnterCommandMode();  // ECHO OFF awaits its OK
+  ASSERT_TRUE(comm.AwaitingReply());
+  const uint32_t start = clock.now;
+  Passes(kIdlePassLimit - window.GetIdlePasses());
+  EXPECT_EQ(clock.now, start);
+  Passes(10);
+  EXPECT_EQ(clock.now, start + 10) << "each exchange of a read would otherwise wait up to 10 ms for its Poll";
 }
 
 }  // namespace

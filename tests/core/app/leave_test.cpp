@@ -220,5 +220,29 @@ TEST_F(RefusingUnitLeaveTest, AUnitThatAnswersErrToTranIsReportedAsPossiblyInCom
   EXPECT_EQ(surface.MessageBoxes()[0].text, kStillInCommandModeText);
 }
 
+// A unit that takes 2.5 s for each answer, inside the reply time-out, is slow but fine:
+// the leave waits for its answers as the read did, and it ends transparent.
+class SlowUnitLeaveTest : public AppSimTest {
+ protected:
+  static sim::SimConfig Slow() {
+    sim::SimConfig config = DefaultSimConfig();
+    config.replyDelayMs = 2500;
+    return config;
+  }
+  SlowUnitLeaveTest() : AppSimTest(Slow()) {}
+};
+
+TEST_F(SlowUnitLeaveTest, ASlowUnitIsStillLeftTransparent) {
+  ASSERT_TRUE(window.Create());
+  ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 1 && window.GetSettingReadState(2) != 0; }, 120000));
+  EXPECT_GE(comm.SlowestReplyMs(), 2500u);
+  EXPECT_EQ(app.Shutdown(), LeaveOutcome::Transparent);
+  clock.Advance(kEscapeGuardMs + 100);
+  port.unit.Tick(clock.now);
+  EXPECT_EQ(port.unit.Mode(), sim::SimMode::Transparent);
+  EXPECT_EQ(port.unit.ReceivedLines().back(), "TRAN");
+  EXPECT_THAT(surface.MessageBoxes(), IsEmpty());
+}
+
 }  // namespace
 }  // namespace vqx::testing

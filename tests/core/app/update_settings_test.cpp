@@ -263,6 +263,23 @@ TEST_F(UpdateSettingsTest, SerialChangeSendsAtOldSpeedSavesPreferencesAndReopens
   EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
 }
 
+TEST_F(UpdateSettingsTest, ReopenAndRebootWaitStartOnlyOnceTheBurstAndSaveHaveLeftTheLine) {
+  port.drain.clock = &clock;
+  Choose(ids::kBaudRate, "1200");
+  surface.UserSetText(ids::kName, "Relay");  // with BAUD, 35 bytes to send
+  const uint32_t clicked = clock.now;
+  // 35 bytes take 36 ms at 9600 baud; the adapter holds them a little longer.
+  port.drain.drainedAt = clicked + 100;
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nBAUD 1200\r\nSAVE\r\n");
+  ASSERT_EQ(port.drain.doneTimes.size(), 1u);
+  EXPECT_EQ(port.drain.doneTimes[0], clicked + 100);
+  ASSERT_EQ(port.openTimes.size(), 1u);  // the reopen at the new rate (the first open had no clock)
+  EXPECT_EQ(port.openTimes[0], clicked + 100);
+  EXPECT_TRUE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+}
+
 TEST_F(UpdateSettingsTest, ReopenFailureAfterSerialChangeWarnsAndEndsInStatus1WithoutRebootWait) {
   Choose(ids::kDataBits, "7");
   Choose(ids::kStopBits, "2");

@@ -25,6 +25,7 @@ class ScriptPort final : public ISerialPort {
     return true;
   }
   size_t Write(const uint8_t*, size_t size) override { return size; }
+  bool Drain(uint32_t) override { return true; }
   char script[4096] = {};
   size_t length = 0;
   size_t pos = 0;

@@ -23,6 +23,7 @@ class StaticPort final : public ISerialPort {
     return true;
   }
   size_t Write(const uint8_t*, size_t size) override { return size; }
+  bool Drain(uint32_t) override { return true; }
   void Load(const char* text) {
     std::strcpy(in, text);
     inLength = std::strlen(text);

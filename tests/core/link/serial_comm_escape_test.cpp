@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "link_fixture.h"
+#include "protocol/command_table.h"
 #include "protocol/response_table.h"
 
 namespace vqx::testing {
@@ -34,7 +35,8 @@ TEST_F(EscapeTest, ProbeFollowsTheSecondQuietIntervalAndReadingResumesOnlyThen) 
   AdvanceAndCheck(kEscapeGuardMs);
   EXPECT_EQ(port.TakeWritten(), "+++");
   EXPECT_EQ(port.reads, 0);  // nothing read during the quiet intervals
-  AdvanceAndCheck(1);
+  clock.Advance(1);
+  comm.Poll();
   EXPECT_EQ(port.TakeWritten(), "\r");
   EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
   // What the unit said before the probe is shown, then the probe's line start.
@@ -58,6 +60,85 @@ TEST_F(EscapeTest, WhatTheUnitSaidBeforeTheProbeIsNeverTakenForItsAnswer) {
   PollUntilDrained();
   ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
   EXPECT_EQ(comm.TakeReply()->responseId, kRspOk);
+}
+
+TEST_F(EscapeTest, EachQuietIntervalEndsOnTheFirstPollPastItsGuardTime) {
+  OpenPort();
+  ASSERT_TRUE(comm.StartCommandMode());
+  clock.Advance(kEscapeGuardMs);
+  PollTimes(500);  // exactly the guard time is not yet over, however often polled
+  EXPECT_EQ(port.written, "");
+  clock.Advance(1);
+  comm.Poll();
+  EXPECT_EQ(port.TakeWritten(), "+++");
+  clock.Advance(kEscapeGuardMs);
+  PollTimes(500);
+  EXPECT_EQ(port.written, "");
+  clock.Advance(1);
+  comm.Poll();
+  EXPECT_EQ(port.TakeWritten(), "\r");
+  EXPECT_EQ(comm.GetState(), LinkState::ProbeSent);
+}
+
+TEST_F(EscapeTest, QuietTimeBeforeThePlusesRunsFromTheLastByteOnTheWire) {
+  ASSERT_TRUE(comm.Open("COM1", 1200, 'N', 8, 1));
+  port.drain.clock = &clock;
+  ASSERT_TRUE(comm.SendCommand(Query(kCmdBaud)));
+  const uint32_t written = clock.now;
+  port.drain.drainedAt = written + 300;  // the line still sends earlier output for 300 ms
+  ASSERT_TRUE(comm.StartCommandMode());
+  EXPECT_EQ(clock.now, written + 300);  // the escape waited for the line
+  EXPECT_EQ(port.TakeWritten(), "BAUD\r\n");
+  clock.now = written + 300 + kEscapeGuardMs;  // past 2100 ms since the write
+  PollTimes(200);
+  EXPECT_EQ(port.written, "");
+  clock.Advance(1);
+  comm.Poll();
+  EXPECT_EQ(port.TakeWritten(), "+++");
+}
+
+TEST_F(EscapeTest, QuietTimeAfterThePlusesRunsFromTheirLastByteOnTheWire) {
+  OpenPort();
+  port.drain.clock = &clock;
+  ASSERT_TRUE(comm.StartCommandMode());
+  clock.Advance(kEscapeGuardMs + 1);
+  port.drain.drainedAt = clock.now + 30;  // three characters at 1200 baud
+  comm.Poll();
+  ASSERT_EQ(port.TakeWritten(), "+++");
+  ASSERT_EQ(port.drain.doneTimes.size(), 1u);
+  const uint32_t onTheWire = port.drain.doneTimes.back();
+  clock.now = onTheWire + kEscapeGuardMs;
+  PollTimes(200);
+  EXPECT_EQ(port.written, "");
+  clock.Advance(1);
+  comm.Poll();
+  EXPECT_EQ(port.TakeWritten(), "\r");
+}
+
+TEST_F(EscapeTest, OutputThatNeverLeavesHoldsTheEscapeOnlyForItsWireTimeInShortSlices) {
+  ASSERT_TRUE(comm.Open("COM1", 1200, 'N', 8, 1));
+  port.drain.clock = &clock;
+  port.drain.stuck = true;  // flow control held: nothing leaves
+  ASSERT_TRUE(comm.SendCommand(Query(kCmdSecurity)));  // "SECURITY\r\n", 10 bytes
+  const uint32_t start = clock.now;
+  ASSERT_TRUE(comm.StartCommandMode());
+  // 10 bytes of at most 12 bits at 1200 baud take 100 ms; twice that and 250 ms of slack.
+  EXPECT_EQ(clock.now - start, 450u);
+  for (const uint32_t limit : port.drain.limits) EXPECT_LE(limit, 20u) << "the port lock is held only briefly";
+  AdvanceAndCheck(kEscapeGuardMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::EscapeSent);
+}
+
+TEST_F(EscapeTest, DrainOfAClosedOrLostPortReturnsAtOnce) {
+  port.drain.clock = &clock;
+  port.drain.stuck = true;
+  EXPECT_FALSE(comm.DrainOutput());  // never opened
+  OpenPort();
+  port.lost = true;
+  comm.Poll();
+  const uint32_t before = clock.now;
+  EXPECT_FALSE(comm.DrainOutput());
+  EXPECT_EQ(clock.now, before);
 }
 
 TEST_F(EscapeTest, OkToTheFirstProbeIsCommandModeReached) {

@@ -107,6 +107,7 @@ TEST_F(ReplyTest, LostPortFailsOnceThenStaysQuietUntilReopened) {
   EXPECT_EQ(comm.GetState(), LinkState::Failed);
   EXPECT_TRUE(comm.PortLost());
   EXPECT_FALSE(comm.AwaitingReply());
+  EXPECT_FALSE(port.isOpen) << "the gone device is let go, so a re-plugged adapter keeps its name";
   comm.ResetLink();
   const int queries = port.queueQueries;
   PollTimes(1000);

@@ -3,6 +3,8 @@
 // Real system calls with scripted failures in front of them. Each queue entry is used
 // by one call; when a queue is empty the real call runs.
 
+#include <sys/ioctl.h>
+
 #include <cerrno>
 #include <deque>
 #include <vector>
@@ -26,11 +28,18 @@ class FaultySysCalls : public SysCalls {
   std::deque<int> sleepInterruptions;  // remaining ms reported by an interrupted sleep
   bool fixedTime = false;
   timespec now{};
+  // With fixedTime: each sleep moves the fixed time on by what it asked for.
+  bool sleepMovesTime = false;
+  // TIOCOUTQ answers, one per call; stuckOutputQueue >= 0 answers every call once empty.
+  std::deque<int> outputQueued;
+  int stuckOutputQueue = -1;
+  std::deque<int> tcDrainFaults;
 
   int readCalls = 0;
   int writeCalls = 0;
   int pollCalls = 0;
   int closeCalls = 0;
+  int tcDrainCalls = 0;
   std::vector<timespec> sleepRequests;
   std::vector<termios> setRequests;  // every attribute set asked for, refused or not
 
@@ -80,6 +89,23 @@ class FaultySysCalls : public SysCalls {
     if (!flockFaults.empty()) return Fail(flockFaults);
     return SysCalls::Flock(fd, operation);
   }
+  int IoctlInt(int fd, unsigned long request, int* value) override {
+    if (request == TIOCOUTQ && !outputQueued.empty()) {
+      *value = outputQueued.front();
+      outputQueued.pop_front();
+      return 0;
+    }
+    if (request == TIOCOUTQ && stuckOutputQueue >= 0) {
+      *value = stuckOutputQueue;
+      return 0;
+    }
+    return SysCalls::IoctlInt(fd, request, value);
+  }
+  int TcDrain(int fd) override {
+    ++tcDrainCalls;
+    if (!tcDrainFaults.empty()) return Fail(tcDrainFaults);
+    return SysCalls::TcDrain(fd);
+  }
   int Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
     ++pollCalls;
     return SysCalls::Poll(fds, count, timeoutMs);
@@ -93,6 +119,11 @@ class FaultySysCalls : public SysCalls {
   }
   int NanoSleep(const timespec* request, timespec* remaining) override {
     sleepRequests.push_back(*request);
+    if (fixedTime && sleepMovesTime) {
+      now.tv_nsec += request->tv_nsec;
+      now.tv_sec += request->tv_sec + now.tv_nsec / 1000000000L;
+      now.tv_nsec %= 1000000000L;
+    }
     if (!sleepInterruptions.empty()) {
       const int leftMs = sleepInterruptions.front();
       sleepInterruptions.pop_front();

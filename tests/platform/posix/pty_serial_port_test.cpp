@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -106,6 +107,45 @@ TEST_F(PtySerialPortTest, SecondOpenOfSamePortFailsAsBusyUntilFirstCloses) {
 
   port.Close();
   EXPECT_TRUE(other.Open(pty.SlavePath().c_str(), LineSettings{}).ok);
+}
+
+// The tty's exclusive flag as any descriptor of it reads it (as root, open() gets past it).
+int ExclusiveFlag(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return errno == EBUSY ? 1 : -1;  // not root: refused because it is set
+  int flag = -1;
+  if (::ioctl(fd, TIOCGEXCL, &flag) != 0) flag = -1;
+  ::close(fd);
+  return flag;
+}
+
+TEST_F(PtySerialPortTest, RefusedOpenOfAPortHeldByAnotherProgramLeavesItsExclusiveHold) {
+  OpenPort(port);  // the other program: lock and exclusive flag
+  ASSERT_EQ(ExclusiveFlag(pty.SlavePath()), 1);
+  PosixSerialPort other;
+  const PortOpenResult busy = other.Open(pty.SlavePath().c_str(), LineSettings{});
+  EXPECT_FALSE(busy.ok);
+  EXPECT_EQ(busy.error, PortOpenError::Busy);
+  EXPECT_EQ(ExclusiveFlag(pty.SlavePath()), 1) << "the holder's hold was taken away";
+  port.Close();
+  EXPECT_EQ(ExclusiveFlag(pty.SlavePath()), 0) << "the holder clears its own flag";
+}
+
+TEST_F(PtySerialPortTest, PortHeldExclusivelyWithoutALockIsBusyAndKeepsItsFlag) {
+  // A terminal program that sets TIOCEXCL but takes no lock: root's open() gets in, the
+  // port is the other program's all the same.
+  const int holder = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
+  const PortOpenResult busy = port.Open(pty.SlavePath().c_str(), LineSettings{});
+  EXPECT_FALSE(busy.ok);
+  EXPECT_EQ(busy.error, PortOpenError::Busy);
+  int flag = 0;
+  ASSERT_EQ(::ioctl(holder, TIOCGEXCL, &flag), 0);
+  EXPECT_EQ(flag, 1);
+  ::ioctl(holder, TIOCNXCL);
+  ::close(holder);
+  EXPECT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{}).ok);
 }
 
 TEST_F(PtySerialPortTest, NonexistentNameFailsAsNotFoundAndLeavesPortClosed) {

@@ -197,5 +197,40 @@ TEST_F(SerialPortFaultTest, RefusedSpeedIsRetriedWithTheDriversSpeed) {
   EXPECT_NE(sys.setRequests[1].c_cflag & CSTOPB, 0u) << "the other settings are kept";
 }
 
+TEST_F(SerialPortFaultTest, DrainWaitsWhileTheDriverHoldsBytesThenWaitsOutTheHardwareThroughInterrupts) {
+  ASSERT_TRUE(OpenPort().ok);
+  sys.fixedTime = true;
+  sys.sleepMovesTime = true;
+  sys.outputQueued = {40, 12, 3, 0};
+  sys.tcDrainFaults = {EINTR, EINTR};
+  EXPECT_TRUE(port.Drain(1000));
+  EXPECT_EQ(sys.tcDrainCalls, 3) << "tcdrain only once the queue is empty, retried when interrupted";
+  EXPECT_EQ(sys.sleepRequests.size(), 3u);
+  for (const timespec& request : sys.sleepRequests) EXPECT_LE(request.tv_nsec, 2000000L);
+}
+
+TEST_F(SerialPortFaultTest, DrainOfALineThatStandsStillGivesUpAtItsLimitWithoutBlockingInTcdrain) {
+  ASSERT_TRUE(OpenPort().ok);
+  sys.fixedTime = true;
+  sys.sleepMovesTime = true;
+  sys.stuckOutputQueue = 17;  // flow control held: the driver never sends
+  EXPECT_FALSE(port.Drain(20));
+  EXPECT_EQ(sys.tcDrainCalls, 0);
+  EXPECT_EQ(sys.now.tv_sec * 1000 + sys.now.tv_nsec / 1000000, 20);
+  // The port is still usable: the line may move again.
+  sys.stuckOutputQueue = -1;
+  EXPECT_TRUE(port.Drain(20));
+}
+
+TEST_F(SerialPortFaultTest, DrainOnAHungUpLineReportsThePortGone) {
+  ASSERT_TRUE(OpenPort().ok);
+  sys.outputQueued = {0};
+  sys.tcDrainFaults = {EIO};
+  EXPECT_FALSE(port.Drain(100));
+  EXPECT_LT(port.QueuedBytes(), 0);
+  port.Close();
+  EXPECT_FALSE(port.Drain(100)) << "nothing open";
+}
+
 }  // namespace
 }  // namespace vqx::posix
