@@ -168,11 +168,24 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   DeviceSettings target = current;
   snapshot::ApplyTo(wanted->partial, target);
 
+  // A setting the unit answered ERR to is never sent: the unit does not take it.
+  std::set<std::string> unsupported;
+  for (const std::string& keyword : session.UnsupportedKeywords()) {
+    for (std::string_view field : snapshot::FieldsForKeyword(keyword)) {
+      if (wanted->partial.Has(field) && !snapshot::IsReadOnlyField(field)) unsupported.emplace(field);
+    }
+  }
   std::set<std::string> writable;
   std::set<std::string> readOnly;
   for (const std::string& field : wanted->partial.present) {
+    if (unsupported.count(field) != 0) continue;
     (snapshot::IsReadOnlyField(field) ? readOnly : writable).insert(field);
   }
+  for (const std::string& field : unsupported) {
+    env.err << "vqxctl: the VQX-2 does not support " << field << " (it answered ERR to "
+            << snapshot::KeywordOfField(field) << "); it is not sent\n";
+  }
+  const int endCode = unsupported.empty() ? kExitOk : kExitRefused;
   const std::vector<snapshot::FieldDifference> changes = snapshot::Diff(current, target, writable);
   readOnly.erase("serialNumber");  // the technician's label, not the unit's
   for (const snapshot::FieldDifference& d : snapshot::Diff(current, target, readOnly)) {
@@ -180,6 +193,10 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
             << Visible(d.left) << ")\n";
   }
   if (changes.empty()) {
+    if (endCode != kExitOk) {
+      env.out << "Nothing was sent: the VQX-2 already has the other settings of " << wanted->label << ".\n";
+      return endCode;
+    }
     env.out << "The VQX-2 already has the settings of " << wanted->label << "; nothing was sent.\n";
     return unit.Finish(kExitOk);
   }
@@ -237,6 +254,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     }
     return unit.Finish(kExitRefused);
   }
+  if (endCode != kExitOk) return endCode;
   env.out << "Verified: the VQX-2 holds the settings of " << wanted->label << ".\n";
   return unit.Finish(kExitOk);
 }

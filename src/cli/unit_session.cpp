@@ -138,15 +138,7 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
   }
 }
 
-bool UnitSession::ReadComplete() const {
-  // A STAT reply can make the status "idle" in the middle of a read (the logic asks STAT
-  // after each ERR); the read is over only when every setting has been answered.
-  if (!window_.IsUnitIdle() || window_.GetFullReadActive() != 0) return false;
-  for (int i = 0; i < kSettingCount; ++i) {
-    if (window_.GetSettingReadState(i) == 0) return false;
-  }
-  return true;
-}
+bool UnitSession::ReadComplete() const { return window_.IsReadFinished(); }
 
 bool UnitSession::WaitForQuietLink(uint32_t limitMs) {
   const uint32_t start = SystemClock().NowMs();
@@ -167,11 +159,7 @@ std::vector<std::string> UnitSession::UnsupportedKeywords() const {
   return keywords;
 }
 
-UpdatePlan UnitSession::PlanFromForm() {
-  auto texts = std::make_unique<UpdateFormTexts>();
-  ReadUpdateForm(surface_, *texts);
-  return PlanUpdate(*texts, window_.GetCurrentSettings());
-}
+UpdatePlan UnitSession::PlanFromForm() { return window_.PlanUpdateFromForm(); }
 
 ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* error) {
   const size_t mark = surface_.BoxCount();
@@ -203,8 +191,6 @@ ExitCode UnitSession::WaitOutTheReboot(std::string* error) {
   // The burst's replies are taken before the read starts again, as they are long before
   // the desktop's ten seconds are over.
   WaitForQuietLink(kReplyTimeoutMs + 1000);
-  // Marks of the read before the reboot must not pass for the read after it.
-  window_.ClearSettingReadState();
   if (surface_.Inner().TimerRunning(ids::kRebootTimer)) window_.OnTimer(ids::kRebootTimer);
   return WaitForUnitIdle("the read after the reboot", error);
 }

@@ -200,18 +200,22 @@ TEST_F(CliOverPty, ApplySendsTheThreeChangesInFormOrderThenSaveWaitsForTheReboot
   EXPECT_THAT(run.out, HasSubstr("Verified: the VQX-2 holds the settings of " + file));
 }
 
-TEST_F(CliOverPty, ASettingTheUnitRefusesEndsWithTheRefusedCodeNamingIt) {
+TEST_F(CliOverPty, ASettingTheUnitDoesNotSupportIsNotSentAndEndsWithTheRefusedCodeNamingIt) {
   sim::SimConfig config;
   config.unsupported = {"DUPLEX"};
   StartSim(std::move(config));
   const std::string file = WriteFile("half.json", R"({ "duplex": 1, "name": "Tower" })");
   const Outcome run = OnUnit("apply", {file, "--quiet"});
   EXPECT_EQ(run.code, 5) << run.out << run.err;
-  EXPECT_THAT(run.err, HasSubstr("did not take Duplex Half"));
+  EXPECT_THAT(run.err, HasSubstr("the VQX-2 does not support duplex (it answered ERR to DUPLEX); it is not sent"));
   EXPECT_THAT(run.err, Not(HasSubstr("Name")));
+  EXPECT_THAT(run.out, HasSubstr("Sent: NAME Tower\n"));
   EXPECT_THAT(run.out, HasSubstr("Changed: Name: VQX-2 -> Tower\n"));
   EXPECT_THAT(run.out, Not(HasSubstr("Verified")));
   EXPECT_EQ(sim_->SavedSettings().TextOf("NAME"), "Tower");
+  // The read asks DUPLEX (answered ERR); no DUPLEX with a value ever goes out.
+  EXPECT_THAT(Lines(), ::testing::Contains("NAME Tower"));
+  EXPECT_THAT(Lines(), Not(::testing::Contains(::testing::StartsWith("DUPLEX "))));
 }
 
 TEST_F(CliOverPty, DryRunPrintsTheLinesItWouldSendAndSendsNothingButTheRead) {

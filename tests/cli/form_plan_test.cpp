@@ -40,12 +40,13 @@ std::string LineOf(const CommandRecord& record) {
 
 class FormPlanTest : public ::testing::Test {
  protected:
-  FormPlanTest() : port(clock, sim::SimConfig{}) { comm.AttachHost(&window); }
+  FormPlanTest() : FormPlanTest(sim::SimConfig{}) {}
+  explicit FormPlanTest(sim::SimConfig config) : port(clock, std::move(config)) { comm.AttachHost(&window); }
 
   void SetUp() override {
     ASSERT_TRUE(window.Create());
     const uint32_t start = clock.now;
-    while (!window.IsUnitIdle() || window.GetFullReadActive() != 0) {
+    while (!window.IsReadFinished()) {
       for (int i = 0; i < 50; ++i) app.WorkerPass();
       clock.Advance(1);
       ASSERT_LT(clock.now - start, 60000u) << "the read did not finish";
@@ -53,11 +54,8 @@ class FormPlanTest : public ::testing::Test {
     current = window.GetCurrentSettings();
   }
 
-  UpdatePlan Plan() {
-    auto texts = std::make_unique<UpdateFormTexts>();
-    ReadUpdateForm(surface, *texts);
-    return PlanUpdate(*texts, window.GetCurrentSettings());
-  }
+  // The plan vqxctl apply sends, as the desktop's Update Settings makes it.
+  UpdatePlan Plan() { return window.PlanUpdateFromForm(); }
   std::vector<std::string> PlannedLines() {
     std::vector<std::string> lines;
     for (const UpdateStep& step : Plan().steps) lines.push_back(LineOf(step.record));
@@ -194,6 +192,30 @@ TEST_F(FormPlanTest, AValueTheFormDoesNotOfferIsRefusedNamingTheField) {
   EXPECT_FALSE(Fill(current, {"macAddress"}, &error));
   EXPECT_THAT(error, HasSubstr("cannot be sent"));
   EXPECT_TRUE(Plan().steps.empty());
+}
+
+class RefusingUnitFormPlanTest : public FormPlanTest {
+ protected:
+  static sim::SimConfig Refusing() {
+    sim::SimConfig config;
+    config.unsupported = {"DUPLEX", "SECURITY", "NAME"};
+    return config;
+  }
+  RefusingUnitFormPlanTest() : FormPlanTest(Refusing()) {}
+};
+
+TEST_F(RefusingUnitFormPlanTest, FieldsOfSettingsTheUnitRefusedAreNeverPlannedWhateverTheFormShows) {
+  // The five security boxes were never filled (all unchecked: 248); no SECURITY 248.
+  EXPECT_TRUE(Plan().steps.empty());
+  DeviceSettings target = current;
+  target.duplex = 1;
+  target.securityFlags = kSecurityNoTelnet;
+  target.vocoder = 4;
+  std::strcpy(target.name, "Relay-7");
+  ASSERT_TRUE(Fill(target, {"duplex", "allowTelnet", "vocoder", "name"}));
+  const UpdatePlan plan = Plan();
+  EXPECT_THAT(PlannedLines(), ElementsAre("VOCODER 4"));
+  EXPECT_THAT(plan.refusedEdits, ElementsAre(::testing::StrEq("Name")));
 }
 
 }  // namespace

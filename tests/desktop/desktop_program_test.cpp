@@ -274,6 +274,18 @@ TEST_F(DesktopTest, SerialPortDialogStaysOpenOnABadPortAndCancelStoresNothing) {
   EXPECT_THAT(boxes[0].text, StartsWith("The serial port could not be opened\r"));
   EXPECT_THAT(boxes[0].text, HasSubstr("exist"));
 
+  // The port is closed after the failed choice: the panel says so, Update and Attention
+  // say why they cannot act, and no reboot wait starts.
+  EXPECT_EQ(program_->Logic().StatusSentence(), "Serial port not open");
+  TypeInto(ids::kName, "Relay-7");
+  program_->Logic().OnCommand(ids::kUpdateSettings, kBnClicked);
+  program_->Logic().OnCommand(ids::kAttention, kBnClicked);
+  const char* notOpen = "The serial port is not open. Choose a port with File, Select Serial Port...";
+  ASSERT_EQ(Boxes().size(), 3u);
+  EXPECT_EQ(Boxes()[1].text, notOpen);
+  EXPECT_EQ(Boxes()[2].text, notOpen);
+  EXPECT_EQ(program_->Logic().GetStatusState(), kStatusPortNotOpen);
+
   // Cancel right away stores nothing.
   const std::string before = ReadFile(dir_ / "VQXSU_Prefs.cfg");
   QTimer::singleShot(0, [&] {

@@ -30,7 +30,10 @@ namespace vqx {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 class AppOverPty : public ::testing::Test {
  protected:
@@ -42,8 +45,7 @@ class AppOverPty : public ::testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  void StartSim() {
-    sim::SimConfig config;
+  void StartSim(sim::SimConfig config = {}) {
     config.rebootMs = 1500;
     sim_ = std::make_unique<sim::SimRunner>(std::move(config));
     std::string error;
@@ -257,6 +259,43 @@ TEST_F(AppOverPty, ReadUpdateTerminalHistoryAndShutdownAgainstTheSimulatedUnit) 
   EXPECT_THAT(LinesSince(mark), ElementsAre("ECHO ON", "TRAN"));
   EXPECT_TRUE(sim_->WaitFor([](const sim::SimUnit& unit) { return unit.Mode() == sim::SimMode::Transparent; }, 3s));
   EXPECT_EQ(comm_.GetState(), LinkState::Closed);
+}
+
+TEST_F(AppOverPty, UpdateWhileAnEarlyStatusReplyShowsTheUnitIdleSendsNothingUntilTheReadHasEnded) {
+  sim::SimConfig config;
+  config.unsupported = {"BAUD", "SECURITY"};
+  // The unit thinks before each reply: after the early status reply the read has 27
+  // settings to go, 2.7 s at the least, for the click below to land in.
+  config.replyDelayMs = 100;
+  StartSim(std::move(config));
+  window_.Create();  // COM1 may or may not open; the unit's port is chosen next
+  surface_.ClearMessageBoxes();
+  ASSERT_TRUE(app_.StartWorker());
+  ASSERT_TRUE(window_.BeginSerialPortDialog());
+  ASSERT_TRUE(window_.ApplySerialPortChoice(sim_->SlavePath().c_str(), 9600, 8, 1, 'N'));
+  window_.EndSerialPortDialog();
+
+  // BAUD is refused first: the STAT that follows the ERR is answered in mid-read.
+  ASSERT_TRUE(WaitForUnitIdle()) << "status " << int{window_.GetStatusState()};
+  const size_t mark = LinesReceived();
+  window_.OnCommand(ids::kUpdateSettings, kBnClicked);
+  ASSERT_EQ(window_.GetFullReadActive(), 1) << "the click landed in the middle of the read";
+  ASSERT_EQ(surface_.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface_.MessageBoxes()[0].text,
+            "The VQX-2 settings are still being read. Please wait until the read has finished.");
+  EXPECT_FALSE(surface_.TimerRunning(ids::kRebootTimer));
+
+  ASSERT_TRUE(WaitUntil([&] { return window_.IsReadFinished(); }, 20s)) << "status " << int{window_.GetStatusState()};
+  // SECURITY was refused as well: its never-filled check boxes (248) are no change.
+  window_.OnCommand(ids::kUpdateSettings, kBnClicked);
+  ASSERT_EQ(surface_.MessageBoxes().size(), 2u);
+  EXPECT_EQ(surface_.MessageBoxes()[1].text, "No settings have been changed");
+  EXPECT_FALSE(surface_.TimerRunning(ids::kRebootTimer));
+  std::this_thread::sleep_for(std::chrono::milliseconds(kReplyTimeoutMs));
+  const std::vector<std::string> sent = LinesSince(mark);
+  EXPECT_THAT(sent, Not(Contains("SAVE")));
+  EXPECT_THAT(sent, Not(Contains(StartsWith("SECURITY "))));
+  EXPECT_THAT(sent, Contains("VSENSE")) << "the read went on to its end";
 }
 
 }  // namespace

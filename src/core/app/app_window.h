@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/preferences_block.h"
+#include "app/update_plan.h"
 #include "link/link_host.h"
 #include "link/serial_comm.h"
 #include "port/clock.h"
@@ -72,6 +73,9 @@ inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
 inline constexpr size_t kPendingArgumentSize = 256;
 inline constexpr const char* kProgramCaption = "VQX Setup Utility";
 inline constexpr const char* kPortOpenFailedText = "The serial port could not be opened";
+// Update Settings and Attention while no port is open.
+inline constexpr const char* kPortNotOpenText =
+    "The serial port is not open. Choose a port with File, Select Serial Port...";
 inline constexpr uint32_t kPortLostNoticeDelayMs = 1;
 
 // The full read asks the settings in this order (alphabetical by keyword); index i of
@@ -182,6 +186,11 @@ class CAppWindow final : public ILinkHost {
   void StartRebootWait();
   void StopRebootWait();
   bool IsUnitIdle() const;
+  // The unit is idle in command mode and the full read begun at the last escape has
+  // ended: every setting answered or refused. A status reply in the middle of a read
+  // (the STAT sent after an ERR) makes the unit idle early; this stays false until the
+  // read is over. Update Settings, and vqxctl, act only when it holds.
+  bool IsReadFinished() const;
   void WaitForRebootIfIdle();
   // The sentence of the upper half, e.g. "VQX-2 connected to Tower".
   std::string StatusSentence() const;
@@ -193,6 +202,9 @@ class CAppWindow final : public ILinkHost {
   // ---- Update Settings and Reset (update_settings.cpp) -------------------------------
   void UpdateSettings();
   void ResetSerialLink();
+  // What Update Settings would send for the form as it stands: the settings the unit
+  // refused in its last read are left out.
+  UpdatePlan PlanUpdateFromForm();
 
   // ---- Terminal (terminal.cpp) -------------------------------------------------------
   void SubmitCommandEntry();
@@ -256,10 +268,14 @@ class CAppWindow final : public ILinkHost {
   // Tests: edit the remembered remote connections and History in place.
   PreferencesBlock& MutablePreferences() { return *prefs_; }
   void SetCurrentSettings(const DeviceSettings& settings);
+  // Tests: the mark of one setting of the full read (0 open, 1 refused, 2 read).
+  void SetSettingReadState(int index, uint8_t state) { settingReadState_[static_cast<size_t>(index)].store(state); }
 
  private:
   // Common pieces.
   void ShowPortOpenFailure(MessageOwner owner);
+  // No port to talk to: the status says so, or the link was closed and not reopened.
+  bool PortNotOpen() const;
   bool OpenPortFromPreferences();
   int ShowBox(MessageOwner owner, const char* text, MessageIcon icon);
 

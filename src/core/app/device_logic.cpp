@@ -201,6 +201,7 @@ void CAppWindow::Step() {
       if (statusState_.load() == kStatusCommunicating && link_.StartCommandMode()) {
         statusState_.store(kStatusEnteringCommand);
         queryStep_.store(kAwaitCommandMode);
+        ClearSettingReadState();  // a read is finished only by what follows this escape
       }
       break;
     case LinkState::ReplyReady: TakeReply(); break;

@@ -31,6 +31,11 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
     SetStatusState(rebooting ? kStatusRebootWait : kStatusCommunicating);
     return true;
   }
+  // The port is closed now, whatever the dialog does next: the panel says so (a running
+  // reboot wait says it when it ends), and Update and Attention refuse instead of
+  // waiting for a unit they cannot reach.
+  queryStep_.store(kNothingPending);
+  if (statusState_.load() != kStatusRebootWait) SetStatusState(kStatusPortNotOpen);
   ShowPortOpenFailure(MessageOwner::Dialog);
   return false;
 }

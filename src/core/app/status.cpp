@@ -17,7 +17,16 @@ void CAppWindow::SetStatusState(int8_t state) {
 }
 
 void CAppWindow::Attention() {
-  switch (statusState_.load()) {
+  const int8_t state = statusState_.load();
+  if (state < kStatusPortNotOpen || state > kStatusRebootWait) VQX_IMPOSSIBLE("cappwindow");
+  if (PortNotOpen()) {
+    // No read can start without a port; the panel must not promise one. A running reboot
+    // wait says so when it ends.
+    if (state != kStatusPortNotOpen && state != kStatusRebootWait) SetStatusState(kStatusPortNotOpen);
+    ShowBox(MessageOwner::None, kPortNotOpenText, MessageIcon::Warning);
+    return;
+  }
+  switch (state) {
     case kStatusTransparent:
     case kStatusDisconnected:
     case kStatusConnected:
@@ -27,16 +36,16 @@ void CAppWindow::Attention() {
       statusState_.store(kStatusCommunicating);
       queryStep_.store(kNothingPending);
       break;
-    case kStatusPortNotOpen:
-    case kStatusEnteringCommand:
-    case kStatusAttempting:
-    case kStatusCommunicating:
-    case kStatusRebootWait: break;
-    default: VQX_IMPOSSIBLE("cappwindow");
+    default: break;  // entering, attempting, communicating, rebooting: already under way
   }
 }
 
 void CAppWindow::StartRebootWait() {
+  // What was read no longer stands once the unit restarts: a reply to the burst (the
+  // STAT after an ERR) may make the unit look idle during the wait, and nothing may be
+  // updated on the strength of the old read. The read after the wait starts afresh.
+  fullReadActive_.store(0);
+  ClearSettingReadState();
   // SAVE or REBOOT went out: the unit starts up again in transparent mode.
   NoteUnitTransparent();
   queryStep_.store(kNothingPending);
@@ -55,6 +64,18 @@ void CAppWindow::StopRebootWait() {
 bool CAppWindow::IsUnitIdle() const {
   const int8_t state = statusState_.load();
   return state == kStatusDisconnected || state == kStatusAttempting || state == kStatusConnected;
+}
+
+bool CAppWindow::IsReadFinished() const {
+  if (!IsUnitIdle() || fullReadActive_.load() != 0) return false;
+  for (const auto& state : settingReadState_) {
+    if (state.load() == 0) return false;
+  }
+  return true;
+}
+
+bool CAppWindow::PortNotOpen() const {
+  return statusState_.load() == kStatusPortNotOpen || link_.GetState() == LinkState::Closed;
 }
 
 void CAppWindow::WaitForRebootIfIdle() {

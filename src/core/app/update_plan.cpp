@@ -181,6 +181,22 @@ void InterpretRow(const FormRow& row, const char (&boxes)[4][kFormTextSize], int
   }
 }
 
+// A refused row: the unit's own value stands in for whatever the form shows.
+void KeepUnitValue(const FormRow& row, const DeviceSettings& unit, DeviceSettings& settings) {
+  switch (row.reading) {
+    case Reading::Text: std::memcpy(settings.*row.text, unit.*row.text, kFormTextSize); return;
+    case Reading::Address: std::memcpy(settings.*row.address, unit.*row.address, 4); return;
+    case Reading::Parity: settings.serialParity = unit.serialParity; return;
+    case Reading::Security:
+    case Reading::Choice:
+    case Reading::Number:
+    case Reading::Dscp:
+    case Reading::Delay:
+      settings.*row.number = unit.*row.number;
+      return;
+  }
+}
+
 bool RowDiffers(const FormRow& row, const DeviceSettings& form, const DeviceSettings& current) {
   // The list shows "Server" for every mode above client, the unit's connectionless and
   // multicast modes among them; "Server" left as shown keeps that mode instead of
@@ -253,7 +269,7 @@ void ReadUpdateForm(IWindowSurface& surface, UpdateFormTexts& texts) {
   }
 }
 
-UpdatePlan PlanUpdate(const UpdateFormTexts& texts, const DeviceSettings& current) {
+UpdatePlan PlanUpdate(const UpdateFormTexts& texts, const DeviceSettings& current, const RefusedSettings& refused) {
   UpdatePlan plan;
   // The codec refuses a text with a line break; the whole update is refused rather
   // than half of it sent.
@@ -266,7 +282,12 @@ UpdatePlan PlanUpdate(const UpdateFormTexts& texts, const DeviceSettings& curren
   plan.form = current;
   plan.current = current;
   for (size_t r = 0; r < kFormRowCount; ++r) {
-    InterpretRow(kFormRows[r], texts.boxes[r], texts.security, plan.form, plan.current);
+    const FormRow& row = kFormRows[r];
+    InterpretRow(row, texts.boxes[r], texts.security, plan.form, plan.current);
+    if (!refused.Has(row.commandId)) continue;
+    if (row.reading == Reading::Text && RowDiffers(row, plan.form, current)) plan.refusedEdits.push_back(row.label);
+    KeepUnitValue(row, current, plan.form);
+    KeepUnitValue(row, current, plan.current);
   }
   for (const FormRow& row : kFormRows) {
     if (!RowDiffers(row, plan.form, plan.current)) continue;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "protocol/command_table.h"
 #include "protocol/records.h"
 #include "settings/device_settings.h"
 #include "window/window_surface.h"
@@ -32,20 +34,35 @@ struct UpdateStep {
   bool hostSerial = false;       // BAUD, DATA, STOP or PARITY: the host follows it
 };
 
+// The settings the unit answered ERR to in its last full read, by command id. Their rows
+// are never sent: the unit does not take them, and their controls were never filled.
+struct RefusedSettings {
+  std::array<bool, kCommandCount> byCommand{};
+  bool Has(int32_t commandId) const {
+    return commandId >= 0 && commandId < kCommandCount && byCommand[static_cast<size_t>(commandId)];
+  }
+};
+
 // What Update Settings does with a form: no I/O, no window, the same rules for the
 // desktop program and the command-line tool.
 struct UpdatePlan {
   // Labels of the text rows holding a line break; when any, nothing at all is sent.
   std::vector<const char*> lineBreakLabels;
-  // The form understood; rows without a recognised value hold their fallback.
+  // Labels of the text rows the user edited although the unit refused them (the name
+  // box stays enabled for such a unit); they are not sent.
+  std::vector<const char*> refusedEdits;
+  // The form understood; rows without a recognised value hold their fallback, refused
+  // rows the unit's value.
   DeviceSettings form{};
-  // The unit's settings with those same fallbacks written in, so that such a row
-  // compares equal and sends nothing.
+  // For the comparison only: the unit's settings with those same fallbacks written in,
+  // so that a row that falls back whole compares equal and sends nothing. What the
+  // program believes the unit holds never takes these values.
   DeviceSettings current{};
   // The changed rows in the fixed order; SAVE follows them when any is sent.
   std::vector<UpdateStep> steps;
 };
 
-UpdatePlan PlanUpdate(const UpdateFormTexts& texts, const DeviceSettings& current);
+UpdatePlan PlanUpdate(const UpdateFormTexts& texts, const DeviceSettings& current,
+                      const RefusedSettings& refused = {});
 
 }  // namespace vqx

@@ -11,6 +11,8 @@ namespace vqx {
 namespace {
 
 constexpr const char* kNothingChangedText = "No settings have been changed";
+constexpr const char* kReadNotFinishedText =
+    "The VQX-2 settings are still being read. Please wait until the read has finished.";
 constexpr const char* kMulticastWarning =
     "To enter multicast mode, the Server IP address must be a valid\r"
     "multicast address (224.0.0.0 - 239.255.255.255) or all zeros.";
@@ -18,19 +20,27 @@ constexpr const char* kMulticastWarning =
 }  // namespace
 
 void CAppWindow::UpdateSettings() {
-  const int8_t status = statusState_.load();
-  if (status != kStatusDisconnected && status != kStatusAttempting && status != kStatusConnected) return;
-
-  // Read the whole form first: the surface is never called under stateMutex_.
-  auto texts = std::make_unique<UpdateFormTexts>();
-  ReadUpdateForm(surface_, *texts);
-
-  UpdatePlan plan;
-  {
-    std::lock_guard lock(stateMutex_);
-    plan = PlanUpdate(*texts, currentSettings_);
-    if (plan.lineBreakLabels.empty()) currentSettings_ = plan.current;
+  if (PortNotOpen()) {
+    ShowBox(MessageOwner::None, kPortNotOpenText, MessageIcon::Warning);
+    return;
   }
+  if (!IsReadFinished()) {
+    // Until the read has ended the form is half filled and a status reply may already
+    // have made the unit look idle: what would go out is not what the user changed.
+    switch (statusState_.load()) {
+      case kStatusEnteringCommand:
+      case kStatusDisconnected:
+      case kStatusAttempting:
+      case kStatusConnected:
+      case kStatusQuerying:
+      case kStatusCommunicating:
+      case kStatusRebootWait: ShowBox(MessageOwner::None, kReadNotFinishedText, MessageIcon::Warning); break;
+      default: break;  // transparent or not responding: Attention starts a read
+    }
+    return;
+  }
+
+  const UpdatePlan plan = PlanUpdateFromForm();
   if (!plan.lineBreakLabels.empty()) {
     for (const char* label : plan.lineBreakLabels) {
       const std::string warning =
@@ -38,6 +48,10 @@ void CAppWindow::UpdateSettings() {
       ShowBox(MessageOwner::None, warning.c_str(), MessageIcon::Warning);
     }
     return;
+  }
+  for (const char* label : plan.refusedEdits) {
+    const std::string warning = std::string("The VQX-2 does not support the ") + label + ", so it is not sent.";
+    ShowBox(MessageOwner::None, warning.c_str(), MessageIcon::Warning);
   }
 
   bool changed = false;
@@ -96,6 +110,20 @@ void CAppWindow::UpdateSettings() {
     }
   }
   StartRebootWait();
+}
+
+UpdatePlan CAppWindow::PlanUpdateFromForm() {
+  RefusedSettings refused;
+  for (size_t i = 0; i < kSettingCount; ++i) {
+    if (settingReadState_[i].load() == 1) refused.byCommand[static_cast<size_t>(kFullReadOrder[i])] = true;
+  }
+  // Read the whole form first: the surface is never called under stateMutex_.
+  auto texts = std::make_unique<UpdateFormTexts>();
+  ReadUpdateForm(surface_, *texts);
+  // The fallbacks decide only what is compared; currentSettings changes only by what
+  // the unit reports.
+  std::lock_guard lock(stateMutex_);
+  return PlanUpdate(*texts, currentSettings_, refused);
 }
 
 bool CAppWindow::SendInBurst(const CommandRecord& record) {

@@ -85,7 +85,7 @@ TEST_F(AppSimTest, FullReadOnTheWorkerThreadWhileTheWindowPaintsTheStatus) {
   while (painted.load() == 0) std::this_thread::yield();
   EXPECT_TRUE(app.StartWorker());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!window.IsUnitIdle() && std::chrono::steady_clock::now() < deadline) {
+  while (!window.IsReadFinished() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   stop = true;

@@ -102,13 +102,30 @@ TEST_F(StatusTest, NameLineShowsTheWholeNameOrNothing) {
 }
 
 TEST_F(StatusTest, AttentionAsksForANewReadOnlyFromSettledStates) {
-  for (int8_t state = 1; state <= 10; ++state) {
+  ASSERT_TRUE(window.Create());
+  for (int8_t state = 2; state <= 10; ++state) {
     window.SetStatusState(state);
     window.NoteTypedSetting(kCmdMyip, "1.2.3.4");
     window.Attention();
     const bool acts = state == 2 || state == 4 || state == 6 || state == 7 || state == 8;
     EXPECT_EQ(window.GetStatusState(), acts ? int8_t{kStatusCommunicating} : state) << int{state};
     EXPECT_EQ(window.GetQueryStep(), acts ? kNothingPending : kConfirmIpAddress) << int{state};
+  }
+  EXPECT_TRUE(surface.MessageBoxes().empty());
+}
+
+TEST_F(StatusTest, AttentionWithoutAnOpenPortSaysSoAndThePanelShowsSerialPortNotOpen) {
+  // No port was ever opened; the panel may still say something else (a closed link
+  // whatever the status).
+  for (int8_t state : {kStatusPortNotOpen, kStatusDisconnected, kStatusCommunicating}) {
+    surface.ClearMessageBoxes();
+    window.SetStatusState(state);
+    window.Attention();
+    EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen) << int{state};
+    ASSERT_EQ(surface.MessageBoxes().size(), 1u) << int{state};
+    EXPECT_EQ(surface.MessageBoxes()[0].text,
+              "The serial port is not open. Choose a port with File, Select Serial Port...");
+    EXPECT_EQ(surface.MessageBoxes()[0].icon, MessageIcon::Warning);
   }
 }
 

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@ namespace vqx::testing {
 namespace {
 
 constexpr const char* kNothingChanged = "No settings have been changed";
+constexpr const char* kReadNotFinished =
+    "The VQX-2 settings are still being read. Please wait until the read has finished.";
+constexpr const char* kPortNotOpen = "The serial port is not open. Choose a port with File, Select Serial Port...";
 constexpr const char* kMulticastWarning =
     "To enter multicast mode, the Server IP address must be a valid\r"
     "multicast address (224.0.0.0 - 239.255.255.255) or all zeros.";
@@ -34,7 +38,12 @@ DeviceSettings Baseline() {
   return s;
 }
 
-// The form showing exactly the settings given, with the unit answering in status 6.
+void MarkEverySettingRead(CAppWindow& window) {
+  for (int i = 0; i < kSettingCount; ++i) window.SetSettingReadState(i, 2);
+}
+
+// The form showing exactly the settings given, with the unit answering in status 6 after
+// a full read in which every setting was answered.
 class UpdateSettingsTest : public AppScriptedTest {
  protected:
   void SetUp() override {
@@ -75,6 +84,7 @@ class UpdateSettingsTest : public AppScriptedTest {
     Choose(ids::kDataBits, std::to_string(s.serialDataBits));
     Choose(ids::kStopBits, std::to_string(s.serialStopBits));
     Choose(ids::kParity, kParityTexts.TextOf(s.serialParity));
+    MarkEverySettingRead(window);
     window.SetStatusState(kStatusConnected);
   }
 
@@ -103,17 +113,26 @@ class UpdateSettingsTest : public AppScriptedTest {
   }
 };
 
-TEST_F(UpdateSettingsTest, ClickOutsideStatus4To6DoesNothingAndShowsNothing) {
+TEST_F(UpdateSettingsTest, ClickOutsideStatus4To6SendsNothingAndSaysWhyWhileAReadIsDue) {
   surface.UserSetText(ids::kName, "Relay");
-  for (int8_t status : {kStatusPortNotOpen, kStatusTransparent, kStatusEnteringCommand, kStatusNotResponding,
-                        kStatusQuerying, kStatusCommunicating, kStatusRebootWait}) {
-    window.SetStatusState(status);
+  struct Case {
+    int8_t status;
+    const char* box;  // nullptr: nothing shown
+  };
+  for (const Case& c : {Case{kStatusPortNotOpen, kPortNotOpen}, Case{kStatusTransparent, nullptr},
+                        Case{kStatusEnteringCommand, kReadNotFinished}, Case{kStatusNotResponding, nullptr},
+                        Case{kStatusQuerying, kReadNotFinished}, Case{kStatusCommunicating, kReadNotFinished},
+                        Case{kStatusRebootWait, kReadNotFinished}}) {
+    surface.ClearMessageBoxes();
+    window.SetStatusState(c.status);
     Click(ids::kUpdateSettings);
-    EXPECT_EQ(port.TakeWritten(), "") << int{status};
-    EXPECT_EQ(window.GetStatusState(), status);
+    EXPECT_EQ(port.TakeWritten(), "") << int{c.status};
+    EXPECT_EQ(window.GetStatusState(), c.status);
+    EXPECT_EQ(BoxTexts(), c.box == nullptr ? std::vector<std::string>{} : std::vector<std::string>{c.box})
+        << int{c.status};
   }
-  EXPECT_TRUE(surface.MessageBoxes().empty());
   EXPECT_EQ(files.replaces, 0);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
 }
 
 TEST_F(UpdateSettingsTest, IdenticalFormShowsNoChangesAndSendsNothing) {
@@ -276,7 +295,7 @@ TEST_F(UpdateSettingsTest, ReopenFailureAfterSerialChangeWarnsAndEndsInStatus1Wi
   EXPECT_EQ(SavedPreferences().stopBits, 2);
 }
 
-TEST_F(UpdateSettingsTest, UnrecognisedControlsFallBackIntoCurrentSettingsAndSendNothing) {
+TEST_F(UpdateSettingsTest, UnrecognisedControlsFallBackAndSendNothingButTheUnitsSettingsStayAsRead) {
   DeviceSettings s = Baseline();
   s.subnetMask[0] = 0;  // the box will be empty: 255
   s.vocoder = 3;        // no selection: 1
@@ -296,15 +315,26 @@ TEST_F(UpdateSettingsTest, UnrecognisedControlsFallBackIntoCurrentSettingsAndSen
   Click(ids::kUpdateSettings);
   EXPECT_EQ(port.TakeWritten(), "");
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kNothingChanged});
+  // A fallback decides only what is compared: the program still believes what the unit
+  // reported, so the History and the report tell the truth.
   const DeviceSettings now = window.GetCurrentSettings();
-  EXPECT_EQ(now.subnetMask[0], 255);
-  EXPECT_EQ(now.subnetMask[1], 255);
-  EXPECT_EQ(now.vocoder, 1);
-  EXPECT_EQ(now.rxDelay, 0);
-  EXPECT_EQ(now.txDelay, 0);
-  EXPECT_EQ(now.voipPort, 1221);
-  EXPECT_EQ(now.serialParity, 'N');
-  EXPECT_EQ(now.qosDscp, 46);
+  EXPECT_EQ(std::memcmp(&now, &s, sizeof(s)), 0);
+}
+
+TEST_F(UpdateSettingsTest, AnEmptiedPortBoxBesideARealChangeLeavesTheHistoryWithTheUnitsPort) {
+  DeviceSettings s = Baseline();
+  s.voipPort = 2000;
+  Show(s);
+  surface.UserSetText(ids::kVoipPort, "");
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nSAVE\r\n") << "the emptied box sends nothing";
+  EXPECT_EQ(window.GetCurrentSettings().voipPort, 2000);
+
+  surface.UserSetText(ids::kSerialNumberEntry, "SN1");
+  Click(ids::kAddCurrent);
+  ASSERT_EQ(window.GetPreferences().historyCount, 1);
+  EXPECT_EQ(window.GetPreferences().history[0].voipPort, 2000);
 }
 
 TEST_F(UpdateSettingsTest, AddressBoxesKeepLowEightBitsAndFallBackPerOctet) {
@@ -315,16 +345,16 @@ TEST_F(UpdateSettingsTest, AddressBoxesKeepLowEightBitsAndFallBackPerOctet) {
   EXPECT_EQ(port.TakeWritten(), "MYIP 192.168.001.044\r\nSUBNET 255.255.254.000\r\nSAVE\r\n");
 }
 
-TEST_F(UpdateSettingsTest, EmptySubnetBoxesFallBackTo255255255And0AndMatchTheUnitWhenItHoldsThem) {
+TEST_F(UpdateSettingsTest, EmptySubnetBoxesFallBackTo255255255And0AndSendNothingWhateverTheUnitHolds) {
   DeviceSettings s = Baseline();
   const uint8_t mask[4] = {255, 255, 0, 7};
   std::memcpy(s.subnetMask, mask, 4);
   Show(s);
   for (int box : {ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4}) surface.UserSetText(box, "");
   Click(ids::kUpdateSettings);
-  EXPECT_EQ(port.TakeWritten(), "") << "every empty box takes its fallback in both records";
+  EXPECT_EQ(port.TakeWritten(), "") << "every empty box takes its fallback on both sides of the comparison";
   const DeviceSettings after = window.GetCurrentSettings();
-  EXPECT_EQ(std::vector<int>(after.subnetMask, after.subnetMask + 4), (std::vector<int>{255, 255, 255, 0}));
+  EXPECT_EQ(std::vector<int>(after.subnetMask, after.subnetMask + 4), (std::vector<int>{255, 255, 0, 7}));
   ASSERT_EQ(surface.MessageBoxes().size(), 1u);
   EXPECT_EQ(surface.MessageBoxes()[0].text, kNothingChanged);
 }
@@ -424,6 +454,120 @@ TEST_F(UpdateSettingsTest, CommandsTheBusyLinkCannotTakeAreNamedInAWarningInstea
   EXPECT_EQ(window.GetStatusState(), kStatusRebootWait) << "the rest of the update goes on as usual";
 }
 
+TEST_F(UpdateSettingsTest, AStatusReplyDuringTheRebootWaitDoesNotLetTheOldReadBeUpdatedAgain) {
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  ASSERT_EQ(port.TakeWritten(), "NAME Relay\r\nSAVE\r\n");
+  // The unit refuses one line of the burst: the logic asks STAT, and the status reply
+  // makes the unit look idle while it reboots.
+  UnitSays("ERR\n");
+  ASSERT_EQ(port.TakeWritten(), "STAT\r\n");
+  UnitSays("DIS\n");
+  ASSERT_EQ(window.GetStatusState(), kStatusDisconnected);
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kReadNotFinished});
+}
+
+TEST_F(UpdateSettingsTest, ARefusedNameIsNotSentAndTheEditIsNamedInsteadOfPassingForNoChange) {
+  window.SetSettingReadState(14, 1);  // NAME answered ERR; its box stays enabled
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"The VQX-2 does not support the Name, so it is not sent.",
+                                                  kNothingChanged}));
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+
+  surface.ClearMessageBoxes();
+  Choose(ids::kVocoder, "PCM 64Kbps");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "VOCODER 5\r\nSAVE\r\n");
+}
+
+TEST_F(UpdateSettingsTest, RefusedRowsNeverGoOutWhateverTheirDisabledControlsShow) {
+  // Controls of refused settings were never filled: unchecked boxes, no selection, empty
+  // boxes. None of that is a change.
+  window.SetSettingReadState(19, 1);  // SECURITY
+  window.SetSettingReadState(0, 1);   // BAUD
+  window.SetSettingReadState(20, 1);  // SRVRIP
+  for (int box : {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
+                  ids::kAllowHttpConfiguration, ids::kAllowHttpAccess}) {
+    surface.UserSetChecked(box, false);
+  }
+  Choose(ids::kBaudRate, "19200");
+  SetServer("10", "9", "8", "7");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kNothingChanged});
+  EXPECT_EQ(port.openCount, 1) << "no host serial change either";
+  EXPECT_EQ(window.GetPreferences().baudRate, 9600);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+
+  // The multicast rule looks at the server the unit holds, not at the stale box.
+  surface.ClearMessageBoxes();
+  Choose(ids::kBroadcastMode, "Multicast");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "BCAST 3\r\nSAVE\r\n") << "the unit's server is 0.0.0.0";
+}
+
+TEST_F(UpdateSettingsTest, AfterAFailedPortChoiceAndCancelTheStatusUpdateAndAttentionSayThePortIsNotOpen) {
+  ASSERT_TRUE(window.BeginSerialPortDialog());
+  port.openSucceeds = false;
+  EXPECT_FALSE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  window.EndSerialPortDialog();  // Cancel
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  EXPECT_EQ(window.StatusSentence(), "Serial port not open");
+
+  surface.ClearMessageBoxes();
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kPortNotOpen});
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(files.replaces, 1) << "only the dialog's own save";
+
+  surface.ClearMessageBoxes();
+  Click(ids::kAttention);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kPortNotOpen});
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  Passes(100);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+}
+
+TEST_F(UpdateSettingsTest, ARebootWaitThatEndsAfterThePortWasClosedSaysSoInsteadOfCommunicatingForGood) {
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  ASSERT_TRUE(surface.TimerRunning(ids::kRebootTimer));
+  port.openSucceeds = false;
+  EXPECT_FALSE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  window.EndSerialPortDialog();  // Cancel
+  surface.ClearMessageBoxes();
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kPortNotOpen});
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait) << "the wait runs out first";
+  window.OnTimer(ids::kRebootTimer);
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+  Passes(100);
+  EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen);
+
+  // A working port brings the unit back.
+  port.openSucceeds = true;
+  EXPECT_TRUE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+}
+
+TEST_F(UpdateSettingsTest, AFailedPortChoiceThenAWorkingOneDuringTheRebootWaitStillLetsTheWaitEndFirst) {
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  port.openSucceeds = false;
+  EXPECT_FALSE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  port.openSucceeds = true;
+  EXPECT_TRUE(window.ApplySerialPortChoice("/dev/ttyUSB7", 9600, 8, 1, 'N'));
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+  window.OnTimer(ids::kRebootTimer);
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+}
+
 TEST_F(UpdateSettingsTest, ResetReopensAt9600N81AndKeepsPreviousSettingsInTheFile) {
   window.SetHostSerialSettings("COM3", 19200, 7, 2, 'E');
   window.AppendOutput("old traffic");
@@ -477,6 +621,56 @@ TEST_F(UpdateSettingsSimTest, FormAsReadMatchesAndAnEditReachesTheUnitAfterTheRe
   ASSERT_TRUE(RunUntilUnitIdle());
   EXPECT_STREQ(window.GetCurrentSettings().name, "Relay Nine");
   EXPECT_EQ(port.unit.SavedSettings().TextOf("NAME"), "Relay Nine");
+}
+
+}  // namespace
+}  // namespace vqx::testing
+
+namespace vqx::testing {
+namespace {
+
+class RefusingUnitUpdateTest : public AppSimTest {
+ protected:
+  static sim::SimConfig Refusing(std::set<std::string> keywords) {
+    sim::SimConfig config = DefaultSimConfig();
+    config.unsupported = std::move(keywords);
+    return config;
+  }
+  explicit RefusingUnitUpdateTest(std::set<std::string> keywords = {"BAUD", "SECURITY"})
+      : AppSimTest(Refusing(std::move(keywords))) {}
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : surface.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+};
+
+TEST_F(RefusingUnitUpdateTest, UpdateWhileAnEarlyStatusReplyShowsTheUnitIdleSendsNothingUntilTheReadHasEnded) {
+  ASSERT_TRUE(window.Create());
+  // BAUD, the first query, is refused: the STAT after the ERR is answered while the read
+  // still has 27 settings to go, and the status says "disconnected".
+  ASSERT_TRUE(RunUntilUnitIdle());
+  ASSERT_EQ(window.GetFullReadActive(), 1);
+  port.TakeWritten();
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "") << "no SECURITY 248 from the unfilled check boxes, no SAVE";
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kReadNotFinished});
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_FALSE(window.IsReadFinished());
+
+  ASSERT_TRUE(RunUntil([&] { return window.IsReadFinished(); }));
+  port.TakeWritten();
+  surface.ClearMessageBoxes();
+  // SECURITY was refused too: its unfilled boxes (all unchecked, 248) are no change.
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "");
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kNothingChanged});
+  EXPECT_FALSE(surface.TimerRunning(ids::kRebootTimer));
+  EXPECT_EQ(window.GetStatusState(), kStatusDisconnected);
+
+  surface.UserSetText(ids::kName, "Relay");
+  Click(ids::kUpdateSettings);
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nSAVE\r\n");
 }
 
 }  // namespace
