@@ -28,6 +28,8 @@ QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
   if (Has(c, kStyleMultiLine) && Has(c, kStyleReadOnly)) {
     auto* edit = new QPlainTextEdit(parent);
     edit->setReadOnly(true);
+    // Nobody undoes a read-only text; an undo history would keep every append for ever.
+    edit->setUndoRedoEnabled(false);
     edit->setLineWrapMode(Has(c, kStyleAutoHScroll) || Has(c, kStyleHScroll) ? QPlainTextEdit::NoWrap
                                                                             : QPlainTextEdit::WidgetWidth);
     edit->setVerticalScrollBarPolicy(Has(c, kStyleVScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);

@@ -68,11 +68,15 @@ void UiCallQueue::Append(int id, std::string_view text) {
 size_t UiCallQueue::Drain(bool* appended) {
   size_t run = 0;
   if (appended) *appended = false;
+  size_t appendedBytes = 0;
   for (;;) {
     Item item;
     {
       std::lock_guard lock(mutex_);
-      if (items_.empty()) return run;
+      if (items_.empty()) {
+        lastDrainAppendedBytes_ = appendedBytes;
+        return run;
+      }
       item = std::move(items_.front());
       items_.pop_front();
     }
@@ -80,6 +84,7 @@ size_t UiCallQueue::Drain(bool* appended) {
       item.fn();
     } else {
       if (appendSink_) appendSink_(item.appendId, item.appendText);
+      appendedBytes += item.appendText.size();
       if (appended) *appended = true;
     }
     ++run;

@@ -49,6 +49,8 @@ class UiCallQueue {
   // the number run; appended tells whether output text was among them. Re-entrant: a
   // call that spins a nested event loop may drain too.
   size_t Drain(bool* appended = nullptr);
+  // Owner thread: how many bytes of output text the last Drain handed to the window.
+  size_t LastDrainAppendedBytes() const { return lastDrainAppendedBytes_; }
   // While held, output text queues up without waking the owner, which then shows it in
   // one piece a moment later (its own timer); every other call still wakes at once.
   void HoldAppendWakes(bool hold) { appendsHeld_.store(hold); }
@@ -72,6 +74,7 @@ class UiCallQueue {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Item> items_;
+  size_t lastDrainAppendedBytes_ = 0;  // owner thread only
 };
 
 }  // namespace vqx::desktop

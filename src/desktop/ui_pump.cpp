@@ -1,11 +1,12 @@
 #include "ui_pump.h"
 
+#include <algorithm>
+
 namespace vqx::desktop {
 
 UiPump::UiPump(UiCallQueue& queue, std::chrono::milliseconds appendInterval)
-    : queue_(queue), waker_([this] { DrainNow(); }) {
+    : queue_(queue), waker_([this] { DrainNow(); }), interval_(appendInterval) {
   appendTimer_.setSingleShot(true);
-  appendTimer_.setInterval(appendInterval);
   QObject::connect(&appendTimer_, &QTimer::timeout, this, [this] {
     queue_.HoldAppendWakes(false);
     DrainNow();
@@ -17,7 +18,7 @@ void UiPump::DrainNow() {
   queue_.Drain(&appended);
   if (appended && !appendTimer_.isActive()) {
     queue_.HoldAppendWakes(true);
-    appendTimer_.start();
+    appendTimer_.start(queue_.LastDrainAppendedBytes() >= kFloodBytes ? std::max(kFloodInterval, interval_) : interval_);
   }
 }
 

@@ -19,6 +19,10 @@ namespace vqx::desktop {
 class UiPump : public QObject {
  public:
   static constexpr std::chrono::milliseconds kAppendInterval{20};
+  // A drain that showed this much text means the unit floods the line (relayed data,
+  // noise): nobody reads that as it scrolls by, so the window is updated less often.
+  static constexpr size_t kFloodBytes = 2048;
+  static constexpr std::chrono::milliseconds kFloodInterval{100};
 
   explicit UiPump(UiCallQueue& queue, std::chrono::milliseconds appendInterval = kAppendInterval);
   // For the queue's wake function: any thread.
@@ -30,6 +34,7 @@ class UiPump : public QObject {
   UiCallQueue& queue_;
   UiWaker waker_;
   QTimer appendTimer_;
+  std::chrono::milliseconds interval_;
 };
 
 }  // namespace vqx::desktop

@@ -19,6 +19,7 @@ TEST(OutputWindowTest, AStreamWithoutLineBreaksKeepsTheWindowBoundedAndShowsTheN
   QWidget window;
   auto* output = new QPlainTextEdit(&window);
   output->setLineWrapMode(QPlainTextEdit::NoWrap);
+  output->setUndoRedoEnabled(false);
   UiCallQueue queue([] {});
   QtWindowSurface surface(queue, &window, {{ids::kOutputWindow, output}});
 

@@ -160,6 +160,11 @@ TEST(UiCallQueueTest, OutputWaitingForASlowWindowKeepsOnlyTheNewestBytes) {
   queue.Drain();
   EXPECT_EQ(shown.size(), UiCallQueue::kAppendBacklogLimit);
   EXPECT_EQ(shown.substr(shown.size() - 4), "xEND");
+  // What the pump uses to tell a flood from a few replies.
+  EXPECT_EQ(queue.LastDrainAppendedBytes(), UiCallQueue::kAppendBacklogLimit);
+  queue.Post([] {});
+  queue.Drain();
+  EXPECT_EQ(queue.LastDrainAppendedBytes(), 0u);
 }
 
 }  // namespace
