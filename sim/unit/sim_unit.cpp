@@ -154,26 +154,26 @@ void SimUnit::Transmit(std::string_view bytes, SimMs atMs) {
   }
 }
 
+uint32_t SimUnit::NextNoise() {
+  noise_ ^= noise_ << 13;
+  noise_ ^= noise_ >> 17;
+  noise_ ^= noise_ << 5;
+  return noise_;
+}
+
 std::string SimUnit::Noise(size_t length) {
   std::string out;
   for (size_t i = 0; i < length; ++i) {
-    noise_ ^= noise_ << 13;
-    noise_ ^= noise_ >> 17;
-    noise_ ^= noise_ << 5;
+    const uint32_t n = NextNoise();
     // High bytes never spell a reply keyword; the odd LF cuts the noise into lines.
-    out.push_back(noise_ % 16 == 0 ? '\n' : static_cast<char>(0x80 | (noise_ & 0x7f)));
+    out.push_back(n % 16 == 0 ? '\n' : static_cast<char>(0x80 | (n & 0x7f)));
   }
   return out;
 }
 
 std::string SimUnit::Babble(size_t length) {
   std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    noise_ ^= noise_ << 13;
-    noise_ ^= noise_ >> 17;
-    noise_ ^= noise_ << 5;
-    out.push_back(static_cast<char>(0x80 | (noise_ & 0x7f)));
-  }
+  for (size_t i = 0; i < length; ++i) out.push_back(static_cast<char>(0x80 | (NextNoise() & 0x7f)));
   return out;
 }
 

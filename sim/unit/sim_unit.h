@@ -65,6 +65,7 @@ class SimUnit {
   void Transmit(std::string_view bytes, SimMs atMs);
   void SetMode(SimMode mode, SimMs nowMs);
   void PowerUp(SimMs nowMs);
+  uint32_t NextNoise();
   std::string Noise(size_t length);
 
   SimConfig config_;
