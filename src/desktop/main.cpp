@@ -11,6 +11,7 @@
 #include "desktop_program.h"
 #include "signal_bridge.h"
 #include "system_port.h"
+#include "vqx_version.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--version") {
-      std::puts("VQX Setup Utility (vqxsu) Version 1.3 (Build 7)");
+      std::puts("vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE);
       return 0;
     }
     if (arg == "--demo") {
@@ -67,6 +68,9 @@ int main(int argc, char** argv) {
   }
 
   QApplication application(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(VQX_VERSION));
+  // Lets a Wayland desktop find the menu entry, and with it the icon, of this window.
+  QApplication::setDesktopFileName(QStringLiteral("vqxsu"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   vqx::desktop::ProgramOptions options;
   options.demo = demo;
