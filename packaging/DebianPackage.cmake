@@ -7,6 +7,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# A Wayland desktop runs vqxsu natively with it, through XWayland without.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The first line is CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The VQX Setup Utility reads and changes the settings of a VQX-2 network

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <QApplication>
+#include <QIcon>
 #include <QStyleFactory>
 
 #include "desktop_program.h"
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(VQX_VERSION));
   // Lets a Wayland desktop find the menu entry, and with it the icon, of this window.
   QApplication::setDesktopFileName(QStringLiteral("vqxsu"));
+  // The installed icon (packaging/vqxsu.svg) for the window on X11; none from a build tree.
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vqxsu")));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   vqx::desktop::ProgramOptions options;
   options.demo = demo;
