@@ -15,6 +15,7 @@
 #include "runner/sim_options.h"
 #include "runner/sim_runner.h"
 #include "unit/settings_json.h"
+#include "vqx_version.h"
 
 namespace {
 
@@ -88,6 +89,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << vqx::sim::SimUsage();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "vqxsim " VQX_VERSION " - a simulated VQX-2 of the VQX Setup Utility\n";
     return 0;
   }
   if (!options.settingsFile.empty() &&

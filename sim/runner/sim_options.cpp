@@ -66,7 +66,8 @@ std::string SimUsage() {
          "  --baud-pace             send no faster than the host baud rate\n"
          "  --baud N                host baud rate for --baud-pace (default 9600)\n"
          "  --verbose               log received and sent lines on stderr\n"
-         "  --help                  show this text\n";
+         "  --help                  show this text\n"
+         "  --version               show the version\n";
 }
 
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* out, std::string* error) {
@@ -96,6 +97,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* out, std:
 
     if (name == "--help" || name == "-h") {
       o.help = true;
+    } else if (name == "--version") {
+      o.version = true;
     } else if (name == "--verbose" || name == "-v") {
       o.verbose = true;
     } else if (name == "--dhcp") {

@@ -15,6 +15,7 @@ struct SimOptions {
   std::string linkPath;
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 // Accepts "--name value" and "--name=value". False with a reason on any error.

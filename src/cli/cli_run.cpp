@@ -3,9 +3,13 @@
 #include <CLI/CLI.hpp>
 
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <new>
+
+#include "preferences_path.h"
+#include "vqx_version.h"
 
 namespace vqx::cli {
 
@@ -27,7 +31,7 @@ constexpr const char* kExitCodeHelp =
     "  130  interrupted (Ctrl-C); the unit was returned to transparent mode first\n"
     "\n"
     "Progress goes to standard error (--quiet silences it); results to standard output.\n"
-    "See docs/vqxctl.md for the snapshot JSON format and examples.";
+    "The manual (man vqxctl) describes the snapshot JSON format and gives examples.";
 
 struct Parsed {
   ConnectionArgs connection;
@@ -125,6 +129,8 @@ namespace {
 int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app("vqxctl: read, provision and back up VQX-2 units from the command line.", "vqxctl");
   app.footer(kExitCodeHelp);
+  app.set_version_flag("--version", "vqxctl " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE,
+                       "print the version and exit");
   app.require_subcommand(1);
   app.fallthrough();
   Parsed p;
@@ -167,13 +173,21 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   exportCommand->add_option("--output,-o", p.output, "file to write (default: standard output)");
   CLI::App* import = history->add_subcommand("import", "append the snapshots of a JSON file (as export writes it)");
   import->add_option("file", p.input, "JSON array of snapshots")->required();
+  // Every help of these commands says where the preferences files are, so a user finds
+  // the one a vqxsu started from the desktop menu keeps in the home folder.
+  const auto whereThePrefsAre = [&p] { return PreferencesWhereabouts(p.prefs, std::getenv("HOME")); };
+  history->footer(whereThePrefsAre);
   for (CLI::App* sub : {list, show, exportCommand, import}) {
     sub->add_option("--prefs", p.prefs, "the preferences file (VQXSU_Prefs.cfg)")->required();
+    sub->footer(whereThePrefsAre);
   }
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
+  } catch (const CLI::CallForVersion& e) {
+    env.out << e.what() << "\n";
+    return kExitOk;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) {
       env.out << app.help();

@@ -6,11 +6,13 @@
 #include <string>
 
 #include <QApplication>
+#include <QIcon>
 #include <QStyleFactory>
 
 #include "desktop_program.h"
 #include "signal_bridge.h"
 #include "system_port.h"
+#include "vqx_version.h"
 
 namespace {
 
@@ -20,7 +22,8 @@ constexpr const char* kUsage =
     "Configures a VQX-2 network radio-interface unit over a serial line.\n"
     "The serial port is chosen in the program (File, Select Serial Port...) and remembered\n"
     "in VQXSU_Prefs.cfg in the working directory, beside the communication logs and\n"
-    "History.txt.\n"
+    "History.txt (started from the desktop menu: the home folder; Help, About shows\n"
+    "the file's full path).\n"
     "\n"
     "  --demo     talk to a simulated VQX-2 started inside the program, on a\n"
     "             pseudo-terminal, for this run only (the stored port is kept)\n"
@@ -46,7 +49,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--version") {
-      std::puts("VQX Setup Utility (vqxsu) Version 1.3 (Build 7)");
+      std::puts("vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE);
       return 0;
     }
     if (arg == "--demo") {
@@ -67,6 +70,11 @@ int main(int argc, char** argv) {
   }
 
   QApplication application(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(VQX_VERSION));
+  // Lets a Wayland desktop find the menu entry, and with it the icon, of this window.
+  QApplication::setDesktopFileName(QStringLiteral("vqxsu"));
+  // The installed icon (packaging/vqxsu.svg) for the window on X11; none from a build tree.
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vqxsu")));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   vqx::desktop::ProgramOptions options;
   options.demo = demo;

@@ -20,12 +20,15 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_run.h"
+#include "preferences_path.h"
+#include "vqx_version.h"
 
 namespace vqx::cli {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 struct Outcome {
   int code;
@@ -379,6 +382,41 @@ TEST_F(CliOffline, HelpDocumentsEveryExitCode) {
                            "  8  the VQX-2 did not confirm TRAN", "  9  vqxctl itself failed"}) {
     EXPECT_THAT(run.out, HasSubstr(line));
   }
+}
+
+TEST_F(CliOffline, VersionPrintsTheProjectVersionAloneAndExitsZero) {
+  const Outcome run = Vqxctl({"--version"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "vqxctl " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE "\n") << "not the help";
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CliOffline, HistoryHelpSaysWhereThePreferencesFilesAreFromTheRoot) {
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof(previous)), nullptr);
+  ASSERT_EQ(::chdir(dir_.c_str()), 0);
+  const Outcome history = Vqxctl({"history", "--help"});
+  const Outcome given = Vqxctl({"history", "import", "--prefs", "sub/../VQXSU_Prefs.cfg", "--help"});
+  const Outcome missing = Vqxctl({"history", "list"});
+  ASSERT_EQ(::chdir(previous), 0);
+
+  const std::string here = (std::filesystem::canonical(dir_) / "VQXSU_Prefs.cfg").string();
+  EXPECT_EQ(history.code, 0);
+  EXPECT_THAT(history.out, HasSubstr("  vqxsu started here:             " + here + "\n"));
+  EXPECT_THAT(history.out, Not(HasSubstr("Preferences file given")));
+  EXPECT_THAT(history.out, HasSubstr("  3  the serial port could not be opened")) << "the exit codes stay";
+  EXPECT_EQ(given.code, 0);
+  EXPECT_THAT(given.out, HasSubstr("Preferences file given: " + here + "\n"));
+  EXPECT_EQ(missing.code, 2) << "--prefs is still needed: a History is never written by chance";
+}
+
+TEST(PreferencesWhereabouts, TheDesktopMenuLineNeedsAnAbsoluteHome) {
+  EXPECT_THAT(PreferencesWhereabouts("", "/home/tech/"),
+              HasSubstr("  started from the desktop menu:  /home/tech/VQXSU_Prefs.cfg\n"));
+  EXPECT_THAT(PreferencesWhereabouts("", nullptr), Not(HasSubstr("desktop menu")));
+  EXPECT_THAT(PreferencesWhereabouts("", ""), Not(HasSubstr("desktop menu")));
+  EXPECT_THAT(PreferencesWhereabouts("", "relative"), Not(HasSubstr("desktop menu")));
+  EXPECT_THAT(PreferencesWhereabouts("/etc/../srv/p.cfg", nullptr), StartsWith("Preferences file given: /srv/p.cfg\n"));
 }
 
 }  // namespace

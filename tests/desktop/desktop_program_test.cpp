@@ -28,6 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::Contains;
 using ::testing::HasSubstr;
+using ::testing::EndsWith;
 using ::testing::StartsWith;
 
 // Pixels of this colour inside the rectangle; the window's backing store may round
@@ -333,6 +334,7 @@ TEST_F(DesktopTest, PortThatCannotBeOpenedWarnsBeforeTheWindowAppearsAndStaysInS
   ASSERT_EQ(Boxes().size(), 2u);
   EXPECT_EQ(Boxes()[1].owner, MessageOwner::MainWindow);
   EXPECT_THAT(Boxes()[1].text, StartsWith("VQX Setup Utility\rVersion 1.3 (Build 7)\r"));
+  EXPECT_THAT(Boxes()[1].text, EndsWith("\rPreferences file:\r" + (dir_ / "VQXSU_Prefs.cfg").string()));
   EXPECT_EQ(Boxes()[1].icon, MessageIcon::Information);
   EXPECT_FALSE(program_->Window().MenuAction(ids::kMenuManual)->isEnabled());
 

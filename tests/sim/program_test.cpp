@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "raw_host.h"
+#include "vqx_version.h"
 
 namespace vqx::sim {
 namespace {
@@ -123,6 +124,12 @@ TEST(SimProgram, DamagedSettingsFileIsRefusedWithReasonBeforeServing) {
   EXPECT_EQ(program.Wait(), 2);
   EXPECT_NE(program.Stderr().find("VOCODER"), std::string::npos);
   std::remove(path.c_str());
+}
+
+TEST(SimProgram, VersionPrintsTheProjectVersionAndServesNoUnit) {
+  Program program({"--version"});
+  EXPECT_EQ(program.FirstLine(), "vqxsim " VQX_VERSION " - a simulated VQX-2 of the VQX Setup Utility");
+  EXPECT_EQ(program.Wait(), 0);
 }
 
 TEST(SimProgram, UnknownOptionIsRefused) {

@@ -167,6 +167,8 @@ class CAppWindow final : public ILinkHost {
   CommandOutcome OnCommand(int id, int notificationCode);
   // A timer tick, whatever its id.
   void OnTimer(int timerId);
+  // The About box's text: its three lines and the full path of the preferences file.
+  std::string AboutText() const;
   // The Enter key seen by the message loop, or WM_CHAR carriage return.
   void OnEnterKey() { SubmitCommandEntry(); }
 

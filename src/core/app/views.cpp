@@ -1,4 +1,5 @@
 #include <cstring>
+#include <string>
 
 #include "app/app_window.h"
 #include "common/assertion.h"
@@ -157,14 +158,20 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
     case ids::kMenuExit: return CommandOutcome::Quit;
     case ids::kMenuSelectSerialPort: return CommandOutcome::ShowSerialPortDialog;
     case ids::kMenuAbout:
-      surface_.ShowMessageBox(MessageOwner::MainWindow, kAboutText, kProgramCaption, MessageIcon::Information,
-                              MessageButtons::Ok);
+      surface_.ShowMessageBox(MessageOwner::MainWindow, AboutText().c_str(), kProgramCaption,
+                              MessageIcon::Information, MessageButtons::Ok);
       break;
     case ids::kMenuManual: break;  // greyed; does nothing if it arrives anyway
     case ids::kMenuReset: ResetSerialLink(); break;
     default: break;
   }
   return CommandOutcome::Handled;
+}
+
+// The three lines, then where the preferences are kept: the working directory's file,
+// which a user who started the program from a menu may not know is the home folder.
+std::string CAppWindow::AboutText() const {
+  return std::string(kAboutText) + "\r\rPreferences file:\r" + services_.files.FullPath(kPreferencesFileName);
 }
 
 void CAppWindow::OnTimer(int timerId) {

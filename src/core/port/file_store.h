@@ -63,6 +63,10 @@ class IFileStore {
   // Whether another program holds the file that way (a running desktop program).
   virtual bool HeldByAnotherProgram(const char* name) = 0;
 
+  // Where the file of a name is, as a user would look for it: an absolute path where the
+  // platform can tell, the name itself otherwise (the About box shows it).
+  virtual std::string FullPath(const char* name) const { return name; }
+
   // The line break of the platform's text files ("\n" on POSIX, "\r\n" on Windows).
   virtual const char* TextLineBreak() const = 0;
 };

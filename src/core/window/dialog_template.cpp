@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "vqx_version.h"
 #include "window/control_ids.h"
 
 namespace vqx {
@@ -231,6 +232,7 @@ std::span<const char* const> SerialDialogListItems(int controlId) {
   }
 }
 
-const char* const kAboutText = "VQX Setup Utility\rVersion 1.3 (Build 7)\rVQX Setup Utility developers";
+// The version line comes from the project version (cmake/Version.cmake).
+const char* const kAboutText = "VQX Setup Utility\r" VQX_VERSION_LINE "\rVQX Setup Utility developers";
 
 }  // namespace vqx

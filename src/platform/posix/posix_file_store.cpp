@@ -72,6 +72,15 @@ std::string PosixFileStore::PathOf(const char* name) const {
   return directory_ + "/" + name;
 }
 
+std::string PosixFileStore::FullPath(const char* name) const {
+  const std::string path = PathOf(name);
+  if (!path.empty() && path.front() == '/') return path;
+  std::string directory;
+  if (sys_.GetCwd(&directory) != 0 || directory.empty()) return path;
+  if (directory.back() != '/') directory += '/';
+  return directory + path;
+}
+
 int64_t PosixFileStore::ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why) {
   const std::string path = PathOf(name);
   // Without O_NONBLOCK a FIFO would wait for a writer for ever; it is refused below.

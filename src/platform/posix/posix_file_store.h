@@ -31,6 +31,9 @@ class PosixFileStore final : public IFileStore {
 
   // Where a name lands: the directory joined with it.
   std::string PathOf(const char* name) const;
+  // The same from the root: a relative directory or name is joined to the working
+  // directory; when that cannot be told, PathOf.
+  std::string FullPath(const char* name) const override;
 
   // A temporary left by another process is removed by the next save of its file once
   // that process is gone, or once it is this old (the process number may be reused).

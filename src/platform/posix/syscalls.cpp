@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace vqx::posix {
@@ -53,6 +54,16 @@ int SysCalls::ListDirectory(const char* path, std::vector<std::string>* names) {
     if (name != "." && name != "..") names->push_back(name);
   }
   ::closedir(dir);
+  return 0;
+}
+
+int SysCalls::GetCwd(std::string* path) {
+  std::string buffer(256, '\0');
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() >= (size_t{1} << 20)) return -1;
+    buffer.resize(buffer.size() * 2);
+  }
+  *path = buffer.c_str();
   return 0;
 }
 

@@ -59,6 +59,8 @@ class SysCalls {
   virtual ssize_t ReadLink(const char* path, char* buffer, size_t size);
   // The names in a directory, without "." and ".."; -1 with errno when it cannot be read.
   virtual int ListDirectory(const char* path, std::vector<std::string>* names);
+  // The working directory; -1 with errno when it cannot be told (it was removed, say).
+  virtual int GetCwd(std::string* path);
 };
 
 // The process-wide instance that makes the real calls.

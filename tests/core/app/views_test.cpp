@@ -103,6 +103,8 @@ TEST_F(ViewsTest, AboutShowsThreeLinesOwnedByTheMainWindowAndManualDoesNothing) 
   EXPECT_EQ(boxes[0].caption, "VQX Setup Utility");
   EXPECT_EQ(boxes[0].icon, MessageIcon::Information);
   EXPECT_EQ(boxes[0].text.substr(0, 40), "VQX Setup Utility\rVersion 1.3 (Build 7)\r");
+  // Then where the preferences are, as the file store names them (a memory store: the name).
+  EXPECT_EQ(boxes[0].text.substr(boxes[0].text.find("\r\r")), "\r\rPreferences file:\rVQXSU_Prefs.cfg");
 
   EXPECT_EQ(Click(ids::kMenuManual), CommandOutcome::Handled);
   EXPECT_EQ(surface.MessageBoxes().size(), 1u);

@@ -148,3 +148,51 @@ TEST_F(PosixFileStoreTest, SystemStoreNamesAreRelativeToItsDirectoryOrTheWorking
 
 }  // namespace
 }  // namespace vqx::posix
+
+namespace vqx::posix {
+namespace {
+
+// The working directory as the system would tell it, or its failure (a removed folder).
+class CwdSysCalls : public SysCalls {
+ public:
+  std::string cwd;
+  int fault = 0;
+  int GetCwd(std::string* path) override {
+    if (fault != 0) {
+      errno = fault;
+      return -1;
+    }
+    *path = cwd;
+    return 0;
+  }
+};
+
+TEST(PosixFileStoreFullPath, RelativeNamesAreJoinedToTheWorkingDirectoryAndAbsoluteOnesKept) {
+  CwdSysCalls sys;
+  sys.cwd = "/home/tech";
+  EXPECT_EQ(PosixFileStore("", sys).FullPath("VQXSU_Prefs.cfg"), "/home/tech/VQXSU_Prefs.cfg");
+  EXPECT_EQ(PosixFileStore("build/demo", sys).FullPath("VQXSU_Prefs.cfg"), "/home/tech/build/demo/VQXSU_Prefs.cfg");
+  sys.cwd = "/";
+  EXPECT_EQ(PosixFileStore("", sys).FullPath("VQXSU_Prefs.cfg"), "/VQXSU_Prefs.cfg");
+  sys.fault = ENOENT;  // an absolute directory needs no working directory
+  EXPECT_EQ(PosixFileStore("/srv/vqx/", sys).FullPath("VQXSU_Prefs.cfg"), "/srv/vqx/VQXSU_Prefs.cfg");
+}
+
+TEST(PosixFileStoreFullPath, AWorkingDirectoryThatCannotBeToldGivesTheNameAsUsed) {
+  CwdSysCalls sys;
+  sys.fault = ENOENT;
+  EXPECT_EQ(PosixFileStore("", sys).FullPath("VQXSU_Prefs.cfg"), "VQXSU_Prefs.cfg");
+  EXPECT_EQ(PosixFileStore("data", sys).FullPath("VQXSU_Prefs.cfg"), "data/VQXSU_Prefs.cfg");
+}
+
+TEST(PosixFileStoreFullPath, TheRealWorkingDirectoryIsTheOneTheProcessIsIn) {
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
+  ASSERT_EQ(chdir("/tmp"), 0);
+  const std::string full = PosixFileStore("").FullPath("VQXSU_Prefs.cfg");
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_EQ(full, "/tmp/VQXSU_Prefs.cfg");
+}
+
+}  // namespace
+}  // namespace vqx::posix
