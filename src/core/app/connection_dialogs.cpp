@@ -141,7 +141,7 @@ void ConnectionListDialog::Refill(IWindowSurface& dialog, int select) {
   const int count = static_cast<int>(list.size());
   dialog.SetCurrentSelection(ids::kConnectionList, select < count ? select : count - 1);
   const std::string counted = std::to_string(count) + " of " + std::to_string(kRemoteConnectionCapacity) +
-                              (count == 1 ? " entry" : " entries");
+                              " entries";
   dialog.SetText(ids::kConnectionCountLabel, counted.c_str());
   EnableButtons(dialog);
 }
