@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "connection_commands.h"
+
 namespace vqx::cli {
 
 namespace {
@@ -171,6 +173,8 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
     sub->add_option("--prefs", p.prefs, "the preferences file (VQXSU_Prefs.cfg)")->required();
   }
 
+  ConnectionCommands connections(app);
+
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
@@ -234,6 +238,7 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   }
   if (exportCommand->parsed()) return RunHistoryExport(p.prefs, p.format == "csv" ? "csv" : "json", p.output, env);
   if (import->parsed()) return RunHistoryImport(p.prefs, p.input, env);
+  if (connections.Parsed()) return connections.Run(env);
   return usage("no command given");
 }
 
