@@ -283,8 +283,8 @@ class CAppWindow final : public ILinkHost {
   bool RemoteConnectionListFull() const;
   // Adds (index -1) or rewrites entry index, which must still be expected (another program
   // may have changed the file meanwhile), saves the preferences at once and redraws the
-  // status panel. A refusal is told in a box owned by the dialog. Returns whether the
-  // list changed.
+  // status panel. A refusal, or a save that fails (the change is then taken back), is
+  // told in a box owned by the dialog. Returns whether the list changed.
   bool StoreConnection(int32_t index, const RemoteConnection& expected, const Ipv4& address,
                        const std::string& description);
   bool DeleteConnection(int32_t index, const RemoteConnection& expected);
@@ -368,7 +368,8 @@ class CAppWindow final : public ILinkHost {
   // ---- connection_editing.cpp ----
   // Whether entry index is still expected; if not, tells the user and returns false.
   bool ConnectionStillThere(int32_t index, const RemoteConnection& expected);
-  bool SaveConnectionChange();
+  // Saves; when that fails, puts back the list before (a copy of it) and says so.
+  bool SaveConnectionChange(const RemoteConnectionListCopy& before);
 
   CSerialComm& link_;
   IWindowSurface& surface_;

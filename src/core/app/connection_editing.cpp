@@ -1,6 +1,9 @@
 // The window logic's side of the remote connection dialogs: the list lives in the
 // preferences block, and every change is saved at once.
 
+#include <cstring>
+#include <memory>
+
 #include "app/app_window.h"
 #include "app/connection_dialogs.h"
 
@@ -67,10 +70,17 @@ bool CAppWindow::ConnectionStillThere(int32_t index, const RemoteConnection& exp
   return false;
 }
 
-bool CAppWindow::SaveConnectionChange() {
-  // The panel names the peer from the list: redraw it with the change.
+bool CAppWindow::SaveConnectionChange(const RemoteConnectionListCopy& before) {
+  // The list shows what the file holds, as the History does: a change that could not be
+  // saved is taken back.
+  const bool saved = SavePreferences(MessageOwner::Dialog, "The remote connection list was left as it was.");
+  if (!saved) {
+    std::lock_guard lock(stateMutex_);
+    RestoreConnectionList(*prefs_, before);
+  }
+  // The panel names the peer from the list: redraw it.
   surface_.Invalidate(true);
-  return SavePreferences(MessageOwner::Dialog);
+  return saved;
 }
 
 bool CAppWindow::StoreConnection(int32_t index, const RemoteConnection& expected, const Ipv4& address,
@@ -78,6 +88,7 @@ bool CAppWindow::StoreConnection(int32_t index, const RemoteConnection& expected
   if (!ConnectionStillThere(index, expected)) return false;
   std::string error;
   bool changed;
+  const std::unique_ptr<RemoteConnectionListCopy> before = CopyOfConnectionList(*prefs_);
   {
     std::lock_guard lock(stateMutex_);
     changed = index < 0 ? AddConnection(*prefs_, address, description, &error)
@@ -87,18 +98,17 @@ bool CAppWindow::StoreConnection(int32_t index, const RemoteConnection& expected
     ShowDialogBox(error, MessageIcon::Warning, MessageButtons::Ok);
     return false;
   }
-  SaveConnectionChange();
-  return true;
+  return SaveConnectionChange(*before);
 }
 
 bool CAppWindow::DeleteConnection(int32_t index, const RemoteConnection& expected) {
   if (!ConnectionStillThere(index, expected)) return false;
+  const std::unique_ptr<RemoteConnectionListCopy> before = CopyOfConnectionList(*prefs_);
   {
     std::lock_guard lock(stateMutex_);
     if (!RemoveConnection(*prefs_, index)) return false;
   }
-  SaveConnectionChange();
-  return true;
+  return SaveConnectionChange(*before);
 }
 
 }  // namespace vqx

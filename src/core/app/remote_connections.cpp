@@ -163,6 +163,20 @@ std::string ConnectionListFullText() {
          " entries, as many as the preferences file has room for. Remove one first.";
 }
 
+std::unique_ptr<RemoteConnectionListCopy> CopyOfConnectionList(const PreferencesBlock& block) {
+  auto copy = std::make_unique<RemoteConnectionListCopy>();
+  std::memcpy(copy->addresses, block.connectionAddresses, sizeof(copy->addresses));
+  std::memcpy(copy->descriptions, block.connectionDescriptions, sizeof(copy->descriptions));
+  copy->count = block.connectionCount;
+  return copy;
+}
+
+void RestoreConnectionList(PreferencesBlock& block, const RemoteConnectionListCopy& copy) {
+  std::memcpy(block.connectionAddresses, copy.addresses, sizeof(copy.addresses));
+  std::memcpy(block.connectionDescriptions, copy.descriptions, sizeof(copy.descriptions));
+  block.connectionCount = copy.count;
+}
+
 bool AddConnection(PreferencesBlock& block, const Ipv4& address, std::string_view description, std::string* error) {
   if (!CheckConnectionDescription(description, error)) return false;
   const int32_t count = ConnectionCount(block);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -70,6 +71,15 @@ bool RemoveConnection(PreferencesBlock& block, int32_t index);
 // changes and *error names the entry by its 1-based number.
 bool ReplaceConnections(PreferencesBlock& block, std::span<const std::pair<Ipv4, std::string>> entries,
                         std::string* error);
+
+// The list's slots and count as they were before a change, to take the change back.
+struct RemoteConnectionListCopy {
+  char addresses[kRemoteConnectionCapacity][16];
+  char descriptions[kRemoteConnectionCapacity][64];
+  int32_t count;
+};
+std::unique_ptr<RemoteConnectionListCopy> CopyOfConnectionList(const PreferencesBlock& block);
+void RestoreConnectionList(PreferencesBlock& block, const RemoteConnectionListCopy& copy);
 
 // The message when the list is full.
 std::string ConnectionListFullText();

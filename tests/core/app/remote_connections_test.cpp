@@ -448,6 +448,34 @@ TEST_F(ConnectionDialogTest, AnEntryAnotherProgramMovedMeanwhileIsNotOverwritten
   EXPECT_EQ(window.RemoteConnectionList()[0].description, "Mast");
 }
 
+TEST_F(ConnectionDialogTest, AChangeThatCannotBeSavedIsTakenBackAndSaysSo) {
+  CreateAndEscape();
+  UnitSays("OK\n");
+  UnitSays("CON 10.0.0.5:5000\n");
+  files.failWrites = true;
+  dialogs.Expect([&](DialogDriver& list) {
+    list.DoubleClick(ids::kConnectionList, 0);
+    EXPECT_EQ(list.surface.Items(ids::kConnectionList)[0], "10.0.0.5  Tower") << "the list shows what the file holds";
+    list.Select(ids::kConnectionList, 1);
+    list.Click(ids::kConnectionRemove);
+    EXPECT_EQ(list.surface.Items(ids::kConnectionList).size(), 2u);
+    list.Click(ids::kDialogClose);
+  });
+  dialogs.Expect([&](DialogDriver& edit) {
+    edit.Type(ids::kConnectionDescription, "Renamed");
+    EXPECT_TRUE(edit.Click(ids::kDialogOk));
+  });
+  Click(ids::kMenuRemoteConnections);
+  EXPECT_TRUE(dialogs.AllRun());
+  const auto texts = BoxTexts();
+  ASSERT_EQ(texts.size(), 3u);  // the failed edit, the question, the failed removal
+  EXPECT_THAT(texts[0], HasSubstr("could not be saved"));
+  EXPECT_THAT(texts[0], HasSubstr("The remote connection list was left as it was."));
+  EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to Tower");
+  EXPECT_EQ(window.RemoteConnectionList().size(), 2u);
+  EXPECT_EQ(Saved(), original);
+}
+
 TEST_F(ConnectionDialogTest, WithoutADialogHostTheMenuItemDoesNothing) {
   AppServices bare{clock, files, wallClock};
   CAppWindow headless(comm, surface, bare);
