@@ -34,6 +34,10 @@ bool CAppWindow::CanNameThisUnit() const {
 void CAppWindow::NameThisUnit() {
   // The state may have moved on since the menu was shown.
   if (services_.dialogs == nullptr || modalDialogOpen_ || !CanNameThisUnit()) return;
+  if (RemoteConnectionListFull()) {
+    ShowBox(MessageOwner::MainWindow, ConnectionListFullText().c_str(), MessageIcon::Warning);
+    return;
+  }
   modalDialogOpen_ = true;
   ConnectionEntryDialog dialog = ConnectionEntryDialog::ForAdd(*this, GetPeerAddress());
   services_.dialogs->RunModal(dialog);

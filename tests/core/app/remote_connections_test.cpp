@@ -421,6 +421,21 @@ TEST_F(ConnectionDialogTest, AFullListSaysSoInsteadOfOpeningTheAddDialog) {
   EXPECT_EQ(files.replaces, 0);
 }
 
+TEST_F(ConnectionDialogTest, NameThisUnitWithAFullListSaysSoInsteadOfOpeningTheDialog) {
+  auto block = PatternBlock({});
+  for (int i = 0; i < 256; ++i) AddConnection(*block, {10, 9, 0, static_cast<uint8_t>(i)}, "Unit", nullptr);
+  files.Put(kPreferencesFileName, Bytes(*block));
+  CreateAndEscape();
+  UnitSays("OK\n");
+  UnitSays("CON 172.16.5.9:5000\n");
+  ASSERT_TRUE(window.CanNameThisUnit());
+  Click(ids::kMenuNameThisUnit);
+  EXPECT_TRUE(dialogs.captions.empty());
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].text, ConnectionListFullText());
+  EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::MainWindow);
+}
+
 TEST_F(ConnectionDialogTest, AnEntryAnotherProgramMovedMeanwhileIsNotOverwritten) {
   ASSERT_TRUE(window.Create());
   dialogs.Expect([&](DialogDriver& list) {
