@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "connection_commands.h"
 #include "preferences_path.h"
 #include "vqx_version.h"
 
@@ -182,6 +183,8 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
     sub->footer(whereThePrefsAre);
   }
 
+  ConnectionCommands connections(app);
+
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
@@ -248,6 +251,7 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   }
   if (exportCommand->parsed()) return RunHistoryExport(p.prefs, p.format == "csv" ? "csv" : "json", p.output, env);
   if (import->parsed()) return RunHistoryImport(p.prefs, p.input, env);
+  if (connections.Parsed()) return connections.Run(env);
   return usage("no command given");
 }
 

@@ -38,7 +38,8 @@ DesktopProgram::DesktopProgram(ProgramOptions options)
   link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   window_ = std::make_unique<MainWindow>(units_);
   surface_ = std::make_unique<QtWindowSurface>(queue_, window_->Client(), window_->Controls());
-  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure};
+  dialogHost_ = std::make_unique<QtDialogHost>(units_, window_.get(), *surface_);
+  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure, dialogHost_.get()};
   logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
   link_->AttachHost(logic_.get());
   app_ = std::make_unique<CApplication>(*link_, *logic_);
@@ -51,6 +52,7 @@ DesktopProgram::DesktopProgram(ProgramOptions options)
   handlers.closing = [this] { Shutdown(); };
   handlers.sentence = [this] { return QString::fromLatin1(logic_->StatusSentence().c_str()); };
   handlers.nameLine = [this] { return QString::fromLatin1(logic_->StatusNameLine().c_str()); };
+  handlers.canNameThisUnit = [this] { return !shutDown_ && logic_->CanNameThisUnit(); };
   window_->SetHandlers(std::move(handlers));
 }
 
@@ -61,6 +63,7 @@ DesktopProgram::~DesktopProgram() {
   app_.reset();
   link_->AttachHost(nullptr);
   logic_.reset();
+  dialogHost_.reset();
   surface_.reset();
   window_.reset();
   link_.reset();

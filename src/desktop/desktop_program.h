@@ -10,6 +10,7 @@
 #include "dialog_units.h"
 #include "link/serial_comm.h"
 #include "main_window.h"
+#include "qt_dialog_host.h"
 #include "qt_window_surface.h"
 #include "serial_port_dialog.h"
 #include "ui_call_queue.h"
@@ -61,6 +62,7 @@ class DesktopProgram {
 
   MainWindow& Window() { return *window_; }
   QtWindowSurface& Surface() { return *surface_; }
+  QtDialogHost& Dialogs() { return *dialogHost_; }
   CAppWindow& Logic() { return *logic_; }
   CSerialComm& Link() { return *link_; }
   UiCallQueue& Queue() { return queue_; }
@@ -79,6 +81,7 @@ class DesktopProgram {
   std::unique_ptr<CSerialComm> link_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<QtWindowSurface> surface_;
+  std::unique_ptr<QtDialogHost> dialogHost_;
   std::unique_ptr<CAppWindow> logic_;
   std::unique_ptr<CApplication> app_;
   SerialPortDialog* dialog_ = nullptr;

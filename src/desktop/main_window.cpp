@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -113,6 +116,42 @@ void MainWindow::PaintClient(QPainter& painter) {
   PaintStatus(painter, status_, sentence, name, palette().color(QPalette::Button));
 }
 
+std::vector<MainWindow::StatusMenuItem> MainWindow::StatusMenuItems() const {
+  std::vector<StatusMenuItem> items;
+  if (handlers_.canNameThisUnit && handlers_.canNameThisUnit()) {
+    items.push_back({QStringLiteral("Name this unit..."), ids::kMenuNameThisUnit});
+  }
+  items.push_back({QStringLiteral("Remote Connections..."), ids::kMenuRemoteConnections});
+  return items;
+}
+
+bool MainWindow::HandleStatusPanelEvent(QWidget* widget, QEvent* event) {
+  // The panel is painted on the client area under the "Status" group box: either may get the event.
+  const auto box = controls_.byId.find(ids::kStatusGroup);
+  const bool onPanel = widget == client_ || (box != controls_.byId.end() && widget == box->second);
+  if (!onPanel || !handlers_.menuCommand) return false;
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton || !status_.area.contains(widget->mapTo(client_, mouse->position().toPoint()))) {
+      return false;
+    }
+    if (handlers_.canNameThisUnit && handlers_.canNameThisUnit()) handlers_.menuCommand(ids::kMenuNameThisUnit);
+    return true;
+  }
+  if (event->type() == QEvent::ContextMenu) {
+    const auto* request = static_cast<QContextMenuEvent*>(event);
+    if (!status_.area.contains(widget->mapTo(client_, request->pos()))) return false;
+    QMenu menu(this);
+    for (const StatusMenuItem& item : StatusMenuItems()) {
+      const int id = item.id;
+      connect(menu.addAction(item.text), &QAction::triggered, this, [this, id] { handlers_.menuCommand(id); });
+    }
+    menu.exec(request->globalPos());
+    return true;
+  }
+  return false;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (handlers_.closing) handlers_.closing();
   event->accept();
@@ -122,6 +161,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   // The message loop hands every Enter key of this window to the command entry's
   // handler first, whichever control has the focus. A key event that travels up the
   // parent chain is taken only where it started: at the focus widget.
+  if ((event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::ContextMenu) &&
+      HandleStatusPanelEvent(qobject_cast<QWidget*>(watched), event)) {
+    return true;
+  }
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     auto* widget = qobject_cast<QWidget*>(watched);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <vector>
 
 #include <QMainWindow>
 
@@ -24,6 +25,13 @@ class MainWindow final : public QMainWindow {
     std::function<void()> closing;   // the close box, the system menu, a signal
     std::function<QString()> sentence;
     std::function<QString()> nameLine;
+    // The peer shown on the status panel has no name yet: "Name this unit..." is offered.
+    std::function<bool()> canNameThisUnit;
+  };
+  // The status panel's context menu: texts and the menu ids they send.
+  struct StatusMenuItem {
+    QString text;
+    int id;
   };
 
   explicit MainWindow(const DialogUnits& units);
@@ -35,6 +43,9 @@ class MainWindow final : public QMainWindow {
   QAction* MenuAction(int menuId) const;
   const StatusLayout& Status() const { return status_; }
   void CentreOnScreen();
+  // What the status panel's context menu offers now: "Name this unit..." while the peer
+  // has no name, and "Remote Connections..." always.
+  std::vector<StatusMenuItem> StatusMenuItems() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -44,6 +55,8 @@ class MainWindow final : public QMainWindow {
   class ClientArea;
   void BuildMenus();
   void PaintClient(QPainter& painter);
+  // A double-click or context menu on the status panel; true when it was one.
+  bool HandleStatusPanelEvent(QWidget* widget, QEvent* event);
 
   Handlers handlers_;
   ClientArea* client_ = nullptr;

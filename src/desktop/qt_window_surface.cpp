@@ -64,6 +64,8 @@ void QtWindowSurface::ConnectNotifications() {
       QObject::connect(list, &QListWidget::itemSelectionChanged, list, [this, controlId] {
         if (programmaticChange_ == 0) Notify(controlId, kLbnSelChange);
       });
+      QObject::connect(list, &QListWidget::itemDoubleClicked, list,
+                       [this, controlId] { Notify(controlId, kLbnDblClk); });
     }
   }
 }

@@ -223,6 +223,11 @@ std::optional<json> ParseJsonText(const std::string& text, std::string* reason) 
   return result;
 }
 
+bool ReadTextFile(const std::string& path, std::string* content, std::string* error) {
+  content->clear();
+  return ReadWholeFile(path, *content, error);
+}
+
 std::optional<json> LoadJsonFile(const std::string& path, std::string* error) {
   std::string content;
   if (!ReadWholeFile(path, content, error)) return std::nullopt;

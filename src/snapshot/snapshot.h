@@ -102,6 +102,10 @@ std::optional<nlohmann::json> ParseJsonText(const std::string& text, std::string
 // denied, is a directory, empty, and everything ParseJsonText refuses.
 std::optional<nlohmann::json> LoadJsonFile(const std::string& path, std::string* error);
 
+// Reads a whole text file (or "-", standard input) as LoadJsonFile does, with the same
+// refusals, without parsing it.
+bool ReadTextFile(const std::string& path, std::string* content, std::string* error);
+
 // LoadJsonFile then FromJson; a refusal names the file.
 std::optional<PartialSettings> LoadSnapshotFile(const std::string& path, std::string* error);
 

@@ -1,5 +1,5 @@
 // Takes the README's pictures: the three views against the simulated unit and the
-// serial port dialog, as PNG files in the directory given (default docs/).
+// serial port dialog and the remote connection list, as PNG files in the directory given (default docs/).
 // Run with QT_QPA_PLATFORM=offscreen, or on a display.
 
 #include <cstdio>
@@ -7,6 +7,8 @@
 #include <string>
 
 #include <QApplication>
+#include <QListWidget>
+#include <QPainter>
 #include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
@@ -78,6 +80,38 @@ int main(int argc, char** argv) {
     }
   });
   program.ShowSerialPortDialog();
+
+  // The remote connection list, with the unit's peer (10.1.2.3) among its entries, over
+  // the main window that names the peer.
+  const std::pair<Ipv4, const char*> entries[] = {
+      {{10, 1, 2, 3}, "Relay North (mast 2)"}, {{10, 1, 2, 4}, "Relay South"}, {{192, 168, 40, 7}, "Depot dispatcher"}};
+  for (const auto& [address, description] : entries) program.Logic().StoreConnection(-1, {}, address, description);
+  QTimer::singleShot(200, [&] {
+    if (QDialog* dialog = program.Dialogs().OpenDialog()) {
+      if (auto* list = qobject_cast<QListWidget*>(program.Dialogs().Control(ids::kConnectionList))) list->setCurrentRow(0);
+      QTest::qWait(100);
+      // Offscreen windows have no frame: the dialog is drawn over the main window with a
+      // plain title bar of its own.
+      QPixmap picture = program.Window().grab();
+      const QPixmap inner = dialog->grab();
+      const QPoint at(70, 120);
+      constexpr int kTitle = 24;
+      QPainter painter(&picture);
+      const QRect frame(at.x() - 1, at.y() - kTitle - 1, inner.width() + 2, inner.height() + kTitle + 2);
+      painter.fillRect(frame, QColor(70, 90, 120));
+      painter.setPen(Qt::white);
+      painter.drawText(QRect(at.x() + 8, at.y() - kTitle, inner.width() - 16, kTitle), Qt::AlignVCenter | Qt::AlignLeft,
+                       dialog->windowTitle());
+      painter.drawPixmap(at, inner);
+      painter.end();
+      const std::filesystem::path file = out / "vqxsu-connections.png";
+      const bool saved = picture.save(QString::fromStdString(file.string()));
+      std::printf("%s %s\n", saved ? "wrote" : "could not write", file.string().c_str());
+      ok = saved && ok;
+      dialog->reject();
+    }
+  });
+  program.Window().MenuAction(ids::kMenuRemoteConnections)->trigger();
   program.Shutdown();
   std::filesystem::remove_all(data);
   return ok ? 0 : 1;

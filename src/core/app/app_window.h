@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/preferences_block.h"
+#include "app/remote_connections.h"
 #include "app/update_plan.h"
 #include "link/link_host.h"
 #include "link/serial_comm.h"
@@ -17,6 +20,7 @@
 #include "port/wall_clock.h"
 #include "protocol/records.h"
 #include "settings/device_settings.h"
+#include "window/dialog_host.h"
 #include "window/window_surface.h"
 
 namespace vqx {
@@ -110,6 +114,8 @@ struct AppServices {
   IWallClock& wallClock;  // names of the communication log files
   // Optional: a second line for "The serial port could not be opened" that says why.
   std::string (*explainOpenFailure)(const char* portName, const PortOpenResult& result) = nullptr;
+  // Optional: runs the remote connection dialogs (a front-end without dialogs has none).
+  IDialogHost* dialogs = nullptr;
 };
 
 // The window logic of the main window: the device logic that reads and writes the unit,
@@ -263,6 +269,30 @@ class CAppWindow final : public ILinkHost {
   bool ApplySerialPortChoice(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
                              char parity);
 
+  // ---- Remote connections (connection_editing.cpp; user-interface thread) --------------
+  // File, "Remote Connections...": the list dialog. Nothing while another dialog is open.
+  void ShowRemoteConnectionsDialog();
+  // The status panel offers "Name this unit...": the unit is attempting or connected to a
+  // peer that the list does not name.
+  bool CanNameThisUnit() const;
+  // "Name this unit...": the Add Connection dialog with the peer's address filled in.
+  void NameThisUnit();
+  // The list, and whether each entry's address text can be read and is the first of its
+  // address (the one the status panel uses).
+  std::vector<RemoteConnection> RemoteConnectionList() const;
+  std::optional<Ipv4> RemoteConnectionAddress(int32_t index) const;
+  std::string DuplicateConnectionWarning(const Ipv4& address, int32_t except) const;
+  bool RemoteConnectionListFull() const;
+  // Adds (index -1) or rewrites entry index, which must still be expected (another program
+  // may have changed the file meanwhile), saves the preferences at once and redraws the
+  // status panel. A refusal, or a save that fails (the change is then taken back), is
+  // told in a box owned by the dialog. Returns whether the list changed.
+  bool StoreConnection(int32_t index, const RemoteConnection& expected, const Ipv4& address,
+                       const std::string& description);
+  bool DeleteConnection(int32_t index, const RemoteConnection& expected);
+  // A box of the connection dialogs (caption "VQX Setup Utility", owned by the dialog).
+  int ShowDialogBox(const std::string& text, MessageIcon icon, MessageButtons buttons);
+
   // ---- For the front-end's serial port dialog and tests (user-interface thread) -------
   // Replaces the host serial settings and port name in the preferences.
   void SetHostSerialSettings(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
@@ -336,6 +366,12 @@ class CAppWindow final : public ILinkHost {
   // changed it, asks reload-or-keep. Reloaded: the History list was refilled.
   FileSync SyncWithPreferencesFile(MessageOwner owner);
   void RememberPreferencesFile(const void* bytes, int64_t length);
+
+  // ---- connection_editing.cpp ----
+  // Whether entry index is still expected; if not, tells the user and returns false.
+  bool ConnectionStillThere(int32_t index, const RemoteConnection& expected);
+  // Saves; when that fails, puts back the list before (a copy of it) and says so.
+  bool SaveConnectionChange(const RemoteConnectionListCopy& before);
 
   CSerialComm& link_;
   IWindowSurface& surface_;

@@ -163,6 +163,8 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
       break;
     case ids::kMenuManual: break;  // greyed; does nothing if it arrives anyway
     case ids::kMenuReset: ResetSerialLink(); break;
+    case ids::kMenuRemoteConnections: ShowRemoteConnectionsDialog(); break;
+    case ids::kMenuNameThisUnit: NameThisUnit(); break;
     default: break;
   }
   return CommandOutcome::Handled;

@@ -73,6 +73,10 @@ inline constexpr int kMenuSelectSerialPort = 40011;
 inline constexpr int kMenuAbout = 40013;
 inline constexpr int kMenuManual = 40014;
 inline constexpr int kMenuReset = 40015;
+// File, "Remote &Connections...": the remote connection list.
+inline constexpr int kMenuRemoteConnections = 40016;
+// The status panel's context menu: name the peer the unit is connected to.
+inline constexpr int kMenuNameThisUnit = 40017;
 
 // The reboot wait.
 inline constexpr int kRebootTimer = 2;
@@ -88,7 +92,22 @@ inline constexpr int kSerialDataBits = 1147;
 inline constexpr int kSerialStopBits = 1148;
 inline constexpr int kSerialParity = 1149;
 inline constexpr int kDialogOk = 1;
-inline constexpr int kDialogCancel = 2;
+inline constexpr int kDialogCancel = 2;  // also Esc and the close box
+
+// Dialog DLGCONNECTIONS: the remote connection list (its own id space).
+inline constexpr int kConnectionsDialog = 2;
+inline constexpr int kConnectionList = 1050;
+inline constexpr int kConnectionAdd = 1051;
+inline constexpr int kConnectionEdit = 1052;
+inline constexpr int kConnectionRemove = 1053;
+inline constexpr int kConnectionCountLabel = 1054;
+inline constexpr int kDialogClose = kDialogCancel;
+
+// Dialogs DLGADD and DLGEDIT: one remote connection (their own id space).
+inline constexpr int kAddConnectionDialog = 3;
+inline constexpr int kEditConnectionDialog = 4;
+inline constexpr int kConnectionDescription = 1035;
+inline constexpr int kConnectionIp1 = 1036, kConnectionIp2 = 1037, kConnectionIp3 = 1038, kConnectionIp4 = 1039;
 
 }  // namespace vqx::ids
 
@@ -97,6 +116,7 @@ namespace vqx {
 // Notification codes that reach CAppWindow::OnCommand with a control id.
 inline constexpr int kBnClicked = 0;
 inline constexpr int kLbnSelChange = 1;
+inline constexpr int kLbnDblClk = 2;
 inline constexpr int kBnDoubleClicked = 5;
 inline constexpr int kEnChange = 0x0300;
 inline constexpr int kEnMaxText = 0x0501;

@@ -137,9 +137,10 @@ constexpr std::array<int, 77> kSettingsView{
 constexpr std::array<int, 6> kTerminalView{1008, 1012, 1009, 1043, 1106, 1107};
 constexpr std::array<int, 8> kHistoryView{1110, 1108, 1109, 1114, 1145, 1116, 1117, 1118};
 
-constexpr std::array<MenuItemTemplate, 4> kFileMenu{{
+constexpr std::array<MenuItemTemplate, 5> kFileMenu{{
     {"&Reset", ids::kMenuReset, false},
     {"&Select Serial Port...", ids::kMenuSelectSerialPort, false},
+    {"Remote &Connections...", ids::kMenuRemoteConnections, false},
     {nullptr, 0, false},
     {"E&xit", ids::kMenuExit, false},
 }};

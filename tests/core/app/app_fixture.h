@@ -15,6 +15,7 @@
 #include "link/serial_comm.h"
 #include "support/fake_link_parts.h"
 #include "support/memory_files.h"
+#include "support/scripted_dialog_host.h"
 #include "support/sim_wired_port.h"
 #include "window/control_ids.h"
 #include "window/headless_surface.h"
@@ -81,8 +82,9 @@ class AppFixture : public ::testing::Test {
   HeadlessSurface surface;
   MemoryFileStore files;
   FixedWallClock wallClock;
+  ScriptedDialogHost dialogs;
   CSerialComm comm{port, clock};
-  AppServices services{clock, files, wallClock};
+  AppServices services{clock, files, wallClock, nullptr, &dialogs};
   CAppWindow window{comm, surface, services};
   CApplication app{comm, window};
 };

@@ -148,11 +148,13 @@ TEST(MainMenuTemplate, FileAndHelpItemsWithManualGreyed) {
   const auto menu = MainMenuTemplate();
   ASSERT_EQ(menu.size(), 2u);
   EXPECT_STREQ(menu[0].text, "&File");
-  ASSERT_EQ(menu[0].items.size(), 4u);
+  ASSERT_EQ(menu[0].items.size(), 5u);
   EXPECT_EQ(menu[0].items[0].id, ids::kMenuReset);
   EXPECT_STREQ(menu[0].items[1].text, "&Select Serial Port...");
-  EXPECT_EQ(menu[0].items[2].text, nullptr);
-  EXPECT_EQ(menu[0].items[3].id, ids::kMenuExit);
+  EXPECT_STREQ(menu[0].items[2].text, "Remote &Connections...");
+  EXPECT_EQ(menu[0].items[2].id, ids::kMenuRemoteConnections);
+  EXPECT_EQ(menu[0].items[3].text, nullptr);
+  EXPECT_EQ(menu[0].items[4].id, ids::kMenuExit);
   EXPECT_STREQ(menu[1].text, "&Help");
   ASSERT_EQ(menu[1].items.size(), 3u);
   EXPECT_EQ(menu[1].items[0].id, ids::kMenuAbout);

@@ -1,0 +1,294 @@
+#include "connection_commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <memory>
+
+#include "connection_book.h"
+#include "exit_codes.h"
+#include "terminal_text.h"
+#include "text_codec.h"
+
+namespace vqx::cli {
+
+namespace {
+
+struct PrefsFile {
+  std::unique_ptr<IFileStore> store;
+  std::string name;
+};
+
+PrefsFile OpenPrefs(const std::string& path) {
+  const std::filesystem::path p(path);
+  return {CreateSystemFileStore(p.parent_path().string()), p.filename().string()};
+}
+
+// The file, refused when it is no preferences file or its list count is out of bounds.
+std::unique_ptr<PreferencesBlock> LoadList(const std::string& path, CliEnvironment& env) {
+  PrefsFile file = OpenPrefs(path);
+  std::string error;
+  auto block = snapshot::LoadPreferences(*file.store, file.name, &error);
+  if (block && (block->connectionCount < 0 || block->connectionCount > kRemoteConnectionCapacity)) {
+    error = "damaged: the remote connection count is " + std::to_string(block->connectionCount) + ", outside 0.." +
+            std::to_string(kRemoteConnectionCapacity);
+    block.reset();
+  }
+  if (!block) env.err << "vqxctl: " << path << ": " << error << "\n";
+  return block;
+}
+
+// Writes the changed block back (atomic: a temporary file renamed over it). vqxsu holds
+// the file while it runs and would ask about the change at its next save: refused then.
+int SaveList(const std::string& path, const PreferencesBlock& block, CliEnvironment& env) {
+  PrefsFile file = OpenPrefs(path);
+  if (file.store->HeldByAnotherProgram(file.name.c_str())) {
+    env.err << "vqxctl: " << path
+            << ": the desktop program vqxsu has this file open; close it first (or use File, Remote "
+               "Connections... there). Nothing was changed.\n";
+    return kExitFileError;
+  }
+  const FileResult written =
+      file.store->ReplaceFile(file.name.c_str(), &block, sizeof(PreferencesBlock), NewFileAccess::OwnerOnly);
+  if (!written) {
+    env.err << "vqxctl: " << path << ": could not be written: " << DescribeFileProblem(written)
+            << "; the file is unchanged\n";
+    return kExitFileError;
+  }
+  return kExitOk;
+}
+
+int Usage(CliEnvironment& env, const std::string& text) {
+  env.err << "vqxctl: " << text << "\nRun 'vqxctl connections --help' for the commands and their options.\n";
+  return kExitUsage;
+}
+
+// A text for the terminal: control bytes escaped, the single-byte text shown as UTF-8.
+std::string Shown(const std::string& bytes) { return snapshot::detail::BytesToUtf8(Visible(bytes)); }
+
+// A description typed on the command line (UTF-8) as the file holds it.
+std::optional<std::string> DescriptionArgument(const std::string& utf8, CliEnvironment& env) {
+  std::string why;
+  std::optional<std::string> bytes = snapshot::detail::Utf8ToBytes(utf8, &why);
+  if (bytes && CheckConnectionDescription(*bytes, &why)) return bytes;
+  Usage(env, "description: " + why);
+  return std::nullopt;
+}
+
+std::optional<Ipv4> AddressArgument(const std::string& text, CliEnvironment& env) {
+  std::string why;
+  std::optional<Ipv4> address = ParseConnectionAddress(text, &why);
+  if (!address) Usage(env, why);
+  return address;
+}
+
+void WarnDuplicate(const PreferencesBlock& block, const Ipv4& address, int32_t except, CliEnvironment& env) {
+  const std::string warning = DuplicateAddressWarning(block, address, except);
+  if (!warning.empty()) env.err << "vqxctl: warning: " << Shown(warning) << "\n";
+}
+
+std::string Entries(int32_t count) { return std::to_string(count) + (count == 1 ? " entry" : " entries"); }
+
+int FindOrRefuse(const PreferencesBlock& block, const std::string& path, const Ipv4& address, CliEnvironment& env) {
+  const int32_t index = FindConnectionByAddress(block, address);
+  if (index < 0) {
+    env.err << "vqxctl: " << path << ": the remote connection list has no entry for " << FormatConnectionAddress(address)
+            << "\n";
+  }
+  return index;
+}
+
+}  // namespace
+
+int RunConnectionsList(const std::string& prefs, const std::string& format, CliEnvironment& env) {
+  const auto block = LoadList(prefs, env);
+  if (!block) return kExitBadInput;
+  if (format == "json") {
+    env.out << snapshot::ConnectionsToJson(*block);
+    return kExitOk;
+  }
+  const std::vector<RemoteConnection> list = ConnectionsOf(*block);
+  if (list.empty()) env.err << "The remote connection list is empty.\n";
+  for (size_t i = 0; i < list.size(); ++i) {
+    std::string address = Shown(list[i].address);
+    if (address.size() < 15) address.resize(15, ' ');
+    env.out << address << "  " << Shown(list[i].description) << "\n";
+    const auto index = static_cast<int32_t>(i);
+    const std::optional<Ipv4> parsed = StoredConnectionAddress(*block, index);
+    if (!parsed) {
+      env.err << "vqxctl: note: entry " << i + 1 << " is not an IP address and never names a unit\n";
+    } else if (const int32_t first = FindConnectionByAddress(*block, *parsed); first < index) {
+      env.err << "vqxctl: note: entry " << i + 1 << " is never used: entry " << first + 1 << " has the same address\n";
+    }
+  }
+  return kExitOk;
+}
+
+int RunConnectionsAdd(const std::string& prefs, const std::string& address, const std::string& description,
+                      CliEnvironment& env) {
+  const std::optional<Ipv4> parsed = AddressArgument(address, env);
+  if (!parsed) return kExitUsage;
+  const std::optional<std::string> text = DescriptionArgument(description, env);
+  if (!text) return kExitUsage;
+  const auto block = LoadList(prefs, env);
+  if (!block) return kExitBadInput;
+  std::string error;
+  if (!AddConnection(*block, *parsed, *text, &error)) {
+    env.err << "vqxctl: " << prefs << ": " << error << "\n";
+    return kExitBadInput;
+  }
+  WarnDuplicate(*block, *parsed, block->connectionCount - 1, env);
+  const int written = SaveList(prefs, *block, env);
+  if (written != kExitOk) return written;
+  env.out << "Added " << FormatConnectionAddress(*parsed) << " \"" << Shown(*text) << "\"; the list holds "
+          << Entries(block->connectionCount) << ".\n";
+  return kExitOk;
+}
+
+int RunConnectionsEdit(const std::string& prefs, const std::string& address, const std::optional<std::string>& newAddress,
+                       const std::optional<std::string>& newDescription, CliEnvironment& env) {
+  if (!newAddress && !newDescription) return Usage(env, "connections edit needs --address NEW or --description TEXT");
+  const std::optional<Ipv4> parsed = AddressArgument(address, env);
+  if (!parsed) return kExitUsage;
+  std::optional<Ipv4> changedAddress;
+  if (newAddress && !(changedAddress = AddressArgument(*newAddress, env))) return kExitUsage;
+  std::optional<std::string> changedDescription;
+  if (newDescription && !(changedDescription = DescriptionArgument(*newDescription, env))) return kExitUsage;
+  const auto block = LoadList(prefs, env);
+  if (!block) return kExitBadInput;
+  const int32_t index = FindOrRefuse(*block, prefs, *parsed, env);
+  if (index < 0) return kExitBadInput;
+  const RemoteConnection entry = ConnectionsOf(*block)[static_cast<size_t>(index)];
+  const Ipv4 finalAddress = changedAddress.value_or(*parsed);
+  const std::string finalDescription = changedDescription.value_or(entry.description);
+  std::string error;
+  if (!EditConnection(*block, index, finalAddress, finalDescription, &error)) {
+    env.err << "vqxctl: " << prefs << ": " << error << "\n";
+    return kExitBadInput;
+  }
+  WarnDuplicate(*block, finalAddress, index, env);
+  const int written = SaveList(prefs, *block, env);
+  if (written != kExitOk) return written;
+  env.out << "Entry " << index + 1 << " is now " << FormatConnectionAddress(finalAddress) << " \""
+          << Shown(finalDescription) << "\".\n";
+  return kExitOk;
+}
+
+int RunConnectionsRemove(const std::string& prefs, const std::string& address, CliEnvironment& env) {
+  const std::optional<Ipv4> parsed = AddressArgument(address, env);
+  if (!parsed) return kExitUsage;
+  const auto block = LoadList(prefs, env);
+  if (!block) return kExitBadInput;
+  const int32_t index = FindOrRefuse(*block, prefs, *parsed, env);
+  if (index < 0) return kExitBadInput;
+  const RemoteConnection entry = ConnectionsOf(*block)[static_cast<size_t>(index)];
+  RemoveConnection(*block, index);
+  const int written = SaveList(prefs, *block, env);
+  if (written != kExitOk) return written;
+  env.out << "Removed " << FormatConnectionAddress(*parsed) << " \"" << Shown(entry.description)
+          << "\"; the list holds " << Entries(block->connectionCount) << ".\n";
+  if (FindConnectionByAddress(*block, *parsed) >= 0) {
+    env.err << "vqxctl: note: another entry for " << FormatConnectionAddress(*parsed)
+            << " remains and now names the unit\n";
+  }
+  return kExitOk;
+}
+
+int RunConnectionsImport(const std::string& prefs, const std::string& input, const std::string& format,
+                         CliEnvironment& env) {
+  std::string kind = format;
+  if (kind.empty()) {
+    const std::string extension = std::filesystem::path(input).extension().string();
+    if (extension == ".json" || extension == ".JSON") kind = "json";
+    if (extension == ".csv" || extension == ".CSV") kind = "csv";
+    if (kind.empty()) return Usage(env, "give --format json or --format csv for " + input);
+  }
+  std::string text;
+  std::string error;
+  if (!snapshot::ReadTextFile(input, &text, &error)) {
+    env.err << "vqxctl: " << error << "\n";
+    return kExitBadInput;
+  }
+  const auto rows = kind == "csv" ? snapshot::ConnectionsFromCsv(text, &error) : snapshot::ConnectionsFromJson(text, &error);
+  if (!rows) {
+    env.err << "vqxctl: " << input << ": " << error << "\nvqxctl: nothing was imported\n";
+    return kExitBadInput;
+  }
+  const auto block = LoadList(prefs, env);
+  if (!block) return kExitBadInput;
+  std::vector<std::pair<Ipv4, std::string>> entries;
+  for (const snapshot::ConnectionRow& row : *rows) entries.emplace_back(row.address, row.description);
+  const int32_t before = ConnectionCount(*block);
+  if (!ReplaceConnections(*block, entries, &error)) {
+    env.err << "vqxctl: " << input << ": " << error << "\nvqxctl: nothing was imported\n";
+    return kExitBadInput;
+  }
+  for (const std::string& warning : snapshot::DuplicateRowWarnings(*rows)) {
+    env.err << "vqxctl: warning: " << input << ": " << warning << "\n";
+  }
+  const int written = SaveList(prefs, *block, env);
+  if (written != kExitOk) return written;
+  env.out << "Imported " << Entries(static_cast<int32_t>(rows->size())) << "; they replace the " << Entries(before)
+          << " the list held.\n";
+  return kExitOk;
+}
+
+int RunConnectionsExport(const std::string& prefs, const std::string& format, const std::string& output,
+                         CliEnvironment& env) {
+  const auto block = LoadList(prefs, env);
+  if (!block) return kExitBadInput;
+  const std::string text = format == "csv" ? snapshot::ConnectionsToCsv(*block) : snapshot::ConnectionsToJson(*block);
+  if (output.empty() || output == "-") {
+    env.out << text;
+    return kExitOk;
+  }
+  PrefsFile file = OpenPrefs(output);
+  const FileResult written = file.store->ReplaceFile(file.name.c_str(), text.data(), text.size());
+  if (!written) {
+    env.err << "vqxctl: " << output << ": could not be written: " << DescribeFileProblem(written) << "\n";
+    return kExitFileError;
+  }
+  return kExitOk;
+}
+
+ConnectionCommands::ConnectionCommands(CLI::App& app) {
+  connections_ = app.add_subcommand("connections", "the remote connection list of the desktop program's preferences "
+                                                   "file: the names the status panel shows for a unit's peer");
+  connections_->require_subcommand(1);
+  list_ = connections_->add_subcommand("list", "print one entry a line: the address, then the description");
+  list_->add_option("--format", format_, "text (default) or json")->check(CLI::IsMember({"text", "json"}));
+  add_ = connections_->add_subcommand("add", "append an entry");
+  add_->add_option("address", address_, "IP address, e.g. 10.0.0.5")->required();
+  add_->add_option("description", description_, "the name to show, one line of at most 63 characters")->required();
+  edit_ = connections_->add_subcommand("edit", "change the first entry of ADDRESS (the one that is used)");
+  edit_->add_option("address", address_, "IP address of the entry")->required();
+  edit_->add_option("--address", newAddress_, "its new IP address");
+  edit_->add_option("--description", newDescription_, "its new description");
+  remove_ = connections_->add_subcommand("remove", "remove the first entry of ADDRESS (the one that is used)");
+  remove_->add_option("address", address_, "IP address of the entry")->required();
+  import_ = connections_->add_subcommand(
+      "import", "replace the list with a JSON or CSV file (as export writes it); any bad row refuses the whole file");
+  import_->add_option("file", file_, "the file, or - for standard input")->required();
+  import_->add_option("--format", format_, "json or csv (default: from the file name)")
+      ->check(CLI::IsMember({"json", "csv"}));
+  export_ = connections_->add_subcommand("export", "write the list as JSON or CSV");
+  export_->add_option("--format", format_, "json (default) or csv")->check(CLI::IsMember({"json", "csv"}));
+  export_->add_option("--output,-o", output_, "file to write (default: standard output)");
+  for (CLI::App* sub : {list_, add_, edit_, remove_, import_, export_}) {
+    sub->add_option("--prefs", prefs_, "the preferences file (VQXSU_Prefs.cfg)")->required();
+  }
+}
+
+bool ConnectionCommands::Parsed() const { return connections_->parsed(); }
+
+int ConnectionCommands::Run(CliEnvironment& env) {
+  if (list_->parsed()) return RunConnectionsList(prefs_, format_ == "json" ? "json" : "text", env);
+  if (add_->parsed()) return RunConnectionsAdd(prefs_, address_, description_, env);
+  if (edit_->parsed()) return RunConnectionsEdit(prefs_, address_, newAddress_, newDescription_, env);
+  if (remove_->parsed()) return RunConnectionsRemove(prefs_, address_, env);
+  if (import_->parsed()) return RunConnectionsImport(prefs_, file_, format_, env);
+  if (export_->parsed()) return RunConnectionsExport(prefs_, format_ == "csv" ? "csv" : "json", output_, env);
+  return Usage(env, "no connections command given");
+}
+
+}  // namespace vqx::cli

@@ -1,0 +1,269 @@
+#include "connection_book.h"
+
+#include <nlohmann/json.hpp>
+
+#include "snapshot.h"
+#include "text_codec.h"
+
+namespace vqx::snapshot {
+
+using nlohmann::json;
+
+namespace {
+
+bool Refuse(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+std::string LineText(int line) { return "line " + std::to_string(line) + ": "; }
+
+// A formula-looking cell gets an apostrophe; so does one that starts with an apostrophe,
+// so that dropping one on reading always gives the text back.
+bool NeedsApostrophe(const std::string& text) {
+  return !text.empty() && std::string("=+-@\t\r'").find(text[0]) != std::string::npos;
+}
+
+std::string CsvCell(std::string text) {
+  if (NeedsApostrophe(text)) text = "'" + text;
+  if (text.find_first_of(",\"\r\n") == std::string::npos && text.rfind('\'', 0) != 0) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// The line on which each element of the top-level array starts. The text has been
+// parsed as JSON already, so strings and nesting are well formed.
+std::vector<int> ElementLines(const std::string& text) {
+  std::vector<int> lines;
+  int line = 1;
+  int depth = 0;
+  bool inString = false;
+  bool escaped = false;
+  bool expectElement = false;
+  for (const char c : text) {
+    if (c == '\n') ++line;
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    if (depth == 1 && expectElement && c != ']') {
+      lines.push_back(line);
+      expectElement = false;
+    }
+    if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      ++depth;
+      if (depth == 1 && c == '[') expectElement = true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    } else if (c == ',' && depth == 1) {
+      expectElement = true;
+    }
+  }
+  return lines;
+}
+
+// The checks every row passes, whichever file it came from.
+bool CheckRow(const std::string& address, const std::string& utf8Description, int line, ConnectionRow* row,
+              std::string* error) {
+  std::string why;
+  const std::optional<Ipv4> parsed = ParseConnectionAddress(address, &why);
+  if (!parsed) return Refuse(error, LineText(line) + why);
+  const std::optional<std::string> bytes = detail::Utf8ToBytes(utf8Description, &why);
+  if (!bytes) return Refuse(error, LineText(line) + "description: " + why);
+  if (!CheckConnectionDescription(*bytes, &why)) return Refuse(error, LineText(line) + why);
+  *row = {*parsed, *bytes, line};
+  return true;
+}
+
+bool CheckRowCount(size_t rows, std::string* error) {
+  if (rows <= static_cast<size_t>(kRemoteConnectionCapacity)) return true;
+  return Refuse(error, "the file holds " + std::to_string(rows) + " entries; the remote connection list holds at most " +
+                           std::to_string(kRemoteConnectionCapacity));
+}
+
+// RFC 4180 records with the line each starts on; line ends CR LF or LF.
+struct CsvRecord {
+  std::vector<std::string> cells;
+  std::vector<bool> quoted;
+  int line = 0;
+};
+
+bool SplitCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error) {
+  size_t i = 0;
+  int line = 1;
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) i = 3;  // a spreadsheet's byte order mark
+  while (i < text.size()) {
+    CsvRecord record;
+    record.line = line;
+    for (;;) {
+      std::string cell;
+      bool quoted = false;
+      if (i < text.size() && text[i] == '"') {
+        quoted = true;
+        ++i;
+        for (;;) {
+          if (i >= text.size()) return Refuse(error, LineText(record.line) + "a quoted cell is not closed");
+          if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+              cell += '"';
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          if (text[i] == '\n') ++line;
+          cell += text[i++];
+        }
+      }
+      while (i < text.size() && text[i] != ',' && text[i] != '\n' && !(text[i] == '\r' && i + 1 < text.size() &&
+                                                                        text[i + 1] == '\n')) {
+        if (quoted) return Refuse(error, LineText(line) + "text after the closing quote of a cell");
+        cell += text[i++];
+      }
+      record.cells.push_back(cell);
+      record.quoted.push_back(quoted);
+      if (i < text.size() && text[i] == ',') {
+        ++i;
+        continue;
+      }
+      if (i < text.size() && text[i] == '\r') ++i;
+      if (i < text.size() && text[i] == '\n') {
+        ++i;
+        ++line;
+      }
+      break;
+    }
+    records->push_back(std::move(record));
+  }
+  return true;
+}
+
+std::string Lowered(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string ConnectionsToJson(const PreferencesBlock& block) {
+  json list = json::array();
+  for (const RemoteConnection& entry : ConnectionsOf(block)) {
+    list.push_back({{"address", detail::BytesToUtf8(entry.address)},
+                    {"description", detail::BytesToUtf8(entry.description)}});
+  }
+  return DumpJson(list);
+}
+
+std::string ConnectionsToCsv(const PreferencesBlock& block) {
+  std::string out = "address,description\r\n";
+  for (const RemoteConnection& entry : ConnectionsOf(block)) {
+    out += CsvCell(detail::BytesToUtf8(entry.address)) + "," + CsvCell(detail::BytesToUtf8(entry.description)) +
+           "\r\n";
+  }
+  return out;
+}
+
+std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string& text, std::string* error) {
+  std::string why;
+  const std::optional<json> parsed = ParseJsonText(text, &why);
+  if (!parsed) {
+    Refuse(error, why);
+    return std::nullopt;
+  }
+  if (!parsed->is_array()) {
+    Refuse(error, std::string("expected a list of remote connections (a JSON array), not ") + parsed->type_name());
+    return std::nullopt;
+  }
+  if (!CheckRowCount(parsed->size(), error)) return std::nullopt;
+  const std::vector<int> lines = ElementLines(text);
+  std::vector<ConnectionRow> rows;
+  for (size_t n = 0; n < parsed->size(); ++n) {
+    const json& item = (*parsed)[n];
+    const int line = n < lines.size() ? lines[n] : 0;
+    if (!item.is_object()) {
+      Refuse(error, LineText(line) + "expected an object {\"address\": ..., \"description\": ...}, not " +
+                        item.type_name());
+      return std::nullopt;
+    }
+    for (const auto& [key, value] : item.items()) {
+      if (key != "address" && key != "description") {
+        Refuse(error, LineText(line) + "unknown name \"" + key + "\"; an entry has \"address\" and \"description\"");
+        return std::nullopt;
+      }
+      if (!value.is_string()) {
+        Refuse(error, LineText(line) + key + ": expected a text, not " + value.type_name());
+        return std::nullopt;
+      }
+    }
+    if (!item.contains("address") || !item.contains("description")) {
+      Refuse(error, LineText(line) + "an entry needs both \"address\" and \"description\"");
+      return std::nullopt;
+    }
+    ConnectionRow row;
+    if (!CheckRow(item["address"].get<std::string>(), item["description"].get<std::string>(), line, &row, error)) {
+      return std::nullopt;
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::optional<std::vector<ConnectionRow>> ConnectionsFromCsv(const std::string& text, std::string* error) {
+  std::vector<CsvRecord> records;
+  if (!SplitCsv(text, &records, error)) return std::nullopt;
+  if (records.empty() || records[0].cells.size() != 2 || Lowered(records[0].cells[0]) != "address" ||
+      Lowered(records[0].cells[1]) != "description") {
+    Refuse(error, "line 1: expected the header line address,description");
+    return std::nullopt;
+  }
+  std::vector<ConnectionRow> rows;
+  for (size_t r = 1; r < records.size(); ++r) {
+    const CsvRecord& record = records[r];
+    if (record.cells.size() == 1 && record.cells[0].empty() && !record.quoted[0]) continue;  // a blank line
+    if (record.cells.size() != 2) {
+      Refuse(error, LineText(record.line) + "expected 2 cells (address,description), found " +
+                        std::to_string(record.cells.size()));
+      return std::nullopt;
+    }
+    std::string description = record.cells[1];
+    if (description.size() >= 2 && description[0] == '\'' && NeedsApostrophe(description.substr(1))) {
+      description.erase(0, 1);
+    }
+    ConnectionRow row;
+    if (!CheckRow(record.cells[0], description, record.line, &row, error)) return std::nullopt;
+    rows.push_back(std::move(row));
+  }
+  if (!CheckRowCount(rows.size(), error)) return std::nullopt;
+  return rows;
+}
+
+std::vector<std::string> DuplicateRowWarnings(const std::vector<ConnectionRow>& rows) {
+  std::vector<std::string> warnings;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (size_t earlier = 0; earlier < i; ++earlier) {
+      if (rows[earlier].address != rows[i].address) continue;
+      warnings.push_back(LineText(rows[i].line) + FormatConnectionAddress(rows[i].address) + " is already on line " +
+                         std::to_string(rows[earlier].line) + "; only the first entry of an address is used");
+      break;
+    }
+  }
+  return warnings;
+}
+
+}  // namespace vqx::snapshot

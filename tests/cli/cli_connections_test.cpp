@@ -1,0 +1,273 @@
+// vqxctl connections: the remote connection list of a preferences file edited offline,
+// byte for byte where the file keeps it, with the desktop dialogs' checks, and a JSON or
+// CSV address book that survives export and import.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/preferences_block.h"
+#include "cli_run.h"
+#include "connection_book.h"
+#include "system_port.h"
+
+namespace vqx::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+constexpr size_t kAddressSlot0 = 277;
+constexpr size_t kDescriptionSlot0 = 4373;
+constexpr size_t kCountOffset = 20760;
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Outcome Vqxctl(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  CliEnvironment env{out, err};
+  const int code = RunVqxctl(args, env);
+  return {code, out.str(), err.str()};
+}
+
+class CliConnections : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vqxctl-connections-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir = pattern;
+    // Every byte patterned, so that a write outside the list shows.
+    auto block = std::make_unique<PreferencesBlock>();
+    std::memset(block.get(), 0x5A, sizeof(PreferencesBlock));
+    block->formatMark = kPreferencesFormatMark;
+    block->historyCount = 0;
+    block->connectionCount = 0;
+    Write("VQXSU_Prefs.cfg", std::string(reinterpret_cast<const char*>(block.get()), sizeof(PreferencesBlock)));
+    prefs = Path("VQXSU_Prefs.cfg");
+    original = Content("VQXSU_Prefs.cfg");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  std::string Path(const std::string& name) const { return dir + "/" + name; }
+  std::string Content(const std::string& name) const {
+    std::ostringstream out;
+    out << std::ifstream(Path(name), std::ios::binary).rdbuf();
+    return out.str();
+  }
+  void Write(const std::string& name, const std::string& content) const {
+    std::ofstream(Path(name), std::ios::binary) << content;
+  }
+  Outcome Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "connections");
+    args.push_back("--prefs");
+    args.push_back(prefs);
+    return Vqxctl(args);
+  }
+  int32_t Count() const {
+    int32_t count;
+    std::memcpy(&count, Content("VQXSU_Prefs.cfg").data() + kCountOffset, 4);
+    return count;
+  }
+  std::string AddressSlot(size_t i) const { return Content("VQXSU_Prefs.cfg").substr(kAddressSlot0 + 16 * i, 16); }
+  std::string DescriptionSlot(size_t i) const {
+    return Content("VQXSU_Prefs.cfg").substr(kDescriptionSlot0 + 64 * i, 64);
+  }
+  // Bytes outside the first slots of the list and the count are as they were.
+  void ExpectOnlyListChanged(size_t slots) const {
+    const std::string now = Content("VQXSU_Prefs.cfg");
+    ASSERT_EQ(now.size(), original.size());
+    for (size_t i = 0; i < now.size(); ++i) {
+      const bool inList = (i >= kAddressSlot0 && i < kAddressSlot0 + 16 * slots) ||
+                          (i >= kDescriptionSlot0 && i < kDescriptionSlot0 + 64 * slots) ||
+                          (i >= kCountOffset && i < kCountOffset + 4);
+      if (!inList && now[i] != original[i]) {
+        ADD_FAILURE() << "byte " << i << " changed";
+        return;
+      }
+    }
+  }
+
+  std::string dir;
+  std::string prefs;
+  std::string original;
+};
+
+TEST_F(CliConnections, AddEditRemoveWriteTheSlotsAndTheCountAndNothingElse) {
+  Outcome run = Run({"add", "10.0.0.5", "Tower"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Added 10.0.0.5 \"Tower\"; the list holds 1 entry.\n");
+  ASSERT_EQ(Run({"add", "192.168.100.200", "Hill top"}).code, 0);
+  EXPECT_EQ(Count(), 2);
+  EXPECT_EQ(AddressSlot(0), "10.0.0.5" + std::string(8, '\0'));
+  EXPECT_EQ(AddressSlot(1), "192.168.100.200" + std::string(1, '\0'));
+  EXPECT_EQ(DescriptionSlot(1), "Hill top" + std::string(56, '\0'));
+  ExpectOnlyListChanged(2);
+
+  run = Run({"edit", "10.0.0.5", "--address", "10.0.0.15", "--description", "Tower north"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(AddressSlot(0), "10.0.0.15" + std::string(7, '\0'));
+  EXPECT_EQ(DescriptionSlot(0), "Tower north" + std::string(53, '\0'));
+  run = Run({"edit", "192.168.100.200", "--description", "Hill"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(AddressSlot(1), "192.168.100.200" + std::string(1, '\0')) << "the address stays when only the text changes";
+
+  run = Run({"list"});
+  EXPECT_EQ(run.out, "10.0.0.15        Tower north\n192.168.100.200  Hill\n");
+  run = Run({"list", "--format", "json"});
+  EXPECT_THAT(run.out, HasSubstr("\"address\": \"10.0.0.15\""));
+  EXPECT_THAT(run.out, HasSubstr("\"description\": \"Hill\""));
+
+  run = Run({"remove", "10.0.0.15"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(Count(), 1);
+  EXPECT_EQ(AddressSlot(0), "192.168.100.200" + std::string(1, '\0'));
+  EXPECT_EQ(AddressSlot(1), std::string(16, '\0'));
+  EXPECT_EQ(DescriptionSlot(1), std::string(64, '\0'));
+  ExpectOnlyListChanged(2);
+}
+
+TEST_F(CliConnections, BadArgumentsAreRefusedWithTheirReasonAndTheFileIsUntouched) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* says;
+  } cases[] = {
+      {{"add", "10.0.0.256", "Tower"}, 2, "is not an IP address"},
+      {{"add", "10.0.0", "Tower"}, 2, "four numbers 0 to 255"},
+      {{"add", "10.0.0.5", std::string(64, 'x')}, 2, "64 characters long; at most 63"},
+      {{"add", "10.0.0.5", "two\nlines"}, 2, "line break"},
+      {{"add", "10.0.0.5", "\xE2\x82\xAC uro"}, 2, "description"},
+      {{"edit", "10.0.0.5"}, 2, "needs --address NEW or --description TEXT"},
+      {{"edit", "10.0.0.9", "--description", "x"}, 6, "has no entry for 10.0.0.9"},
+      {{"remove", "10.0.0.9"}, 6, "has no entry for 10.0.0.9"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Run(c.args);
+    EXPECT_EQ(run.code, c.code) << c.args[0] << " " << c.args[1];
+    EXPECT_THAT(run.err, HasSubstr(c.says)) << c.args[0] << " " << c.args[1];
+  }
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), original);
+
+  Write("short.cfg", "\x11 too short");
+  EXPECT_EQ(Vqxctl({"connections", "list", "--prefs", Path("short.cfg")}).code, 6);
+  std::string damaged = original;
+  const int32_t tooMany = 257;
+  std::memcpy(damaged.data() + kCountOffset, &tooMany, 4);
+  Write("damaged.cfg", damaged);
+  const Outcome run = Vqxctl({"connections", "add", "1.2.3.4", "x", "--prefs", Path("damaged.cfg")});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("remote connection count is 257"));
+}
+
+TEST_F(CliConnections, ADuplicateIsWarnedAboutAndAFullListRefusesAnother) {
+  ASSERT_EQ(Run({"add", "10.0.0.5", "Tower"}).code, 0);
+  Outcome run = Run({"add", "10.0.0.5", "Tower B"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_THAT(run.err, HasSubstr("warning: The remote connection list already holds 10.0.0.5 (\"Tower\")"));
+  run = Run({"list"});
+  EXPECT_THAT(run.err, HasSubstr("entry 2 is never used: entry 1 has the same address"));
+
+  std::string book = "address,description\n";
+  for (int i = 0; i < 256; ++i) book += "10.1." + std::to_string(i / 200) + "." + std::to_string(i % 200) + ",Unit\n";
+  Write("full.csv", book);
+  ASSERT_EQ(Run({"import", Path("full.csv")}).code, 0);
+  const std::string full = Content("VQXSU_Prefs.cfg");
+  run = Run({"add", "10.2.0.0", "One more"});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("full: it holds 256 entries"));
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), full);
+}
+
+TEST_F(CliConnections, JsonAndCsvExportsImportBackToTheSameBytes) {
+  ASSERT_EQ(Run({"add", "10.0.0.5", "Tower, \"north\""}).code, 0);
+  ASSERT_EQ(Run({"add", "10.0.0.6", "=HYPERLINK(1)"}).code, 0);
+  ASSERT_EQ(Run({"add", "10.0.0.7", "'quoted'"}).code, 0);
+  ASSERT_EQ(Run({"add", "172.16.0.1", "Relais \xC3\xA9t\xC3\xA9"}).code, 0);  // UTF-8 typed, one byte each stored
+  EXPECT_EQ(DescriptionSlot(3).substr(0, 12), std::string("Relais \xE9t\xE9\0", 12));
+  const std::string filled = Content("VQXSU_Prefs.cfg");
+
+  ASSERT_EQ(Run({"export", "--format", "csv", "-o", Path("book.csv")}).code, 0);
+  ASSERT_EQ(Run({"export", "-o", Path("book.json")}).code, 0);
+  EXPECT_EQ(Content("book.csv"),
+            "address,description\r\n10.0.0.5,\"Tower, \"\"north\"\"\"\r\n10.0.0.6,\"'=HYPERLINK(1)\"\r\n"
+            "10.0.0.7,\"''quoted'\"\r\n172.16.0.1,Relais \xC3\xA9t\xC3\xA9\r\n");
+
+  for (const char* book : {"book.csv", "book.json"}) {
+    ASSERT_EQ(Run({"remove", "10.0.0.5"}).code, 0);
+    ASSERT_EQ(Run({"add", "1.1.1.1", "Temporary"}).code, 0);
+    const Outcome run = Run({"import", Path(book)});
+    ASSERT_EQ(run.code, 0) << book << ": " << run.err;
+    EXPECT_EQ(run.out, "Imported 4 entries; they replace the 4 entries the list held.\n");
+    EXPECT_EQ(Content("VQXSU_Prefs.cfg"), filled) << book;
+  }
+}
+
+TEST_F(CliConnections, ABadRowRefusesTheWholeImportNamingItsLine) {
+  ASSERT_EQ(Run({"add", "10.0.0.5", "Tower"}).code, 0);
+  const std::string before = Content("VQXSU_Prefs.cfg");
+  const struct {
+    const char* name;
+    std::string text;
+    const char* says;
+  } cases[] = {
+      {"a.csv", "address,description\n1.2.3.4,One\n\n1.2.3,Two\n", "line 4: \"1.2.3\" is not an IP address"},
+      {"b.csv", "address,description\r\n1.2.3.4,\"Two\r\nlines\"\r\n", "line 2: The description holds a line break"},
+      {"c.csv", "addr,desc\n1.2.3.4,One\n", "line 1: expected the header line"},
+      {"d.csv", "address,description\n1.2.3.4,One,extra\n", "line 2: expected 2 cells"},
+      {"e.csv", "address,description\n1.2.3.4,\"open\n", "line 2: a quoted cell is not closed"},
+      {"f.json", "[\n  {\"address\": \"1.2.3.4\", \"description\": \"One\"},\n  {\"address\": \"1.2.3.4\",\n"
+                 "   \"description\": \"" + std::string(64, 'x') + "\"}\n]\n",
+       "line 3: The description is 64 characters long"},
+      {"g.json", "[{\"address\": \"1.2.3.4\", \"description\": \"One\", \"port\": 5000}]", "line 1: unknown name \"port\""},
+      {"h.json", "[\n{\"address\": \"1.2.3.4\"}\n]", "line 2: an entry needs both"},
+      {"i.json", "{\"address\": \"1.2.3.4\", \"description\": \"One\"}", "a JSON array"},
+      {"j.json", "[\n\"1.2.3.4\"\n]", "line 2: expected an object"},
+      {"k.json", "[{\"address\": \"1.2.3.4\", \"description\": \"One\"", "line 1"},
+  };
+  for (const auto& c : cases) {
+    Write(c.name, c.text);
+    const Outcome run = Run({"import", Path(c.name)});
+    EXPECT_EQ(run.code, 6) << c.name;
+    EXPECT_THAT(run.err, HasSubstr(c.says)) << c.name;
+    EXPECT_THAT(run.err, HasSubstr("nothing was imported")) << c.name;
+  }
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), before);
+  Write("book.txt", "address,description\n");
+  EXPECT_EQ(Run({"import", Path("book.txt")}).code, 2) << "no format given and none in the name";
+  EXPECT_EQ(Run({"import", Path("book.txt"), "--format", "csv"}).code, 0) << "an empty book empties the list";
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(CliConnections, ChangingTheFileOfARunningVqxsuIsRefused) {
+  const std::unique_ptr<IFileStore> desktop = CreateSystemFileStore(dir);
+  desktop->HoldWhileRunning("VQXSU_Prefs.cfg");
+  const Outcome run = Run({"add", "10.0.0.5", "Tower"});
+  EXPECT_EQ(run.code, 7);
+  EXPECT_THAT(run.err, HasSubstr("vqxsu has this file open"));
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), original);
+  EXPECT_EQ(Run({"list"}).code, 0) << "reading is fine";
+}
+
+TEST(ConnectionBook, DuplicateRowsAreNamedByTheirLines) {
+  const auto rows = snapshot::ConnectionsFromCsv("address,description\n1.2.3.4,A\n5.6.7.8,B\n1.2.3.4,C\n", nullptr);
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(snapshot::DuplicateRowWarnings(*rows),
+            (std::vector<std::string>{"line 4: 1.2.3.4 is already on line 2; only the first entry of an address is used"}));
+}
+
+}  // namespace
+}  // namespace vqx::cli
