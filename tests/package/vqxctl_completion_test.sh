@@ -29,7 +29,9 @@ offered() {
 help_options() { "$vqxctl" "$@" --help | sed -n '/^Options:/,/^$/p' | grep -oE '^  (-[a-z],)?--[a-z-]+' | tr ',' '\n' | tr -d ' ' | sort -u; }
 help_subcommands() { "$vqxctl" "$@" --help | sed -n '/^Subcommands:/,/^$/p' | sed -n 's/^  \([a-z]*\) .*/\1/p' | sort -u; }
 
-for path in "" read apply diff ports send history "history list" "history show" "history export" "history import"; do
+for path in "" read apply diff ports send history "history list" "history show" "history export" "history import" \
+            connections "connections list" "connections add" "connections edit" "connections remove" \
+            "connections import" "connections export"; do
   # shellcheck disable=SC2086
   set -- $path
   expected=$(help_options "$@")
@@ -52,6 +54,8 @@ done
 # Values: the choices the help gives for --format, --baud and the parity.
 [ "$(offered "" read --format | tr '\n' ' ')" = "json text " ] || fail "read --format <TAB>"
 [ "$(offered "" history export --format | tr '\n' ' ')" = "csv json " ] || fail "history export --format <TAB>"
+[ "$(offered "" connections import --format | tr '\n' ' ')" = "csv json " ] || fail "connections import --format <TAB>"
+[ "$(offered "" connections list --format | tr '\n' ' ')" = "json text " ] || fail "connections list --format <TAB>"
 [ "$(offered "" read --parity | tr '\n' ' ')" = "E N O " ] || fail "read --parity <TAB>"
 [ "$(offered 11 read --baud)" = 115200 ] || fail "read --baud 11<TAB>"
 
