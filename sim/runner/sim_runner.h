@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,7 @@ class SimRunner {
   SimMs NowMs() const;
 
   const std::chrono::steady_clock::time_point epoch_;
+  const std::optional<SerialFrame> line_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   SimUnit unit_;
