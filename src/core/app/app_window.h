@@ -177,6 +177,10 @@ class CAppWindow final : public ILinkHost {
 
   // ---- Device logic (device_logic.cpp, settings_presentation.cpp) --------------------
   void Step();
+  // The unit is in command mode already (line detection left it so, answering the
+  // probe): the read starts at ECHO OFF instead of with an escape. Call while the link
+  // is Idle and before the worker runs.
+  void BeginReadInCommandMode();
   void SendNextQuery();
   void ClearSettingReadState();
 
