@@ -8,6 +8,10 @@
 // Printed with the ratio and with what the tries' own times add up to (each unanswered
 // try: the reply time-out, which is also the next try's quiet time, and the quiet time
 // after "+++").
+//
+// Measured on an AMD EPYC virtual machine (2 cores, Linux 6.18, load average about 9 from
+// other builds), medians of 2 runs: baseline 4.306 s, detect 24.912 s (5.79 x); the four
+// unanswered tries' own times are 20.600 s of the 20.606 s difference (+6 ms).
 
 #include <algorithm>
 #include <chrono>
