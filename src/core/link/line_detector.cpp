@@ -114,9 +114,12 @@ void LineDetector::ReturnEverywhere(const std::string& portName, int tried) {
   // line, an answer later than the reply time-out) is in command mode at one of these.
   // The CR first ends whatever the other settings' garbage left in its line.
   for (int i = 0; i < tried; ++i) {
-    port_.Close();
-    if (!port_.Open(portName.c_str(), candidates_[static_cast<size_t>(i)]).ok) return;
-    currentBaud_ = candidates_[static_cast<size_t>(i)].baudRate;
+    const LineSettings& settings = candidates_[static_cast<size_t>(i)];
+    if (!port_.ChangeLineSettings(settings)) {
+      port_.Close();
+      if (!port_.Open(portName.c_str(), settings).ok) return;
+    }
+    currentBaud_ = settings.baudRate;
     Write("\rTRAN\r\n");
   }
 }
@@ -144,9 +147,11 @@ DetectionResult LineDetector::Run(const std::string& portName, bool leaveInComma
   for (int i = 0; i < count; ++i) {
     const LineSettings& settings = candidates_[static_cast<size_t>(i)];
     if (Cancelled()) return finish(DetectionOutcome::Cancelled);
-    port_.Close();
-    result.openResult = port_.Open(portName.c_str(), settings);
-    if (!result.openResult.ok) return finish(DetectionOutcome::PortProblem);
+    if (i == 0 || !port_.ChangeLineSettings(settings)) {
+      port_.Close();
+      result.openResult = port_.Open(portName.c_str(), settings);
+      if (!result.openResult.ok) return finish(DetectionOutcome::PortProblem);
+    }
     currentBaud_ = settings.baudRate;
     result.triesMade = i + 1;
     if (progress_) progress_({settings, i + 1, count});
