@@ -169,10 +169,9 @@ DetectionResult LineDetector::Run(const std::string& portName, bool leaveInComma
     const Wait after = Quiet(timings_.guardMs);
     if (after == Wait::Lost) return finish(DetectionOutcome::PortProblem);
     if (after == Wait::Cancelled) {
-      // A line within the quiet time breaks the escape; one that came just too late finds
-      // the unit in command mode and returns it.
-      // A unit in command mode answers TRAN; one that says nothing never left transparent
-      // mode.
+      // TRAN within the quiet time breaks the escape; one that came just too late finds
+      // the unit in command mode and returns it, and its answer says so. A unit that says
+      // nothing never left transparent mode.
       if (ReturnToTransparent() == Returned::Unreadable) noteReturn();
       return finish(DetectionOutcome::Cancelled);
     }
