@@ -17,6 +17,7 @@ class PtySimLine final : public SimLine {
   Readiness Wait(uint32_t waitMs, bool wantToSend) override;
   ptrdiff_t Receive(uint8_t* buffer, size_t size) override;
   size_t Send(const char* data, size_t size) override;
+  SerialFrame HostFrame(const SerialFrame& unit) const override;
 
  private:
   PtyPair pty_;

@@ -1,9 +1,11 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "runner/host_frame.h"
 #include "runner/pty_sim_line.h"
 #include "system_port.h"
 
@@ -45,6 +47,13 @@ ptrdiff_t PtySimLine::Receive(uint8_t* buffer, size_t size) {
 size_t PtySimLine::Send(const char* data, size_t size) {
   const ssize_t put = write(pty_.MasterFd(), data, size);
   return put > 0 ? static_cast<size_t>(put) : 0;
+}
+
+// The master side shows what the host set on the slave (see HostFrameSeen).
+SerialFrame PtySimLine::HostFrame(const SerialFrame& unit) const {
+  termios attributes{};
+  if (tcgetattr(pty_.MasterFd(), &attributes) != 0) return unit;
+  return HostFrameSeen(attributes, unit);
 }
 
 }  // namespace vqx::sim

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "port/serial_port.h"
+#include "unit/serial_frame.h"
 
 namespace vqx::sim {
 
@@ -38,6 +39,9 @@ class SimLine {
   virtual ptrdiff_t Receive(uint8_t* buffer, size_t size) = 0;
   // Passes bytes to the host without blocking; returns how many the line took.
   virtual size_t Send(const char* data, size_t size) = 0;
+  // The host's line settings as far as this line shows them; what it cannot show is
+  // taken to match the unit's.
+  virtual SerialFrame HostFrame(const SerialFrame& unit) const { return unit; }
 };
 
 // This platform's line: a pseudo-terminal where there are some, else in-process.

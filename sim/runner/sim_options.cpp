@@ -65,6 +65,8 @@ std::string SimUsage() {
          "  --split-ms N            send output byte by byte, N ms apart\n"
          "  --baud-pace             send no faster than the host baud rate\n"
          "  --baud N                host baud rate for --baud-pace (default 9600)\n"
+         "  --line RATE[-FRAMING]   the unit's serial settings, e.g. 57600 or 19200-7O1:\n"
+         "                          a host at other settings reads and sends garbage\n"
          "  --verbose               log received and sent lines on stderr\n"
          "  --help                  show this text\n"
          "  --version               show the version\n";
@@ -121,6 +123,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* out, std:
       if (!count(&o.config.faults.splitDelayMs)) return false;
     } else if (name == "--baud") {
       if (!count(&o.config.hostBaud) || o.config.hostBaud == 0) return fail("--baud needs a rate above 0");
+    } else if (name == "--line") {
+      SerialFrame frame;
+      if (!next() || !ParseSerialFrame(value, &frame)) {
+        return fail("--line needs a rate and framing, e.g. 57600 or 19200-7O1");
+      }
+      o.config.line = frame;
     } else if (name == "--link" || name == "--settings") {
       if (!next() || value.empty()) return fail(name + " needs a path");
       (name == "--link" ? o.linkPath : o.settingsFile) = value;

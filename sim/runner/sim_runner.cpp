@@ -7,11 +7,26 @@ namespace vqx::sim {
 namespace {
 // Bounds how late a stop request or a due byte can be noticed.
 constexpr SimMs kMaxPollMs = 10;
+
+// The unit reports the line it is set to.
+SimConfig WithLineSettings(SimConfig config) {
+  if (!config.line) return config;
+  const SerialFrame& line = *config.line;
+  const auto load = [&](std::string_view keyword, const std::string& value) {
+    if (const SettingDef* def = SettingsModel::Find(keyword)) config.settings.Load(*def, value);
+  };
+  load("BAUD", std::to_string(line.baud));
+  load("DATA", std::to_string(line.dataBits));
+  load("PARITY", std::string(1, line.parity));
+  load("STOP", std::to_string(line.stopBits));
+  return config;
+}
 }  // namespace
 
 SimRunner::SimRunner(SimConfig config, std::unique_ptr<SimLine> line)
     : epoch_(std::chrono::steady_clock::now()),
-      unit_(std::move(config), 0),
+      frame_(config.line),
+      unit_(WithLineSettings(std::move(config)), 0),
       line_(line ? std::move(line) : CreatePlatformSimLine()) {}
 
 SimRunner::~SimRunner() { CloseLine(); }
@@ -99,9 +114,30 @@ void SimRunner::Serve() {
     std::vector<SimEvent> events;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (got > 0) unit_.OnBytes(buffer, static_cast<size_t>(got), now);
+      if (got > 0) {
+        if (frame_) {
+          // The unit's UART reads a character with a framing or parity error as NUL.
+          std::string heard;
+          const std::string_view sent(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
+          for (const UartChar& c : Reframe(sent, line_->HostFrame(*frame_), *frame_)) {
+            heard.push_back(static_cast<char>(c.error ? 0 : c.value));
+          }
+          unit_.OnBytes(heard, now);
+        } else {
+          unit_.OnBytes(buffer, static_cast<size_t>(got), now);
+        }
+      }
       unit_.Tick(now);
-      unsent += unit_.TakeOutput(now);
+      std::string output = unit_.TakeOutput(now);
+      if (frame_ && !output.empty()) {
+        // What the host's UART reads of it, errors and all (a raw line passes them on).
+        std::string read;
+        for (const UartChar& c : Reframe(output, *frame_, line_->HostFrame(*frame_))) {
+          read.push_back(static_cast<char>(c.value));
+        }
+        output = std::move(read);
+      }
+      unsent += output;
       // As fast as the line takes it: the line has no baud rate.
       if (unit_.Faults().babble && unsent.size() < sizeof buffer) unsent += unit_.Babble(4096);
       events = unit_.DrainEvents();

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,7 @@ class SimRunner {
   SimMs NowMs() const;
 
   const std::chrono::steady_clock::time_point epoch_;
+  const std::optional<SerialFrame> frame_;  // the unit's line settings, when it models them
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   SimUnit unit_;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "unit/serial_frame.h"
 #include "unit/settings_model.h"
 
 namespace vqx::sim {
@@ -42,6 +44,10 @@ struct SimConfig {
   FaultConfig faults;
   uint32_t hostBaud = 9600;    // 10 bits per byte when pacing
   uint32_t noiseSeed = 1;
+  // The unit's serial port. Unset: bytes pass unchanged whatever the host sets. Set: the
+  // runner reframes both directions between it and the host's settings as the
+  // pseudo-terminal shows them, and the unit's BAUD, DATA, PARITY and STOP report it.
+  std::optional<SerialFrame> line;
 };
 
 std::string_view LineEndingText(LineEnding ending);

@@ -68,6 +68,16 @@ CLI::Validator RebootWaitSeconds() {
       "SECONDS 0..600");
 }
 
+// The tries of a detection, narrowed.
+void AddDetectionOptions(CLI::App* command, Parsed& p) {
+  command->add_option("--rates", p.connection.detection.rates,
+                      "detection: only these rates, e.g. 9600,57600 (default: all nine, 9600 first)")
+      ->delimiter(',');
+  command->add_option("--framings", p.connection.detection.framings,
+                      "detection: only these framings, e.g. 8N1,7E1 (default 8N1,7E1,7O1,8E1,8O1,7N1)")
+      ->delimiter(',');
+}
+
 void AddConnectionOptions(CLI::App* command, Parsed& p) {
   auto* port = command->add_option("--port,-p", p.connection.line.port,
                                    "serial port of the unit: /dev/ttyUSB0, /dev/serial/by-id/..., COM1, ttyS0");
@@ -82,6 +92,9 @@ void AddConnectionOptions(CLI::App* command, Parsed& p) {
       ->check(CLI::IsMember({1, 2}));
   command->add_option("--parity", p.connection.line.parity, "host parity N, E or O (default N)")
       ->check(CLI::IsMember({'N', 'E', 'O'}));
+  command->add_flag("--detect", p.connection.detect,
+                    "find the unit's line settings first (they replace --baud and the others)");
+  AddDetectionOptions(command, p);
 }
 
 void AddSourceOptions(CLI::App* command, Parsed& p) {
@@ -159,6 +172,12 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
 
   CLI::App* ports = app.add_subcommand("ports", "list the serial ports and whether this user can open them");
 
+  CLI::App* detect = app.add_subcommand(
+      "detect", "find the unit's line settings (baud rate, data bits, parity, stop bits) and print them");
+  detect->add_option("--port,-p", p.connection.line.port, "serial port of the unit")->required();
+  detect->add_option("--format", p.format, "text (e.g. 57600 8N1) or json")->check(CLI::IsMember({"text", "json"}));
+  AddDetectionOptions(detect, p);
+
   CLI::App* send = app.add_subcommand("send", "send command lines in command mode and print the unit's answers");
   AddConnectionOptions(send, p);
   send->add_option("lines", p.lines, "command lines, e.g. \"NAME\" \"VOCODER 3\"")->required();
@@ -227,6 +246,7 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
     return RunDiff(nullptr, p.source, &second, p.format, env);
   }
   if (ports->parsed()) return RunPorts(env);
+  if (detect->parsed()) return RunDetect(p.connection, p.format, env);
   if (send->parsed()) {
     if (!NeedsUnit(p, &error)) return usage(error);
     for (const std::string& line : p.lines) {

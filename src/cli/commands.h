@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "line_detection.h"
 #include "snapshot.h"
 #include "system_port.h"
 #include "unit_session.h"
@@ -29,6 +30,8 @@ struct ConnectionArgs {
   bool demo = false;
   bool quiet = false;
   std::optional<double> rebootWaitSeconds;  // default: the desktop program's ten seconds
+  bool detect = false;                      // find the unit's line settings first
+  DetectionChoice detection;
 };
 
 // A snapshot file, or entry N of the History of a preferences file.
@@ -54,6 +57,9 @@ int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const Sou
             const std::string& format, CliEnvironment& env);
 int RunSend(const ConnectionArgs& connection, const std::vector<std::string>& lines, CliEnvironment& env);
 int RunPorts(CliEnvironment& env);
+// Finds the line settings of the unit on connection.line.port and returns it to
+// transparent mode.
+int RunDetect(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env);
 
 int RunHistoryList(const std::string& prefs, CliEnvironment& env);
 // number 0 shows every entry.

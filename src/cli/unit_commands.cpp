@@ -33,6 +33,15 @@ class Connection {
     options.line = args_.line;
     options.quiet = args_.quiet;
     options.interrupt = env_.interrupt;
+    if (args_.detect) {
+      std::string error;
+      if (!DetectionCandidates(args_.detection, &options.detectOrder, &error)) {
+        env_.err << "vqxctl: " << error << "\n";
+        *exitCode = kExitUsage;
+        return false;
+      }
+      options.detect = true;
+    }
     if (args_.demo) {
       sim::SimConfig config;
       config.rebootMs = kDemoRebootMs;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "app/preferences_block.h"
+#include "line_detection.h"
+#include "link/line_candidates.h"
 #include "protocol/command_table.h"
 #include "system_port.h"
 #include "terminal_text.h"
@@ -70,6 +72,19 @@ void UnitSession::SleepMs(uint32_t ms) {
   }
 }
 
+ExitCode UnitSession::DetectLine(std::string* error) {
+  DetectionResult result;
+  const ExitCode code = DetectLineSettings(*port_, options_.line.port, options_.detectOrder, true, options_.interrupt,
+                                           [this](const std::string& text) { Progress(text); }, &result, error);
+  if (code != kExitOk) return code;
+  options_.line.baudRate = result.settings.baudRate;
+  options_.line.dataBits = result.settings.dataBits;
+  options_.line.stopBits = result.settings.stopBits;
+  options_.line.parity = result.settings.parity;
+  Progress("Found the VQX-2 at " + LineSettingsText(result.settings));
+  return kExitOk;
+}
+
 ExitCode UnitSession::Connect(std::string* error) {
   const LineOptions& line = options_.line;
   auto prefs = std::make_unique<PreferencesBlock>();
@@ -87,10 +102,23 @@ ExitCode UnitSession::Connect(std::string* error) {
   prefs->stopBits = line.stopBits;
   prefs->parity = line.parity;
   std::memcpy(prefs->portName, line.port.data(), line.port.size());
+  if (options_.detect) {
+    const ExitCode detected = DetectLine(error);
+    if (detected != kExitOk) return detected;
+    prefs->baudRate = line.baudRate;
+    prefs->dataBits = line.dataBits;
+    prefs->stopBits = line.stopBits;
+    prefs->parity = line.parity;
+  }
   files_.ReplaceFile(kPreferencesFileName, prefs.get(), sizeof(PreferencesBlock));
 
   const size_t mark = surface_.BoxCount();
   if (!window_.Create()) {
+    // The detection left the unit in command mode; the port it used is gone again.
+    if (options_.detect) {
+      *error = std::string(kPortOpenFailedText) + " again after the detection. " + OneLine(kStillInCommandModeText);
+      return kExitLeftInCommandMode;
+    }
     const std::vector<std::string> boxes = surface_.BoxesSince(mark);
     std::string text = boxes.empty() ? std::string(kPortOpenFailedText) : boxes.back();
     const size_t br = text.find('\r');
@@ -98,6 +126,9 @@ ExitCode UnitSession::Connect(std::string* error) {
     *error = OneLine(text);
     return kExitPortNotOpened;
   }
+  // The unit answered the detection's probe: the read goes on from there, without
+  // another escape.
+  if (options_.detect) window_.BeginReadInCommandMode();
   started_ = app_.StartWorker();
   return WaitForUnitIdle("the read", error);
 }

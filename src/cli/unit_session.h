@@ -47,6 +47,10 @@ struct SessionOptions {
   // Set (from a signal handler, say) to stop waiting; the session then returns the unit
   // to transparent mode as usual. May be null.
   const std::atomic<bool>* interrupt = nullptr;
+  // Find the unit's line settings first (these tries, in order); the read then starts in
+  // the command mode the detection left the unit in, and uses the settings found.
+  bool detect = false;
+  std::vector<LineSettings> detectOrder;
 };
 
 // Files the window logic writes during a run stay in memory: the command-line tool never
@@ -63,7 +67,8 @@ class UnitSession {
   UnitSession(const UnitSession&) = delete;
   UnitSession& operator=(const UnitSession&) = delete;
 
-  // Opens the port and reads the unit: escape, ECHO OFF, the 28 queries, STAT.
+  // Opens the port and reads the unit: escape, ECHO OFF, the 28 queries, STAT. With
+  // detect, the detection takes the escape's place.
   // kExitOk, or the exit code with the reason in *error.
   ExitCode Connect(std::string* error);
 
@@ -73,6 +78,8 @@ class UnitSession {
   // "VQX-2 disconnected", "VQX-2 connected to 10.1.2.3", ...
   std::string LinkStatusSentence() const { return window_.StatusSentence(); }
   int8_t Status() const { return window_.GetStatusState(); }
+  // The line settings in use (those found, after a detection).
+  const LineOptions& Line() const { return options_.line; }
 
   // The settings form, as a user would fill it.
   CliSurface& Surface() { return surface_; }
@@ -95,6 +102,7 @@ class UnitSession {
   bool Close(std::string* warning = nullptr);
 
  private:
+  ExitCode DetectLine(std::string* error);
   ExitCode WaitForUnitIdle(const char* what, std::string* error);
   // The reboot after SAVE or REBOOT: the wait, then the read that follows it.
   ExitCode WaitOutTheReboot(std::string* error);

@@ -1,7 +1,9 @@
 #include "desktop_program.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include "link/line_candidates.h"
 #include "runner/sim_runner.h"
 #include "system_port.h"
 #include "window/control_ids.h"
@@ -92,6 +94,12 @@ bool DesktopProgram::Start(std::string* error) {
   logic_->InitializeWindow();
   queue_.Drain();
   app_->StartWorker();
+  // A read whose escape went unanswered offers the search for the unit's line settings.
+  auto* offerTimer = new QTimer(window_.get());
+  QObject::connect(offerTimer, &QTimer::timeout, window_.get(), [this] {
+    if (!shutDown_ && dialog_ == nullptr && logic_->OfferLineDetection()) ShowSerialPortDialog(true);
+  });
+  offerTimer->start(250);
   return true;
 }
 
@@ -109,7 +117,7 @@ void DesktopProgram::OnCommand(int id, int notificationCode) {
   }
 }
 
-void DesktopProgram::ShowSerialPortDialog() {
+void DesktopProgram::ShowSerialPortDialog(bool detectAtOnce) {
   if (!logic_->BeginSerialPortDialog()) return;
   const PreferencesBlock prefs = logic_->GetPreferences();
   HostSerialChoice stored;
@@ -119,27 +127,36 @@ void DesktopProgram::ShowSerialPortDialog() {
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
   std::vector<std::string> ports = options_.listPorts ? options_.listPorts() : SerialPortNamesOfThisMachine();
+  bool choiceOpened = false;
+  DetectionHooks detection;
+  detection.start = [this](const std::string& portName) { StartDetection(portName); };
+  detection.cancel = [this] { detectCancel_ = true; };
   SerialPortDialog dialog(
       units_, stored, std::move(ports),
-      [this](const HostSerialChoice& choice) {
-        return logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
-                                             choice.stopBits, choice.parity);
+      [this, &choiceOpened](const HostSerialChoice& choice) {
+        choiceOpened = logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
+                                                     choice.stopBits, choice.parity);
+        return choiceOpened;
       },
-      window_.get());
+      std::move(detection), window_.get());
   dialog_ = &dialog;
   surface_->SetModalDialog(&dialog);
+  if (detectAtOnce) QTimer::singleShot(0, &dialog, [&dialog] { dialog.StartDetection(); });
   dialog.exec();
+  WaitForDetectionEnd();
   surface_->SetModalDialog(nullptr);
   dialog_ = nullptr;
   logic_->EndSerialPortDialog();
+  if (workerPausedForDetection_) {
+    // The search had the port: without a new choice opened, the stored one comes back.
+    workerPausedForDetection_ = false;
+    if (!choiceOpened && !shutDown_) logic_->ReopenStoredPort();
+    if (!shutDown_) app_->StartWorker();
+  }
 }
 
-void DesktopProgram::Shutdown() {
-  if (shutDown_) return;
-  shutDown_ = true;
-  if (!started_) return;
-  // The worker first, so that nothing new starts; it may be waiting for this thread to
-  // read a control: serve it until it is out.
+void DesktopProgram::StopWorkerServing() {
+  // The worker may be waiting for this thread to read a control: serve it until it is out.
   app_->RequestStop();
   while (!app_->WorkerEnded()) {
     queue_.Drain();
@@ -147,6 +164,77 @@ void DesktopProgram::Shutdown() {
   }
   app_->JoinWorker();
   queue_.Drain();
+}
+
+void DesktopProgram::StartDetection(const std::string& portName) {
+  if (detecting_) return;
+  if (!workerPausedForDetection_) {
+    StopWorkerServing();
+    logic_->ReleasePortForDetection();
+    workerPausedForDetection_ = true;
+  }
+  detecting_ = true;
+  detectCancel_ = false;
+  detectPort_ = CreateSystemSerialPort();
+  detectThread_ = std::thread([this, portName] {
+    LineDetector detector(*detectPort_, SystemClock());
+    detector.SetCancel(&detectCancel_);
+    detector.SetProgress([this](const DetectionProgress& progress) {
+      queue_.Post([this, text = DetectionProgressText(progress)] {
+        if (dialog_ != nullptr) dialog_->ShowDetectionProgress(text);
+      });
+    });
+    const DetectionResult result = detector.Run(portName, false);
+    queue_.Post([this, result, portName] { FinishDetection(result, portName); });
+  });
+}
+
+void DesktopProgram::FinishDetection(const DetectionResult& result, const std::string& portName) {
+  if (detectThread_.joinable()) detectThread_.join();
+  detectPort_.reset();
+  detecting_ = false;
+  if (dialog_ == nullptr) return;
+  const std::string unsure = result.unitLeft == UnitLeft::NotConfirmed ? " It may be in command mode." : "";
+  switch (result.outcome) {
+    case DetectionOutcome::Found: {
+      HostSerialChoice found;
+      found.portName = portName;
+      found.baudRate = result.settings.baudRate;
+      found.dataBits = result.settings.dataBits;
+      found.stopBits = result.settings.stopBits;
+      found.parity = result.settings.parity;
+      dialog_->DetectionEnded(&found, "Found at " + LineSettingsText(result.settings) + ". OK stores it." + unsure);
+      break;
+    }
+    case DetectionOutcome::NotFound:
+      dialog_->DetectionEnded(nullptr, "Nothing answered at the " + std::to_string(result.triesMade) +
+                                           " settings tried." + unsure);
+      break;
+    case DetectionOutcome::Cancelled: dialog_->DetectionEnded(nullptr, "Search stopped." + unsure); break;
+    case DetectionOutcome::PortProblem:
+      dialog_->DetectionEnded(nullptr, result.openResult.ok ? "The serial port was lost."
+                                                            : DescribePortOpenFailure(portName, result.openResult));
+      break;
+  }
+}
+
+void DesktopProgram::WaitForDetectionEnd() {
+  if (!detecting_) return;
+  detectCancel_ = true;
+  // The search ends within a reply time-out and its TRANs; its end is posted here.
+  while (detecting_) {
+    queue_.Drain();
+    queue_.WaitForWork(std::chrono::milliseconds(10));
+  }
+}
+
+void DesktopProgram::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (!started_) return;
+  WaitForDetectionEnd();
+  // The worker first, so that nothing new starts.
+  StopWorkerServing();
   // Then this thread returns the unit to transparent mode (or warns that it could not).
   logic_->Shutdown();
   queue_.Drain();

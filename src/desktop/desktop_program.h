@@ -1,13 +1,16 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "app/app_window.h"
 #include "app/application.h"
 #include "dialog_units.h"
+#include "link/line_detector.h"
 #include "link/serial_comm.h"
 #include "main_window.h"
 #include "qt_dialog_host.h"
@@ -56,8 +59,10 @@ class DesktopProgram {
   void Shutdown();
   bool IsShutDown() const { return shutDown_; }
 
-  // File/Select Serial Port...: modal; returns when the dialog has ended.
-  void ShowSerialPortDialog();
+  // File/Select Serial Port...: modal; returns when the dialog has ended. With
+  // detectAtOnce the search for the unit's line settings starts as it opens (the answer
+  // to the offer after "not responding").
+  void ShowSerialPortDialog(bool detectAtOnce = false);
   SerialPortDialog* OpenSerialPortDialog() const { return dialog_; }
 
   MainWindow& Window() { return *window_; }
@@ -70,6 +75,14 @@ class DesktopProgram {
 
  private:
   void OnCommand(int id, int notificationCode);
+  // The worker out (its calls served meanwhile), so this thread owns the link.
+  void StopWorkerServing();
+  // Detect: the worker stops and the port is handed over (once per dialog), then the
+  // search runs on a thread of its own with a port of its own.
+  void StartDetection(const std::string& portName);
+  // Runs on this thread once the search has ended.
+  void FinishDetection(const DetectionResult& result, const std::string& portName);
+  void WaitForDetectionEnd();
 
   ProgramOptions options_;
   DialogUnits units_;
@@ -85,6 +98,11 @@ class DesktopProgram {
   std::unique_ptr<CAppWindow> logic_;
   std::unique_ptr<CApplication> app_;
   SerialPortDialog* dialog_ = nullptr;
+  std::unique_ptr<ISerialPort> detectPort_;
+  std::thread detectThread_;
+  std::atomic<bool> detectCancel_{false};
+  bool detecting_ = false;
+  bool workerPausedForDetection_ = false;
   bool started_ = false;
   bool shutDown_ = false;
 };

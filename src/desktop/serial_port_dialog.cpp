@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCompleter>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -25,8 +26,9 @@ int32_t NumberOf(const QComboBox* combo) {
 }  // namespace
 
 SerialPortDialog::SerialPortDialog(const DialogUnits& units, const HostSerialChoice& stored,
-                                   std::vector<std::string> portsFound, Apply apply, QWidget* parent)
-    : QDialog(parent), apply_(std::move(apply)) {
+                                   std::vector<std::string> portsFound, Apply apply, DetectionHooks detection,
+                                   QWidget* parent)
+    : QDialog(parent), apply_(std::move(apply)), detection_(std::move(detection)) {
   const DialogTemplate& dialog = SerialPortDialogTemplate();
   setWindowTitle(QString::fromLatin1(dialog.caption));
   setFont(units.Font());
@@ -69,8 +71,57 @@ SerialPortDialog::SerialPortDialog(const DialogUnits& units, const HostSerialCho
   ok->setDefault(true);
   ok->setAutoDefault(true);
   connect(ok, &QPushButton::clicked, this, [this] { Accept(); });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+  auto* detect = static_cast<QPushButton*>(controls_.at(ids::kSerialDetect));
+  detect->setAutoDefault(false);
+  connect(detect, &QPushButton::clicked, this, [this] { StartDetection(); });
   name->setFocus(Qt::OtherFocusReason);
+}
+
+void SerialPortDialog::SetSearching(bool searching) {
+  detecting_ = searching;
+  controls_.at(ids::kDialogOk)->setEnabled(!searching);
+  controls_.at(ids::kSerialDetect)->setEnabled(!searching);
+  controls_.at(ids::kSerialPortName)->setEnabled(!searching);
+}
+
+void SerialPortDialog::StartDetection() {
+  if (detecting_ || !detection_.start) return;
+  const std::string portName = CurrentChoice().portName;
+  if (portName.empty()) {
+    ShowDetectionProgress("Type the serial port's name first.");
+    return;
+  }
+  SetSearching(true);
+  ShowDetectionProgress("Looking for the VQX-2 on " + portName + "...");
+  detection_.start(portName);
+}
+
+void SerialPortDialog::ShowDetectionProgress(const std::string& text) {
+  static_cast<QLabel*>(controls_.at(ids::kSerialDetectStatus))->setText(QString::fromLatin1(text.c_str()));
+}
+
+void SerialPortDialog::DetectionEnded(const HostSerialChoice* found, const std::string& text) {
+  SetSearching(false);
+  ShowDetectionProgress(text);
+  if (found == nullptr) return;
+  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialBaudRate)), QString::number(found->baudRate));
+  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialDataBits)), QString::number(found->dataBits));
+  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialStopBits)), QString::number(found->stopBits));
+  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialParity)),
+               found->parity == 'E'   ? QStringLiteral("Even")
+               : found->parity == 'O' ? QStringLiteral("Odd")
+                                      : QStringLiteral("None"));
+  controls_.at(ids::kDialogOk)->setFocus(Qt::OtherFocusReason);
+}
+
+void SerialPortDialog::reject() {
+  if (detecting_) {
+    ShowDetectionProgress("Stopping the search...");
+    if (detection_.cancel) detection_.cancel();
+    return;
+  }
+  QDialog::reject();
 }
 
 QWidget* SerialPortDialog::Control(int id) const {
@@ -90,6 +141,7 @@ HostSerialChoice SerialPortDialog::CurrentChoice() const {
 }
 
 void SerialPortDialog::Accept() {
+  if (detecting_) return;  // the search holds the port
   if (apply_ && apply_(CurrentChoice())) accept();
   // Otherwise the warning has been shown over the dialog, which stays open.
 }

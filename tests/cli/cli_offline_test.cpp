@@ -419,5 +419,25 @@ TEST(PreferencesWhereabouts, TheDesktopMenuLineNeedsAnAbsoluteHome) {
   EXPECT_THAT(PreferencesWhereabouts("/etc/../srv/p.cfg", nullptr), StartsWith("Preferences file given: /srv/p.cfg\n"));
 }
 
+// A search the unit could never answer is refused before any port is touched.
+TEST_F(CliOffline, DetectionRefusesRatesAndFramingsTheUnitDoesNotOfferAndNeedsAPort) {
+  const std::string missing = Path("no-such-port");
+  Outcome r = Vqxctl({"detect", "--port", missing, "--rates", "9600,1234"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_THAT(r.err, HasSubstr("not 1234"));
+  r = Vqxctl({"detect", "--port", missing, "--framings", "8N1,9N1"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_THAT(r.err, HasSubstr("not \"9N1\""));
+  r = Vqxctl({"read", "--port", missing, "--detect", "--framings", "8X1"});
+  EXPECT_EQ(r.code, 2);
+  r = Vqxctl({"detect"});
+  EXPECT_EQ(r.code, 2);
+  // A port that does not exist: exit 3 with the reason, nothing printed as found.
+  r = Vqxctl({"detect", "--port", missing, "--rates", "9600", "--framings", "8N1"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.out, "");
+  EXPECT_THAT(r.err, HasSubstr("no-such-port"));
+}
+
 }  // namespace
 }  // namespace vqx::cli

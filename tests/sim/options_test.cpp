@@ -85,5 +85,19 @@ TEST(SimOptions, HelpListsEveryOption) {
   EXPECT_TRUE(o.help);
 }
 
+TEST(SimOptions, LineTakesARateAndAFramingAndRefusesWhatNoUnitOffers) {
+  SimOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--line", "19200-7O1"}, &o, &error)) << error;
+  ASSERT_TRUE(o.config.line.has_value());
+  EXPECT_EQ(SerialFrameText(*o.config.line), "19200-7O1");
+  ASSERT_TRUE(Parse({"--line=57600"}, &o, &error)) << error;
+  EXPECT_EQ(SerialFrameText(*o.config.line), "57600-8N1");
+  EXPECT_FALSE(Parse({"--line", "57600-9N1"}, &o, &error));
+  EXPECT_NE(error.find("--line"), std::string::npos);
+  ASSERT_TRUE(Parse({}, &o, &error));
+  EXPECT_FALSE(o.config.line.has_value()) << "no line model unless asked for";
+}
+
 }  // namespace
 }  // namespace vqx::sim

@@ -147,6 +147,58 @@ TEST(SimRunner, StopKeepsTheDeviceAndStartServesAgain) {
   EXPECT_EQ(Escape(host), "\r\nOK\n\r");
 }
 
+// The host's settings, as a program sets them on its end of the pseudo-terminal.
+void SetHostLine(RawHost& host, speed_t speed, tcflag_t framing) {
+  termios t{};
+  tcgetattr(host.fd(), &t);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+  t.c_cflag |= framing;
+  cfsetispeed(&t, speed);
+  cfsetospeed(&t, speed);
+  tcsetattr(host.fd(), TCSANOW, &t);
+}
+
+TEST(SimRunner, UnitAtAnotherRateHearsNoEscapeUntilTheHostSwitchesToItsRate) {
+  SimConfig config = QuickUnit();
+  config.line = SerialFrame{57600, 8, 'N', 1};
+  SimRunner runner(std::move(config));
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok());
+  EXPECT_EQ(runner.Settings().NumberOf("BAUD"), 57600);
+
+  SetHostLine(host, B9600, CS8);
+  const std::string garbled = Escape(host);
+  EXPECT_EQ(garbled.find("OK"), std::string::npos) << garbled;
+  EXPECT_EQ(runner.Mode(), SimMode::Transparent);
+
+  SetHostLine(host, B57600, CS8);
+  EXPECT_EQ(Escape(host), "\r\nOK\n\r");
+  EXPECT_EQ(runner.Mode(), SimMode::Command);
+}
+
+// Odd parity is what a pseudo-terminal carries of the parity: a host without it sends
+// the unit garbage at the right rate, and reads the unit's parity bit as data.
+TEST(SimRunner, UnitAtOddParityAnswersOnlyAHostThatSetsOddParity) {
+  SimConfig config = QuickUnit();
+  config.line = SerialFrame{19200, 7, 'O', 1};
+  SimRunner runner(std::move(config));
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  RawHost host(runner.SlavePath());
+  ASSERT_TRUE(host.ok());
+
+  SetHostLine(host, B19200, CS8);
+  const std::string garbled = Escape(host);
+  EXPECT_EQ(garbled.find("OK"), std::string::npos) << garbled;
+  EXPECT_EQ(runner.Mode(), SimMode::Transparent);
+
+  SetHostLine(host, B19200, CS7 | PARENB | PARODD);
+  EXPECT_EQ(Escape(host), "\r\nOK\n\r");
+  EXPECT_EQ(runner.Mode(), SimMode::Command);
+}
+
 TEST(SimRunner, WaitForGivesUpAfterItsTimeout) {
   SimRunner runner(QuickUnit());
   std::string error;

@@ -6,10 +6,12 @@
 // pty, no real time: every test that uses it runs the same way every time.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "port/serial_port.h"
 #include "support/fake_link_parts.h"
+#include "unit/serial_frame.h"
 #include "unit/sim_unit.h"
 
 namespace vqx::testing {
@@ -45,7 +47,16 @@ class SimWiredPort final : public ISerialPort {
   size_t Write(const uint8_t* data, size_t size) override {
     if (!isOpen) return 0;
     written.append(reinterpret_cast<const char*>(data), size);
-    unit.OnBytes(data, size, clock_.now);
+    if (unitLine) {
+      // The unit's UART reads a character with a framing or parity error as NUL.
+      std::string heard;
+      for (const sim::UartChar& c : sim::Reframe({reinterpret_cast<const char*>(data), size}, HostFrame(), *unitLine)) {
+        heard.push_back(static_cast<char>(c.error ? 0 : c.value));
+      }
+      unit.OnBytes(heard, clock_.now);
+    } else {
+      unit.OnBytes(data, size, clock_.now);
+    }
     return size;
   }
   // What is written reaches the unit at once; drain models a slow line for the tests
@@ -59,7 +70,16 @@ class SimWiredPort final : public ISerialPort {
     return w;
   }
 
+  // The host's side as opened, every setting carried (unlike a pseudo-terminal).
+  sim::SerialFrame HostFrame() const {
+    return {static_cast<uint32_t>(openedSettings.baudRate), openedSettings.dataBits == 7 ? 7 : 8,
+            openedSettings.parity == 'E' || openedSettings.parity == 'O' ? openedSettings.parity : 'N',
+            openedSettings.stopBits == 2 ? 2 : 1};
+  }
+
   sim::SimUnit unit;
+  // The unit's serial settings; unset, bytes pass unchanged whatever the host opened.
+  std::optional<sim::SerialFrame> unitLine;
   bool openSucceeds = true;
   bool isOpen = false;
   FakeDrain drain;
@@ -71,7 +91,13 @@ class SimWiredPort final : public ISerialPort {
  private:
   void Pump() {
     unit.Tick(clock_.now);
-    incoming_ += unit.TakeOutput(clock_.now);
+    const std::string output = unit.TakeOutput(clock_.now);
+    if (!unitLine) {
+      incoming_ += output;
+      return;
+    }
+    if (!isOpen) return;  // a closed port hears nothing
+    for (const sim::UartChar& c : sim::Reframe(output, *unitLine, HostFrame())) incoming_.push_back(static_cast<char>(c.value));
   }
 
   FakeClock& clock_;

@@ -81,6 +81,10 @@ inline constexpr const char* kPortOpenFailedText = "The serial port could not be
 inline constexpr const char* kPortNotOpenText =
     "The serial port is not open. Choose a port with File, Select Serial Port...";
 inline constexpr uint32_t kPortLostNoticeDelayMs = 1;
+inline constexpr const char* kOfferDetectionText =
+    "The VQX-2 is not responding.\r"
+    "Its serial settings may differ from this computer's. Try every baud rate, data bits,\r"
+    "parity and stop bits the VQX-2 offers until it answers?";
 
 // The full read asks the settings in this order (alphabetical by keyword); index i of
 // settingReadState belongs to kFullReadOrder[i].
@@ -185,6 +189,10 @@ class CAppWindow final : public ILinkHost {
 
   // ---- Device logic (device_logic.cpp, settings_presentation.cpp) --------------------
   void Step();
+  // The unit is in command mode already (line detection left it so, answering the
+  // probe): the read starts at ECHO OFF instead of with an escape. Call while the link
+  // is Idle and before the worker runs.
+  void BeginReadInCommandMode();
   void SendNextQuery();
   void ClearSettingReadState();
 
@@ -268,6 +276,19 @@ class CAppWindow final : public ILinkHost {
   // open). A baud rate of 0 or less (no rate selected) keeps the stored one.
   bool ApplySerialPortChoice(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
                              char parity);
+  // Detect in the dialog: the port goes to the line detection. The worker must have
+  // stopped. A unit this program may have in command mode is returned to transparent
+  // mode first (a warning owned by the dialog when it does not confirm); then the port
+  // is closed and the panel says so.
+  void ReleasePortForDetection();
+  // The dialog ended after a detection without opening a new choice: the stored port
+  // again (status 9, or 1 and the warning).
+  bool ReopenStoredPort();
+  // A read ended with the escape unanswered ("not responding"): asks, once for each such
+  // ending and only while no dialog is open, whether to look for the unit's line
+  // settings. True when the user said Yes. User-interface thread; front-ends call it
+  // whenever they look at the status.
+  bool OfferLineDetection();
 
   // ---- Remote connections (connection_editing.cpp; user-interface thread) --------------
   // File, "Remote Connections...": the list dialog. Nothing while another dialog is open.
@@ -390,6 +411,7 @@ class CAppWindow final : public ILinkHost {
   std::atomic<bool> commandModePossible_{false};
   std::atomic<bool> escapeWentOut_{false};
   std::atomic<bool> typedTranPending_{false};
+  std::atomic<bool> detectionOffered_{false};
 
   mutable std::mutex stateMutex_;
   DeviceSettings currentSettings_{};             // stateMutex_

@@ -223,6 +223,15 @@ void CAppWindow::Step() {
   }
 }
 
+void CAppWindow::BeginReadInCommandMode() {
+  NoteUnitAnswered();
+  ownCommand_.store(1);
+  ClearSettingReadState();
+  statusState_.store(kStatusQuerying);
+  queryStep_.store(kAwaitEchoOff);
+  SendEchoOff();
+}
+
 void CAppWindow::ReportLostPort() {
   // The unit may be fine; the line to it is gone. Nothing more goes out until File/Reset
   // or the serial port dialog opens a port again.

@@ -40,6 +40,39 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   return false;
 }
 
+void CAppWindow::ReleasePortForDetection() {
+  if (LeaveCommandMode() == LeaveOutcome::NotConfirmed) {
+    ShowBox(MessageOwner::Dialog, kStillInCommandModeText, MessageIcon::Warning);
+  }
+  link_.Close();
+  queryStep_.store(kNothingPending);
+  SetStatusState(kStatusPortNotOpen);
+}
+
+bool CAppWindow::ReopenStoredPort() {
+  link_.Close();
+  if (OpenPortFromPreferences()) {
+    SetStatusState(kStatusCommunicating);
+    return true;
+  }
+  SetStatusState(kStatusPortNotOpen);
+  ShowPortOpenFailure(MessageOwner::MainWindow);
+  return false;
+}
+
+bool CAppWindow::OfferLineDetection() {
+  // The escape's probes went unanswered: the read never began.
+  const bool escapeUnanswered =
+      statusState_.load() == kStatusNotResponding && queryStep_.load() == kAwaitCommandMode;
+  if (!escapeUnanswered) {
+    detectionOffered_.store(false);
+    return false;
+  }
+  if (modalDialogOpen_ || detectionOffered_.exchange(true)) return false;
+  return surface_.ShowMessageBox(MessageOwner::MainWindow, kOfferDetectionText, kProgramCaption, MessageIcon::Warning,
+                                 MessageButtons::YesNo) == kAnswerYes;
+}
+
 void CAppWindow::SetPortOverride(const char* portName) {
   std::lock_guard lock(stateMutex_);
   portOverride_ = portName ? portName : "";

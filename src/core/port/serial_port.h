@@ -46,6 +46,13 @@ class ISerialPort {
   // True when the output is drained. Callers keep limitMs short and call again; a port
   // that writes straight to the line returns true at once.
   virtual bool Drain(uint32_t limitMs) = 0;
+  // New line settings on the open port, without closing it (closing drops DTR and lets
+  // go of the exclusive hold). What was received at the old settings is dropped. False
+  // when the port cannot do that; the caller then closes and opens it again.
+  virtual bool ChangeLineSettings(const LineSettings& settings) {
+    (void)settings;
+    return false;
+  }
 };
 
 }  // namespace vqx

@@ -91,6 +91,9 @@ inline constexpr int kSerialBaudRate = 1146;
 inline constexpr int kSerialDataBits = 1147;
 inline constexpr int kSerialStopBits = 1148;
 inline constexpr int kSerialParity = 1149;
+// Added to the dialog: find the unit's line settings, and what the search is doing.
+inline constexpr int kSerialDetect = 1150;
+inline constexpr int kSerialDetectStatus = 1151;
 inline constexpr int kDialogOk = 1;
 inline constexpr int kDialogCancel = 2;  // also Esc and the close box
 

@@ -152,7 +152,7 @@ constexpr std::array<MenuItemTemplate, 3> kHelpMenu{{
 constexpr std::array<MenuPopupTemplate, 2> kMainMenu{{{"&File", kFileMenu}, {"&Help", kHelpMenu}}};
 
 constexpr uint32_t kSerialList = kStyleDropDownList | kStyleTabStop;
-constexpr std::array<ControlTemplate, 12> kSerialControls{{
+constexpr std::array<ControlTemplate, 14> kSerialControls{{
     {ids::kSerialPortName, K::Edit, "", 85, 13, 66, 14, kEditBox, V::All},
     {ids::kSerialBaudRate, K::ComboBox, "", 85, 32, 66, 51, kSerialList, V::All},
     {ids::kSerialDataBits, K::ComboBox, "", 85, 50, 66, 51, kSerialList, V::All},
@@ -165,8 +165,11 @@ constexpr std::array<ControlTemplate, 12> kSerialControls{{
     {-1, K::Static, "Data Bits:", 21, 49, 57, 14, kLabelRightV, V::All},
     {-1, K::Static, "Stop Bits:", 21, 67, 57, 14, kLabelRightV, V::All},
     {-1, K::Static, "Parity:", 21, 85, 57, 14, kLabelRightV, V::All},
+    // Below the original layout: the search for the unit's own settings.
+    {ids::kSerialDetect, K::Button, "&Detect", 61, 132, 50, 14, kPush, V::All},
+    {ids::kSerialDetectStatus, K::Static, "", 6, 150, 161, 10, kStyleAlignCenter, V::All},
 }};
-constexpr DialogTemplate kSerialDialog{ids::kSerialDialog, "Select Serial Port", "MS Sans Serif", 8, 173, 133,
+constexpr DialogTemplate kSerialDialog{ids::kSerialDialog, "Select Serial Port", "MS Sans Serif", 8, 173, 165,
                                        kSerialControls};
 
 // Drop-down list contents, in fill order.

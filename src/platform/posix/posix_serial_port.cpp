@@ -151,6 +151,21 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
   return result;
 }
 
+bool PosixSerialPort::ChangeLineSettings(const LineSettings& settings) {
+  std::scoped_lock lock(readMutex_, writeMutex_);
+  if (fd_ < 0 || gone_.load()) return false;
+  termios attributes{};
+  if (sys_.TcGetAttr(fd_, &attributes) != 0) return false;
+  if (!ApplyLineSettings(attributes, settings)) return false;
+  if (SetAttributes(attributes) != 0) return false;
+  // Bytes received at the old settings mean nothing at the new ones: those read ahead
+  // and those still queued in the driver.
+  sys_.TcFlush(fd_, TCIFLUSH);
+  readHead_ = 0;
+  readTail_ = 0;
+  return true;
+}
+
 void PosixSerialPort::Close() {
   std::scoped_lock lock(readMutex_, writeMutex_);
   CloseLocked();

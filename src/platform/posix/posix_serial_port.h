@@ -39,6 +39,9 @@ class PosixSerialPort final : public ISerialPort {
   // the write lock held only to look), then tcdrain for the last bytes in the hardware,
   // which the driver bounds by its own buffer. False when limitMs passed first.
   bool Drain(uint32_t limitMs) override;
+  // tcsetattr on the open descriptor; false (the port unchanged) when the driver refuses
+  // or the speed is not one the system names.
+  bool ChangeLineSettings(const LineSettings& settings) override;
 
   bool IsOpen() const;
 

@@ -19,6 +19,7 @@ ssize_t SysCalls::Write(int fd, const void* data, size_t size) { return ::write(
 int SysCalls::Ioctl(int fd, unsigned long request) { return ::ioctl(fd, request); }
 int SysCalls::IoctlInt(int fd, unsigned long request, int* value) { return ::ioctl(fd, request, value); }
 int SysCalls::TcDrain(int fd) { return ::tcdrain(fd); }
+int SysCalls::TcFlush(int fd, int queue) { return ::tcflush(fd, queue); }
 int SysCalls::TcGetAttr(int fd, termios* attributes) { return ::tcgetattr(fd, attributes); }
 int SysCalls::TcSetAttr(int fd, int when, const termios* attributes) {
   return ::tcsetattr(fd, when, attributes);

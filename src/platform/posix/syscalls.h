@@ -31,6 +31,7 @@ class SysCalls {
   virtual int IoctlInt(int fd, unsigned long request, int* value);
   // Waits until the output queue has left the line (tcdrain).
   virtual int TcDrain(int fd);
+  virtual int TcFlush(int fd, int queue);
   virtual int TcGetAttr(int fd, termios* attributes);
   virtual int TcSetAttr(int fd, int when, const termios* attributes);
   virtual int Flock(int fd, int operation);

@@ -123,8 +123,13 @@ TEST(SerialPortDialogTemplate, HoldsPortNameFourListsButtonsAndFiveLabels) {
   const DialogTemplate& d = SerialPortDialogTemplate();
   EXPECT_STREQ(d.caption, "Select Serial Port");
   EXPECT_EQ(d.width, 173);
-  EXPECT_EQ(d.height, 133);
-  ASSERT_EQ(d.controls.size(), 12u);
+  EXPECT_EQ(d.height, 165);  // the original 133, and a row for Detect and its progress
+  ASSERT_EQ(d.controls.size(), 14u);
+  EXPECT_EQ(Find(d, ids::kSerialDetect)->kind, ControlKind::Button);
+  EXPECT_STREQ(Find(d, ids::kSerialDetect)->text, "&Detect");
+  EXPECT_GE(Find(d, ids::kSerialDetect)->y, Find(d, ids::kDialogOk)->y + Find(d, ids::kDialogOk)->height);
+  EXPECT_EQ(Find(d, ids::kSerialDetectStatus)->kind, ControlKind::Static);
+  EXPECT_LE(Find(d, ids::kSerialDetectStatus)->y + Find(d, ids::kSerialDetectStatus)->height, d.height);
   EXPECT_EQ(Find(d, ids::kSerialPortName)->kind, ControlKind::Edit);
   for (int id : {ids::kSerialBaudRate, ids::kSerialDataBits, ids::kSerialStopBits, ids::kSerialParity}) {
     EXPECT_EQ(Find(d, id)->kind, ControlKind::ComboBox) << id;

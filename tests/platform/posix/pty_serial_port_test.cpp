@@ -363,5 +363,33 @@ TEST(PtyPairTest, UnitSurvivesUtilityClosingAndReopeningThePort) {
   EXPECT_EQ(::write(pty.MasterFd(), "OK\r\n", 4), 4) << "master saw a hang-up";
 }
 
+// The line detection moves from setting to setting on the open port: no close, so no DTR
+// drop and no moment in which another program could take the port.
+TEST_F(PtySerialPortTest, LineSettingsChangeOnTheOpenPortAndDropWhatWasReadAhead) {
+  OpenPort(port);
+  WriteAll(pty.MasterFd(), std::vector<uint8_t>{'x', 'y'});
+  ASSERT_EQ(ReadPort(port, 1, 2000), std::vector<uint8_t>{'x'});  // 'y' waits in the port's buffer
+  LineSettings settings;
+  settings.baudRate = 57600;
+  settings.stopBits = 2;
+  settings.parity = 'O';
+  ASSERT_TRUE(port.ChangeLineSettings(settings));
+  EXPECT_TRUE(port.IsOpen());
+  termios master{};
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &master), 0);
+  EXPECT_EQ(cfgetospeed(&master), static_cast<speed_t>(B57600));
+  EXPECT_NE(master.c_cflag & CSTOPB, 0u);
+  EXPECT_NE(master.c_cflag & PARODD, 0u);
+  EXPECT_EQ(port.QueuedBytes(), 0) << "what came at the old settings is gone";
+
+  const std::vector<uint8_t> line = {'+', '+', '+'};
+  EXPECT_EQ(port.Write(line.data(), line.size()), line.size());
+  EXPECT_EQ(ReadFd(pty.MasterFd(), line.size(), 2000), line);
+  settings.baudRate = 12345;  // no speed the system names: unchanged, the caller reopens
+  EXPECT_FALSE(port.ChangeLineSettings(settings));
+  port.Close();
+  EXPECT_FALSE(port.ChangeLineSettings(LineSettings{}));
+}
+
 }  // namespace
 }  // namespace vqx::posix

@@ -232,5 +232,22 @@ TEST_F(SerialPortFaultTest, DrainOnAHungUpLineReportsThePortGone) {
   EXPECT_FALSE(port.Drain(100)) << "nothing open";
 }
 
+TEST_F(SerialPortFaultTest, LineSettingsTheDriverRefusesLeaveThePortAsItWas) {
+  ASSERT_TRUE(OpenPort().ok);
+  LineSettings settings;
+  settings.baudRate = 19200;
+  sys.tcSetAttrFaults = {EINVAL};
+  EXPECT_FALSE(port.ChangeLineSettings(settings));
+  termios now{};
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &now), 0);
+  EXPECT_EQ(cfgetospeed(&now), static_cast<speed_t>(B9600));
+  // Interrupted calls are retried: the change goes through.
+  sys.tcSetAttrFaults = {EINTR, EINTR};
+  EXPECT_TRUE(port.ChangeLineSettings(settings));
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &now), 0);
+  EXPECT_EQ(cfgetospeed(&now), static_cast<speed_t>(B19200));
+  EXPECT_TRUE(port.IsOpen());
+}
+
 }  // namespace
 }  // namespace vqx::posix
