@@ -5,6 +5,9 @@ namespace {
 
 bool Has(const ControlTemplate& c, uint32_t style) { return (c.style & style) != 0; }
 
+// Vertical dialog units are eighths of the font's height.
+constexpr int kTwoLinesOfText = 16;
+
 DWORD CommonStyles(const ControlTemplate& c) {
   DWORD style = WS_CHILD | WS_VISIBLE;
   if (Has(c, kStyleTabStop)) style |= WS_TABSTOP;
@@ -18,8 +21,10 @@ Win32ControlStyle MapStatic(const ControlTemplate& c) {
   DWORD style = CommonStyles(c) | SS_LEFT;
   if (Has(c, kStyleAlignRight)) style |= SS_RIGHT;
   if (Has(c, kStyleAlignCenter)) style |= SS_CENTER;
-  // A text static centres its single line vertically with this style.
-  if (Has(c, kStyleVCenter)) style |= SS_CENTERIMAGE;
+  // A text static centres its single line vertically with this style, and then never
+  // wraps. A label whose rectangle holds one line only is meant as one line: wrapped, its
+  // end would vanish below the rectangle when a face draws wider than the template's.
+  if (Has(c, kStyleVCenter) || c.height < kTwoLinesOfText) style |= SS_CENTERIMAGE;
   return {kStaticAtom, style, 0};
 }
 

@@ -81,7 +81,7 @@ void Win32Program::BuildMenu() {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         continue;
       }
-      AppendMenuW(menu, MF_STRING | (item.greyed ? MF_GRAYED : 0), static_cast<UINT_PTR>(item.id),
+      AppendMenuW(menu, UINT{MF_STRING} | (item.greyed ? UINT{MF_GRAYED} : 0u), static_cast<UINT_PTR>(item.id),
                   WidenLatin1(item.text).c_str());
     }
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), WidenLatin1(popup.text).c_str());

@@ -95,6 +95,10 @@ TEST(DialogTemplateBuildTest, StylesCarryTheTemplatesMeaning) {
   EXPECT_EQ(Item(main, 1089).style & SS_TYPEMASK, DWORD{SS_RIGHT});
   EXPECT_NE(Item(main, 1089).style & SS_CENTERIMAGE, 0u);
   EXPECT_EQ(Item(main, 1094).style & SS_TYPEMASK, DWORD{SS_CENTER});
+  // "Gateway IP Address" is right-aligned at the top of a one-line rectangle: kept to one
+  // line, never wrapped below its rectangle.
+  EXPECT_EQ(Item(main, 1096).style & SS_TYPEMASK, DWORD{SS_RIGHT});
+  EXPECT_NE(Item(main, 1096).style & SS_CENTERIMAGE, 0u);
   EXPECT_EQ(Item(main, ids::kCommandEntryLabel).style & SS_TYPEMASK, DWORD{SS_LEFT});
   // Tab stops exactly where the template has them.
   for (const ControlTemplate& c : MainDialogTemplate().controls) {
