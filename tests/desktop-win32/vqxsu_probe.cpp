@@ -6,11 +6,14 @@
 //   wait-text ID TEXT MS         control ID of the main window shows TEXT
 //   wait-gone MS                 the main window is gone
 //   click ID                     the user clicks control ID (a button)
+//   type ID TEXT                 the user types TEXT into control ID
+//   select-list ID INDEX         the user selects line INDEX of list box ID
 //   menu ID                      the user chooses menu item ID
 //   wait-dialog CAPTION MS       a dialog with this caption is open
 //   cancel-dialog CAPTION        its Cancel button
-//   rect                         prints the main window's screen rectangle: x y width height
-//   rect-dialog CAPTION          the same for the dialog
+//   rect                         prints where the main window's menu and client area are on
+//                                the screen: x y width height
+//   rect-dialog CAPTION          the same for the dialog's client area
 //   close                        the close box (WM_CLOSE)
 //   sleep MS
 #include <windows.h>
@@ -64,10 +67,29 @@ bool WaitFor(F done, DWORD limitMs) {
   }
 }
 
+// The client area in screen coordinates, with the menu bar above it when there is one:
+// what the pictures show (the title bar is the system's, not the program's).
 void PrintRect(HWND window) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  long top = origin.y;
+  MENUBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  if (GetMenu(window) != nullptr) {
+    // Where the system does not tell where the bar is, it is one menu height tall.
+    const bool told = GetMenuBarInfo(window, OBJID_MENU, 0, &bar) && bar.rcBar.bottom > bar.rcBar.top;
+    top = told ? bar.rcBar.top : origin.y - GetSystemMetrics(SM_CYMENU);
+  }
+  if (std::getenv("VQXSU_PROBE_DEBUG") != nullptr) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    std::fprintf(stderr, "window %ld %ld %ld %ld, client origin %ld %ld, bar %ld %ld %ld %ld\n", outer.left, outer.top,
+                 outer.right, outer.bottom, origin.x, origin.y, bar.rcBar.left, bar.rcBar.top, bar.rcBar.right,
+                 bar.rcBar.bottom);
+  }
+  std::printf("%ld %ld %ld %ld\n", origin.x, top, client.right, origin.y + client.bottom - top);
   std::fflush(stdout);
 }
 
@@ -110,6 +132,20 @@ int main(int argc, char** argv) {
       if (main == nullptr) return Fail("no main window to click in");
       PostMessageW(GetDlgItem(main, std::atoi(arg(1))), BM_CLICK, 0, 0);
       i += 1;
+    } else if (command == "type") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to type in");
+      const HWND control = GetDlgItem(main, std::atoi(arg(1)));
+      for (const wchar_t c : Widen(arg(2))) SendMessageW(control, WM_CHAR, c, 1);
+      i += 2;
+    } else if (command == "select-list") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      const int id = std::atoi(arg(1));
+      const HWND list = GetDlgItem(main, id);
+      SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(std::atoi(arg(2))), 0);
+      PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+      i += 2;
     } else if (command == "menu") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window for the menu");
