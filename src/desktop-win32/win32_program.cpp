@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "command_routing.h"
 #include "control_mapping.h"
 #include "dialog_builder.h"
 #include "serial_port_dialog_win32.h"
@@ -206,25 +207,8 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void Win32Program::OnControlCommand(WPARAM wParam, LPARAM lParam) {
-  const int id = LOWORD(wParam);
-  const int code = HIWORD(wParam);
-  const auto control = reinterpret_cast<HWND>(lParam);
-  if (control == nullptr) {
-    // A menu choice, or the dialog manager's Enter and Esc (IDOK, IDCANCEL), which this
-    // window does not use: Enter goes to the command entry, Esc does nothing.
-    if (id == IDOK || id == IDCANCEL) return;
-    OnCommand(id, kBnClicked);
-    return;
-  }
-  // Only what the user does reaches the window logic: clicks, the History list's
-  // selection, and edits typed into a box (not the program's own changes).
-  if (HasWindowClass(control, L"Button")) {
-    if (code == BN_CLICKED) OnCommand(id, kBnClicked);
-  } else if (HasWindowClass(control, L"ListBox")) {
-    if (code == LBN_SELCHANGE) OnCommand(id, kLbnSelChange);
-  } else if (HasWindowClass(control, L"Edit")) {
-    if (code == EN_CHANGE && surface_ && !surface_->InProgrammaticChange()) OnCommand(id, kEnChange);
-    if (code == EN_MAXTEXT) OnCommand(id, kEnMaxText);
+  if (const auto command = RouteCommand(wParam, lParam, surface_ && surface_->InProgrammaticChange())) {
+    OnCommand(command->id, command->code);
   }
 }
 
