@@ -7,6 +7,7 @@
 //   wait-gone MS                 the main window is gone
 //   click ID                     the user clicks control ID (a button)
 //   type ID TEXT                 the user types TEXT into control ID
+//   enter ID                     the user presses Enter in control ID
 //   select-list ID INDEX         the user selects line INDEX of list box ID
 //   menu ID                      the user chooses menu item ID
 //   wait-dialog CAPTION MS       a dialog with this caption is open
@@ -138,6 +139,14 @@ int main(int argc, char** argv) {
       const HWND control = GetDlgItem(main, std::atoi(arg(1)));
       for (const wchar_t c : Widen(arg(2))) SendMessageW(control, WM_CHAR, c, 1);
       i += 2;
+    } else if (command == "enter") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window for the Enter key");
+      // Posted, as the keyboard's are: it passes the program's message loop.
+      const HWND control = GetDlgItem(main, std::atoi(arg(1)));
+      PostMessageW(control, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+      PostMessageW(control, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
+      i += 1;
     } else if (command == "select-list") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window");
