@@ -5,6 +5,7 @@
 #include "command_routing.h"
 #include "control_mapping.h"
 #include "dialog_builder.h"
+#include "runner/sim_runner.h"
 #include "serial_port_dialog_win32.h"
 #include "status_paint_win32.h"
 #include "system_port.h"
@@ -30,9 +31,7 @@ bool IsPushButton(HWND window) {
 
 Win32Program::Win32Program(ProgramOptions options)
     : options_(std::move(options)), queue_([this] { pump_.Wake(); }), pump_(queue_) {
-  port_ = CreateSystemSerialPort();
   files_ = CreateSystemFileStore(options_.dataDirectory);
-  link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
 }
 
 Win32Program::~Win32Program() {
@@ -47,6 +46,8 @@ Win32Program::~Win32Program() {
   if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
   if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
   link_.reset();
+  port_.reset();
+  if (demo_) demo_->Stop();
 }
 
 bool Win32Program::CreateMainWindow(std::string* error) {
@@ -114,7 +115,12 @@ void Win32Program::FitClientToTemplate() {
 
 bool Win32Program::Start(std::string* error) {
   if (started_) return true;
-  if (options_.demo && !StartDemoUnit(error)) return false;
+  if (options_.demo) {
+    if (!StartDemoUnit(error)) return false;
+  } else {
+    port_ = CreateSystemSerialPort();
+  }
+  link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   if (!CreateMainWindow(error)) return false;
   surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
   AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure};
@@ -249,10 +255,18 @@ void Win32Program::ShowSerialPortDialog() {
 }
 
 bool Win32Program::StartDemoUnit(std::string* error) {
-  // Windows has no pseudo-terminals: the simulated unit is reached through the platform's
-  // in-process serial port, which this build does not have yet.
-  if (error) *error = "--demo is not available in this build of vqxsu.exe; use a serial port.";
-  return false;
+  // Windows has no pseudo-terminals: the simulated unit serves an in-process line, and
+  // the program's port is one that reaches it by the line's name.
+  demo_ = std::make_unique<sim::SimRunner>(sim::SimConfig{});
+  std::string why;
+  if (!demo_->Start(&why)) {
+    if (error) *error = "The simulated VQX-2 could not be started: " + why;
+    demo_.reset();
+    return false;
+  }
+  port_ = demo_->CreateHostPort();
+  demoPortName_ = demo_->SlavePath();
+  return true;
 }
 
 void Win32Program::Close() {

@@ -13,6 +13,10 @@
 #include "ui_pump_win32.h"
 #include "win32_window_surface.h"
 
+namespace vqx::sim {
+class SimRunner;
+}  // namespace vqx::sim
+
 namespace vqx::win32 {
 
 struct ProgramOptions {
@@ -63,6 +67,7 @@ class Win32Program {
   ProgramOptions options_;
   desktop::UiCallQueue queue_;
   Win32UiPump pump_;
+  std::unique_ptr<sim::SimRunner> demo_;  // --demo: the simulated unit on its in-process line
   std::unique_ptr<ISerialPort> port_;
   std::unique_ptr<IFileStore> files_;
   std::unique_ptr<CSerialComm> link_;
