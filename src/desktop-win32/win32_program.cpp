@@ -238,6 +238,8 @@ void Win32Program::ShowSerialPortDialog() {
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
   SerialPortDialogHooks hooks;
+  // Found without opening any port: opening one can disturb equipment another program uses.
+  for (const SerialPortEntry& port : ListSerialPorts(false)) hooks.portsFound.push_back(port.device);
   hooks.apply = [this](const HostSerialChoice& choice) {
     return logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits, choice.stopBits,
                                          choice.parity);
