@@ -40,7 +40,7 @@ export WINEPREFIX
 
 need_vqxsim() {
   if [ ! -x "${VQXSIM:-}" ]; then
-    echo "The Linux vqxsim is missing ($VQXSIM): build the default preset first" \
+    echo "The Linux vqxsim is missing (${VQXSIM:-VQXSIM not set}): build the default preset first" \
          "(cmake --preset default && cmake --build --preset default --target vqxsim vqxctl)." >&2
     exit 1
   fi

@@ -7,6 +7,7 @@ set -uo pipefail
 wine=$1 windows_vqxctl=$2 linux_vqxctl=$3 n=$4
 . "$(dirname "$0")/mapped_com.sh"
 need_vqxsim
+[ -x "$linux_vqxctl" ] || { echo "The Linux vqxctl is missing ($linux_vqxctl): build the default preset first." >&2; exit 1; }
 
 dir=$(mktemp -d)
 trap 'stop_sim; rm -rf "$dir"; rm -f "$WINEPREFIX/dosdevices/com$n"' EXIT

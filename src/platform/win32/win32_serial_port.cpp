@@ -214,9 +214,10 @@ size_t Win32SerialPort::Write(const uint8_t* data, size_t size) {
       break;
     }
     written += done;
-    // The driver's own time-out cut the write short: the line is stalled. Keep trying
-    // only within the total time.
-    if (done == 0 && ElapsedMs(NowMs(), start) >= writeTimeoutMs_) break;
+    // The driver's own time-out (the same length) cut the write short: the line is
+    // stalled or trickling. Keep trying only within the total time, so one Write takes
+    // at most about twice the time-out however slowly the driver takes bytes.
+    if (written < size && ElapsedMs(NowMs(), start) >= writeTimeoutMs_) break;
     if (done == 0) calls_.SleepMs(kDrainCheckMs);
   }
   return written;

@@ -35,7 +35,8 @@ class Win32SerialPort final : public ISerialPort {
   // port stays lost until the next Open.
   int32_t QueuedBytes() override;
   bool ReadByte(uint8_t& byte) override;
-  // At most the write time-out in total, however slowly the driver takes the bytes.
+  // Gives up once the write time-out has passed, however slowly the driver takes bytes
+  // (each WriteFile is bounded by the same time-out through COMMTIMEOUTS).
   size_t Write(const uint8_t* data, size_t size) override;
   // Waits while the driver's output queue holds bytes, then FlushFileBuffers for the
   // last ones. False when limitMs passed first or the port is gone.

@@ -50,6 +50,11 @@ TEST(Win32PortSurvey, OtherFailuresGiveTheSystemsReasonOnOneLine) {
   const std::string text = win32::DescribePortOpenFailure("COM5", result);
   EXPECT_EQ(text.rfind("COM5 could not be opened: ", 0), 0u) << text;
   EXPECT_EQ(text.find('\n'), std::string::npos);
+  EXPECT_EQ(text.find("Too many links"), std::string::npos) << "the C library's words for errno 31: " << text;
+  // Windows' words for ERROR_GEN_FAILURE ("A device attached to the system is not
+  // functioning"; Wine says "General failure").
+  EXPECT_TRUE(text.find("not functioning") != std::string::npos || text.find("General failure") != std::string::npos)
+      << text;
   result.error = PortOpenError::NotFound;
   EXPECT_EQ(win32::DescribePortOpenFailure("\\\\.\\CNCA0", result),
             "There is no port \\\\.\\CNCA0 on this computer: check the port name and that the adapter is plugged in.");

@@ -21,7 +21,9 @@ class Win32Files : public ::testing::Test {
     wchar_t base[MAX_PATH];
     ASSERT_GT(::GetTempPathW(MAX_PATH, base), 0u);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = Narrow(base) + "vqx Prüfstand Ω " + info->name() + "-" + std::to_string(::GetCurrentProcessId());
+    // Wine reuses small process numbers: the tick count keeps runs apart.
+    dir_ = Narrow(base) + "vqx Prüfstand Ω " + info->name() + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(::GetTickCount64());
     ASSERT_TRUE(::CreateDirectoryW(Widen(dir_).c_str(), nullptr)) << ::GetLastError();
   }
   void TearDown() override {
@@ -30,13 +32,19 @@ class Win32Files : public ::testing::Test {
     const HANDLE search = ::FindFirstFileW((wide + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
       do {
-        const std::wstring path = wide + L"\\" + found.cFileName;
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = wide + L"\\" + name;
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path.c_str());
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+          ::RemoveDirectoryW(path.c_str());  // the tests make empty ones only
+        } else {
+          ::DeleteFileW(path.c_str());
+        }
       } while (::FindNextFileW(search, &found));
       ::FindClose(search);
     }
-    ::RemoveDirectoryW(wide.c_str());
+    EXPECT_TRUE(::RemoveDirectoryW(wide.c_str())) << "left behind: " << dir_;
   }
   std::string Read(IFileStore& store, const char* name) {
     char buffer[256];

@@ -164,6 +164,15 @@ TEST(Win32SerialPort, AWriteTheDriverStopsTakingEndsWithinTheWriteTimeOut) {
   EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>("ECHO ON\r"), 8), 8u);
   EXPECT_EQ(calls.written, "ECHO ON\r");
 
+  // One byte per write, each after the driver's whole time-out: the write still ends.
+  calls.writeTakes = 1;
+  calls.ticksPerCall = 1000;
+  const std::string big(100, 'x');
+  const size_t trickled = port.Write(reinterpret_cast<const uint8_t*>(big.data()), big.size());
+  EXPECT_GE(trickled, 1u);
+  EXPECT_LE(trickled, 3u);
+  calls.ticksPerCall = 1;
+
   calls.writeError = ERROR_DEVICE_REMOVED;
   EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>("TRAN\r"), 5), 0u);
   EXPECT_LT(port.QueuedBytes(), 0);
