@@ -75,6 +75,8 @@ TEST(CommandRoutingTest, ThreeDigitsTypedInAnAddressBoxMoveTheFocusToTheNextBoxW
   logic->Create();
   ShowWindow(dialog.Window(), SW_SHOW);
   SetForegroundWindow(dialog.Window());
+  // The display activates the window when it has shown it.
+  testing::PumpUntil([&] { return GetForegroundWindow() == dialog.Window(); }, 3000);
   SetWindowTextW(dialog.Control(ids::kIp2), L"168");
   SendMessageW(dialog.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Control(ids::kIp1)), TRUE);
   ASSERT_EQ(GetFocus(), dialog.Control(ids::kIp1));

@@ -38,7 +38,8 @@ std::wstring TextOf(HWND edit) {
 }
 
 bool PutOnClipboard(HWND owner, const std::wstring& text) {
-  if (!OpenClipboard(owner)) return false;
+  // Another program may hold the clipboard for a moment.
+  if (!testing::PumpUntil([&] { return OpenClipboard(owner) != FALSE; }, 3000)) return false;
   EmptyClipboard();
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
