@@ -1,11 +1,6 @@
 #include "runner/sim_runner.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 namespace vqx::sim {
 
@@ -14,8 +9,10 @@ namespace {
 constexpr SimMs kMaxPollMs = 10;
 }  // namespace
 
-SimRunner::SimRunner(SimConfig config)
-    : epoch_(std::chrono::steady_clock::now()), unit_(std::move(config), 0) {}
+SimRunner::SimRunner(SimConfig config, std::unique_ptr<SimLine> line)
+    : epoch_(std::chrono::steady_clock::now()),
+      unit_(std::move(config), 0),
+      line_(line ? std::move(line) : CreatePlatformSimLine()) {}
 
 SimRunner::~SimRunner() { CloseLine(); }
 
@@ -26,21 +23,14 @@ SimMs SimRunner::NowMs() const {
 
 bool SimRunner::Start(std::string* error) {
   if (thread_.joinable()) return true;
-  if (!pty_.IsOpen()) {
-    if (!pty_.Create(error)) return false;
-    const int fd = pty_.MasterFd();
-    // Never block on a host that stops reading: unsent bytes wait in Serve.
-    if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) {
-      if (error != nullptr) *error = "cannot make the pseudo-terminal non-blocking";
-      pty_.Close();
-      return false;
-    }
+  if (!line_->IsOpen()) {
+    if (!line_->Open(error)) return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    slavePath_ = pty_.SlavePath();
+    slavePath_ = line_->HostPortName();
   }
   stop_ = false;
   serving_ = true;
-  thread_ = std::thread([this, fd = pty_.MasterFd()] { Serve(fd); });
+  thread_ = std::thread([this] { Serve(); });
   return true;
 }
 
@@ -52,7 +42,7 @@ void SimRunner::Stop() {
 
 void SimRunner::CloseLine() {
   Stop();
-  pty_.Close();
+  line_->Close();
 }
 
 std::string SimRunner::SlavePath() const {
@@ -91,7 +81,7 @@ bool SimRunner::WaitFor(const std::function<bool(const SimUnit&)>& done,
   return changed_.wait_for(lock, timeout, [&] { return done(unit_); });
 }
 
-void SimRunner::Serve(int masterFd) {
+void SimRunner::Serve() {
   std::string unsent;
   uint8_t buffer[512];
   while (!stop_) {
@@ -101,15 +91,10 @@ void SimRunner::Serve(int masterFd) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (const auto due = unit_.NextOutputDue()) waitMs = *due > now ? std::min(*due - now, waitMs) : 0;
     }
-    pollfd pfd{masterFd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
-    const int ready = poll(&pfd, 1, static_cast<int>(waitMs));
+    const SimLine::Readiness ready = line_->Wait(static_cast<uint32_t>(waitMs), !unsent.empty());
 
-    ssize_t got = 0;
-    int readError = 0;
-    if (ready > 0 && (pfd.revents & POLLIN) != 0) {
-      got = read(masterFd, buffer, sizeof buffer);
-      if (got < 0) readError = errno;
-    }
+    ptrdiff_t got = 0;
+    if (ready.readable) got = line_->Receive(buffer, sizeof buffer);
     now = NowMs();
     std::vector<SimEvent> events;
     {
@@ -117,7 +102,7 @@ void SimRunner::Serve(int masterFd) {
       if (got > 0) unit_.OnBytes(buffer, static_cast<size_t>(got), now);
       unit_.Tick(now);
       unsent += unit_.TakeOutput(now);
-      // As fast as the line takes it: a pseudo-terminal has no baud rate.
+      // As fast as the line takes it: the line has no baud rate.
       if (unit_.Faults().babble && unsent.size() < sizeof buffer) unsent += unit_.Babble(4096);
       events = unit_.DrainEvents();
     }
@@ -126,13 +111,9 @@ void SimRunner::Serve(int masterFd) {
       for (const SimEvent& e : events) sink_(e);
     }
 
-    if (!unsent.empty()) {
-      const ssize_t put = write(masterFd, unsent.data(), unsent.size());
-      if (put > 0) unsent.erase(0, static_cast<size_t>(put));
-    }
+    if (!unsent.empty()) unsent.erase(0, line_->Send(unsent.data(), unsent.size()));
     // A line in trouble reports ready without data; do not spin on it.
-    const bool troubled = ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && got <= 0;
-    if (troubled || (got < 0 && readError != EAGAIN && readError != EINTR)) {
+    if ((ready.troubled && got <= 0) || got < 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(kMaxPollMs));
     }
   }

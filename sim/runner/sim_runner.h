@@ -9,17 +9,20 @@
 #include <thread>
 #include <vector>
 
-#include "posix/pty_pair.h"
+#include "port/serial_port.h"
+#include "runner/sim_line.h"
 #include "unit/sim_unit.h"
 
 namespace vqx::sim {
 
-// Serves a SimUnit on the master side of a pseudo-terminal from a background
-// thread; the utility opens SlavePath() as its serial port. All accessors are
-// safe to call from any thread while the unit is served.
+// Serves a SimUnit on its end of a serial line (the master side of a pseudo-terminal,
+// or an in-process line where there are none) from a background thread; the utility
+// opens SlavePath() with a port from CreateHostPort(). All accessors are safe to call
+// from any thread while the unit is served.
 class SimRunner {
  public:
-  explicit SimRunner(SimConfig config);
+  // line: the platform's own when null.
+  explicit SimRunner(SimConfig config, std::unique_ptr<SimLine> line = nullptr);
   ~SimRunner();
   SimRunner(const SimRunner&) = delete;
   SimRunner& operator=(const SimRunner&) = delete;
@@ -32,6 +35,9 @@ class SimRunner {
   void CloseLine();
 
   std::string SlavePath() const;
+  // A serial port that reaches this unit when SlavePath() is opened with it (the
+  // system's serial port where the line is a pseudo-terminal).
+  std::unique_ptr<ISerialPort> CreateHostPort() { return line_->CreateHostPort(); }
   bool Serving() const { return serving_.load(); }
 
   SimMode Mode() const;
@@ -53,14 +59,14 @@ class SimRunner {
   void SetEventSink(std::function<void(const SimEvent&)> sink) { sink_ = std::move(sink); }
 
  private:
-  void Serve(int masterFd);
+  void Serve();
   SimMs NowMs() const;
 
   const std::chrono::steady_clock::time_point epoch_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   SimUnit unit_;
-  PtyPair pty_;
+  const std::unique_ptr<SimLine> line_;
   std::string slavePath_;
   std::function<void(const SimEvent&)> sink_;
   std::thread thread_;

@@ -1,5 +1,3 @@
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
 #include <iostream>
@@ -7,29 +5,20 @@
 #include <vector>
 
 #include "cli_run.h"
+#include "console.h"
 #include "exit_codes.h"
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
 // Ctrl-C must not leave the unit in command mode: the session stops waiting and sends
 // ECHO ON and TRAN before the program ends.
-void OnInterrupt(int) { interrupted.store(true); }
-
-void InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = &OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
+std::atomic<bool> interrupted{false};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  InstallInterruptHandler();
+  vqx::cli::InstallInterruptHandler(&interrupted);
+  vqx::cli::PrepareConsoleOutput();
   try {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);

@@ -48,7 +48,7 @@ class Connection {
       if (!args_.quiet) env_.err << "Simulated VQX-2 on " << options.line.port << "\n";
     }
     if (args_.rebootWaitSeconds) options.rebootWaitMs = static_cast<uint32_t>(*args_.rebootWaitSeconds * 1000.0);
-    session_ = std::make_unique<UnitSession>(options, env_.err);
+    session_ = std::make_unique<UnitSession>(options, env_.err, demo_ ? demo_->CreateHostPort() : nullptr);
     std::string error;
     const ExitCode code = session_->Connect(&error);
     if (code != kExitOk) {

@@ -46,10 +46,10 @@ std::string AnswerLines(const std::string& raw) {
 
 }  // namespace
 
-UnitSession::UnitSession(const SessionOptions& options, std::ostream& progress)
+UnitSession::UnitSession(const SessionOptions& options, std::ostream& progress, std::unique_ptr<ISerialPort> port)
     : options_(options),
       progress_(progress),
-      port_(CreateSystemSerialPort()),
+      port_(port ? std::move(port) : CreateSystemSerialPort()),
       comm_(*port_, SystemClock()),
       services_{SystemClock(), files_, SystemWallClock(), &ExplainOpenFailure},
       window_(comm_, surface_, services_),

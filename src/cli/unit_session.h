@@ -57,7 +57,8 @@ struct SessionOptions {
 // This thread plays the user-interface thread.
 class UnitSession {
  public:
-  UnitSession(const SessionOptions& options, std::ostream& progress);
+  // port: the system's serial port when null (--demo passes the simulated unit's).
+  UnitSession(const SessionOptions& options, std::ostream& progress, std::unique_ptr<ISerialPort> port = nullptr);
   ~UnitSession();
   UnitSession(const UnitSession&) = delete;
   UnitSession& operator=(const UnitSession&) = delete;

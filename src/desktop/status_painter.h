@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QString>
 
+#include "status_geometry.h"
+
 class QPainter;
 
 namespace vqx::desktop {
@@ -25,8 +27,8 @@ struct StatusLayout {
 // width wide on average, weight 600, a plain sans-serif.
 StatusLayout ComputeStatusLayout(const QRect& groupBox);
 
-inline const QColor kStatusSentenceColour{30, 100, 50};
-inline const QColor kStatusNameColour{30, 50, 100};
+inline const QColor kStatusSentenceColour{kStatusSentenceRgb.r, kStatusSentenceRgb.g, kStatusSentenceRgb.b};
+inline const QColor kStatusNameColour{kStatusNameRgb.r, kStatusNameRgb.g, kStatusNameRgb.b};
 
 // Clears the area to the button face and draws the sentence and, when not empty, the
 // name line, each from the top left of its half and clipped to it.

@@ -23,6 +23,18 @@ std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory);
 // Calendar time (UTC), for the names of the communication log files.
 IWallClock& SystemWallClock();
 
+// A file the user named on the command line (a snapshot, a History export), read whole.
+struct NamedFileRead {
+  enum class Outcome { Read, NotFound, PermissionDenied, Folder, NotARegularFile, TooLarge, Failed };
+  Outcome outcome = Outcome::Failed;
+  std::string systemMessage;  // the system's words, for Failed
+};
+// At most limit bytes (more: TooLarge). A FIFO, device or socket under the name is
+// refused without waiting for a writer; a folder is refused as one.
+NamedFileRead ReadNamedFile(const std::string& path, size_t limit, std::string* content);
+// Standard input to its end, which may be a pipe or a terminal.
+NamedFileRead ReadStandardInput(size_t limit, std::string* content);
+
 // The file system name of a port as the user typed it (e.g. "COM1" -> "/dev/ttyS0").
 std::string ResolvePortName(const std::string& name);
 

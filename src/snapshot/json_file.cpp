@@ -1,15 +1,12 @@
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <set>
-#include <vector>
 #include <string>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
 
 #include "snapshot.h"
+#include "system_port.h"
 
 namespace vqx::snapshot {
 
@@ -27,57 +24,27 @@ bool Refuse(std::string* error, const std::string& path, const std::string& reas
   return false;
 }
 
-std::string OpenFailure(int code) {
-  switch (code) {
-    case ENOENT: return "does not exist";
-    case EACCES:
-    case EPERM: return "permission denied";
-    case EISDIR: return "is a directory, not a file";
-    default: return std::string("cannot be read: ") + std::strerror(code);
-  }
-}
-
-struct DescriptorCloser {
-  int fd;
-  ~DescriptorCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// Reads fd to its end, up to the size limit.
-bool ReadDescriptor(int fd, const std::string& path, std::string& content, std::string* error) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Refuse(error, path, std::string("cannot be read: ") + std::strerror(errno));
-    }
-    if (n == 0) return true;
-    content.append(buffer, static_cast<size_t>(n));
-    if (content.size() > kLargestFile) {
-      return Refuse(error, path, "is larger than " + std::to_string(kLargestFile / (1024 * 1024)) +
-                                     " MB; not a snapshot file");
-    }
-  }
-}
-
 // "-" is standard input, which may be a pipe. Any other name must be a regular file: a
 // FIFO is opened without waiting for a writer and refused, like a device or a folder.
 bool ReadWholeFile(const std::string& path, std::string& content, std::string* error) {
-  if (path == "-") return ReadDescriptor(STDIN_FILENO, "standard input", content, error);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Refuse(error, path, OpenFailure(errno));
-  const DescriptorCloser closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return Refuse(error, path, OpenFailure(errno));
-  if (S_ISDIR(info.st_mode)) return Refuse(error, path, OpenFailure(EISDIR));
-  if (!S_ISREG(info.st_mode)) {
-    return Refuse(error, path, "is not a regular file (a FIFO, device or socket); give a file, or - for standard input");
+  const bool standardInput = path == "-";
+  const std::string shown = standardInput ? std::string("standard input") : path;
+  const NamedFileRead read =
+      standardInput ? ReadStandardInput(kLargestFile, &content) : ReadNamedFile(path, kLargestFile, &content);
+  switch (read.outcome) {
+    case NamedFileRead::Outcome::Read: return true;
+    case NamedFileRead::Outcome::NotFound: return Refuse(error, shown, "does not exist");
+    case NamedFileRead::Outcome::PermissionDenied: return Refuse(error, shown, "permission denied");
+    case NamedFileRead::Outcome::Folder: return Refuse(error, shown, "is a directory, not a file");
+    case NamedFileRead::Outcome::NotARegularFile:
+      return Refuse(error, shown,
+                    "is not a regular file (a FIFO, device or socket); give a file, or - for standard input");
+    case NamedFileRead::Outcome::TooLarge:
+      return Refuse(error, shown,
+                    "is larger than " + std::to_string(kLargestFile / (1024 * 1024)) + " MB; not a snapshot file");
+    case NamedFileRead::Outcome::Failed: break;
   }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return ReadDescriptor(fd, path, content, error);
+  return Refuse(error, shown, "cannot be read: " + read.systemMessage);
 }
 
 // Line and column (both from 1) of the byte at offset, counting UTF-8 characters.

@@ -43,6 +43,24 @@ TEST(UiCallQueueTest, CallsFromAnotherThreadRunInOrderAndAppendsToOneWindowAreJo
                                     "append 1008 A"));
 }
 
+TEST(UiCallQueueTest, ADrainWithALimitLeavesTheRestInOrderForTheNextDrain) {
+  Recorder r;
+  std::thread worker([&] {
+    r.queue.Post([&] { r.events.push_back("first"); });
+    r.queue.Append(1008, "text");
+    r.queue.Post([&] { r.events.push_back("last"); });
+  });
+  worker.join();
+  bool appended = true;
+  EXPECT_EQ(r.queue.Drain(&appended, 1), 1u);
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(r.queue.Pending(), 2u);
+  EXPECT_EQ(r.queue.Drain(&appended, 1), 1u);
+  EXPECT_TRUE(appended);
+  EXPECT_EQ(r.queue.Drain(), 1u);
+  EXPECT_THAT(r.events, ElementsAre("first", "append 1008 text", "last"));
+}
+
 TEST(UiCallQueueTest, HeldTextQueuesWithoutWakingWhileOtherCallsStillWakeAtOnce) {
   Recorder r;
   r.queue.Append(1008, "a");

@@ -1,5 +1,5 @@
-#include <cstring>
 #include <string>
+#include <system_error>
 
 #include "port/file_store.h"
 
@@ -17,7 +17,8 @@ std::string DescribeFileProblem(const FileResult& result) {
     case FileProblem::Other: break;
   }
   if (result.systemError == 0) return "an unknown error";
-  return std::strerror(result.systemError);
+  // errno on POSIX, GetLastError on Windows: the system category knows its own numbers.
+  return std::system_category().message(result.systemError);
 }
 
 }  // namespace vqx

@@ -65,7 +65,7 @@ void UiCallQueue::Append(int id, std::string_view text) {
   if (wasEmpty && !appendsHeld_.load() && wake_) wake_();
 }
 
-size_t UiCallQueue::Drain(bool* appended) {
+size_t UiCallQueue::Drain(bool* appended, size_t limit) {
   size_t run = 0;
   if (appended) *appended = false;
   size_t appendedBytes = 0;
@@ -73,7 +73,7 @@ size_t UiCallQueue::Drain(bool* appended) {
     Item item;
     {
       std::lock_guard lock(mutex_);
-      if (items_.empty()) {
+      if (items_.empty() || run == limit) {
         lastDrainAppendedBytes_ = appendedBytes;
         return run;
       }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -45,10 +46,12 @@ class UiCallQueue {
   static constexpr size_t kAppendBacklogLimit = size_t{1} << 20;
   void Append(int id, std::string_view text);
 
-  // Owner thread: runs the calls queued now and those queued while they run. Returns
-  // the number run; appended tells whether output text was among them. Re-entrant: a
-  // call that spins a nested event loop may drain too.
-  size_t Drain(bool* appended = nullptr);
+  // Owner thread: runs the calls queued now and those queued while they run, at most
+  // limit of them. Returns the number run; appended tells whether output text was among
+  // them. Re-entrant: a call that spins a nested event loop may drain too. A limit keeps a
+  // worker that queues faster than the window can show from holding the owner in one
+  // drain for ever: what is left waits for the next one.
+  size_t Drain(bool* appended = nullptr, size_t limit = SIZE_MAX);
   // Owner thread: how many bytes of output text the last Drain handed to the window.
   size_t LastDrainAppendedBytes() const { return lastDrainAppendedBytes_; }
   // While held, output text queues up without waking the owner, which then shows it in

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <atomic>
+
+namespace vqx::cli {
+
+// Ctrl-C (and on POSIX SIGTERM, on Windows closing the console window) sets *interrupted
+// instead of ending the program: the session stops waiting and sends ECHO ON and TRAN
+// before the program ends. One implementation per platform.
+void InstallInterruptHandler(std::atomic<bool>* interrupted);
+
+// Output in UTF-8 whatever the console's code page (a no-op where terminals are UTF-8).
+void PrepareConsoleOutput();
+
+}  // namespace vqx::cli

@@ -1,0 +1,72 @@
+// vqxsu.exe: the VQX Setup Utility's desktop program for Windows.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "control_mapping.h"
+#include "win32_program.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: vqxsu [--demo]\n"
+    "\n"
+    "Configures a VQX-2 network radio-interface unit over a serial line.\n"
+    "The serial port is chosen in the program (File, Select Serial Port...) and remembered\n"
+    "in VQXSU_Prefs.cfg in the working directory, beside the communication logs and\n"
+    "History.txt.\n"
+    "\n"
+    "  --demo     talk to a simulated VQX-2 started inside the program, for this run\n"
+    "             only (the stored port is kept)\n"
+    "  --help     show this text\n"
+    "  --version  show the program's version\n";
+constexpr const char* kVersion = "VQX Setup Utility (vqxsu) Version 1.3 (Build 7)\n";
+
+// A program without a console of its own writes to the console it was started from, if
+// any; otherwise the text is shown in a box.
+void Tell(const std::string& text, bool error) {
+  if (AttachConsole(ATTACH_PARENT_PROCESS) && std::freopen("CONOUT$", "w", error ? stderr : stdout) != nullptr) {
+    std::fputs(text.c_str(), error ? stderr : stdout);
+    std::fflush(error ? stderr : stdout);
+    return;
+  }
+  MessageBoxW(nullptr, vqx::win32::WidenLatin1(text.c_str()).c_str(), L"VQX Setup Utility",
+              error ? MB_ICONERROR : MB_ICONINFORMATION);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  vqx::win32::ProgramOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h" || arg == "/?") {
+      Tell(kUsage, false);
+      return 0;
+    }
+    if (arg == "--version") {
+      Tell(kVersion, false);
+      return 0;
+    }
+    if (arg == "--demo") {
+      options.demo = true;
+      continue;
+    }
+    Tell("vqxsu: unknown option '" + arg + "'\n\n" + kUsage, true);
+    return 2;
+  }
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  vqx::win32::Win32Program program(std::move(options));
+  std::string error;
+  if (!program.Start(&error)) {
+    Tell("vqxsu: " + error + "\n", true);
+    return 1;
+  }
+  return program.Run();
+}

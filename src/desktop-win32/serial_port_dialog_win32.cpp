@@ -1,0 +1,118 @@
+#include "serial_port_dialog_win32.h"
+
+#include <string>
+
+#include "app/text_fields.h"
+#include "control_mapping.h"
+#include "dialog_builder.h"
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx::win32 {
+namespace {
+
+constexpr int kSerialLists[] = {ids::kSerialBaudRate, ids::kSerialDataBits, ids::kSerialStopBits, ids::kSerialParity};
+
+struct DialogState {
+  HostSerialChoice stored;
+  SerialPortDialogHooks hooks;
+};
+
+void SelectByText(HWND dialog, int id, const std::string& text) {
+  const std::wstring wide = WidenLatin1(text.c_str());
+  const LRESULT found = SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                            reinterpret_cast<LPARAM>(wide.c_str()));
+  SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(found == CB_ERR ? -1 : found), 0);
+}
+
+std::string SelectedText(HWND dialog, int id) {
+  const LRESULT selected = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
+  if (selected == CB_ERR) return {};
+  const LRESULT length = SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+  if (length == CB_ERR) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  return NarrowToLatin1(text);
+}
+
+int32_t NumberOf(HWND dialog, int id) {
+  int32_t value = 0;
+  const std::string text = SelectedText(dialog, id).substr(0, 11);  // the list texts are short
+  return ParseDecimal(text.c_str(), &value) ? value : 0;
+}
+
+void Fill(HWND dialog, const HostSerialChoice& stored) {
+  for (const int id : kSerialLists) {
+    for (const char* item : SerialDialogListItems(id)) {
+      SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WidenLatin1(item).c_str()));
+    }
+  }
+  SendDlgItemMessageW(dialog, ids::kSerialPortName, EM_LIMITTEXT, kPortNameCapacity, 0);
+  SetDlgItemTextW(dialog, ids::kSerialPortName, WidenLatin1(stored.portName.c_str()).c_str());
+  // The stored values, selected by their texts; a rate not in the list selects none.
+  SelectByText(dialog, ids::kSerialBaudRate, std::to_string(stored.baudRate));
+  SelectByText(dialog, ids::kSerialDataBits, stored.dataBits == 7 ? "7" : "8");
+  SelectByText(dialog, ids::kSerialStopBits, stored.stopBits == 2 ? "2" : "1");
+  SelectByText(dialog, ids::kSerialParity, stored.parity == 'E' ? "Even" : stored.parity == 'O' ? "Odd" : "None");
+}
+
+INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG: {
+      state = reinterpret_cast<DialogState*>(lParam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      Fill(dialog, state->stored);
+      if (state->hooks.opened) state->hooks.opened(dialog);
+      const HWND name = GetDlgItem(dialog, ids::kSerialPortName);
+      SetFocus(name);
+      SendMessageW(name, EM_SETSEL, 0, -1);
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+      if (state == nullptr || HIWORD(wParam) != BN_CLICKED) break;
+      if (LOWORD(wParam) == IDOK) {
+        // Otherwise the warning has been shown over the dialog, which stays open.
+        if (!state->hooks.apply || state->hooks.apply(ReadSerialPortChoice(dialog))) EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      break;
+    case WM_DESTROY:
+      if (state != nullptr && state->hooks.closed) state->hooks.closed();
+      break;
+    default: break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+HostSerialChoice ReadSerialPortChoice(HWND dialog) {
+  HostSerialChoice choice;
+  wchar_t name[kPortNameCapacity + 1] = {};
+  GetDlgItemTextW(dialog, ids::kSerialPortName, name, kPortNameCapacity + 1);
+  choice.portName = NarrowToLatin1(name);
+  choice.baudRate = NumberOf(dialog, ids::kSerialBaudRate);
+  choice.dataBits = NumberOf(dialog, ids::kSerialDataBits);
+  choice.stopBits = NumberOf(dialog, ids::kSerialStopBits);
+  const std::string parity = SelectedText(dialog, ids::kSerialParity);
+  choice.parity = parity.empty() ? 'N' : parity[0];
+  return choice;
+}
+
+bool RunSerialPortDialog(HWND owner, const HostSerialChoice& stored, SerialPortDialogHooks hooks) {
+  const std::vector<DWORD> layout = BuildDialogTemplate(
+      SerialPortDialogTemplate(), DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+  DialogState state{stored, std::move(hooks)};
+  const INT_PTR result =
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(layout.data()), owner,
+                              &SerialDialogProc, reinterpret_cast<LPARAM>(&state));
+  return result == IDOK;
+}
+
+}  // namespace vqx::win32

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vqx::win32 {
+
+// The computer's side of the serial line, as the dialog shows and returns it.
+struct HostSerialChoice {
+  std::string portName;
+  int32_t baudRate = 9600;  // 0 or less: no rate selected
+  int32_t dataBits = 8;
+  int32_t stopBits = 1;
+  char parity = 'N';
+};
+
+inline constexpr int kPortNameCapacity = 255;  // what the preferences file holds
+
+// The "Select Serial Port" dialog (DLGSERIAL), modal over owner, built from its template.
+// OK hands the choice to apply, which stores, saves and reopens; the dialog ends only when
+// the port opened, so the user can correct a choice that failed. Cancel, Esc and the
+// close box store nothing. opened/closed tell the caller the dialog's window (the owner
+// of the warnings shown while it is open). Returns whether OK ended it.
+struct SerialPortDialogHooks {
+  std::function<bool(const HostSerialChoice&)> apply;
+  std::function<void(HWND dialog)> opened;
+  std::function<void()> closed;
+};
+bool RunSerialPortDialog(HWND owner, const HostSerialChoice& stored, SerialPortDialogHooks hooks);
+
+// What the dialog's controls hold now, read as OK reads them.
+HostSerialChoice ReadSerialPortChoice(HWND dialog);
+
+}  // namespace vqx::win32

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vqx::win32 {
+
+// Paints the status panel inside the "Status" group box of dialog with GDI: the area
+// cleared to the button face, the sentence in the upper half and, when not empty, the
+// name line in the lower half, each in its status colour and clipped to its half.
+void PaintStatusPanel(HWND dialog, HDC dc, const std::string& sentence, const std::string& nameLine);
+
+}  // namespace vqx::win32

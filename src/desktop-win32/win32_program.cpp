@@ -1,0 +1,308 @@
+#include "win32_program.h"
+
+#include <chrono>
+
+#include "command_routing.h"
+#include "control_mapping.h"
+#include "dialog_builder.h"
+#include "runner/sim_runner.h"
+#include "serial_port_dialog_win32.h"
+#include "status_paint_win32.h"
+#include "system_port.h"
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx::win32 {
+namespace {
+
+constexpr int kIconResource = 1;
+
+std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
+  return DescribePortOpenFailure(portName, result);
+}
+
+bool IsPushButton(HWND window) {
+  if (!HasWindowClass(window, L"Button")) return false;
+  const LONG type = GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+}  // namespace
+
+Win32Program::Win32Program(ProgramOptions options)
+    : options_(std::move(options)), queue_([this] { pump_.Wake(); }), pump_(queue_) {
+  files_ = CreateSystemFileStore(options_.dataDirectory);
+}
+
+Win32Program::~Win32Program() {
+  Shutdown();
+  // Users before what they use: the worker and the window logic, then the surface and
+  // its window, then the link they talked through.
+  app_.reset();
+  if (logic_) link_->AttachHost(nullptr);
+  logic_.reset();
+  surface_.reset();
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
+  if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+  link_.reset();
+  port_.reset();
+  if (demo_) demo_->Stop();
+}
+
+bool Win32Program::CreateMainWindow(std::string* error) {
+  const std::vector<DWORD> layout =
+      BuildDialogTemplate(MainDialogTemplate(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_CENTER);
+  window_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(layout.data()),
+                                       nullptr, &DialogProc, reinterpret_cast<LPARAM>(this));
+  if (window_ == nullptr) {
+    if (error) *error = "The main window could not be created (error " + std::to_string(GetLastError()) + ").";
+    return false;
+  }
+  pump_.Attach(window_);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  bigIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  if (bigIcon_ != nullptr) SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+  if (smallIcon_ != nullptr) SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+  PrepareMainWindowControls(window_);
+  BuildMenu();
+  FitClientToTemplate();
+  return true;
+}
+
+void Win32Program::BuildMenu() {
+  const HMENU bar = CreateMenu();
+  for (const MenuPopupTemplate& popup : MainMenuTemplate()) {
+    const HMENU menu = CreatePopupMenu();
+    for (const MenuItemTemplate& item : popup.items) {
+      if (item.text == nullptr) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      AppendMenuW(menu, UINT{MF_STRING} | (item.greyed ? UINT{MF_GRAYED} : 0u), static_cast<UINT_PTR>(item.id),
+                  WidenLatin1(item.text).c_str());
+    }
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), WidenLatin1(popup.text).c_str());
+  }
+  SetMenu(window_, bar);
+}
+
+void Win32Program::FitClientToTemplate() {
+  // The menu bar took its height from the client area: give it back, so the client area
+  // is the template's size in the dialog font's units, at whatever DPI the window has.
+  RECT wanted{0, 0, MainDialogTemplate().width, MainDialogTemplate().height};
+  MapDialogRect(window_, &wanted);
+  RECT client;
+  GetClientRect(window_, &client);
+  RECT outer;
+  GetWindowRect(window_, &outer);
+  const int width = (outer.right - outer.left) + (wanted.right - client.right);
+  const int height = (outer.bottom - outer.top) + (wanted.bottom - client.bottom);
+  // Centred on the work area of the window's monitor.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const int x = work.left + ((work.right - work.left) - width) / 2;
+  const int y = work.top + ((work.bottom - work.top) - height) / 2;
+  SetWindowPos(window_, nullptr, x < work.left ? work.left : x, y < work.top ? work.top : y, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Win32Program::Start(std::string* error) {
+  if (started_) return true;
+  if (options_.demo) {
+    if (!StartDemoUnit(error)) return false;
+  } else {
+    port_ = CreateSystemSerialPort();
+  }
+  link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
+  if (!CreateMainWindow(error)) return false;
+  surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
+  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure};
+  logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
+  link_->AttachHost(logic_.get());
+  app_ = std::make_unique<CApplication>(*link_, *logic_);
+  if (!demoPortName_.empty()) logic_->SetPortOverride(demoPortName_.c_str());
+
+  started_ = true;
+  // A port that cannot be opened warns before the main window appears.
+  logic_->StartUp();
+  ShowWindow(window_, SW_SHOW);
+  logic_->InitializeWindow();
+  queue_.Drain();
+  UpdateWindow(window_);
+  app_->StartWorker();
+  return true;
+}
+
+int Win32Program::Run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (TakeEnterKey(msg)) continue;
+    if (window_ != nullptr && IsDialogMessageW(window_, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  Shutdown();
+  return static_cast<int>(msg.wParam);
+}
+
+bool Win32Program::TakeEnterKey(const MSG& msg) {
+  if (window_ == nullptr || msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+  if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
+  if (!shutDown_) logic_->OnEnterKey();
+  // A push button with the focus is still pressed by its Enter.
+  return !IsPushButton(msg.hwnd);
+}
+
+INT_PTR CALLBACK Win32Program::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    return TRUE;
+  }
+  auto* self = reinterpret_cast<Win32Program*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (self == nullptr || self->window_ != window) return FALSE;
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case Win32UiPump::kWakeMessage: pump_.OnWakeMessage(); return TRUE;
+    case WM_TIMER:
+      if (wParam == Win32UiPump::kAppendTimerId) {
+        pump_.OnAppendTimer();
+      } else if (logic_ && !shutDown_) {
+        logic_->OnTimer(static_cast<int>(wParam));
+      }
+      return TRUE;
+    case WM_COMMAND: OnControlCommand(wParam, lParam); return TRUE;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      const HDC dc = BeginPaint(window_, &paint);
+      Paint(dc);
+      EndPaint(window_, &paint);
+      return TRUE;
+    }
+    case WM_PRINTCLIENT:
+      // A themed group box draws its parent's background behind itself this way.
+      Paint(reinterpret_cast<HDC>(wParam));
+      return TRUE;
+    case WM_CLOSE: Close(); return TRUE;
+    case WM_ENDSESSION:
+      if (wParam != 0 && surface_) {
+        // Nobody is there to answer a box while the session ends: a question keeps what
+        // is on disk, and the unit is still returned to transparent mode.
+        surface_->SetMessageBoxAnswerer([](const Win32WindowSurface::MessageBoxRecord& box) {
+          return box.buttons == MessageButtons::YesNo ? kAnswerYes : kAnswerOk;
+        });
+        Shutdown();
+      }
+      return TRUE;
+    case WM_DESTROY:
+      window_ = nullptr;
+      pump_.Attach(nullptr);
+      PostQuitMessage(0);
+      return TRUE;
+    default: return FALSE;
+  }
+}
+
+void Win32Program::OnControlCommand(WPARAM wParam, LPARAM lParam) {
+  if (const auto command = RouteCommand(wParam, lParam, surface_ && surface_->InProgrammaticChange())) {
+    OnCommand(command->id, command->code);
+  }
+}
+
+void Win32Program::OnCommand(int id, int notificationCode) {
+  if (shutDown_ || !logic_) return;
+  switch (logic_->OnCommand(id, notificationCode)) {
+    case CommandOutcome::Quit: Close(); break;
+    case CommandOutcome::ShowSerialPortDialog: ShowSerialPortDialog(); break;
+    case CommandOutcome::Handled:
+    case CommandOutcome::HandledReturnOne: break;
+  }
+}
+
+void Win32Program::ShowSerialPortDialog() {
+  if (!logic_->BeginSerialPortDialog()) return;
+  const PreferencesBlock prefs = logic_->GetPreferences();
+  HostSerialChoice stored;
+  stored.portName = logic_->PortNameInUse();
+  stored.baudRate = prefs.baudRate;
+  stored.dataBits = prefs.dataBits;
+  stored.stopBits = prefs.stopBits;
+  stored.parity = prefs.parity;
+  SerialPortDialogHooks hooks;
+  hooks.apply = [this](const HostSerialChoice& choice) {
+    return logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits, choice.stopBits,
+                                         choice.parity);
+  };
+  hooks.opened = [this](HWND dialog) {
+    modalDialog_ = dialog;
+    surface_->SetModalDialog(dialog);
+  };
+  hooks.closed = [this] {
+    modalDialog_ = nullptr;
+    surface_->SetModalDialog(nullptr);
+  };
+  RunSerialPortDialog(window_, stored, std::move(hooks));
+  logic_->EndSerialPortDialog();
+}
+
+bool Win32Program::StartDemoUnit(std::string* error) {
+  // Windows has no pseudo-terminals: the simulated unit serves an in-process line, and
+  // the program's port is one that reaches it by the line's name.
+  demo_ = std::make_unique<sim::SimRunner>(sim::SimConfig{});
+  std::string why;
+  if (!demo_->Start(&why)) {
+    if (error) *error = "The simulated VQX-2 could not be started: " + why;
+    demo_.reset();
+    return false;
+  }
+  port_ = demo_->CreateHostPort();
+  demoPortName_ = demo_->SlavePath();
+  return true;
+}
+
+void Win32Program::Close() {
+  if (modalDialog_ != nullptr) {
+    // A close that arrives while the dialog is open (the session ends, another program
+    // asks): the dialog ends as by Cancel first, then the window closes.
+    EndDialog(modalDialog_, IDCANCEL);
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
+  Shutdown();
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void Win32Program::Paint(HDC dc) {
+  if (!logic_) return;
+  PaintStatusPanel(window_, dc, logic_->StatusSentence(), logic_->StatusNameLine());
+}
+
+void Win32Program::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (!started_) return;
+  // The worker first, so that nothing new starts; it may be waiting for this thread to
+  // read a control: serve it until it is out.
+  app_->RequestStop();
+  while (!app_->WorkerEnded()) {
+    queue_.Drain();
+    queue_.WaitForWork(std::chrono::milliseconds(2));
+  }
+  app_->JoinWorker();
+  queue_.Drain();
+  // Then this thread returns the unit to transparent mode (or warns that it could not).
+  logic_->Shutdown();
+  queue_.Drain();
+  link_->Close();
+}
+
+}  // namespace vqx::win32

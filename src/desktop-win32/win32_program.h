@@ -1,0 +1,86 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/app_window.h"
+#include "app/application.h"
+#include "link/serial_comm.h"
+#include "ui_call_queue.h"
+#include "ui_pump_win32.h"
+#include "win32_window_surface.h"
+
+namespace vqx::sim {
+class SimRunner;
+}  // namespace vqx::sim
+
+namespace vqx::win32 {
+
+struct ProgramOptions {
+  // Talk to a simulated VQX-2 inside the program, for this run only (the stored port is kept).
+  bool demo = false;
+  // Where the preferences, communication logs and History.txt live; empty: the working directory.
+  std::string dataDirectory;
+};
+
+// The Windows desktop program: the link, the window logic and the worker thread over the
+// main dialog built from template 101, in the order the program starts and stops them.
+// The user-interface thread is the thread that constructs it.
+class Win32Program {
+ public:
+  explicit Win32Program(ProgramOptions options);
+  ~Win32Program();
+  Win32Program(const Win32Program&) = delete;
+  Win32Program& operator=(const Win32Program&) = delete;
+
+  // The window (hidden), the port (its warning comes before the window shows), the stored
+  // view and lists, then the worker. False only when the program cannot start (error).
+  bool Start(std::string* error);
+  // The message loop, until the main window is gone. Returns the exit code.
+  int Run();
+  // The orderly stop, once: the worker out (its pending calls served meanwhile), the unit
+  // returned to transparent mode from this thread (a warning box when it did not
+  // confirm), then the port closed.
+  void Shutdown();
+
+  HWND MainWindow() const { return window_; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool CreateMainWindow(std::string* error);
+  void BuildMenu();
+  void FitClientToTemplate();
+  void OnControlCommand(WPARAM wParam, LPARAM lParam);
+  void OnCommand(int id, int notificationCode);
+  void ShowSerialPortDialog();
+  bool StartDemoUnit(std::string* error);
+  void Close();
+  void Paint(HDC dc);
+  // The message loop hands every Enter key of this window to the command entry's handler
+  // first, whichever control has the focus; true when the key is used up.
+  bool TakeEnterKey(const MSG& msg);
+
+  ProgramOptions options_;
+  desktop::UiCallQueue queue_;
+  Win32UiPump pump_;
+  std::unique_ptr<sim::SimRunner> demo_;  // --demo: the simulated unit on its in-process line
+  std::unique_ptr<ISerialPort> port_;
+  std::unique_ptr<IFileStore> files_;
+  std::unique_ptr<CSerialComm> link_;
+  HWND window_ = nullptr;
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  std::unique_ptr<Win32WindowSurface> surface_;
+  std::unique_ptr<CAppWindow> logic_;
+  std::unique_ptr<CApplication> app_;
+  bool started_ = false;
+  bool shutDown_ = false;
+  std::string demoPortName_;  // the simulated unit's port, for this run only
+  HWND modalDialog_ = nullptr;  // the serial port dialog while it is open
+};
+
+}  // namespace vqx::win32

@@ -1,0 +1,32 @@
+#include "win32/win32_calls.h"
+
+namespace vqx::win32 {
+
+HANDLE Win32Calls::OpenDevice(const wchar_t* path) {
+  return ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+BOOL Win32Calls::Close(HANDLE handle) { return ::CloseHandle(handle); }
+BOOL Win32Calls::GetState(HANDLE handle, DCB* dcb) { return ::GetCommState(handle, dcb); }
+BOOL Win32Calls::SetState(HANDLE handle, DCB* dcb) { return ::SetCommState(handle, dcb); }
+BOOL Win32Calls::SetTimeouts(HANDLE handle, COMMTIMEOUTS* timeouts) { return ::SetCommTimeouts(handle, timeouts); }
+BOOL Win32Calls::ClearErrors(HANDLE handle, DWORD* errors, COMSTAT* status) {
+  return ::ClearCommError(handle, errors, status);
+}
+BOOL Win32Calls::Read(HANDLE handle, void* buffer, DWORD size, DWORD* done) {
+  return ::ReadFile(handle, buffer, size, done, nullptr);
+}
+BOOL Win32Calls::Write(HANDLE handle, const void* data, DWORD size, DWORD* done) {
+  return ::WriteFile(handle, data, size, done, nullptr);
+}
+BOOL Win32Calls::Flush(HANDLE handle) { return ::FlushFileBuffers(handle); }
+DWORD Win32Calls::LastError() { return ::GetLastError(); }
+uint64_t Win32Calls::TickCount() { return ::GetTickCount64(); }
+void Win32Calls::SleepMs(DWORD ms) { ::Sleep(ms); }
+
+Win32Calls& RealWin32Calls() {
+  static Win32Calls calls;
+  return calls;
+}
+
+}  // namespace vqx::win32

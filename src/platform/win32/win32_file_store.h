@@ -1,0 +1,55 @@
+#pragma once
+
+#include "win32/windows_api.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "port/file_store.h"
+
+namespace vqx::win32 {
+
+// The program's files in one directory (empty: the working directory), names in UTF-8.
+// A replacement is written to a temporary file beside the real file (the target of a
+// symbolic link), flushed to the disk, then moved over it with MoveFileExW, so the old
+// content survives a full disk, an I/O error or a crash.
+class Win32FileStore final : public IFileStore {
+ public:
+  explicit Win32FileStore(std::string directory);
+  ~Win32FileStore() override;
+  Win32FileStore(const Win32FileStore&) = delete;
+  Win32FileStore& operator=(const Win32FileStore&) = delete;
+
+  int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override;
+  FileResult ReplaceFile(const char* name, const void* data, size_t size,
+                         NewFileAccess access = NewFileAccess::Shared) override;
+  void HoldWhileRunning(const char* name) override;
+  bool HeldByAnotherProgram(const char* name) override;
+  const char* TextLineBreak() const override { return "\r\n"; }
+
+  // Where a name lands: the directory joined with it.
+  std::string PathOf(const char* name) const;
+
+  // A temporary left by another process is removed by the next save of its file once
+  // that process is gone, or once it is this old (process numbers are reused).
+  static constexpr int64_t kStaleTemporarySeconds = 3600;
+
+ private:
+  FileResult WriteTemporary(const std::wstring& temporary, const void* data, size_t size, bool* created);
+  void RemoveStaleTemporaries(const std::wstring& target);
+  void TakeHold(const std::string& name);     // heldMutex_ held
+  void ReleaseHold(const std::string& name);  // heldMutex_ held
+
+  std::string directory_;
+  std::atomic<uint32_t> temporaryCounter_{0};
+  std::mutex heldMutex_;
+  std::map<std::string, HANDLE> held_;  // name -> handle with the shared lock, or invalid
+};
+
+// Why a file operation failed, from GetLastError.
+FileResult FileResultFor(DWORD error);
+
+}  // namespace vqx::win32

@@ -1,0 +1,195 @@
+// vqxsu_probe.exe: drives a running vqxsu.exe from outside, as a user would, for the
+// end-to-end test and the screenshots. Runs its commands in order; the first that fails
+// ends it with exit code 1.
+//
+//   wait-main MS                 the main window is there
+//   wait-text ID TEXT MS         control ID of the main window shows TEXT
+//   wait-gone MS                 the main window is gone
+//   click ID                     the user clicks control ID (a button)
+//   type ID TEXT                 the user types TEXT into control ID
+//   enter ID                     the user presses Enter in control ID
+//   select-list ID INDEX         the user selects line INDEX of list box ID
+//   menu ID                      the user chooses menu item ID
+//   wait-dialog CAPTION MS       a dialog with this caption is open
+//   cancel-dialog CAPTION        its Cancel button
+//   rect                         prints where the main window's menu and client area are on
+//                                the screen: x y width height
+//   rect-dialog CAPTION          the same for the dialog's client area
+//   close                        the close box (WM_CLOSE)
+//   sleep MS
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr const wchar_t* kMainCaption = L"VQX Setup Utility";
+constexpr const wchar_t* kDialogClass = L"#32770";
+
+std::wstring Widen(const char* text) {
+  std::wstring wide;
+  for (const char* p = text; *p != '\0'; ++p) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow;
+  for (const wchar_t c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return narrow;
+}
+
+// The main window has a menu; a message box or dialog with the same caption has none.
+HWND FindMain() {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, kDialogClass, kMainCaption)) != nullptr) {
+    if (GetMenu(window) != nullptr) return window;
+  }
+  return nullptr;
+}
+
+HWND FindDialog(const std::wstring& caption) { return FindWindowExW(nullptr, nullptr, kDialogClass, caption.c_str()); }
+
+std::wstring ControlText(HWND control) {
+  wchar_t text[1024] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+  return text;
+}
+
+template <typename F>
+bool WaitFor(F done, DWORD limitMs) {
+  const ULONGLONG end = GetTickCount64() + limitMs;
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+}
+
+// The client area in screen coordinates, with the menu bar above it when there is one:
+// what the pictures show (the title bar is the system's, not the program's).
+void PrintRect(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  long top = origin.y;
+  MENUBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  if (GetMenu(window) != nullptr) {
+    // Where the system does not tell where the bar is, it is one menu height tall.
+    const bool told = GetMenuBarInfo(window, OBJID_MENU, 0, &bar) && bar.rcBar.bottom > bar.rcBar.top;
+    top = told ? bar.rcBar.top : origin.y - GetSystemMetrics(SM_CYMENU);
+  }
+  if (std::getenv("VQXSU_PROBE_DEBUG") != nullptr) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    std::fprintf(stderr, "window %ld %ld %ld %ld, client origin %ld %ld, bar %ld %ld %ld %ld\n", outer.left, outer.top,
+                 outer.right, outer.bottom, origin.x, origin.y, bar.rcBar.left, bar.rcBar.top, bar.rcBar.right,
+                 bar.rcBar.bottom);
+  }
+  std::printf("%ld %ld %ld %ld\n", origin.x, top, client.right, origin.y + client.bottom - top);
+  std::fflush(stdout);
+}
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "vqxsu_probe: %s\n", why.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string command = argv[i];
+    const auto arg = [&](int k) -> const char* { return i + k < argc ? argv[i + k] : ""; };
+    if (command == "wait-main") {
+      if (!WaitFor([] { return FindMain() != nullptr; }, std::strtoul(arg(1), nullptr, 10))) {
+        return Fail("the main window did not appear");
+      }
+      i += 1;
+    } else if (command == "wait-text") {
+      const int id = std::atoi(arg(1));
+      const std::wstring want = Widen(arg(2));
+      std::wstring seen;
+      const bool shown = WaitFor(
+          [&] {
+            const HWND main = FindMain();
+            seen = main == nullptr ? L"(no window)" : ControlText(GetDlgItem(main, id));
+            return seen == want;
+          },
+          std::strtoul(arg(3), nullptr, 10));
+      if (!shown) return Fail("control " + std::to_string(id) + " shows \"" + Narrow(seen) + "\", not \"" + arg(2) + "\"");
+      i += 3;
+    } else if (command == "wait-gone") {
+      if (!WaitFor([] { return FindMain() == nullptr; }, std::strtoul(arg(1), nullptr, 10))) {
+        return Fail("the main window is still there");
+      }
+      i += 1;
+    } else if (command == "click") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to click in");
+      PostMessageW(GetDlgItem(main, std::atoi(arg(1))), BM_CLICK, 0, 0);
+      i += 1;
+    } else if (command == "type") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to type in");
+      const HWND control = GetDlgItem(main, std::atoi(arg(1)));
+      for (const wchar_t c : Widen(arg(2))) SendMessageW(control, WM_CHAR, c, 1);
+      i += 2;
+    } else if (command == "enter") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window for the Enter key");
+      // Posted, as the keyboard's are: it passes the program's message loop.
+      const HWND control = GetDlgItem(main, std::atoi(arg(1)));
+      PostMessageW(control, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+      PostMessageW(control, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
+      i += 1;
+    } else if (command == "select-list") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      const int id = std::atoi(arg(1));
+      const HWND list = GetDlgItem(main, id);
+      SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(std::atoi(arg(2))), 0);
+      PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+      i += 2;
+    } else if (command == "menu") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window for the menu");
+      PostMessageW(main, WM_COMMAND, MAKEWPARAM(std::atoi(arg(1)), 0), 0);
+      i += 1;
+    } else if (command == "wait-dialog") {
+      const std::wstring caption = Widen(arg(1));
+      if (!WaitFor([&] { return FindDialog(caption) != nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+        return Fail(std::string("no dialog \"") + arg(1) + "\"");
+      }
+      i += 2;
+    } else if (command == "cancel-dialog") {
+      const HWND dialog = FindDialog(Widen(arg(1)));
+      if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to cancel");
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      i += 1;
+    } else if (command == "rect") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      PrintRect(main);
+    } else if (command == "rect-dialog") {
+      const HWND dialog = FindDialog(Widen(arg(1)));
+      if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\"");
+      PrintRect(dialog);
+      i += 1;
+    } else if (command == "close") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to close");
+      PostMessageW(main, WM_CLOSE, 0, 0);
+    } else if (command == "sleep") {
+      Sleep(std::strtoul(arg(1), nullptr, 10));
+      i += 1;
+    } else {
+      return Fail("unknown command " + command);
+    }
+  }
+  return 0;
+}
