@@ -2,8 +2,9 @@
 # Makes the Windows installer and .zip with CPack from the finished Windows build, installs
 # silently (/S, vqxctl on the current user's PATH) into a Wine prefix of its own, checks
 # the files, the Start menu shortcut, the Apps & Features entry and PATH, runs the
-# installed vqxctl.exe, then runs the registered uninstaller silently and checks that the
-# prefix holds nothing of the program any more.
+# installed vqxctl.exe, installs once more over it (silent default: no PATH entry), then
+# runs the registered uninstaller silently and checks that the prefix holds nothing of
+# the program any more. VQX_KEEP=1 keeps the prefix for a look.
 # Usage: windows_installer_test.sh <windows build dir> <version>
 set -euo pipefail
 build=$1 version=$2
@@ -79,6 +80,14 @@ fi
 tr -d '\r' <"$tmp/read.out" >"$tmp/read.txt"
 grep -q "^Name: VQX-2$" "$tmp/read.txt" || fail "vqxctl.exe read --demo printed no report"
 grep -q "^Link status: " "$tmp/read.txt" || fail "vqxctl.exe read --demo printed no link status"
+
+# Installing again over it, silently and without /PATH: the installer removes the old
+# installation first (its PATH entry too) and leaves PATH alone, as by default.
+wine "$installer" /S
+wineserver -w
+[ -f "$program_dir/bin/vqxctl.exe" ] || fail "the second install left no vqxctl.exe"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "the second install left no Apps & Features entry"
+reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility' && fail "a silent install without /PATH left vqxctl on PATH"
 
 # The uninstaller copies itself away and starts the copy: wait for every process.
 wine "$uninstall" /S
