@@ -1,5 +1,7 @@
 #include "serial_port_dialog_win32.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "app/text_fields.h"
@@ -57,6 +59,25 @@ void Fill(HWND dialog, const HostSerialChoice& stored) {
   SelectByText(dialog, ids::kSerialParity, stored.parity == 'E' ? "Even" : stored.parity == 'O' ? "Odd" : "None");
 }
 
+void AddPortsTip(HWND dialog, const std::vector<std::string>& ports) {
+  if (ports.empty()) return;
+  std::string text = "Serial ports found:";
+  for (const std::string& port : ports) text += "\r\n" + port;
+  const std::wstring wide = WidenLatin1(text.c_str());
+  const HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+  if (tip == nullptr) return;
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = dialog;
+  tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, ids::kSerialPortName));
+  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
+  SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 400);  // several lines
+  SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
   switch (message) {
@@ -64,6 +85,7 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       state = reinterpret_cast<DialogState*>(lParam);
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       Fill(dialog, state->stored);
+      AddPortsTip(dialog, state->hooks.portsFound);
       if (state->hooks.opened) state->hooks.opened(dialog);
       const HWND name = GetDlgItem(dialog, ids::kSerialPortName);
       SetFocus(name);

@@ -16,6 +16,7 @@ namespace vqx::win32 {
 namespace {
 
 constexpr int kIconResource = 1;
+constexpr UINT kRefitMessage = Win32UiPump::kWakeMessage + 1;
 
 std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
   return DescribePortOpenFailure(portName, result);
@@ -70,7 +71,7 @@ bool Win32Program::CreateMainWindow(std::string* error) {
 
   PrepareMainWindowControls(window_);
   BuildMenu();
-  FitClientToTemplate();
+  FitClientToTemplate(true);
   return true;
 }
 
@@ -91,7 +92,7 @@ void Win32Program::BuildMenu() {
   SetMenu(window_, bar);
 }
 
-void Win32Program::FitClientToTemplate() {
+void Win32Program::FitClientToTemplate(bool centre) {
   // The menu bar took its height from the client area: give it back, so the client area
   // is the template's size in the dialog font's units, at whatever DPI the window has.
   RECT wanted{0, 0, MainDialogTemplate().width, MainDialogTemplate().height};
@@ -109,6 +110,10 @@ void Win32Program::FitClientToTemplate() {
   const RECT& work = monitor.rcWork;
   const int x = work.left + ((work.right - work.left) - width) / 2;
   const int y = work.top + ((work.bottom - work.top) - height) / 2;
+  if (!centre) {
+    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    return;
+  }
   SetWindowPos(window_, nullptr, x < work.left ? work.left : x, y < work.top ? work.top : y, width, height,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -193,6 +198,13 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       Paint(reinterpret_cast<HDC>(wParam));
       return TRUE;
     case WM_CLOSE: Close(); return TRUE;
+    case WM_DPICHANGED:
+      // The dialog manager rescales the dialog and its controls to the new screen's DPI
+      // (per-monitor aware, version 2); the menu bar's new height is given back to the
+      // client area once it has.
+      PostMessageW(window_, kRefitMessage, 0, 0);
+      return FALSE;
+    case kRefitMessage: FitClientToTemplate(false); return TRUE;
     case WM_ENDSESSION:
       if (wParam != 0 && surface_) {
         // Nobody is there to answer a box while the session ends: a question keeps what
@@ -238,6 +250,8 @@ void Win32Program::ShowSerialPortDialog() {
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
   SerialPortDialogHooks hooks;
+  // Found without opening any port: opening one can disturb equipment another program uses.
+  for (const SerialPortEntry& port : ListSerialPorts(false)) hooks.portsFound.push_back(port.device);
   hooks.apply = [this](const HostSerialChoice& choice) {
     return logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits, choice.stopBits,
                                          choice.parity);

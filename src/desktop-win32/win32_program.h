@@ -53,7 +53,8 @@ class Win32Program {
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool CreateMainWindow(std::string* error);
   void BuildMenu();
-  void FitClientToTemplate();
+  // Sizes the window so that its client area is the template's size below the menu bar.
+  void FitClientToTemplate(bool centre);
   void OnControlCommand(WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int notificationCode);
   void ShowSerialPortDialog();

@@ -88,6 +88,18 @@ TEST(CommandRoutingTest, ThreeDigitsTypedInAnAddressBoxMoveTheFocusToTheNextBoxW
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, 3u) << "the next box's text is selected, so typing replaces it";
 
+  // Tab leaves the command entry, a multi-line edit, as it leaves any other box (the
+  // dialog manager's way), and types no tab character into the line for the unit.
+  const HWND entry = dialog.Control(ids::kCommandEntry);
+  logic->SwitchView(kViewTerminal);
+  SendMessageW(dialog.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(entry), TRUE);
+  ASSERT_EQ(GetFocus(), entry);
+  MSG tab{entry, WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {}};
+  EXPECT_TRUE(IsDialogMessageW(dialog.Window(), &tab));
+  EXPECT_NE(GetFocus(), entry);
+  EXPECT_EQ(GetWindowTextLengthW(entry), 0);
+  logic->SwitchView(kViewSettings);
+
   // The program filling the box (a read) moves nothing.
   SendMessageW(dialog.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Control(ids::kIp3)), TRUE);
   surface->SetText(ids::kIp3, "100");

@@ -1,0 +1,138 @@
+// The file store, clocks and named-file reads on a real Windows file system (Wine's).
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "system_port.h"
+#include "win32/system_time_clock.h"
+#include "win32/wide_text.h"
+#include "win32/win32_file_store.h"
+#include "win32/windows_api.h"
+
+namespace vqx::win32 {
+namespace {
+
+// A fresh folder under the temporary folder, with non-ASCII characters in its name.
+class Win32Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t base[MAX_PATH];
+    ASSERT_GT(::GetTempPathW(MAX_PATH, base), 0u);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = Narrow(base) + "vqx Prüfstand Ω " + info->name() + "-" + std::to_string(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryW(Widen(dir_).c_str(), nullptr)) << ::GetLastError();
+  }
+  void TearDown() override {
+    WIN32_FIND_DATAW found{};
+    const std::wstring wide = Widen(dir_);
+    const HANDLE search = ::FindFirstFileW((wide + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring path = wide + L"\\" + found.cFileName;
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
+      } while (::FindNextFileW(search, &found));
+      ::FindClose(search);
+    }
+    ::RemoveDirectoryW(wide.c_str());
+  }
+  std::string Read(IFileStore& store, const char* name) {
+    char buffer[256];
+    const int64_t n = store.ReadFile(name, buffer, sizeof buffer);
+    return n < 0 ? "<missing>" : std::string(buffer, static_cast<size_t>(n));
+  }
+  int CountFiles() {
+    int count = 0;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW((Widen(dir_) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++count;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return count;
+  }
+  std::string dir_;
+};
+
+TEST_F(Win32Files, AReplacementLandsWholeInAFolderWithANonAsciiNameAndLeavesNoTemporary) {
+  Win32FileStore store(dir_);
+  EXPECT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "first", 5));
+  EXPECT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "second", 6));
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "second");
+  EXPECT_EQ(CountFiles(), 1);
+  EXPECT_STREQ(store.TextLineBreak(), "\r\n");
+}
+
+TEST_F(Win32Files, AReadOnlyFileIsRefusedAndLeftAlone) {
+  Win32FileStore store(dir_);
+  ASSERT_TRUE(store.ReplaceFile("History.txt", "kept", 4));
+  ASSERT_TRUE(::SetFileAttributesW(Widen(store.PathOf("History.txt")).c_str(), FILE_ATTRIBUTE_READONLY));
+  const FileResult result = store.ReplaceFile("History.txt", "lost", 4);
+  EXPECT_EQ(result.problem, FileProblem::ReadOnlyFile);
+  EXPECT_EQ(Read(store, "History.txt"), "kept");
+  EXPECT_EQ(CountFiles(), 1);
+}
+
+TEST_F(Win32Files, AFolderOrADeviceUnderTheNameIsNotAFile) {
+  Win32FileStore store(dir_);
+  ASSERT_TRUE(::CreateDirectoryW(Widen(store.PathOf("folder")).c_str(), nullptr));
+  FileResult why;
+  char buffer[8];
+  EXPECT_EQ(store.ReadFile("folder", buffer, sizeof buffer, &why), -1);
+  EXPECT_EQ(why.problem, FileProblem::NotARegularFile);
+  EXPECT_EQ(store.ReplaceFile("folder", "x", 1).problem, FileProblem::NotARegularFile);
+  EXPECT_EQ(store.ReadFile("missing", buffer, sizeof buffer, &why), -1);
+  EXPECT_EQ(why.problem, FileProblem::NotFound);
+}
+
+TEST_F(Win32Files, ATemporaryLeftByAProcessThatIsGoneIsRemovedByTheNextSave) {
+  Win32FileStore store(dir_);
+  ASSERT_TRUE(store.ReplaceFile("History.txt", "a", 1));
+  // No process has number 999999999 (they are multiples of 4 and far smaller).
+  const std::wstring stale = Widen(store.PathOf("History.txt.tmp-999999999-0"));
+  const HANDLE file = ::CreateFileW(stale.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  ASSERT_EQ(CountFiles(), 2);
+  ASSERT_TRUE(store.ReplaceFile("History.txt", "b", 1));
+  EXPECT_EQ(CountFiles(), 1);
+}
+
+TEST_F(Win32Files, AHeldFileIsSeenByOthersAndStillReplacedByItsHolder) {
+  Win32FileStore holder(dir_);
+  Win32FileStore other(dir_);
+  ASSERT_TRUE(holder.ReplaceFile("VQXSU_Prefs.cfg", "one", 3));
+  EXPECT_FALSE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+  holder.HoldWhileRunning("VQXSU_Prefs.cfg");
+  EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+  EXPECT_EQ(Read(other, "VQXSU_Prefs.cfg"), "one") << "the mark does not stop readers";
+  ASSERT_TRUE(holder.ReplaceFile("VQXSU_Prefs.cfg", "two", 3));
+  EXPECT_EQ(Read(other, "VQXSU_Prefs.cfg"), "two");
+  EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg")) << "the hold survives the holder's own save";
+}
+
+TEST_F(Win32Files, ANamedFileIsReadWholeAndFoldersDevicesAndLargeFilesAreRefused) {
+  Win32FileStore store(dir_);
+  ASSERT_TRUE(store.ReplaceFile("snap.json", "{\"name\": \"Mast\"}", 16));
+  std::string content;
+  EXPECT_EQ(ReadNamedFile(store.PathOf("snap.json"), 100, &content).outcome, NamedFileRead::Outcome::Read);
+  EXPECT_EQ(content, "{\"name\": \"Mast\"}");
+  content.clear();
+  EXPECT_EQ(ReadNamedFile(store.PathOf("snap.json"), 10, &content).outcome, NamedFileRead::Outcome::TooLarge);
+  EXPECT_EQ(ReadNamedFile(dir_, 100, &content).outcome, NamedFileRead::Outcome::Folder);
+  EXPECT_EQ(ReadNamedFile(store.PathOf("none.json"), 100, &content).outcome, NamedFileRead::Outcome::NotFound);
+  EXPECT_EQ(ReadNamedFile("NUL", 100, &content).outcome, NamedFileRead::Outcome::NotARegularFile);
+}
+
+TEST(Win32WallClock, UtcSecondsAgreeWithTheCLibraryAndTheFileTimeEpoch) {
+  // 2000-01-01 00:00:00 UTC in 100 ns steps since 1601.
+  EXPECT_EQ(UnixSecondsFromFileTime((946684800ULL + 11644473600ULL) * 10000000ULL), 946684800);
+  const int64_t now = SystemWallClock().UtcSecondsNow();
+  EXPECT_LE(std::llabs(now - static_cast<int64_t>(std::time(nullptr))), 2);
+}
+
+}  // namespace
+}  // namespace vqx::win32
