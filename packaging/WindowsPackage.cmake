@@ -10,7 +10,7 @@
 #
 # vqxctl on PATH: the installer's "Install Options" page offers none (the default), all
 # users or the current user. A silent install (/S) leaves PATH alone unless given
-# /PATH=all or /PATH=user; the uninstaller takes the entry out again.
+# /PATH=all or /PATH=user (below); the uninstaller takes the entry out again.
 set(CPACK_PACKAGE_FILE_NAME "${VQX_PACKAGE_NAME}-${PROJECT_VERSION}-win64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "VQX Setup Utility")
 # Without the version, so a newer installer finds and replaces an older installation.
@@ -35,26 +35,34 @@ set(CPACK_NSIS_MODIFY_PATH ON)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 
-# /PATH=all or /PATH=user chooses the PATH option of a silent install; the Install Options
-# page reads its choice from this file, also when it is not shown.
+# /PATH=all, /PATH=user or /PATH=none chooses the PATH option of a silent install; the
+# Install Options page reads its choice from this file, also when it is not shown. Any
+# other value stops the install with exit code 2 before a file is written, rather than
+# leave out the PATH entry the caller asked for without a word.
 set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS [[
   ${If} ${Silent}
     ${GetParameters} $R0
     ClearErrors
     ${GetOptions} $R0 "/PATH=" $R1
     ${IfNot} ${Errors}
-      StrCpy $R2 "0"
-      StrCpy $R3 "0"
       ${If} $R1 == "all"
-        StrCpy $R2 "1"
+        StrCpy $R2 "0 1 0"
       ${ElseIf} $R1 == "user"
-        StrCpy $R3 "1"
+        StrCpy $R2 "0 0 1"
+      ${ElseIf} $R1 == "none"
+        StrCpy $R2 "1 0 0"
+      ${Else}
+        SetOutPath "$TEMP"  ; a process's current folder cannot be removed
+        RMDir "$INSTDIR"
+        SetErrorLevel 2
+        Abort "/PATH= takes all, user or none, not $R1"
       ${EndIf}
-      ${If} "$R2$R3" != "00"
-        WriteINIStr "$PLUGINSDIR\NSIS.InstallOptions.ini" "Field 2" "State" "0"
-        WriteINIStr "$PLUGINSDIR\NSIS.InstallOptions.ini" "Field 3" "State" "$R2"
-        WriteINIStr "$PLUGINSDIR\NSIS.InstallOptions.ini" "Field 4" "State" "$R3"
-      ${EndIf}
+      StrCpy $R3 $R2 1 0
+      WriteINIStr "$PLUGINSDIR\NSIS.InstallOptions.ini" "Field 2" "State" $R3
+      StrCpy $R3 $R2 1 2
+      WriteINIStr "$PLUGINSDIR\NSIS.InstallOptions.ini" "Field 3" "State" $R3
+      StrCpy $R3 $R2 1 4
+      WriteINIStr "$PLUGINSDIR\NSIS.InstallOptions.ini" "Field 4" "State" $R3
     ${EndIf}
   ${EndIf}]])
 

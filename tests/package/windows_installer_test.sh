@@ -46,6 +46,14 @@ reg_value() { # key value -> the value's data, or nothing
 }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VQX Setup Utility'
 
+# A PATH choice it does not know stops a silent install, instead of leaving vqxctl off
+# PATH without a word.
+status=0
+wine "$installer" /S /PATH=everyone || status=$?
+wineserver -w
+[ "$status" -eq 2 ] || fail "a silent install with /PATH=everyone ended with $status, not 2"
+[ -z "$(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')" ] || fail "/PATH=everyone installed: $(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')"
+
 wine "$installer" /S /PATH=user
 wineserver -w
 
