@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Makes the Windows installer and .zip with CPack from the finished Windows build, installs
+# silently (/S, vqxctl on the current user's PATH) into a Wine prefix of its own, checks
+# the files, the Start menu shortcut, the Apps & Features entry and PATH, runs the
+# installed vqxctl.exe, installs once more over it (silent default: no PATH entry), then
+# runs the registered uninstaller silently and checks that the prefix holds nothing of
+# the program any more. VQX_KEEP=1 keeps the prefix for a look.
+# Usage: windows_installer_test.sh <windows build dir> <version>
+set -euo pipefail
+build=$1 version=$2
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+tmp=$(mktemp -d)
+export WINEPREFIX=$tmp/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "${VQX_KEEP:-}" ] && echo "kept $tmp" >&2 || rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 \
+  || { cat "$tmp/cpack.log"; fail "cpack failed"; }
+installer=$tmp/out/vqx-setup-$version-win64.exe
+zip=$tmp/out/vqx-setup-$version-win64.zip
+[ -f "$installer" ] || fail "no $(basename "$installer") in: $(ls "$tmp/out")"
+[ -f "$zip" ] || fail "no $(basename "$zip") in: $(ls "$tmp/out")"
+
+# The portable .zip: the two programs and nothing else.
+zip_files=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+expected="vqx-setup-$version-win64/bin/vqxctl.exe
+vqx-setup-$version-win64/bin/vqxsu.exe"
+[ "$zip_files" = "$expected" ] || fail "the .zip holds: $zip_files"
+
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# What the prefix holds before: after the uninstall it must hold the same (Wine's own
+# temporary files and its registry hives aside).
+list_prefix() {
+  (cd "$WINEPREFIX/drive_c" && find . | grep -v -e '/Temp/' -e '/temp/' | sort)
+}
+list_prefix >"$tmp/before"
+
+reg_value() { # key value -> the value's data, or nothing
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^  /, ""); print }'
+}
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VQX Setup Utility'
+
+# A PATH choice it does not know stops a silent install, instead of leaving vqxctl off
+# PATH without a word.
+status=0
+wine "$installer" /S /PATH=everyone || status=$?
+wineserver -w
+[ "$status" -eq 2 ] || fail "a silent install with /PATH=everyone ended with $status, not 2"
+[ -z "$(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')" ] || fail "/PATH=everyone installed: $(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')"
+
+wine "$installer" /S /PATH=user
+wineserver -w
+
+program_dir="$WINEPREFIX/drive_c/Program Files/VQX Setup Utility"
+for file in bin/vqxsu.exe bin/vqxctl.exe Uninstall.exe; do
+  [ -f "$program_dir/$file" ] || fail "not installed: Program Files/VQX Setup Utility/$file"
+done
+
+shortcut=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/VQX Setup Utility/VQX Setup Utility.lnk')
+[ -n "$shortcut" ] || fail "no Start menu shortcut \"VQX Setup Utility\""
+# A shortcut keeps its texts in UTF-16: the program, and the working directory the shell
+# expands at each start (vqxsu keeps its preferences there; Program Files is not writable).
+shortcut_texts=$(iconv -f UTF-16LE -t UTF-8 -c <"$shortcut" | tr -c '[:print:]' '\n')
+grep -q 'VQX Setup Utility\\bin\\vqxsu.exe' <<<"$shortcut_texts" || fail "the shortcut does not start vqxsu.exe"
+grep -qx '%USERPROFILE%' <<<"$shortcut_texts" || fail "the shortcut does not start in %USERPROFILE%"
+
+[ "$(reg_value "$uninstall_key" DisplayName)" = "VQX Setup Utility" ] || fail "no Apps & Features entry"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "Apps & Features shows another version"
+reg_value "$uninstall_key" DisplayIcon | grep -q 'bin\\vqxsu.exe' || fail "Apps & Features shows no icon"
+uninstall=$(reg_value "$uninstall_key" UninstallString | tr -d '"')
+[ -n "$uninstall" ] || fail "no UninstallString"
+reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility\\bin' || fail "/PATH=user did not put vqxctl on PATH"
+
+installed_vqxctl="C:\\Program Files\\VQX Setup Utility\\bin\\vqxctl.exe"
+out=$(wine "$installed_vqxctl" --version | tr -d '\r')
+grep -q "$version" <<<"$out" || fail "installed vqxctl.exe --version said: $out"
+# The simulated unit inside vqxctl: the read goes through the whole program.
+if ! (cd "$tmp" && timeout 60 wine "$installed_vqxctl" --quiet read --demo) >"$tmp/read.out" 2>"$tmp/read.err"; then
+  cat "$tmp/read.err" >&2
+  fail "the installed vqxctl.exe read --demo failed"
+fi
+tr -d '\r' <"$tmp/read.out" >"$tmp/read.txt"
+grep -q "^Name: VQX-2$" "$tmp/read.txt" || fail "vqxctl.exe read --demo printed no report"
+grep -q "^Link status: " "$tmp/read.txt" || fail "vqxctl.exe read --demo printed no link status"
+
+# Installing again over it, silently and without /PATH: the installer removes the old
+# installation first (its PATH entry too) and leaves PATH alone, as by default.
+wine "$installer" /S
+wineserver -w
+[ -f "$program_dir/bin/vqxctl.exe" ] || fail "the second install left no vqxctl.exe"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "the second install left no Apps & Features entry"
+reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility' && fail "a silent install without /PATH left vqxctl on PATH"
+
+# The uninstaller copies itself away and starts the copy: wait for every process.
+wine "$uninstall" /S
+wineserver -w
+
+[ ! -e "$program_dir" ] || fail "left behind: $(cd "$program_dir" && find . -mindepth 1)"
+[ -z "$(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')" ] || fail "left behind: $(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')"
+wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Apps & Features entry stayed"
+wine reg query 'HKLM\Software\VQX Setup Utility developers' >/dev/null 2>&1 && fail "the installer's registry key stayed"
+reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility' && fail "PATH still names the program"
+list_prefix >"$tmp/after"
+diff "$tmp/before" "$tmp/after" >&2 || fail "the prefix changed (above)"
+echo "installed, ran vqxctl.exe $version, uninstalled without a trace"
