@@ -10,6 +10,7 @@
 
 #include "connection_commands.h"
 #include "preferences_path.h"
+#include "system_port.h"
 #include "vqx_version.h"
 
 namespace vqx::cli {
@@ -195,7 +196,7 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   import->add_option("file", p.input, "JSON array of snapshots")->required();
   // Every help of these commands says where the preferences files are, so a user finds
   // the one a vqxsu started from the desktop menu keeps in the home folder.
-  const auto whereThePrefsAre = [&p] { return PreferencesWhereabouts(p.prefs, std::getenv("HOME")); };
+  const auto whereThePrefsAre = [&p] { return PreferencesWhereabouts(p.prefs, UserHomeDirectory().c_str()); };
   history->footer(whereThePrefsAre);
   for (CLI::App* sub : {list, show, exportCommand, import}) {
     sub->add_option("--prefs", p.prefs, "the preferences file (VQXSU_Prefs.cfg)")->required();

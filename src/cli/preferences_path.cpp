@@ -18,7 +18,7 @@ std::string PreferencesWhereabouts(const std::string& given, const char* home) {
   if (!given.empty()) text += "Preferences file given: " + FullPath(given) + "\n";
   text += std::string("vqxsu keeps its preferences in ") + kPreferencesFileName + " in its working directory:\n";
   text += "  vqxsu started here:             " + FullPath(kPreferencesFileName) + "\n";
-  if (home != nullptr && home[0] == '/') {
+  if (home != nullptr && home[0] != '\0' && std::filesystem::path(home).is_absolute()) {
     text += "  started from the desktop menu:  " +
             (std::filesystem::path(home) / kPreferencesFileName).lexically_normal().string() + "\n";
   }

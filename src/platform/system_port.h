@@ -20,6 +20,10 @@ IClock& SystemClock();
 // The program's files (preferences, communication log, History.txt) in directory; an
 // empty directory is the working directory. Names given to the store are relative to it.
 std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory);
+// The user's home folder (HOME; the profile folder on Windows), where a vqxsu started
+// from the desktop or Start menu keeps its preferences; empty when unknown.
+std::string UserHomeDirectory();
+
 // Calendar time (UTC), for the names of the communication log files.
 IWallClock& SystemWallClock();
 

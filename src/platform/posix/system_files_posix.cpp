@@ -2,6 +2,8 @@
 #include "posix/realtime_clock.h"
 #include "system_port.h"
 
+#include <cstdlib>
+
 namespace vqx {
 
 std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory) {
@@ -11,6 +13,11 @@ std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory) 
 IWallClock& SystemWallClock() {
   static posix::RealtimeClock clock;
   return clock;
+}
+
+std::string UserHomeDirectory() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr ? home : "";
 }
 
 }  // namespace vqx

@@ -1,4 +1,7 @@
 #include "system_port.h"
+
+#include <cstdlib>
+
 #include "win32/system_time_clock.h"
 #include "win32/win32_file_store.h"
 
@@ -11,6 +14,11 @@ std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory) 
 IWallClock& SystemWallClock() {
   static win32::SystemTimeClock clock;
   return clock;
+}
+
+std::string UserHomeDirectory() {
+  const char* home = std::getenv("USERPROFILE");
+  return home != nullptr ? home : "";
 }
 
 }  // namespace vqx

@@ -100,6 +100,18 @@ std::string Win32FileStore::PathOf(const char* name) const {
   return directory_ + "\\" + name;
 }
 
+// As the About box shows it: from the drive, so a user can find the file.
+std::string Win32FileStore::FullPath(const char* name) const {
+  const std::wstring path = Widen(PathOf(name));
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return PathOf(name);
+  std::wstring full(needed, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (written == 0 || written >= needed) return PathOf(name);
+  full.resize(written);
+  return Narrow(full);
+}
+
 int64_t Win32FileStore::ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why) {
   const std::wstring path = Widen(PathOf(name));
   const DWORD attributes = ::GetFileAttributesW(path.c_str());

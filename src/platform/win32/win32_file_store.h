@@ -29,6 +29,7 @@ class Win32FileStore final : public IFileStore {
   void HoldWhileRunning(const char* name) override;
   bool HeldByAnotherProgram(const char* name) override;
   const char* TextLineBreak() const override { return "\r\n"; }
+  std::string FullPath(const char* name) const override;
 
   // Where a name lands: the directory joined with it.
   std::string PathOf(const char* name) const;

@@ -74,6 +74,19 @@ TEST_F(Win32Files, AReplacementLandsWholeInAFolderWithANonAsciiNameAndLeavesNoTe
   EXPECT_STREQ(store.TextLineBreak(), "\r\n");
 }
 
+// The About box names the preferences file from the drive, non-ASCII folder and all.
+TEST_F(Win32Files, FullPathOfANameIsFromTheDriveInTheStoresFolderOrTheWorkingOne) {
+  Win32FileStore store(dir_);
+  EXPECT_EQ(store.FullPath("VQXSU_Prefs.cfg"), dir_ + "\\VQXSU_Prefs.cfg");
+  wchar_t previous[MAX_PATH];
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(::SetCurrentDirectoryW(Widen(dir_).c_str()));
+  Win32FileStore here("");
+  const std::string full = here.FullPath("VQXSU_Prefs.cfg");
+  ASSERT_TRUE(::SetCurrentDirectoryW(previous));
+  EXPECT_EQ(full, dir_ + "\\VQXSU_Prefs.cfg");
+}
+
 TEST_F(Win32Files, AReadOnlyFileIsRefusedAndLeftAlone) {
   Win32FileStore store(dir_);
   ASSERT_TRUE(store.ReplaceFile("History.txt", "kept", 4));
