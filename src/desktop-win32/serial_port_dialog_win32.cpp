@@ -86,6 +86,8 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       Fill(dialog, state->stored);
       AddPortsTip(dialog, state->hooks.portsFound);
+      // This program does not search for the unit's line settings yet: Detect is greyed.
+      EnableWindow(GetDlgItem(dialog, ids::kSerialDetect), FALSE);
       if (state->hooks.opened) state->hooks.opened(dialog);
       const HWND name = GetDlgItem(dialog, ids::kSerialPortName);
       SetFocus(name);

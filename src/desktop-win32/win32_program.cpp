@@ -1,5 +1,7 @@
 #include "win32_program.h"
 
+#include <windowsx.h>
+
 #include <chrono>
 
 #include "command_routing.h"
@@ -42,6 +44,7 @@ Win32Program::~Win32Program() {
   app_.reset();
   if (logic_) link_->AttachHost(nullptr);
   logic_.reset();
+  dialogHost_.reset();
   surface_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
   if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
@@ -128,7 +131,8 @@ bool Win32Program::Start(std::string* error) {
   link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   if (!CreateMainWindow(error)) return false;
   surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
-  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure};
+  dialogHost_ = std::make_unique<Win32DialogHost>(window_, *surface_);
+  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure, dialogHost_.get()};
   logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
   link_->AttachHost(logic_.get());
   app_ = std::make_unique<CApplication>(*link_, *logic_);
@@ -186,6 +190,10 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       }
       return TRUE;
     case WM_COMMAND: OnControlCommand(wParam, lParam); return TRUE;
+    case WM_LBUTTONDBLCLK:
+      OnStatusPanelDoubleClick({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return TRUE;
+    case WM_CONTEXTMENU: return OnStatusPanelContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) ? TRUE : FALSE;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       const HDC dc = BeginPaint(window_, &paint);
@@ -268,6 +276,28 @@ void Win32Program::ShowSerialPortDialog() {
   logic_->EndSerialPortDialog();
 }
 
+void Win32Program::OnStatusPanelDoubleClick(POINT where) {
+  const RECT area = StatusPanelArea(window_);
+  if (shutDown_ || !logic_ || !PtInRect(&area, where)) return;
+  if (logic_->CanNameThisUnit()) OnCommand(ids::kMenuNameThisUnit, kBnClicked);
+}
+
+bool Win32Program::OnStatusPanelContextMenu(POINT screenPoint) {
+  if (shutDown_ || !logic_) return false;
+  POINT where = screenPoint;
+  ScreenToClient(window_, &where);
+  const RECT area = StatusPanelArea(window_);
+  if (!PtInRect(&area, where)) return false;
+  const HMENU menu = CreatePopupMenu();
+  if (logic_->CanNameThisUnit()) AppendMenuW(menu, MF_STRING, ids::kMenuNameThisUnit, L"Name this unit...");
+  AppendMenuW(menu, MF_STRING, ids::kMenuRemoteConnections, L"Remote Connections...");
+  const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screenPoint.x,
+                                    screenPoint.y, 0, window_, nullptr);
+  DestroyMenu(menu);
+  if (chosen != 0) OnCommand(chosen, kBnClicked);
+  return true;
+}
+
 bool Win32Program::StartDemoUnit(std::string* error) {
   // Windows has no pseudo-terminals: the simulated unit serves an in-process line, and
   // the program's port is one that reaches it by the line's name.
@@ -284,6 +314,12 @@ bool Win32Program::StartDemoUnit(std::string* error) {
 }
 
 void Win32Program::Close() {
+  if (dialogHost_ && dialogHost_->OpenDialog() != nullptr) {
+    // The same for a remote connection dialog: its logic takes the Cancel.
+    PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
   if (modalDialog_ != nullptr) {
     // A close that arrives while the dialog is open (the session ends, another program
     // asks): the dialog ends as by Cancel first, then the window closes.

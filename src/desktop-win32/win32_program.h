@@ -11,6 +11,7 @@
 #include "link/serial_comm.h"
 #include "ui_call_queue.h"
 #include "ui_pump_win32.h"
+#include "win32_dialog_host.h"
 #include "win32_window_surface.h"
 
 namespace vqx::sim {
@@ -58,6 +59,10 @@ class Win32Program {
   void OnControlCommand(WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int notificationCode);
   void ShowSerialPortDialog();
+  // A double-click on the status panel names the unit shown there; its context menu offers
+  // that and the remote connection list. where: client coordinates.
+  void OnStatusPanelDoubleClick(POINT where);
+  bool OnStatusPanelContextMenu(POINT screenPoint);
   bool StartDemoUnit(std::string* error);
   void Close();
   void Paint(HDC dc);
@@ -76,6 +81,7 @@ class Win32Program {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   std::unique_ptr<Win32WindowSurface> surface_;
+  std::unique_ptr<Win32DialogHost> dialogHost_;  // the remote connection dialogs
   std::unique_ptr<CAppWindow> logic_;
   std::unique_ptr<CApplication> app_;
   bool started_ = false;

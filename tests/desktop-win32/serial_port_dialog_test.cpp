@@ -35,6 +35,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
   std::wstring shownName;
   HostSerialChoice shown;
   LRESULT limit = 0;
+  BOOL detectEnabled = TRUE;
   bool closed = false;
   SerialPortDialogHooks hooks;
   hooks.portsFound = {"COM1", "COM3"};
@@ -46,6 +47,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
     shownName = Text(dialog, ids::kSerialPortName);
     shown = ReadSerialPortChoice(dialog);
     limit = SendDlgItemMessageW(dialog, ids::kSerialPortName, EM_GETLIMITTEXT, 0, 0);
+    detectEnabled = IsWindowEnabled(GetDlgItem(dialog, ids::kSerialDetect));
     SetDlgItemTextW(dialog, ids::kSerialPortName, L"COM9");
     SendDlgItemMessageW(dialog, ids::kSerialParity, CB_SETCURSEL, 1, 0);  // "Odd"
     Press(dialog, IDOK);
@@ -60,6 +62,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
   EXPECT_EQ(shown.stopBits, 2);
   EXPECT_EQ(shown.parity, 'E');
   EXPECT_EQ(limit, kPortNameCapacity);
+  EXPECT_FALSE(detectEnabled) << "Detect is greyed: this program has no search for the line settings";
   ASSERT_EQ(applied.size(), 2u) << "OK again after a port that did not open";
   EXPECT_EQ(applied.back().portName, "COM9");
   EXPECT_EQ(applied.back().baudRate, 19200);

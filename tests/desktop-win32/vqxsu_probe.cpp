@@ -12,6 +12,12 @@
 //   menu ID                      the user chooses menu item ID
 //   wait-dialog CAPTION MS       a dialog with this caption is open
 //   cancel-dialog CAPTION        its Cancel button
+//   click-in CAPTION ID          the user clicks button ID of the dialog with this caption
+//   set-in CAPTION ID TEXT       the user replaces the text of edit ID of that dialog
+//   wait-closed CAPTION MS       no dialog with this caption is open any more
+//   wait-box OWNER MS            a message box of the program is open, owned by the dialog
+//                                with caption OWNER
+//   ok-box                       its OK button
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
 //   rect-dialog CAPTION          the same for the dialog's client area
@@ -50,6 +56,15 @@ HWND FindMain() {
 }
 
 HWND FindDialog(const std::wstring& caption) { return FindWindowExW(nullptr, nullptr, kDialogClass, caption.c_str()); }
+
+// A message box of the program: the main window's caption, no menu.
+HWND FindBox() {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, kDialogClass, kMainCaption)) != nullptr) {
+    if (GetMenu(window) == nullptr && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
 
 std::wstring ControlText(HWND control) {
   wchar_t text[1024] = {};
@@ -171,6 +186,39 @@ int main(int argc, char** argv) {
       if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to cancel");
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       i += 1;
+    } else if (command == "click-in") {
+      const HWND dialog = FindDialog(Widen(arg(1)));
+      if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to click in");
+      PostMessageW(GetDlgItem(dialog, std::atoi(arg(2))), BM_CLICK, 0, 0);
+      i += 2;
+    } else if (command == "set-in") {
+      const HWND dialog = FindDialog(Widen(arg(1)));
+      if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to type in");
+      const std::wstring text = Widen(arg(3));
+      DWORD_PTR result = 0;
+      SendMessageTimeoutW(GetDlgItem(dialog, std::atoi(arg(2))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, 2000, &result);
+      i += 3;
+    } else if (command == "wait-closed") {
+      const std::wstring caption = Widen(arg(1));
+      if (!WaitFor([&] { return FindDialog(caption) == nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+        return Fail(std::string("the dialog \"") + arg(1) + "\" is still open");
+      }
+      i += 2;
+    } else if (command == "wait-box") {
+      HWND box = nullptr;
+      if (!WaitFor([&] { return (box = FindBox()) != nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+        return Fail("no message box appeared");
+      }
+      const HWND owner = FindDialog(Widen(arg(1)));
+      if (owner == nullptr || GetWindow(box, GW_OWNER) != owner) {
+        return Fail(std::string("the message box is not owned by \"") + arg(1) + "\"");
+      }
+      i += 2;
+    } else if (command == "ok-box") {
+      const HWND box = FindBox();
+      if (box == nullptr) return Fail("no message box to answer");
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     } else if (command == "rect") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window");
