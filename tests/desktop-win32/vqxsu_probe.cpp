@@ -18,6 +18,7 @@
 //   wait-box OWNER MS            a message box of the program is open, owned by the dialog
 //                                with caption OWNER
 //   ok-box                       its OK button
+//   dblclick-status              the user double-clicks the middle of the status panel
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
 //   rect-dialog CAPTION          the same for the dialog's client area
@@ -219,6 +220,18 @@ int main(int argc, char** argv) {
       const HWND box = FindBox();
       if (box == nullptr) return Fail("no message box to answer");
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    } else if (command == "dblclick-status") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to double-click");
+      RECT box{};
+      GetWindowRect(GetDlgItem(main, 1152), &box);  // the "Status" group box around the panel
+      MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&box), 2);
+      // The group box lets the mouse through to the window under it, as here.
+      const LPARAM where = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+      PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, where);
+      PostMessageW(main, WM_LBUTTONUP, 0, where);
+      PostMessageW(main, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+      PostMessageW(main, WM_LBUTTONUP, 0, where);
     } else if (command == "rect") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window");
