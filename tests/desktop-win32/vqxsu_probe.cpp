@@ -18,6 +18,10 @@
 //   wait-box OWNER MS            a message box of the program is open, owned by the dialog
 //                                with caption OWNER
 //   ok-box                       its OK button
+//   wait-question MS             a message box of the program is open
+//   yes-box                      its Yes button
+//   wait-dialog-text CAPTION ID PREFIX MS
+//                                control ID of that dialog shows a text starting with PREFIX
 //   dblclick-status              the user double-clicks the middle of the status panel
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
@@ -220,6 +224,29 @@ int main(int argc, char** argv) {
       const HWND box = FindBox();
       if (box == nullptr) return Fail("no message box to answer");
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    } else if (command == "wait-question") {
+      if (!WaitFor([] { return FindBox() != nullptr; }, std::strtoul(arg(1), nullptr, 10))) {
+        return Fail("no question was asked");
+      }
+      i += 1;
+    } else if (command == "yes-box") {
+      const HWND box = FindBox();
+      if (box == nullptr) return Fail("no message box to answer Yes to");
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    } else if (command == "wait-dialog-text") {
+      const std::wstring caption = Widen(arg(1));
+      const int id = std::atoi(arg(2));
+      const std::wstring prefix = Widen(arg(3));
+      std::wstring seen;
+      const bool shown = WaitFor(
+          [&] {
+            const HWND dialog = FindDialog(caption);
+            seen = dialog == nullptr ? L"(no dialog)" : ControlText(GetDlgItem(dialog, id));
+            return seen.rfind(prefix, 0) == 0;
+          },
+          std::strtoul(arg(4), nullptr, 10));
+      if (!shown) return Fail("control " + std::to_string(id) + " shows \"" + Narrow(seen) + "\", not \"" + arg(3) + "...\"");
+      i += 4;
     } else if (command == "dblclick-status") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window to double-click");
