@@ -191,7 +191,8 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         pump_.OnAppendTimer();
       } else if (wParam == kOfferTimerId) {
         // A read whose escape went unanswered offers the search for the unit's line settings.
-        if (logic_ && !shutDown_ && modalDialog_ == nullptr && logic_->OfferLineDetection()) {
+        if (logic_ && !shutDown_ && modalDialog_ == nullptr && dialogHost_->OpenDialog() == nullptr &&
+            logic_->OfferLineDetection()) {
           ShowSerialPortDialog(true);
         }
       } else if (logic_ && !shutDown_) {
