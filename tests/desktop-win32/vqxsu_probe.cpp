@@ -182,7 +182,12 @@ int main(int argc, char** argv) {
       i += 1;
     } else if (command == "wait-dialog") {
       const std::wstring caption = Widen(arg(1));
-      if (!WaitFor([&] { return FindDialog(caption) != nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+      // Shown: its controls are filled in by then.
+      const auto shown = [&] {
+        const HWND dialog = FindDialog(caption);
+        return dialog != nullptr && IsWindowVisible(dialog);
+      };
+      if (!WaitFor(shown, std::strtoul(arg(2), nullptr, 10))) {
         return Fail(std::string("no dialog \"") + arg(1) + "\"");
       }
       i += 2;
@@ -194,7 +199,9 @@ int main(int argc, char** argv) {
     } else if (command == "click-in") {
       const HWND dialog = FindDialog(Widen(arg(1)));
       if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to click in");
-      PostMessageW(GetDlgItem(dialog, std::atoi(arg(2))), BM_CLICK, 0, 0);
+      // As the button tells its dialog of a click (BM_CLICK needs the button on the screen).
+      const int id = std::atoi(arg(2));
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
       i += 2;
     } else if (command == "set-in") {
       const HWND dialog = FindDialog(Widen(arg(1)));
