@@ -18,7 +18,29 @@ constexpr int kSerialLists[] = {ids::kSerialBaudRate, ids::kSerialDataBits, ids:
 struct DialogState {
   HostSerialChoice stored;
   SerialPortDialogHooks hooks;
+  bool detecting = false;
 };
+
+void SetSearching(HWND dialog, DialogState& state, bool searching) {
+  state.detecting = searching;
+  for (const int id : {IDOK, ids::kSerialDetect, ids::kSerialPortName}) {
+    EnableWindow(GetDlgItem(dialog, id), searching ? FALSE : TRUE);
+  }
+}
+
+void StartDetection(HWND dialog, DialogState& state) {
+  if (state.detecting || !state.hooks.startDetection) return;
+  const std::string portName = ReadSerialPortChoice(dialog).portName;
+  if (portName.empty()) {
+    ShowDetectionProgress(dialog, "Type the serial port's name first.");
+    return;
+  }
+  SetSearching(dialog, state, true);
+  // The focus leaves the greyed buttons for Cancel, which stops the search.
+  SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDCANCEL)), TRUE);
+  ShowDetectionProgress(dialog, "Looking for the VQX-2 on " + portName + "...");
+  state.hooks.startDetection(portName);
+}
 
 void SelectByText(HWND dialog, int id, const std::string& text) {
   const std::wstring wide = WidenLatin1(text.c_str());
@@ -86,6 +108,11 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       Fill(dialog, state->stored);
       AddPortsTip(dialog, state->hooks.portsFound);
+      if (!state->hooks.startDetection) EnableWindow(GetDlgItem(dialog, ids::kSerialDetect), FALSE);
+      if (state->hooks.detectAtOnce) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(ids::kSerialDetect, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, ids::kSerialDetect)));
+      }
       if (state->hooks.opened) state->hooks.opened(dialog);
       const HWND name = GetDlgItem(dialog, ids::kSerialPortName);
       SetFocus(name);
@@ -94,12 +121,22 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
     case WM_COMMAND:
       if (state == nullptr || HIWORD(wParam) != BN_CLICKED) break;
+      if (LOWORD(wParam) == ids::kSerialDetect) {
+        StartDetection(dialog, *state);
+        return TRUE;
+      }
       if (LOWORD(wParam) == IDOK) {
+        if (state->detecting) return TRUE;  // the search holds the port
         // Otherwise the warning has been shown over the dialog, which stays open.
         if (!state->hooks.apply || state->hooks.apply(ReadSerialPortChoice(dialog))) EndDialog(dialog, IDOK);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
+        if (state->detecting) {
+          ShowDetectionProgress(dialog, "Stopping the search...");
+          if (state->hooks.cancelDetection) state->hooks.cancelDetection();
+          return TRUE;
+        }
         EndDialog(dialog, IDCANCEL);
         return TRUE;
       }
@@ -113,6 +150,22 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 }  // namespace
+
+void ShowDetectionProgress(HWND dialog, const std::string& text) {
+  SetDlgItemTextW(dialog, ids::kSerialDetectStatus, WidenLatin1(text.c_str()).c_str());
+}
+
+void DetectionEnded(HWND dialog, const HostSerialChoice* found, const std::string& text) {
+  auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (state != nullptr) SetSearching(dialog, *state, false);
+  ShowDetectionProgress(dialog, text);
+  if (found == nullptr) return;
+  SelectByText(dialog, ids::kSerialBaudRate, std::to_string(found->baudRate));
+  SelectByText(dialog, ids::kSerialDataBits, std::to_string(found->dataBits));
+  SelectByText(dialog, ids::kSerialStopBits, std::to_string(found->stopBits));
+  SelectByText(dialog, ids::kSerialParity, found->parity == 'E' ? "Even" : found->parity == 'O' ? "Odd" : "None");
+  SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
+}
 
 HostSerialChoice ReadSerialPortChoice(HWND dialog) {
   HostSerialChoice choice;

@@ -32,8 +32,20 @@ struct SerialPortDialogHooks {
   std::function<bool(const HostSerialChoice&)> apply;
   std::function<void(HWND dialog)> opened;
   std::function<void()> closed;
+  // Detect: the search for the unit's line settings on the named port begins (the program
+  // runs it on its own thread); cancel asks a running search to stop. Without start,
+  // Detect is greyed. detectAtOnce: the search starts as the dialog opens.
+  std::function<void(const std::string& portName)> startDetection;
+  std::function<void()> cancelDetection;
+  bool detectAtOnce = false;
 };
 bool RunSerialPortDialog(HWND owner, const HostSerialChoice& stored, SerialPortDialogHooks hooks);
+
+// While the search runs, OK, Detect and the port name are greyed and Cancel (or Esc)
+// stops it; its progress and end are shown in the line under Detect. The search ended:
+// found settings (when given) are selected, text says how it ended.
+void ShowDetectionProgress(HWND dialog, const std::string& text);
+void DetectionEnded(HWND dialog, const HostSerialChoice* found, const std::string& text);
 
 // What the dialog's controls hold now, read as OK reads them.
 HostSerialChoice ReadSerialPortChoice(HWND dialog);

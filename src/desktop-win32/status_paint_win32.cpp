@@ -1,5 +1,7 @@
 #include "status_paint_win32.h"
 
+#include <optional>
+
 #include "control_mapping.h"
 #include "status_geometry.h"
 #include "window/control_ids.h"
@@ -16,16 +18,26 @@ void DrawLine(HDC dc, const desktop::EdgeRect& half, const std::string& text, de
   DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
 }
 
-}  // namespace
-
-void PaintStatusPanel(HWND dialog, HDC dc, const std::string& sentence, const std::string& nameLine) {
+std::optional<desktop::StatusGeometry> GeometryOf(HWND dialog) {
   const HWND box = GetDlgItem(dialog, ids::kStatusGroup);
-  if (box == nullptr) return;
+  if (box == nullptr) return std::nullopt;
   RECT boxRect;
   GetWindowRect(box, &boxRect);
   MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&boxRect), 2);
-  const desktop::StatusGeometry g =
-      desktop::ComputeStatusGeometry({boxRect.left, boxRect.top, boxRect.right, boxRect.bottom});
+  return desktop::ComputeStatusGeometry({boxRect.left, boxRect.top, boxRect.right, boxRect.bottom});
+}
+
+}  // namespace
+
+RECT StatusPanelArea(HWND dialog) {
+  const auto g = GeometryOf(dialog);
+  return g ? ToRect(g->area) : RECT{0, 0, 0, 0};
+}
+
+void PaintStatusPanel(HWND dialog, HDC dc, const std::string& sentence, const std::string& nameLine) {
+  const auto geometry = GeometryOf(dialog);
+  if (!geometry) return;
+  const desktop::StatusGeometry& g = *geometry;
 
   const RECT area = ToRect(g.area);
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));

@@ -1,5 +1,7 @@
 #include "win32_program.h"
 
+#include <windowsx.h>
+
 #include <chrono>
 
 #include "command_routing.h"
@@ -17,6 +19,9 @@ namespace {
 
 constexpr int kIconResource = 1;
 constexpr UINT kRefitMessage = Win32UiPump::kWakeMessage + 1;
+// Asks the window logic whether an unanswered read offers the search (far from its timers).
+constexpr UINT_PTR kOfferTimerId = 0x7102;
+constexpr UINT kOfferPeriodMs = 250;
 
 std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
   return DescribePortOpenFailure(portName, result);
@@ -42,6 +47,7 @@ Win32Program::~Win32Program() {
   app_.reset();
   if (logic_) link_->AttachHost(nullptr);
   logic_.reset();
+  dialogHost_.reset();
   surface_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
   if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
@@ -128,7 +134,8 @@ bool Win32Program::Start(std::string* error) {
   link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   if (!CreateMainWindow(error)) return false;
   surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
-  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure};
+  dialogHost_ = std::make_unique<Win32DialogHost>(window_, *surface_);
+  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure, dialogHost_.get()};
   logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
   link_->AttachHost(logic_.get());
   app_ = std::make_unique<CApplication>(*link_, *logic_);
@@ -142,6 +149,7 @@ bool Win32Program::Start(std::string* error) {
   queue_.Drain();
   UpdateWindow(window_);
   app_->StartWorker();
+  SetTimer(window_, kOfferTimerId, kOfferPeriodMs, nullptr);
   return true;
 }
 
@@ -181,11 +189,21 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
       if (wParam == Win32UiPump::kAppendTimerId) {
         pump_.OnAppendTimer();
+      } else if (wParam == kOfferTimerId) {
+        // A read whose escape went unanswered offers the search for the unit's line settings.
+        if (logic_ && !shutDown_ && modalDialog_ == nullptr && dialogHost_->OpenDialog() == nullptr &&
+            logic_->OfferLineDetection()) {
+          ShowSerialPortDialog(true);
+        }
       } else if (logic_ && !shutDown_) {
         logic_->OnTimer(static_cast<int>(wParam));
       }
       return TRUE;
     case WM_COMMAND: OnControlCommand(wParam, lParam); return TRUE;
+    case WM_LBUTTONDBLCLK:
+      OnStatusPanelDoubleClick({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return TRUE;
+    case WM_CONTEXTMENU: return OnStatusPanelContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) ? TRUE : FALSE;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       const HDC dc = BeginPaint(window_, &paint);
@@ -240,7 +258,7 @@ void Win32Program::OnCommand(int id, int notificationCode) {
   }
 }
 
-void Win32Program::ShowSerialPortDialog() {
+void Win32Program::ShowSerialPortDialog(bool detectAtOnce) {
   if (!logic_->BeginSerialPortDialog()) return;
   const PreferencesBlock prefs = logic_->GetPreferences();
   HostSerialChoice stored;
@@ -252,20 +270,130 @@ void Win32Program::ShowSerialPortDialog() {
   SerialPortDialogHooks hooks;
   // Found without opening any port: opening one can disturb equipment another program uses.
   for (const SerialPortEntry& port : ListSerialPorts(false)) hooks.portsFound.push_back(port.device);
-  hooks.apply = [this](const HostSerialChoice& choice) {
-    return logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits, choice.stopBits,
-                                         choice.parity);
+  bool choiceOpened = false;
+  hooks.apply = [this, &choiceOpened](const HostSerialChoice& choice) {
+    choiceOpened = logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
+                                                 choice.stopBits, choice.parity);
+    return choiceOpened;
   };
+  hooks.startDetection = [this](const std::string& portName) { StartDetection(portName); };
+  hooks.cancelDetection = [this] { detectCancel_ = true; };
+  hooks.detectAtOnce = detectAtOnce;
   hooks.opened = [this](HWND dialog) {
     modalDialog_ = dialog;
     surface_->SetModalDialog(dialog);
   };
   hooks.closed = [this] {
+    // A search still running ends before the dialog's window is gone.
+    WaitForDetectionEnd();
     modalDialog_ = nullptr;
     surface_->SetModalDialog(nullptr);
   };
   RunSerialPortDialog(window_, stored, std::move(hooks));
+  WaitForDetectionEnd();
   logic_->EndSerialPortDialog();
+  if (workerPausedForDetection_) {
+    // The search had the port: without a new choice opened, the stored one comes back.
+    workerPausedForDetection_ = false;
+    if (!choiceOpened && !shutDown_) logic_->ReopenStoredPort();
+    if (!shutDown_) app_->StartWorker();
+  }
+}
+
+void Win32Program::StopWorkerServing() {
+  // The worker may be waiting for this thread to read a control: serve it until it is out.
+  app_->RequestStop();
+  while (!app_->WorkerEnded()) {
+    queue_.Drain();
+    queue_.WaitForWork(std::chrono::milliseconds(2));
+  }
+  app_->JoinWorker();
+  queue_.Drain();
+}
+
+void Win32Program::StartDetection(const std::string& portName) {
+  if (detecting_) return;
+  if (!workerPausedForDetection_) {
+    StopWorkerServing();
+    logic_->ReleasePortForDetection();
+    workerPausedForDetection_ = true;
+  }
+  detecting_ = true;
+  detectCancel_ = false;
+  detectPort_ = CreateSystemSerialPort();
+  detectThread_ = std::thread([this, portName] {
+    LineDetector detector(*detectPort_, SystemClock());
+    detector.SetCancel(&detectCancel_);
+    detector.SetProgress([this](const DetectionProgress& progress) {
+      queue_.Post([this, text = DetectionProgressText(progress)] {
+        if (modalDialog_ != nullptr) ShowDetectionProgress(modalDialog_, text);
+      });
+    });
+    const DetectionResult result = detector.Run(portName, false);
+    queue_.Post([this, result, portName] { FinishDetection(result, portName); });
+  });
+}
+
+void Win32Program::FinishDetection(const DetectionResult& result, const std::string& portName) {
+  if (detectThread_.joinable()) detectThread_.join();
+  detectPort_.reset();
+  detecting_ = false;
+  if (modalDialog_ == nullptr) return;
+  const std::string unsure = result.unitLeft == UnitLeft::NotConfirmed ? " It may be in command mode." : "";
+  switch (result.outcome) {
+    case DetectionOutcome::Found: {
+      HostSerialChoice found;
+      found.portName = portName;
+      found.baudRate = result.settings.baudRate;
+      found.dataBits = result.settings.dataBits;
+      found.stopBits = result.settings.stopBits;
+      found.parity = result.settings.parity;
+      DetectionEnded(modalDialog_, &found, "Found at " + LineSettingsText(result.settings) + ". OK stores it." + unsure);
+      break;
+    }
+    case DetectionOutcome::NotFound:
+      DetectionEnded(modalDialog_, nullptr,
+                     "Nothing answered at the " + std::to_string(result.triesMade) + " settings tried." + unsure);
+      break;
+    case DetectionOutcome::Cancelled: DetectionEnded(modalDialog_, nullptr, "Search stopped." + unsure); break;
+    case DetectionOutcome::PortProblem:
+      DetectionEnded(modalDialog_, nullptr,
+                     result.openResult.ok ? "The serial port was lost."
+                                          : DescribePortOpenFailure(portName, result.openResult));
+      break;
+  }
+}
+
+void Win32Program::WaitForDetectionEnd() {
+  if (!detecting_) return;
+  detectCancel_ = true;
+  // The search ends within a reply time-out and its TRANs; its end is posted here.
+  while (detecting_) {
+    queue_.Drain();
+    queue_.WaitForWork(std::chrono::milliseconds(10));
+  }
+}
+
+void Win32Program::OnStatusPanelDoubleClick(POINT where) {
+  const RECT area = StatusPanelArea(window_);
+  if (shutDown_ || !logic_ || !PtInRect(&area, where)) return;
+  if (logic_->CanNameThisUnit()) OnCommand(ids::kMenuNameThisUnit, kBnClicked);
+}
+
+bool Win32Program::OnStatusPanelContextMenu(POINT screenPoint) {
+  if (shutDown_ || !logic_) return false;
+  POINT where = screenPoint;
+  ScreenToClient(window_, &where);
+  const RECT area = StatusPanelArea(window_);
+  if (!PtInRect(&area, where)) return false;
+  const HMENU menu = CreatePopupMenu();
+  if (logic_->CanNameThisUnit()) AppendMenuW(menu, MF_STRING, ids::kMenuNameThisUnit, L"Name this unit...");
+  AppendMenuW(menu, MF_STRING, ids::kMenuRemoteConnections, L"Remote Connections...");
+  const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screenPoint.x,
+                                    screenPoint.y, 0, window_, nullptr);
+  DestroyMenu(menu);
+  if (chosen != 0) OnCommand(chosen, kBnClicked);
+  return true;
 }
 
 bool Win32Program::StartDemoUnit(std::string* error) {
@@ -284,6 +412,12 @@ bool Win32Program::StartDemoUnit(std::string* error) {
 }
 
 void Win32Program::Close() {
+  if (dialogHost_ && dialogHost_->OpenDialog() != nullptr) {
+    // The same for a remote connection dialog: its logic takes the Cancel.
+    PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
   if (modalDialog_ != nullptr) {
     // A close that arrives while the dialog is open (the session ends, another program
     // asks): the dialog ends as by Cancel first, then the window closes.
@@ -304,15 +438,10 @@ void Win32Program::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
   if (!started_) return;
-  // The worker first, so that nothing new starts; it may be waiting for this thread to
-  // read a control: serve it until it is out.
-  app_->RequestStop();
-  while (!app_->WorkerEnded()) {
-    queue_.Drain();
-    queue_.WaitForWork(std::chrono::milliseconds(2));
-  }
-  app_->JoinWorker();
-  queue_.Drain();
+  if (window_ != nullptr) ::KillTimer(window_, kOfferTimerId);
+  WaitForDetectionEnd();
+  // The worker first, so that nothing new starts.
+  StopWorkerServing();
   // Then this thread returns the unit to transparent mode (or warns that it could not).
   logic_->Shutdown();
   queue_.Drain();

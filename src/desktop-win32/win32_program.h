@@ -2,15 +2,20 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <memory>
 #include <string>
 
 #include "app/app_window.h"
 #include "app/application.h"
+#include "link/line_candidates.h"
+#include "link/line_detector.h"
 #include "link/serial_comm.h"
 #include "ui_call_queue.h"
 #include "ui_pump_win32.h"
+#include "win32_dialog_host.h"
 #include "win32_window_surface.h"
 
 namespace vqx::sim {
@@ -57,7 +62,19 @@ class Win32Program {
   void FitClientToTemplate(bool centre);
   void OnControlCommand(WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int notificationCode);
-  void ShowSerialPortDialog();
+  // detectAtOnce: the search for the unit's line settings starts as it opens (the answer
+  // to a read whose escape went unanswered).
+  void ShowSerialPortDialog(bool detectAtOnce = false);
+  void StopWorkerServing();
+  // Detect: the worker stops and the port is handed over (once per dialog), then the
+  // search runs on its own thread and port; its progress and end come back here.
+  void StartDetection(const std::string& portName);
+  void FinishDetection(const DetectionResult& result, const std::string& portName);
+  void WaitForDetectionEnd();
+  // A double-click on the status panel names the unit shown there; its context menu offers
+  // that and the remote connection list. where: client coordinates.
+  void OnStatusPanelDoubleClick(POINT where);
+  bool OnStatusPanelContextMenu(POINT screenPoint);
   bool StartDemoUnit(std::string* error);
   void Close();
   void Paint(HDC dc);
@@ -76,12 +93,18 @@ class Win32Program {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   std::unique_ptr<Win32WindowSurface> surface_;
+  std::unique_ptr<Win32DialogHost> dialogHost_;  // the remote connection dialogs
   std::unique_ptr<CAppWindow> logic_;
   std::unique_ptr<CApplication> app_;
   bool started_ = false;
   bool shutDown_ = false;
   std::string demoPortName_;  // the simulated unit's port, for this run only
   HWND modalDialog_ = nullptr;  // the serial port dialog while it is open
+  std::unique_ptr<ISerialPort> detectPort_;
+  std::thread detectThread_;
+  std::atomic<bool> detectCancel_{false};
+  bool detecting_ = false;
+  bool workerPausedForDetection_ = false;
 };
 
 }  // namespace vqx::win32

@@ -70,8 +70,10 @@ size_t TrimToLastLines(HWND edit, int keepLines) {
   return static_cast<size_t>(cut);
 }
 
-void PrepareMainWindowControls(HWND dialog) {
-  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+void PrepareMainWindowControls(HWND dialog) { PrepareDialogControls(dialog, MainDialogTemplate()); }
+
+void PrepareDialogControls(HWND dialog, const DialogTemplate& layout) {
+  for (const ControlTemplate& c : layout.controls) {
     const HWND control = c.id == -1 ? nullptr : GetDlgItem(dialog, c.id);
     if (control == nullptr) continue;
     if ((c.style & kStyleDigitsOnly) != 0) MakeDigitsOnly(control);

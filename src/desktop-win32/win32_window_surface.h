@@ -8,6 +8,7 @@
 
 #include "output_text.h"
 #include "ui_call_queue.h"
+#include "window/dialog_template.h"
 #include "window/window_surface.h"
 
 namespace vqx::win32 {
@@ -100,5 +101,7 @@ size_t TrimToLastCharacters(HWND edit, size_t keepCharacters);
 // digits only, and the read-only text panes hold more than an edit's default 30000
 // characters.
 void PrepareMainWindowControls(HWND dialog);
+// The same for any dialog built from layout (the address boxes of the connection dialogs).
+void PrepareDialogControls(HWND dialog, const DialogTemplate& layout);
 
 }  // namespace vqx::win32

@@ -35,6 +35,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
   std::wstring shownName;
   HostSerialChoice shown;
   LRESULT limit = 0;
+  BOOL detectEnabled = TRUE;
   bool closed = false;
   SerialPortDialogHooks hooks;
   hooks.portsFound = {"COM1", "COM3"};
@@ -46,6 +47,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
     shownName = Text(dialog, ids::kSerialPortName);
     shown = ReadSerialPortChoice(dialog);
     limit = SendDlgItemMessageW(dialog, ids::kSerialPortName, EM_GETLIMITTEXT, 0, 0);
+    detectEnabled = IsWindowEnabled(GetDlgItem(dialog, ids::kSerialDetect));
     SetDlgItemTextW(dialog, ids::kSerialPortName, L"COM9");
     SendDlgItemMessageW(dialog, ids::kSerialParity, CB_SETCURSEL, 1, 0);  // "Odd"
     Press(dialog, IDOK);
@@ -60,6 +62,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
   EXPECT_EQ(shown.stopBits, 2);
   EXPECT_EQ(shown.parity, 'E');
   EXPECT_EQ(limit, kPortNameCapacity);
+  EXPECT_FALSE(detectEnabled) << "Detect is greyed when the program offers no search";
   ASSERT_EQ(applied.size(), 2u) << "OK again after a port that did not open";
   EXPECT_EQ(applied.back().portName, "COM9");
   EXPECT_EQ(applied.back().baudRate, 19200);
@@ -86,6 +89,62 @@ TEST(SerialPortDialogTest, ARateNotInTheListSelectsNoneAndCancelAppliesNothing) 
   EXPECT_EQ(shown.baudRate, 0) << "no rate selected: OK would keep the stored one";
   EXPECT_EQ(shown.parity, 'N');
   EXPECT_EQ(applies, 0);
+}
+
+TEST(SerialPortDialogTest, DetectGreysOkUntilTheSearchEndsEscStopsItAndWhatWasFoundIsStoredByOk) {
+  HostSerialChoice stored;
+  stored.portName = "COM4";
+  std::vector<std::string> searched;
+  std::vector<HostSerialChoice> applied;
+  int cancels = 0;
+  BOOL okWhileSearching = TRUE, detectWhileSearching = TRUE, okAfter = FALSE;
+  std::wstring progress, stopping, ended;
+  HWND window = nullptr;
+  SerialPortDialogHooks hooks;
+  hooks.detectAtOnce = true;
+  hooks.startDetection = [&](const std::string& portName) {
+    searched.push_back(portName);
+    okWhileSearching = IsWindowEnabled(GetDlgItem(window, IDOK));
+    detectWhileSearching = IsWindowEnabled(GetDlgItem(window, ids::kSerialDetect));
+    progress = Text(window, ids::kSerialDetectStatus);
+    // OK is refused while the search holds the port; Esc asks it to stop and keeps the
+    // dialog open until the search has ended.
+    Press(window, IDOK);
+    PostMessageW(GetDlgItem(window, ids::kSerialPortName), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  };
+  hooks.cancelDetection = [&] {
+    ++cancels;
+    stopping = Text(window, ids::kSerialDetectStatus);
+    HostSerialChoice found;
+    found.portName = "COM4";
+    found.baudRate = 19200;
+    found.dataBits = 7;
+    found.stopBits = 1;
+    found.parity = 'E';
+    DetectionEnded(window, &found, "Found at 19200 7E1. OK stores it.");
+    ended = Text(window, ids::kSerialDetectStatus);
+    okAfter = IsWindowEnabled(GetDlgItem(window, IDOK));
+    Press(window, IDOK);
+  };
+  hooks.apply = [&](const HostSerialChoice& choice) {
+    applied.push_back(choice);
+    return true;
+  };
+  hooks.opened = [&](HWND dialog) { window = dialog; };
+
+  EXPECT_TRUE(RunSerialPortDialog(nullptr, stored, std::move(hooks)));
+  EXPECT_EQ(searched, std::vector<std::string>{"COM4"}) << "the search starts as the dialog opens";
+  EXPECT_FALSE(okWhileSearching);
+  EXPECT_FALSE(detectWhileSearching);
+  EXPECT_EQ(progress, L"Looking for the VQX-2 on COM4...");
+  EXPECT_EQ(cancels, 1);
+  EXPECT_EQ(stopping, L"Stopping the search...");
+  EXPECT_EQ(ended, L"Found at 19200 7E1. OK stores it.");
+  EXPECT_TRUE(okAfter);
+  ASSERT_EQ(applied.size(), 1u) << "the OK pressed during the search stored nothing";
+  EXPECT_EQ(applied[0].baudRate, 19200);
+  EXPECT_EQ(applied[0].dataBits, 7);
+  EXPECT_EQ(applied[0].parity, 'E');
 }
 
 }  // namespace

@@ -12,6 +12,17 @@
 //   menu ID                      the user chooses menu item ID
 //   wait-dialog CAPTION MS       a dialog with this caption is open
 //   cancel-dialog CAPTION        its Cancel button
+//   click-in CAPTION ID          the user clicks button ID of the dialog with this caption
+//   set-in CAPTION ID TEXT       the user replaces the text of edit ID of that dialog
+//   wait-closed CAPTION MS       no dialog with this caption is open any more
+//   wait-box OWNER MS            a message box of the program is open, owned by the dialog
+//                                with caption OWNER
+//   ok-box                       its OK button
+//   wait-question MS             a message box of the program is open
+//   yes-box                      its Yes button
+//   wait-dialog-text CAPTION ID PREFIX MS
+//                                control ID of that dialog shows a text starting with PREFIX
+//   dblclick-status              the user double-clicks the middle of the status panel
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
 //   rect-dialog CAPTION          the same for the dialog's client area
@@ -50,6 +61,15 @@ HWND FindMain() {
 }
 
 HWND FindDialog(const std::wstring& caption) { return FindWindowExW(nullptr, nullptr, kDialogClass, caption.c_str()); }
+
+// A message box of the program: the main window's caption, no menu.
+HWND FindBox() {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, kDialogClass, kMainCaption)) != nullptr) {
+    if (GetMenu(window) == nullptr && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
 
 std::wstring ControlText(HWND control) {
   wchar_t text[1024] = {};
@@ -162,7 +182,12 @@ int main(int argc, char** argv) {
       i += 1;
     } else if (command == "wait-dialog") {
       const std::wstring caption = Widen(arg(1));
-      if (!WaitFor([&] { return FindDialog(caption) != nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+      // Shown: its controls are filled in by then.
+      const auto shown = [&] {
+        const HWND dialog = FindDialog(caption);
+        return dialog != nullptr && IsWindowVisible(dialog);
+      };
+      if (!WaitFor(shown, std::strtoul(arg(2), nullptr, 10))) {
         return Fail(std::string("no dialog \"") + arg(1) + "\"");
       }
       i += 2;
@@ -171,6 +196,76 @@ int main(int argc, char** argv) {
       if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to cancel");
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       i += 1;
+    } else if (command == "click-in") {
+      const HWND dialog = FindDialog(Widen(arg(1)));
+      if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to click in");
+      // As the button tells its dialog of a click (BM_CLICK needs the button on the screen).
+      const int id = std::atoi(arg(2));
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+      i += 2;
+    } else if (command == "set-in") {
+      const HWND dialog = FindDialog(Widen(arg(1)));
+      if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\" to type in");
+      const std::wstring text = Widen(arg(3));
+      DWORD_PTR result = 0;
+      SendMessageTimeoutW(GetDlgItem(dialog, std::atoi(arg(2))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, 2000, &result);
+      i += 3;
+    } else if (command == "wait-closed") {
+      const std::wstring caption = Widen(arg(1));
+      if (!WaitFor([&] { return FindDialog(caption) == nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+        return Fail(std::string("the dialog \"") + arg(1) + "\" is still open");
+      }
+      i += 2;
+    } else if (command == "wait-box") {
+      HWND box = nullptr;
+      if (!WaitFor([&] { return (box = FindBox()) != nullptr; }, std::strtoul(arg(2), nullptr, 10))) {
+        return Fail("no message box appeared");
+      }
+      const HWND owner = FindDialog(Widen(arg(1)));
+      if (owner == nullptr || GetWindow(box, GW_OWNER) != owner) {
+        return Fail(std::string("the message box is not owned by \"") + arg(1) + "\"");
+      }
+      i += 2;
+    } else if (command == "ok-box") {
+      const HWND box = FindBox();
+      if (box == nullptr) return Fail("no message box to answer");
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    } else if (command == "wait-question") {
+      if (!WaitFor([] { return FindBox() != nullptr; }, std::strtoul(arg(1), nullptr, 10))) {
+        return Fail("no question was asked");
+      }
+      i += 1;
+    } else if (command == "yes-box") {
+      const HWND box = FindBox();
+      if (box == nullptr) return Fail("no message box to answer Yes to");
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    } else if (command == "wait-dialog-text") {
+      const std::wstring caption = Widen(arg(1));
+      const int id = std::atoi(arg(2));
+      const std::wstring prefix = Widen(arg(3));
+      std::wstring seen;
+      const bool shown = WaitFor(
+          [&] {
+            const HWND dialog = FindDialog(caption);
+            seen = dialog == nullptr ? L"(no dialog)" : ControlText(GetDlgItem(dialog, id));
+            return seen.rfind(prefix, 0) == 0;
+          },
+          std::strtoul(arg(4), nullptr, 10));
+      if (!shown) return Fail("control " + std::to_string(id) + " shows \"" + Narrow(seen) + "\", not \"" + arg(3) + "...\"");
+      i += 4;
+    } else if (command == "dblclick-status") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to double-click");
+      RECT box{};
+      GetWindowRect(GetDlgItem(main, 1152), &box);  // the "Status" group box around the panel
+      MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&box), 2);
+      // The group box lets the mouse through to the window under it, as here.
+      const LPARAM where = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+      PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, where);
+      PostMessageW(main, WM_LBUTTONUP, 0, where);
+      PostMessageW(main, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+      PostMessageW(main, WM_LBUTTONUP, 0, where);
     } else if (command == "rect") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window");
