@@ -7,6 +7,7 @@
 
 #include "connection_book.h"
 #include "exit_codes.h"
+#include "prefs_change.h"
 #include "terminal_text.h"
 #include "text_codec.h"
 
@@ -14,21 +15,11 @@ namespace vqx::cli {
 
 namespace {
 
-struct PrefsFile {
-  std::unique_ptr<IFileStore> store;
-  std::string name;
-};
-
-PrefsFile OpenPrefs(const std::string& path) {
-  const std::filesystem::path p(path);
-  return {CreateSystemFileStore(p.parent_path().string()), p.filename().string()};
-}
-
 // The file, refused when it is no preferences file or its list count is out of bounds.
-std::unique_ptr<PreferencesBlock> LoadList(const std::string& path, CliEnvironment& env) {
-  PrefsFile file = OpenPrefs(path);
+std::unique_ptr<PreferencesBlock> LoadList(IFileStore& store, const std::string& name, const std::string& path,
+                                           CliEnvironment& env) {
   std::string error;
-  auto block = snapshot::LoadPreferences(*file.store, file.name, &error);
+  auto block = snapshot::LoadPreferences(store, name, &error);
   if (block && (block->connectionCount < 0 || block->connectionCount > kRemoteConnectionCapacity)) {
     error = "damaged: the remote connection count is " + std::to_string(block->connectionCount) + ", outside 0.." +
             std::to_string(kRemoteConnectionCapacity);
@@ -38,18 +29,20 @@ std::unique_ptr<PreferencesBlock> LoadList(const std::string& path, CliEnvironme
   return block;
 }
 
-// Writes the changed block back (atomic: a temporary file renamed over it). vqxsu holds
-// the file while it runs and would ask about the change at its next save: refused then.
-int SaveList(const std::string& path, const PreferencesBlock& block, CliEnvironment& env) {
+std::unique_ptr<PreferencesBlock> LoadList(const std::string& path, CliEnvironment& env) {
   PrefsFile file = OpenPrefs(path);
-  if (file.store->HeldByAnotherProgram(file.name.c_str())) {
-    env.err << "vqxctl: " << path
-            << ": the desktop program vqxsu has this file open; close it first (or use File, Remote "
-               "Connections... there). Nothing was changed.\n";
-    return kExitFileError;
-  }
+  return LoadList(*file.store, file.name, path, env);
+}
+
+// The right to change the list, from the read to the rename; null after saying why not.
+std::unique_ptr<PrefsChange> BeginChange(const std::string& path, CliEnvironment& env) {
+  return PrefsChange::Begin(path, "use File, Remote Connections...", "Nothing was changed.", env.err);
+}
+
+// Writes the changed block back (atomic: a temporary file renamed over it).
+int SaveList(PrefsChange& change, const std::string& path, const PreferencesBlock& block, CliEnvironment& env) {
   const FileResult written =
-      file.store->ReplaceFile(file.name.c_str(), &block, sizeof(PreferencesBlock), NewFileAccess::OwnerOnly);
+      change.Store().ReplaceFile(change.Name().c_str(), &block, sizeof(PreferencesBlock), NewFileAccess::OwnerOnly);
   if (!written) {
     env.err << "vqxctl: " << path << ": could not be written: " << DescribeFileProblem(written)
             << "; the file is unchanged\n";
@@ -130,7 +123,9 @@ int RunConnectionsAdd(const std::string& prefs, const std::string& address, cons
   if (!parsed) return kExitUsage;
   const std::optional<std::string> text = DescriptionArgument(description, env);
   if (!text) return kExitUsage;
-  const auto block = LoadList(prefs, env);
+  const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
+  if (!change) return kExitFileError;
+  const auto block = LoadList(change->Store(), change->Name(), prefs, env);
   if (!block) return kExitBadInput;
   std::string error;
   if (!AddConnection(*block, *parsed, *text, &error)) {
@@ -138,7 +133,7 @@ int RunConnectionsAdd(const std::string& prefs, const std::string& address, cons
     return kExitBadInput;
   }
   WarnDuplicate(*block, *parsed, block->connectionCount - 1, env);
-  const int written = SaveList(prefs, *block, env);
+  const int written = SaveList(*change, prefs, *block, env);
   if (written != kExitOk) return written;
   env.out << "Added " << FormatConnectionAddress(*parsed) << " \"" << Shown(*text) << "\"; the list holds "
           << Entries(block->connectionCount) << ".\n";
@@ -154,7 +149,9 @@ int RunConnectionsEdit(const std::string& prefs, const std::string& address, con
   if (newAddress && !(changedAddress = AddressArgument(*newAddress, env))) return kExitUsage;
   std::optional<std::string> changedDescription;
   if (newDescription && !(changedDescription = DescriptionArgument(*newDescription, env))) return kExitUsage;
-  const auto block = LoadList(prefs, env);
+  const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
+  if (!change) return kExitFileError;
+  const auto block = LoadList(change->Store(), change->Name(), prefs, env);
   if (!block) return kExitBadInput;
   const int32_t index = FindOrRefuse(*block, prefs, *parsed, env);
   if (index < 0) return kExitBadInput;
@@ -167,7 +164,7 @@ int RunConnectionsEdit(const std::string& prefs, const std::string& address, con
     return kExitBadInput;
   }
   WarnDuplicate(*block, finalAddress, index, env);
-  const int written = SaveList(prefs, *block, env);
+  const int written = SaveList(*change, prefs, *block, env);
   if (written != kExitOk) return written;
   env.out << "Entry " << index + 1 << " is now " << FormatConnectionAddress(finalAddress) << " \""
           << Shown(finalDescription) << "\".\n";
@@ -177,13 +174,15 @@ int RunConnectionsEdit(const std::string& prefs, const std::string& address, con
 int RunConnectionsRemove(const std::string& prefs, const std::string& address, CliEnvironment& env) {
   const std::optional<Ipv4> parsed = AddressArgument(address, env);
   if (!parsed) return kExitUsage;
-  const auto block = LoadList(prefs, env);
+  const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
+  if (!change) return kExitFileError;
+  const auto block = LoadList(change->Store(), change->Name(), prefs, env);
   if (!block) return kExitBadInput;
   const int32_t index = FindOrRefuse(*block, prefs, *parsed, env);
   if (index < 0) return kExitBadInput;
   const RemoteConnection entry = ConnectionsOf(*block)[static_cast<size_t>(index)];
   RemoveConnection(*block, index);
-  const int written = SaveList(prefs, *block, env);
+  const int written = SaveList(*change, prefs, *block, env);
   if (written != kExitOk) return written;
   env.out << "Removed " << FormatConnectionAddress(*parsed) << " \"" << Shown(entry.description)
           << "\"; the list holds " << Entries(block->connectionCount) << ".\n";
@@ -214,7 +213,9 @@ int RunConnectionsImport(const std::string& prefs, const std::string& input, con
     env.err << "vqxctl: " << input << ": " << error << "\nvqxctl: nothing was imported\n";
     return kExitBadInput;
   }
-  const auto block = LoadList(prefs, env);
+  const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
+  if (!change) return kExitFileError;
+  const auto block = LoadList(change->Store(), change->Name(), prefs, env);
   if (!block) return kExitBadInput;
   std::vector<std::pair<Ipv4, std::string>> entries;
   for (const snapshot::ConnectionRow& row : *rows) entries.emplace_back(row.address, row.description);
@@ -226,7 +227,7 @@ int RunConnectionsImport(const std::string& prefs, const std::string& input, con
   for (const std::string& warning : snapshot::DuplicateRowWarnings(*rows)) {
     env.err << "vqxctl: warning: " << input << ": " << warning << "\n";
   }
-  const int written = SaveList(prefs, *block, env);
+  const int written = SaveList(*change, prefs, *block, env);
   if (written != kExitOk) return written;
   env.out << "Imported " << Entries(static_cast<int32_t>(rows->size())) << "; they replace the " << Entries(before)
           << " the list held.\n";

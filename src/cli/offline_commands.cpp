@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "prefs_change.h"
 #include "terminal_text.h"
 
 namespace vqx::cli {
@@ -12,17 +13,6 @@ namespace vqx::cli {
 namespace {
 
 using nlohmann::json;
-
-// The preferences file as a store over its folder and its name in it.
-struct PrefsFile {
-  std::unique_ptr<IFileStore> store;
-  std::string name;
-};
-
-PrefsFile OpenPrefs(const std::string& path) {
-  const std::filesystem::path p(path);
-  return {CreateSystemFileStore(p.parent_path().string()), p.filename().string()};
-}
 
 std::unique_ptr<PreferencesBlock> LoadPrefs(const std::string& path, CliEnvironment& env) {
   PrefsFile file = OpenPrefs(path);
@@ -163,29 +153,29 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
     env.err << "vqxctl: " << error << "\n";
     return kExitBadInput;
   }
-  // Everything that can be wrong with the input is found before the file is touched;
-  // what fails after that is the writing.
-  const auto block = LoadPrefs(prefs, env);
-  if (!block) return kExitBadInput;
   const auto entries = snapshot::HistoryEntriesFromJson(*j, &error);
   if (!entries) {
     env.err << "vqxctl: " << input << ": " << error << "\n";
+    return kExitBadInput;
+  }
+  // From the read the import is added to until the new file is in place, no other
+  // program changes the file; vqxsu would overwrite the import with its next save.
+  const std::unique_ptr<PrefsChange> change =
+      PrefsChange::Begin(prefs, "use Add Current", "Nothing was imported.", env.err);
+  if (!change) return kExitFileError;
+  // Everything that can be wrong with the input is found before the file is written;
+  // what fails after that is the writing.
+  std::unique_ptr<PreferencesBlock> block = snapshot::LoadPreferences(change->Store(), change->Name(), &error);
+  if (!block) {
+    env.err << "vqxctl: " << prefs << ": " << error << "\n";
     return kExitBadInput;
   }
   if (!snapshot::AppendHistory(*block, *entries, &error)) {
     env.err << "vqxctl: " << prefs << ": " << error << "\n";
     return kExitBadInput;
   }
-  PrefsFile file = OpenPrefs(prefs);
-  // vqxsu would overwrite the import with its next save of the History it holds.
-  if (file.store->HeldByAnotherProgram(file.name.c_str())) {
-    env.err << "vqxctl: " << prefs
-            << ": the desktop program vqxsu has this file open; close it first (or use Add Current there). "
-               "Nothing was imported.\n";
-    return kExitFileError;
-  }
   int imported = 0;
-  if (!snapshot::ImportHistory(*file.store, file.name, *j, &error, &imported)) {
+  if (!snapshot::ImportHistory(change->Store(), change->Name(), *j, &error, &imported)) {
     env.err << "vqxctl: " << prefs << ": " << error << "\n";
     return kExitFileError;
   }

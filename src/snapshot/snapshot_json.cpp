@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "field_table.h"
+#include "protocol/reply_recognizer.h"
 #include "snapshot.h"
 #include "text_codec.h"
 
@@ -402,6 +403,13 @@ bool CheckSendable(const PartialSettings& partial, std::string* error) {
     const json value = FieldValue(partial.values, f);
     DeviceSettings scratch{};
     if (!ParseField(&value, nullptr, f, scratch, error)) return false;
+    // The unit would take it, but read back it is the unit's word for an empty text: the
+    // change could never be verified, and every later read would show it empty.
+    if (f.kind == Kind::Text && detail::TextOf(partial.values, f) == kEmptyTextPlaceholder) {
+      return Fail(error, f.key,
+                  Quoted(kEmptyTextPlaceholder) + " is what the VQX-2 answers for an empty text, so it cannot be told "
+                  "apart from one; use \"\" for an empty text");
+    }
   }
   return true;
 }

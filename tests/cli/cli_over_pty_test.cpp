@@ -173,6 +173,30 @@ TEST_F(CliOverPty, AUnitWithAnEmptyNameIsReadToTheEndWithThatName) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
+// Texts of the user's own that begin with '<' or end with '>' are set, verified and read
+// back as they are, not taken for the unit's empty-text placeholder.
+TEST_F(CliOverPty, ANameAndPasswordInAngleBracketsAreAppliedVerifiedAndReadBackWhole) {
+  StartSim();
+  const std::string file = WriteFile("angle.json", R"({ "name": "<Relay-7>", "webPassword": "<pw" })");
+  const Outcome apply = OnUnit("apply", {file});
+  ASSERT_EQ(apply.code, 0) << apply.err;
+  EXPECT_THAT(apply.out, HasSubstr("Verified: the VQX-2 holds the settings of " + file));
+  EXPECT_EQ(sim_->SavedSettings().TextOf("NAME"), "<Relay-7>");
+
+  const Outcome read = OnUnit("read", {"--format", "json", "--quiet"});
+  ASSERT_EQ(read.code, 0) << read.err;
+  const nlohmann::json j = nlohmann::json::parse(read.out);
+  EXPECT_EQ(j["name"], "<Relay-7>");
+  EXPECT_EQ(j["webPassword"], "<pw");
+
+  // The placeholder itself could never be verified: refused before the unit is touched.
+  const size_t linesBefore = Lines().size();
+  const Outcome placeholder = OnUnit("apply", {WriteFile("none.json", R"({ "name": "<none>" })")});
+  EXPECT_EQ(placeholder.code, kExitBadInput);
+  EXPECT_THAT(placeholder.err, HasSubstr("name: \"<none>\" is what the VQX-2 answers for an empty text"));
+  EXPECT_EQ(Lines().size(), linesBefore);
+}
+
 TEST_F(CliOverPty, ApplySendsTheThreeChangesInFormOrderThenSaveWaitsForTheRebootAndVerifies) {
   StartSim();
   // Listed out of the form's order: the form's order decides.

@@ -233,6 +233,16 @@ TEST(SnapshotJson, ARecordsUncheckedValuesAreRefusedBeforeTheyCouldBeSent) {
   EXPECT_FALSE(CheckSendable(fromRecord(noEnd), &error));
   EXPECT_THAT(error, StartsWith("webPassword: the text is 64 characters long; at most 63 fit"));
 
+  // The unit's own word for an empty text could never be verified; texts that only look
+  // like it are the user's.
+  DeviceSettings placeholder = SampleSettings();
+  std::strcpy(placeholder.webPassword, "<none>");
+  EXPECT_FALSE(CheckSendable(fromRecord(placeholder), &error));
+  EXPECT_THAT(error, StartsWith("webPassword: \"<none>\" is what the VQX-2 answers for an empty text"));
+  std::strcpy(placeholder.webPassword, "<pw");
+  std::strcpy(placeholder.name, "<Relay-7>");
+  EXPECT_TRUE(CheckSendable(fromRecord(placeholder), &error)) << error;
+
   // What is never sent is not the unit's business: read-only fields, absent fields.
   DeviceSettings readOnly = SampleSettings();
   std::strcpy(readOnly.firmwareVersion, "v1\r\n");

@@ -3,6 +3,10 @@
 // Files and calendar time kept in memory, for the window logic's tests.
 
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 #include <map>
 #include <mutex>
 #include <set>
@@ -31,10 +35,26 @@ class MemoryFileStore final : public IFileStore {
                          NewFileAccess access = NewFileAccess::Shared) override {
     std::lock_guard lock(mutex_);
     ++replaces;
+    if (locksHeld == 0) ++replacesWithoutLock;
     if (failWrites) return {writeProblem, 0};
     files[name].assign(static_cast<const char*>(data), size);
     accessOf[name] = access;
     return FileResult::Ok();
+  }
+  // Refused while lockedBy names another holder; otherwise granted at once, and
+  // whileLocked (when set) runs right after, as another program's change just before ours
+  // would have landed.
+  ChangeLockResult LockForChange(const char*, const char*, uint32_t waitMs) override {
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(mutex_);
+      lockWaits.push_back(waitMs);
+      if (!lockedBy.empty()) return {nullptr, lockedBy};
+      ++locksHeld;
+      hook = std::exchange(beforeLockGranted, nullptr);
+    }
+    if (hook) hook();
+    return {std::make_unique<CountedLock>(*this), {}};
   }
   void HoldWhileRunning(const char* name) override {
     std::lock_guard lock(mutex_);
@@ -69,8 +89,25 @@ class MemoryFileStore final : public IFileStore {
   bool unreadable = false;
   int reads = 0;
   int replaces = 0;
+  int replacesWithoutLock = 0;  // saves made without the right to change the file
+  int locksHeld = 0;
+  std::string lockedBy;                      // another program holding the right to change
+  std::vector<uint32_t> lockWaits;           // how long each LockForChange would wait
+  std::function<void()> beforeLockGranted;   // once: another program's save just before ours
 
  private:
+  class CountedLock final : public FileChangeLock {
+   public:
+    explicit CountedLock(MemoryFileStore& store) : store_(store) {}
+    ~CountedLock() override {
+      std::lock_guard lock(store_.mutex_);
+      --store_.locksHeld;
+    }
+
+   private:
+    MemoryFileStore& store_;
+  };
+
   mutable std::mutex mutex_;
 };
 

@@ -76,6 +76,11 @@ inline constexpr uint32_t kRebootWaitMs = 10000;
 inline constexpr size_t kOutputLogSize = 1200;  // keeps at most 1199 characters
 inline constexpr size_t kPendingArgumentSize = 256;
 inline constexpr const char* kProgramCaption = "VQX Setup Utility";
+// How this program names itself to another that waits to change the preferences file,
+// and how long it waits in turn: a save takes milliseconds, so a holder that keeps the
+// file this long is stuck or waiting for its user.
+inline constexpr const char* kPreferencesProgramName = "vqxsu";
+inline constexpr uint32_t kPreferencesLockWaitMs = 5000;
 inline constexpr const char* kPortOpenFailedText = "The serial port could not be opened";
 // Update Settings and Attention while no port is open.
 inline constexpr const char* kPortNotOpenText =
@@ -386,6 +391,8 @@ class CAppWindow final : public ILinkHost {
   // Compares the file with what this program last loaded or saved; when another program
   // changed it, asks reload-or-keep. Reloaded: the History list was refilled.
   FileSync SyncWithPreferencesFile(MessageOwner owner);
+  // Whether the file is still what this program last loaded, saved or asked about.
+  bool PreferencesFileAsLastSeen();
   void RememberPreferencesFile(const void* bytes, int64_t length);
 
   // ---- connection_editing.cpp ----

@@ -68,6 +68,11 @@ void CAppWindow::RememberPreferencesFile(const void* bytes, int64_t length) {
 }
 
 void CAppWindow::LoadPreferences() {
+  // Read and marked as held in one turn: a vqxctl that checks for this program between
+  // the two would otherwise find the file free and change it behind this window's back.
+  // A holder that never lets go only costs the wait: reading needs no lock.
+  [[maybe_unused]] const ChangeLockResult change =
+      services_.files.LockForChange(kPreferencesFileName, kPreferencesProgramName, kPreferencesLockWaitMs);
   // 86 KB: on the heap, not on the user-interface thread's stack. One byte more than a
   // block, so that the remembered length tells a longer file apart.
   std::vector<uint8_t> bytes(sizeof(PreferencesBlock) + 1);
@@ -90,6 +95,13 @@ void CAppWindow::LoadPreferences() {
   }
   // While this program runs, vqxctl can tell that the file is in use.
   services_.files.HoldWhileRunning(kPreferencesFileName);
+}
+
+bool CAppWindow::PreferencesFileAsLastSeen() {
+  std::vector<uint8_t> bytes(sizeof(PreferencesBlock) + 1);
+  const int64_t read = services_.files.ReadFile(kPreferencesFileName, bytes.data(), bytes.size());
+  if (read < 0) return true;  // gone or unreadable: the save tells what fails
+  return read == prefsFileLength_ && HashOf(bytes.data(), static_cast<size_t>(read)) == prefsFileHash_;
 }
 
 CAppWindow::FileSync CAppWindow::SyncWithPreferencesFile(MessageOwner owner) {
@@ -126,7 +138,32 @@ CAppWindow::FileSync CAppWindow::SyncWithPreferencesFile(MessageOwner owner) {
 }
 
 bool CAppWindow::SavePreferences(MessageOwner owner, const char* consequence) {
+  const char* const outcome =
+      consequence != nullptr ? consequence
+                             : "The change is kept in this window and is saved with the next save that succeeds.";
   SyncWithPreferencesFile(owner);
+  // From here until the new file is in place no other program may change it. The
+  // question above is asked without that right: the user may take their time.
+  const ChangeLockResult change =
+      services_.files.LockForChange(kPreferencesFileName, kPreferencesProgramName, kPreferencesLockWaitMs);
+  if (!change) {
+    const std::string text = "The preferences could not be saved in VQXSU_Prefs.cfg: " +
+                             (change.holder.empty() ? std::string("another program") : change.holder) +
+                             " is changing it and did not finish within " +
+                             std::to_string(kPreferencesLockWaitMs / 1000) + " seconds.\r" + outcome;
+    ShowBox(owner, text.c_str(), MessageIcon::Warning);
+    return false;
+  }
+  if (!PreferencesFileAsLastSeen()) {
+    // Saved by another program after the question: writing now would lose that change.
+    // The next save asks about it.
+    const std::string text =
+        std::string("VQXSU_Prefs.cfg was changed by another program just now; this window's change was not "
+                    "written over it.\r") +
+        outcome;
+    ShowBox(owner, text.c_str(), MessageIcon::Warning);
+    return false;
+  }
   auto copy = std::make_unique<PreferencesBlock>();
   {
     std::lock_guard lock(stateMutex_);
@@ -141,11 +178,9 @@ bool CAppWindow::SavePreferences(MessageOwner owner, const char* consequence) {
     RememberPreferencesFile(copy.get(), static_cast<int64_t>(sizeof(PreferencesBlock)));
     return true;
   }
-  const std::string text = std::string("The preferences could not be saved in VQXSU_Prefs.cfg: ") +
-                           DescribeFileProblem(result) + ".\r" +
-                           (consequence != nullptr ? consequence
-                                                   : "The change is kept in this window and is saved with the "
-                                                     "next save that succeeds.");
+  const std::string text =
+      std::string("The preferences could not be saved in VQXSU_Prefs.cfg: ") + DescribeFileProblem(result) + ".\r" +
+      outcome;
   ShowBox(owner, text.c_str(), MessageIcon::Warning);
   return false;
 }

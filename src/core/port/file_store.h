@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vqx {
@@ -36,6 +37,21 @@ enum class NewFileAccess {
   OwnerOnly,   // 0600: the file holds passwords
 };
 
+// The right to change one file, taken before the read that a change is based on and kept
+// until the replacement is in place, so that two programs changing the file at once never
+// lose each other's change. Released when destroyed.
+class FileChangeLock {
+ public:
+  virtual ~FileChangeLock() = default;
+};
+
+struct ChangeLockResult {
+  std::unique_ptr<FileChangeLock> lock;  // null: another program held it for the whole wait
+  std::string holder;  // then: that program as it named itself ("vqxctl (process 4711)"), or empty
+
+  explicit operator bool() const { return lock != nullptr; }
+};
+
 // The files the program keeps: the preferences, the communication log, History.txt.
 // Names are relative to the working directory. One implementation per platform; tests
 // keep the files in memory.
@@ -55,6 +71,12 @@ class IFileStore {
   // left alone. On failure the old file is untouched and the result says why.
   virtual FileResult ReplaceFile(const char* name, const void* data, size_t size,
                                  NewFileAccess access = NewFileAccess::Shared) = 0;
+
+  // Takes the right to change name, waiting up to waitMs while another program holds it.
+  // program ("vqxctl") is how a program waiting in turn learns who holds it. Where no
+  // other program could write the file either (its folder is not writable), the right is
+  // granted without a lock, and the save then says what is wrong.
+  virtual ChangeLockResult LockForChange(const char* name, const char* program, uint32_t waitMs) = 0;
 
   // Marks the file as in use by this program for as long as the store lives (an advisory
   // lock other programs can see), kept across this store's own replacements. A missing

@@ -133,9 +133,10 @@ Recognition RecognizeReply(const char* line, bool remark, bool inSecondProbe, Re
     case ReplyKind::Text: {
       const char* text = split.Next(kTextDelimiters);
       if (text == nullptr) return Recognition::Failed;
-      if (text[0] == '<') {
-        // "<none>": the unit holds an empty text. Reading it as empty lets a read of a
-        // unit with an empty name or password finish instead of waiting for ever.
+      if (std::strcmp(text, kEmptyTextPlaceholder) == 0) {
+        // The unit holds an empty text. Reading it as empty lets a read of a unit with an
+        // empty name or password finish instead of waiting for ever. Any other text, one
+        // that merely starts with '<' included, is the unit's text as it stands.
         reply.text[0] = '\0';
         return Recognition::ReplyReady;
       }

@@ -4,6 +4,10 @@
 
 namespace vqx {
 
+// What the unit answers for a text setting that holds nothing. A text the user sets to
+// exactly this cannot be told apart from an empty one when it is read back.
+inline constexpr const char* kEmptyTextPlaceholder = "<none>";
+
 // What a complete line leaves the link in.
 enum class Recognition {
   ReplyReady,  // reply holds a recognised reply
@@ -14,8 +18,9 @@ enum class Recognition {
 };
 
 // Recognises one complete line (LF included) by its first word and fills the fields of
-// reply that the reply's kind sets. A text given as "<...>" (the unit's way of saying
-// that a text is empty, e.g. "NAME <none>") is read as the empty text. remark: the line's last character before the LF was ')'.
+// reply that the reply's kind sets. A text that is exactly kEmptyTextPlaceholder (the
+// unit's way of saying that a text is empty: "NAME <none>") is read as the empty text.
+// remark: the line's last character before the LF was ')'.
 // inSecondProbe: the link was waiting on the second escape probe, where ERR counts as OK.
 Recognition RecognizeReply(const char* line, bool remark, bool inSecondProbe, ResponseRecord& reply);
 

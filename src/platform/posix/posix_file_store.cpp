@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -274,6 +275,91 @@ FileResult PosixFileStore::ReplaceFile(const char* name, const void* data, size_
   const auto it = held_.find(name);
   if (it != held_.end()) TakeHold(name);  // the lock belonged to the file just replaced
   return FileResult::Ok();
+}
+
+namespace {
+
+// Holds the lock of a companion lock file; closing the descriptor releases it. The file
+// stays: removing it would let a program that opened it a moment earlier lock a file no
+// longer in the folder while a third locks a new one.
+class PosixChangeLock final : public FileChangeLock {
+ public:
+  PosixChangeLock(SysCalls& sys, int fd) : sys_(sys), fd_(fd) {}
+  ~PosixChangeLock() override {
+    if (fd_ >= 0) sys_.Close(fd_);
+  }
+  PosixChangeLock(const PosixChangeLock&) = delete;
+  PosixChangeLock& operator=(const PosixChangeLock&) = delete;
+
+ private:
+  SysCalls& sys_;
+  int fd_;
+};
+
+constexpr size_t kHolderTextMax = 200;
+
+// What the holder wrote into the lock file: one line of printable text, or empty.
+std::string ReadHolder(SysCalls& sys, int fd) {
+  char buffer[kHolderTextMax];
+  ssize_t n;
+  do {
+    n = sys.Read(fd, buffer, sizeof(buffer));
+  } while (n < 0 && errno == EINTR);
+  std::string text;
+  for (ssize_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(buffer[i]);
+    if (c == '\n') break;
+    text += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  }
+  return text;
+}
+
+}  // namespace
+
+ChangeLockResult PosixFileStore::LockForChange(const char* name, const char* program, uint32_t waitMs) {
+  std::string target;
+  int error = 0;
+  if (!FollowLinks(PathOf(name), &target, &error)) target = PathOf(name);
+  const std::string lockPath = target + kChangeLockSuffix;
+  // O_NOFOLLOW: the lock file is ours; a link planted under its name is not followed.
+  // O_NONBLOCK: a FIFO under the name must not wait for a writer.
+  int fd;
+  do {
+    fd = sys_.OpenWithMode(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 && errno == EACCES) {
+    // Another user's lock file: locking it for reading still keeps us in turn.
+    fd = sys_.Open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  }
+  struct stat info {};
+  if (fd >= 0 && (sys_.Fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    sys_.Close(fd);
+    fd = -1;
+  }
+  // No lock file can be had where no save can be written either (a read-only or missing
+  // folder): the save goes ahead and names the real problem.
+  if (fd < 0) return {std::make_unique<FileChangeLock>(), {}};
+
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    if (sys_.Flock(fd, LOCK_EX | LOCK_NB) == 0) break;
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      // A file system without locks (some network mounts): as without a lock file.
+      sys_.Close(fd);
+      return {std::make_unique<FileChangeLock>(), {}};
+    }
+    if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(waitMs)) {
+      ChangeLockResult refused{nullptr, ReadHolder(sys_, fd)};
+      sys_.Close(fd);
+      return refused;
+    }
+    const timespec pause{0, 10'000'000};  // 10 ms: a save takes a few
+    sys_.NanoSleep(&pause, nullptr);
+  }
+  // Says who holds it to whoever waits next. Best effort: the lock is what counts.
+  const std::string holder = std::string(program) + " (process " + std::to_string(sys_.GetPid()) + ")\n";
+  if (sys_.Ftruncate(fd, 0) == 0) WriteAll(fd, holder.data(), holder.size());
+  return {std::make_unique<PosixChangeLock>(sys_, fd), {}};
 }
 
 void PosixFileStore::TakeHold(const std::string& name) {

@@ -25,6 +25,7 @@ class PosixFileStore final : public IFileStore {
   int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override;
   FileResult ReplaceFile(const char* name, const void* data, size_t size,
                          NewFileAccess access = NewFileAccess::Shared) override;
+  ChangeLockResult LockForChange(const char* name, const char* program, uint32_t waitMs) override;
   void HoldWhileRunning(const char* name) override;
   bool HeldByAnotherProgram(const char* name) override;
   const char* TextLineBreak() const override { return "\n"; }
@@ -34,6 +35,11 @@ class PosixFileStore final : public IFileStore {
   // The same from the root: a relative directory or name is joined to the working
   // directory; when that cannot be told, PathOf.
   std::string FullPath(const char* name) const override;
+
+  // The companion file whose lock is the right to change name: name + this, beside the
+  // real file (the end of a chain of links), so that every path to the file shares it.
+  // The file being replaced cannot carry that lock: each save puts a new file in its place.
+  static constexpr const char* kChangeLockSuffix = ".lock";
 
   // A temporary left by another process is removed by the next save of its file once
   // that process is gone, or once it is this old (the process number may be reused).

@@ -25,6 +25,7 @@ int SysCalls::TcSetAttr(int fd, int when, const termios* attributes) {
   return ::tcsetattr(fd, when, attributes);
 }
 int SysCalls::Flock(int fd, int operation) { return ::flock(fd, operation); }
+int SysCalls::Ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
 int SysCalls::Poll(pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
 int SysCalls::ClockGetTime(clockid_t clock, timespec* now) { return ::clock_gettime(clock, now); }
 int SysCalls::NanoSleep(const timespec* request, timespec* remaining) {

@@ -41,6 +41,7 @@ class SysCalls {
   // For the file store: creating files, flushing them and replacing one by another.
   virtual int OpenWithMode(const char* path, int flags, mode_t mode);
   virtual int Fsync(int fd);
+  virtual int Ftruncate(int fd, off_t length);
   virtual int Rename(const char* from, const char* to);
   virtual int Unlink(const char* path);
   virtual pid_t GetPid();

@@ -254,6 +254,100 @@ FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_
   return result;
 }
 
+namespace {
+
+// Holds the lock of a companion lock file. The file stays: removing it would let a
+// program that opened it a moment earlier lock a file no longer in the folder.
+class Win32ChangeLock final : public FileChangeLock {
+ public:
+  explicit Win32ChangeLock(HANDLE handle) : handle_(handle) {}
+  ~Win32ChangeLock() override {
+    // Closing would release it too, but only "when resources allow": at once is sure.
+    OVERLAPPED at{};
+    at.Offset = kHoldOffsetLow;
+    at.OffsetHigh = kHoldOffsetHigh;
+    ::UnlockFileEx(handle_, 0, 1, 0, &at);
+    ::CloseHandle(handle_);
+  }
+  Win32ChangeLock(const Win32ChangeLock&) = delete;
+  Win32ChangeLock& operator=(const Win32ChangeLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
+constexpr DWORD kHolderTextMax = 200;
+
+// What the holder wrote into the lock file: one line of printable text, or empty.
+std::string ReadHolder(HANDLE handle) {
+  char buffer[kHolderTextMax];
+  DWORD n = 0;
+  if (::SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !::ReadFile(handle, buffer, sizeof(buffer), &n, nullptr)) {
+    return {};
+  }
+  std::string text;
+  for (DWORD i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(buffer[i]);
+    if (c == '\r' || c == '\n') break;
+    text += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  }
+  return text;
+}
+
+}  // namespace
+
+ChangeLockResult Win32FileStore::LockForChange(const char* name, const char* program, uint32_t waitMs) {
+  std::wstring target = Widen(PathOf(name));
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    target = FinalPath(target);
+  }
+  const std::wstring lockPath = target + kChangeLockSuffix;
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = ::CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    // Another user's lock file: locking it for reading still keeps us in turn.
+    handle = ::CreateFileW(lockPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+  }
+  if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+  }
+  // No lock file can be had where no save can be written either (a read-only or missing
+  // folder): the save goes ahead and names the real problem.
+  if (handle == INVALID_HANDLE_VALUE) return {std::make_unique<FileChangeLock>(), {}};
+
+  const ULONGLONG start = ::GetTickCount64();
+  for (;;) {
+    OVERLAPPED at{};
+    at.Offset = kHoldOffsetLow;
+    at.OffsetHigh = kHoldOffsetHigh;
+    if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) break;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+      // A file system without locks: as without a lock file.
+      ::CloseHandle(handle);
+      return {std::make_unique<FileChangeLock>(), {}};
+    }
+    if (::GetTickCount64() - start >= waitMs) {
+      ChangeLockResult refused{nullptr, ReadHolder(handle)};
+      ::CloseHandle(handle);
+      return refused;
+    }
+    ::Sleep(10);  // a save takes a few milliseconds
+  }
+  // Says who holds it to whoever waits next. Best effort: the lock is what counts.
+  const std::string holder = std::string(program) + " (process " + std::to_string(::GetCurrentProcessId()) + ")\r\n";
+  DWORD written = 0;
+  if (::SetFilePointer(handle, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && ::SetEndOfFile(handle)) {
+    ::WriteFile(handle, holder.data(), static_cast<DWORD>(holder.size()), &written, nullptr);
+  }
+  return {std::make_unique<Win32ChangeLock>(handle), {}};
+}
+
 void Win32FileStore::ReleaseHold(const std::string& name) {
   HANDLE& handle = held_[name];
   if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);

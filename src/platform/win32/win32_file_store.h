@@ -26,6 +26,7 @@ class Win32FileStore final : public IFileStore {
   int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override;
   FileResult ReplaceFile(const char* name, const void* data, size_t size,
                          NewFileAccess access = NewFileAccess::Shared) override;
+  ChangeLockResult LockForChange(const char* name, const char* program, uint32_t waitMs) override;
   void HoldWhileRunning(const char* name) override;
   bool HeldByAnotherProgram(const char* name) override;
   const char* TextLineBreak() const override { return "\r\n"; }
@@ -33,6 +34,11 @@ class Win32FileStore final : public IFileStore {
 
   // Where a name lands: the directory joined with it.
   std::string PathOf(const char* name) const;
+
+  // The companion file whose lock is the right to change name: name + this, beside the
+  // real file (the target of a link). The file being replaced cannot carry that lock: each
+  // save puts a new file in its place.
+  static constexpr const wchar_t* kChangeLockSuffix = L".lock";
 
   // A temporary left by another process is removed by the next save of its file once
   // that process is gone, or once it is this old (process numbers are reused).

@@ -212,5 +212,54 @@ TEST_F(ChangedOnDiskTest, EverySaveChecksFirstAndKeepsTheLineSettingsInUse) {
   EXPECT_EQ(p.baudRate, 19200);
 }
 
+// Another program's save between the question and this one's write is never written over:
+// the entry is taken back, the user is told, and the next save asks about the change.
+TEST_F(ChangedOnDiskTest, AChangeLandingJustBeforeTheWriteIsKeptAndOursIsTakenBack) {
+  Answer(kAnswerYes);
+  ASSERT_TRUE(window.SavePreferences());  // the import is taken in: "AXY"
+  questions.clear();
+  files.beforeLockGranted = [this] {
+    PreferencesBlock other = window.GetPreferences();
+    other.history[3] = MakeEntry("Z", "z", 7);
+    other.historyCount = 4;
+    PutFile(other);
+  };
+  Click(ids::kAddCurrent);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].buttons, MessageButtons::Ok);
+  EXPECT_NE(questions[0].text.find("changed by another program just now"), std::string::npos) << questions[0].text;
+  EXPECT_NE(questions[0].text.find("The entry was not added."), std::string::npos) << questions[0].text;
+  EXPECT_EQ(FileSerials(), "AXYZ");
+  EXPECT_EQ(surface.ItemCount(ids::kHistoryList), 4);  // "(All)" and A, X, Y: N taken back
+
+  questions.clear();
+  Click(ids::kAddCurrent);  // asked about Z, then appended after it
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(FileSerials(), "AXYZN");
+  EXPECT_EQ(files.replacesWithoutLock, 0);
+}
+
+TEST_F(ChangedOnDiskTest, AHolderThatKeepsTheFileIsNamedAndTheSaveIsRefusedWithoutWriting) {
+  Answer(kAnswerNo);
+  files.lockedBy = "vqxctl (process 4711)";
+  const int replacesBefore = files.replaces;
+  Click(ids::kAddCurrent);
+  ASSERT_EQ(questions.size(), 2u);  // the change on disk, then the refusal
+  EXPECT_EQ(questions[1].text,
+            "The preferences could not be saved in VQXSU_Prefs.cfg: vqxctl (process 4711) is changing it and did not "
+            "finish within 5 seconds.\rThe entry was not added.");
+  EXPECT_EQ(files.replaces, replacesBefore);
+  EXPECT_EQ(FileSerials(), "AXY");  // the other program's import stands
+  EXPECT_EQ(surface.ItemCount(ids::kHistoryList), 2);  // "(All)" and A
+  EXPECT_EQ(files.lockWaits.back(), kPreferencesLockWaitMs);
+
+  files.lockedBy.clear();
+  questions.clear();
+  Click(ids::kAddCurrent);
+  EXPECT_EQ(FileSerials(), "AN");  // the user chose to keep this window's list
+  EXPECT_EQ(files.replacesWithoutLock, 0);
+}
+
 }  // namespace
 }  // namespace vqx::testing

@@ -74,6 +74,7 @@ class NoFiles final : public IFileStore {
   FileResult ReplaceFile(const char*, const void*, size_t, NewFileAccess) override {
     return {FileProblem::Other, 0};
   }
+  ChangeLockResult LockForChange(const char*, const char*, uint32_t) override { return {}; }
   void HoldWhileRunning(const char*) override {}
   bool HeldByAnotherProgram(const char*) override { return false; }
   const char* TextLineBreak() const override { return "\n"; }

@@ -127,6 +127,19 @@ TEST(ReplyRecognizer, TextPlaceholderIsTheEmptyTextAndAnEmptyValueFails) {
   EXPECT_EQ(Recognise("NAME\r\n", false, start).outcome, Recognition::Failed);
 }
 
+// Only the exact placeholder means empty: a name or password of the user's own that
+// begins with '<' or ends with '>' is read as it stands, or a backup would lose it.
+TEST(ReplyRecognizer, TextsThatOnlyLookLikeThePlaceholderAreReadAsTheyStand) {
+  for (const char* text : {"<Relay-7>", "<pw", "<", "<>", "x>", "<none", "none>", "<none> ", " <none>", "<NONE>",
+                           "<none>x"}) {
+    SCOPED_TRACE(text);
+    const Recognised name = Recognise(std::string("NAME ") + text + "\r\n");
+    EXPECT_EQ(name.outcome, Recognition::ReplyReady);
+    EXPECT_STREQ(name.reply.text, text);
+    EXPECT_STREQ(Recognise(std::string("PASS ") + text + "\n").reply.text, text);
+  }
+}
+
 TEST(ReplyRecognizer, OverlongTextIsCutToItsField) {
   const std::string text(100, 'T');
   const Recognised r = Recognise("NAME " + text + "\n");

@@ -3,7 +3,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <chrono>
+#include <optional>
+#include <thread>
 #include <deque>
 #include <fstream>
 #include <set>
@@ -95,6 +100,55 @@ TEST_F(PosixFileStoreTest, ReplaceFlushesBeforeRenamingAndSurvivesShortWritesAnd
   ASSERT_TRUE(Replace("empty.txt", ""));
   EXPECT_EQ(Content("VQXSU_Prefs.cfg"), "new");
   EXPECT_EQ(Entries(), (std::set<std::string>{"VQXSU_Prefs.cfg", "empty.txt"}));  // no temporary left
+}
+
+// Two programs changing one file take turns: the second waits for the first, and learns
+// who it is when the first keeps the file past the wait. The lock lives in a companion
+// file, since every save puts a new file under the name.
+TEST_F(PosixFileStoreTest, TheRightToChangeAFileIsExclusiveNamesItsHolderAndSurvivesTheReplace) {
+  PosixFileStore other{dir};
+  {
+    const ChangeLockResult first = store.LockForChange("VQXSU_Prefs.cfg", "vqxctl", 1000);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(Replace("VQXSU_Prefs.cfg", data));  // a new file under the name: still ours
+    const auto start = std::chrono::steady_clock::now();
+    const ChangeLockResult second = other.LockForChange("VQXSU_Prefs.cfg", "vqxsu", 300);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(second);
+    EXPECT_EQ(second.holder, "vqxctl (process " + std::to_string(getpid()) + ")");
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    EXPECT_LT(waited, std::chrono::seconds(10));
+  }
+  // Released with its holder; a waiter gets it as soon as it is free.
+  std::optional<ChangeLockResult> held(store.LockForChange("VQXSU_Prefs.cfg", "vqxctl", 0));
+  ASSERT_TRUE(*held);
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    held.reset();
+  });
+  const ChangeLockResult waiter = other.LockForChange("VQXSU_Prefs.cfg", "vqxsu", 20000);
+  release.join();
+  EXPECT_TRUE(waiter);
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg.lock"), "vqxsu (process " + std::to_string(getpid()) + ")\n");
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), data);
+}
+
+TEST_F(PosixFileStoreTest, EveryPathToAFileSharesOneRightToChangeItAndNoFolderMeansNoWait) {
+  ASSERT_TRUE(Replace("real.cfg", "x"));
+  ASSERT_EQ(symlink((dir + "/real.cfg").c_str(), (dir + "/link.cfg").c_str()), 0);
+  const ChangeLockResult viaLink = store.LockForChange("link.cfg", "vqxctl", 0);
+  ASSERT_TRUE(viaLink);
+  EXPECT_FALSE(store.LockForChange("real.cfg", "vqxctl", 50));
+  EXPECT_EQ(Entries().count("real.cfg.lock"), 1u);
+  EXPECT_EQ(Entries().count("link.cfg.lock"), 0u);
+
+  // Where no lock file can be made, no other program can save either: no wait, and the
+  // save itself names what is wrong.
+  PosixFileStore nowhere{dir + "/missing-folder"};
+  EXPECT_TRUE(nowhere.LockForChange("VQXSU_Prefs.cfg", "vqxctl", 5000));
+  // A FIFO planted under the lock file's name neither blocks nor is taken for a lock.
+  ASSERT_EQ(mkfifo((dir + "/fifo.cfg.lock").c_str(), 0600), 0);
+  EXPECT_TRUE(store.LockForChange("fifo.cfg", "vqxctl", 5000));
 }
 
 TEST_F(PosixFileStoreTest, AnyFailedStepKeepsTheOldFileAndRemovesTheTemporary) {

@@ -135,6 +135,31 @@ TEST_F(Win32Files, AHeldFileIsSeenByOthersAndStillReplacedByItsHolder) {
   EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg")) << "the hold survives the holder's own save";
 }
 
+// Two programs changing one file take turns; the one kept waiting learns who holds it.
+// The right lives in a companion file, since every save puts a new file under the name,
+// and it does not stop anyone reading the file or the holder's name.
+TEST_F(Win32Files, TheRightToChangeAFileIsExclusiveNamesItsHolderAndSurvivesTheReplace) {
+  Win32FileStore first(dir_);
+  Win32FileStore second(dir_);
+  {
+    const ChangeLockResult taken = first.LockForChange("VQXSU_Prefs.cfg", "vqxctl", 0);
+    ASSERT_TRUE(taken);
+    ASSERT_TRUE(first.ReplaceFile("VQXSU_Prefs.cfg", "one", 3));
+    const ULONGLONG start = ::GetTickCount64();
+    const ChangeLockResult refused = second.LockForChange("VQXSU_Prefs.cfg", "vqxsu", 300);
+    EXPECT_FALSE(refused);
+    EXPECT_GE(::GetTickCount64() - start, 290u);
+    EXPECT_EQ(refused.holder, "vqxctl (process " + std::to_string(::GetCurrentProcessId()) + ")");
+    EXPECT_EQ(Read(second, "VQXSU_Prefs.cfg"), "one");
+  }
+  const ChangeLockResult again = second.LockForChange("VQXSU_Prefs.cfg", "vqxsu", 0);
+  EXPECT_TRUE(again) << "released with its holder";
+  EXPECT_EQ(Read(first, "VQXSU_Prefs.cfg.lock"),
+            "vqxsu (process " + std::to_string(::GetCurrentProcessId()) + ")\r\n");
+  Win32FileStore nowhere(dir_ + "\\missing-folder");
+  EXPECT_TRUE(nowhere.LockForChange("VQXSU_Prefs.cfg", "vqxctl", 5000)) << "no folder, no other writer";
+}
+
 TEST_F(Win32Files, ANamedFileIsReadWholeAndFoldersDevicesAndLargeFilesAreRefused) {
   Win32FileStore store(dir_);
   ASSERT_TRUE(store.ReplaceFile("snap.json", "{\"name\": \"Mast\"}", 16));
