@@ -30,7 +30,9 @@ constexpr const char* kExitCodeHelp =
     "  8  the VQX-2 did not confirm TRAN and may still be in command mode (it then passes\n"
     "     no serial data); this replaces any other code but 3\n"
     "  9  vqxctl itself failed (out of memory, or a fault to report); the message says what\n"
-    "  130  interrupted (Ctrl-C); the unit was returned to transparent mode first\n"
+    "  129  hung up (the terminal or ssh session was closed, SIGHUP); the unit was returned\n"
+    "       to transparent mode first\n"
+    "  130  interrupted (Ctrl-C, SIGTERM); the unit was returned to transparent mode first\n"
     "\n"
     "Progress goes to standard error (--quiet silences it); results to standard output.\n"
     "The manual (man vqxctl) describes the snapshot JSON format and gives examples.";

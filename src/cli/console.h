@@ -4,10 +4,17 @@
 
 namespace vqx::cli {
 
-// Ctrl-C (and on POSIX SIGTERM, on Windows closing the console window) sets *interrupted
-// instead of ending the program: the session stops waiting and sends ECHO ON and TRAN
-// before the program ends. One implementation per platform.
-void InstallInterruptHandler(std::atomic<bool>* interrupted);
+// Ctrl-C and SIGTERM (on Windows Ctrl-Break too) set *interrupted instead of ending the
+// program: the session stops waiting and sends ECHO ON and TRAN before the program ends.
+// A hang-up (SIGHUP: the terminal or ssh session that ran the program is gone; on Windows
+// the console window closes, the user logs off or the machine shuts down) sets *hungUp
+// as well, and from then on nothing more goes to the terminal. One implementation per
+// platform.
+void InstallInterruptHandler(std::atomic<bool>* interrupted, std::atomic<bool>* hungUp);
+
+// The unit is back in transparent mode (or could not be returned): a Windows console that
+// is closing may end the process now. Nothing to do on POSIX.
+void UnitReleased();
 
 // Output in UTF-8 whatever the console's code page (a no-op where terminals are UTF-8).
 void PrepareConsoleOutput();

@@ -1,32 +1,41 @@
 #include "console.h"
-#include "win32/windows_api.h"
+#include "console_events_win32.h"
 
 namespace vqx::cli {
 namespace {
 
-std::atomic<bool>* target = nullptr;
+std::atomic<bool>* interruptTarget = nullptr;
+std::atomic<bool>* hangUpTarget = nullptr;
+// Manual reset: every handler thread waiting, and any that comes later, sees it.
+HANDLE unitReleased = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
-// Runs on a thread of its own that Windows starts for the event.
+}  // namespace
+
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  if (target != nullptr) target->store(true);
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
+      if (interruptTarget != nullptr) interruptTarget->store(true);
       return TRUE;  // handled: the program goes on and ends in order
     default:
-      // The console window is closing (or the user logs off): Windows ends the process
-      // when this returns, or a few seconds later. Waiting here gives the session that
-      // time to send ECHO ON and TRAN; the process ends when main returns.
-      ::Sleep(INFINITE);
+      // The console window is closing, the user logs off or the machine shuts down:
+      // Windows ends the process when this returns. The main thread returns the unit to
+      // transparent mode meanwhile; a handler must not end the process itself.
+      if (hangUpTarget != nullptr) hangUpTarget->store(true);
+      if (interruptTarget != nullptr) interruptTarget->store(true);
+      if (unitReleased != nullptr) ::WaitForSingleObject(unitReleased, kClosingConsoleWaitMs);
       return TRUE;
   }
 }
 
-}  // namespace
-
-void InstallInterruptHandler(std::atomic<bool>* interrupted) {
-  target = interrupted;
+void InstallInterruptHandler(std::atomic<bool>* interrupted, std::atomic<bool>* hungUp) {
+  interruptTarget = interrupted;
+  hangUpTarget = hungUp;
   ::SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
+}
+
+void UnitReleased() {
+  if (unitReleased != nullptr) ::SetEvent(unitReleased);
 }
 
 void PrepareConsoleOutput() { ::SetConsoleOutputCP(CP_UTF8); }

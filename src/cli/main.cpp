@@ -7,26 +7,38 @@
 #include "cli_run.h"
 #include "console.h"
 #include "exit_codes.h"
+#include "hang_up_stream.h"
 
 namespace {
 
-// Ctrl-C must not leave the unit in command mode: the session stops waiting and sends
-// ECHO ON and TRAN before the program ends.
+// Ctrl-C, SIGTERM or a hang-up must not leave the unit in command mode: the session stops
+// waiting and sends ECHO ON and TRAN before the program ends.
 std::atomic<bool> interrupted{false};
+std::atomic<bool> hungUp{false};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  vqx::cli::InstallInterruptHandler(&interrupted);
+  vqx::cli::InstallInterruptHandler(&interrupted, &hungUp);
   vqx::cli::PrepareConsoleOutput();
+  int code = vqx::cli::kExitFailed;
   try {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    vqx::cli::CliEnvironment env{std::cout, std::cerr};
+    vqx::cli::HangUpGuardBuffer outBuffer(std::cout.rdbuf(), &hungUp);
+    vqx::cli::HangUpGuardBuffer errBuffer(std::cerr.rdbuf(), &hungUp);
+    std::ostream out(&outBuffer);
+    std::ostream err(&errBuffer);
+    err.setf(std::ios::unitbuf);  // progress shows at once, as on std::cerr
+    vqx::cli::CliEnvironment env{out, err};
     env.interrupt = &interrupted;
-    return vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
+    code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
+    out.flush();
   } catch (...) {
-    std::fputs("vqxctl: failed before the command started (out of memory?)\n", stderr);
-    return vqx::cli::kExitFailed;
+    if (!hungUp.load()) std::fputs("vqxctl: failed before the command started (out of memory?)\n", stderr);
   }
+  vqx::cli::UnitReleased();
+  // An interruption that was a hang-up says so; a unit left in command mode keeps its 8.
+  if (code == vqx::cli::kExitInterrupted && hungUp.load()) code = vqx::cli::kExitHungUp;
+  return code;
 }

@@ -81,14 +81,15 @@ int main(int argc, char** argv) {
   vqx::desktop::DesktopProgram program(std::move(options));
   // As closing the window, also while a dialog or a message box is open: every window
   // closes (the main window's close runs the orderly stop), then the loop ends.
-  vqx::desktop::SignalBridge signalBridge([&program] {
+  vqx::desktop::SignalBridge signalBridge([&program](bool hungUp) {
     // Nobody may be there to answer a box (a logout, a service manager's stop): what a box
-    // would say goes to standard error, and the program ends within its time-outs. A
-    // question keeps what is on disk.
-    program.Surface().SetMessageBoxAnswerer([](const vqx::desktop::QtWindowSurface::MessageBoxRecord& box) {
+    // would say goes to standard error, unless the terminal hung up (a write could fail or
+    // wait for ever), and the program ends within its time-outs. A question keeps what is
+    // on disk.
+    program.Surface().SetMessageBoxAnswerer([hungUp](const vqx::desktop::QtWindowSurface::MessageBoxRecord& box) {
       std::string text = box.text;
       std::replace(text.begin(), text.end(), '\r', ' ');
-      std::fprintf(stderr, "vqxsu: %s\n", text.c_str());
+      if (!hungUp) std::fprintf(stderr, "vqxsu: %s\n", text.c_str());
       return box.buttons == vqx::MessageButtons::YesNo ? vqx::kAnswerYes : 1;
     });
     QApplication::closeAllWindows();

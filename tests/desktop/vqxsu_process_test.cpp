@@ -1,5 +1,5 @@
 // The vqxsu program as a process: its options, its message without a display, and the
-// orderly end on SIGTERM and SIGINT.
+// orderly end on SIGTERM, SIGINT and a hang-up of the terminal it was started from.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,10 +10,20 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "app/app_window.h"
+#include "app/preferences_block.h"
+#include "link/serial_comm.h"
+#include "runner/sim_runner.h"
+#include "support/random_closes.h"
+#include "support/terminal_child.h"
 
 namespace {
 
@@ -107,6 +117,84 @@ TEST_F(VqxsuProcess, SigtermAndSigintEndTheDemoAsClosingTheWindowDoesWithExitCod
     EXPECT_EQ(outcome.exitCode, 0) << "signal " << signalNumber << ": " << outcome.output;
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ / "VQXSU_Prefs.cfg")) << "the demo's port is never saved";
+}
+
+// vqxsu started from a terminal, reading the unit on the port its preferences name, when
+// that terminal goes away (the window closed, the ssh connection dropped) or SIGHUP comes.
+class VqxsuHangUp : public VqxsuProcess {
+ protected:
+  VqxsuHangUp() {
+    vqx::sim::SimConfig config;
+    config.replyDelayMs = 150;  // the read lasts some seconds
+    sim_ = std::make_unique<vqx::sim::SimRunner>(std::move(config));
+    std::string error;
+    started_ = sim_->Start(&error);
+    EXPECT_TRUE(started_) << error;
+    auto prefs = std::make_unique<vqx::PreferencesBlock>();
+    std::memset(prefs.get(), 0, sizeof(vqx::PreferencesBlock));
+    prefs->formatMark = vqx::kPreferencesFormatMark;
+    prefs->view = vqx::kViewSettings;
+    prefs->baudRate = 9600;
+    prefs->dataBits = 8;
+    prefs->stopBits = 1;
+    prefs->parity = 'N';
+    std::strncpy(prefs->portName, sim_->SlavePath().c_str(), sizeof(prefs->portName) - 1);
+    std::ofstream(dir_ / "VQXSU_Prefs.cfg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(prefs.get()), sizeof(vqx::PreferencesBlock));
+  }
+  ~VqxsuHangUp() override { sim_->Stop(); }
+
+  // vqxsu on a terminal of its own, once the unit has taken five lines of the read.
+  bool StartAndReachTheRead(vqx::testing::TerminalChild& child) {
+    vqx::testing::TerminalChildOptions options;
+    options.env = OffscreenEnvironment();
+    options.directory = dir_.string();
+    if (!child.Start(VQXSU_PATH, {}, options)) return false;
+    return sim_->WaitFor([](const vqx::sim::SimUnit& unit) { return unit.ReceivedLines().size() >= 5; },
+                         std::chrono::milliseconds(vqx::kReplyTimeoutMs * 10));
+  }
+
+  std::string UnitCheck() {
+    std::string why;
+    sim_->WaitFor(
+        [&](const vqx::sim::SimUnit& unit) {
+          why = vqx::testing::UnitLeftProperly(unit, 0);
+          return why.empty();
+        },
+        std::chrono::milliseconds(vqx::kReplyTimeoutMs));
+    return why;
+  }
+
+  std::unique_ptr<vqx::sim::SimRunner> sim_;
+  bool started_ = false;
+};
+
+// The program sees the signal within moments, its leave takes at most LeaveLimitMs; the
+// rest is margin for a loaded machine.
+constexpr auto kVqxsuEndLimit = std::chrono::milliseconds(vqx::CAppWindow::LeaveLimitMs() + 3 * vqx::kReplyTimeoutMs);
+
+TEST_F(VqxsuHangUp, ClosingItsTerminalMidReadClosesTheProgramInOrderAndTheUnitEndsTransparentWithTranLast) {
+  ASSERT_TRUE(started_);
+  vqx::testing::TerminalChild child;
+  ASSERT_TRUE(StartAndReachTheRead(child)) << "the read did not start";
+  child.CloseTerminal();
+  const auto code = child.WaitForExit(kVqxsuEndLimit);
+  ASSERT_TRUE(code.has_value()) << "vqxsu still runs after its terminal hung up";
+  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(UnitCheck(), "");
+  EXPECT_EQ(sim_->ReceivedLines().back(), "TRAN");
+}
+
+TEST_F(VqxsuHangUp, SighupMidReadClosesTheProgramInOrderAndTheUnitEndsTransparentWithTranLast) {
+  ASSERT_TRUE(started_);
+  vqx::testing::TerminalChild child;
+  ASSERT_TRUE(StartAndReachTheRead(child)) << "the read did not start";
+  child.Signal(SIGHUP);
+  const auto code = child.WaitForExit(kVqxsuEndLimit);
+  ASSERT_TRUE(code.has_value()) << "vqxsu still runs after SIGHUP";
+  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(UnitCheck(), "");
+  EXPECT_EQ(sim_->ReceivedLines().back(), "TRAN");
 }
 
 }  // namespace
