@@ -70,9 +70,14 @@ void CAppWindow::RememberPreferencesFile(const void* bytes, int64_t length) {
 void CAppWindow::LoadPreferences() {
   // Read and marked as held in one turn: a vqxctl that checks for this program between
   // the two would otherwise find the file free and change it behind this window's back.
-  // A holder that never lets go only costs the wait: reading needs no lock.
-  [[maybe_unused]] const ChangeLockResult change =
-      services_.files.LockForChange(kPreferencesFileName, kPreferencesProgramName, kPreferencesLockWaitMs);
+  // A holder that never lets go only costs the wait: reading needs no lock. Without a
+  // file there is nothing to hold yet (its first save takes the hold), and a start in a
+  // folder leaves no lock file behind there.
+  uint8_t probe = 0;
+  ChangeLockResult change;
+  if (services_.files.ReadFile(kPreferencesFileName, &probe, 1) >= 0) {
+    change = services_.files.LockForChange(kPreferencesFileName, kPreferencesProgramName, kPreferencesLockWaitMs);
+  }
   // 86 KB: on the heap, not on the user-interface thread's stack. One byte more than a
   // block, so that the remembered length tells a longer file apart.
   std::vector<uint8_t> bytes(sizeof(PreferencesBlock) + 1);

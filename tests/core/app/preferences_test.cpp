@@ -127,9 +127,16 @@ TEST_F(PreferencesTest, LongestPortNameRoundTripsRepeatedSavesMatchAndAFailedSav
 TEST_F(PreferencesTest, TheFileIsHeldWhileRunningAndANewOneIsTheUsersAlone) {
   ASSERT_TRUE(window.Create());
   EXPECT_EQ(files.held, std::set<std::string>{kPreferencesFileName});
+  EXPECT_TRUE(files.lockWaits.empty()) << "no file yet: nothing to lock, and no lock file made at a start";
   ASSERT_TRUE(window.SavePreferences());
   // It holds every History entry's web password.
   EXPECT_EQ(files.accessOf.at(kPreferencesFileName), NewFileAccess::OwnerOnly);
+  EXPECT_EQ(files.lockWaits.size(), 1u);
+  // An existing file is read and held in one turn, so no vqxctl slips in between.
+  Restart next(*this);
+  ASSERT_TRUE(next.window.Create());
+  EXPECT_EQ(files.lockWaits.size(), 2u);
+  EXPECT_EQ(files.replacesWithoutLock, 0);
 }
 
 // Another program (vqxctl history import) saved the file while this window had it open.
