@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <unistd.h>
 
 #include "console.h"
 
@@ -24,5 +25,7 @@ void InstallInterruptHandler(std::atomic<bool>* interrupted) {
 }
 
 void PrepareConsoleOutput() {}
+
+bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 }  // namespace vqx::cli

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     vqx::cli::CliEnvironment env{std::cout, std::cerr};
     env.interrupt = &interrupted;
+    env.outIsTerminal = vqx::cli::StandardOutputIsTerminal();
     return vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
   } catch (...) {
     std::fputs("vqxctl: failed before the command started (out of memory?)\n", stderr);

@@ -32,10 +32,11 @@ std::unique_ptr<PreferencesBlock> LoadPrefs(const std::string& path, CliEnvironm
   return block;
 }
 
-// Writes text to path through the store (a temporary file renamed over it), or to out.
+// Writes text to path through the store (a temporary file renamed over it), or to out;
+// on a terminal with its control characters escaped (JSON has none raw).
 bool WriteOutput(const std::string& path, const std::string& text, CliEnvironment& env) {
   if (path.empty() || path == "-") {
-    env.out << text;
+    env.out << (env.outIsTerminal ? VisibleUtf8Lines(text) : text);
     return true;
   }
   PrefsFile file = OpenPrefs(path);
@@ -160,7 +161,7 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
   std::string error;
   const std::optional<json> j = snapshot::LoadJsonFile(input, &error);
   if (!j) {
-    env.err << "vqxctl: " << error << "\n";
+    env.err << "vqxctl: " << VisibleMessage(error) << "\n";
     return kExitBadInput;
   }
   // Everything that can be wrong with the input is found before the file is touched;
@@ -169,7 +170,7 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
   if (!block) return kExitBadInput;
   const auto entries = snapshot::HistoryEntriesFromJson(*j, &error);
   if (!entries) {
-    env.err << "vqxctl: " << input << ": " << error << "\n";
+    env.err << "vqxctl: " << VisibleMessage(input + ": " + error) << "\n";
     return kExitBadInput;
   }
   if (!snapshot::AppendHistory(*block, *entries, &error)) {
