@@ -210,8 +210,11 @@ std::string ConnectionsToCsv(const PreferencesBlock& block) {
 
 std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string& text, std::string* error) {
   std::string why;
+  // A few names more than an entry has, so that a stray one is still named by the row check.
   const std::optional<json> parsed =
-      ParseJsonText(text, &why, {static_cast<size_t>(kRemoteConnectionCapacity), TooManyRows()});
+      ParseJsonText(text, &why, {static_cast<size_t>(kRemoteConnectionCapacity), TooManyRows(), 8,
+                                 "more than 8 names or list elements in one entry; an entry has \"address\" and "
+                                 "\"description\""});
   if (!parsed) {
     Refuse(error, why);
     return std::nullopt;

@@ -112,6 +112,7 @@ class SnapshotSaxBuilder {
 
   bool key(json::string_t& k) {
     Level& level = levels_.back();
+    if (level.keys.size() >= limit_.mostInside) return Refuse(limit_.insideRefusal + Where());
     if (!level.keys.insert(k).second) {
       return Refuse("\"" + k + "\" is given twice in one object" + Where() + "; give each field once");
     }
@@ -151,9 +152,12 @@ class SnapshotSaxBuilder {
       return &root_;
     }
     Level& level = levels_.back();
-    if (levels_.size() == 1 && level.node->is_array() && level.node->size() >= limit_.most) {
-      Refuse(limit_.refusal);
-      return nullptr;
+    if (level.node->is_array()) {
+      const bool top = levels_.size() == 1;
+      if (level.node->size() >= (top ? limit_.most : limit_.mostInside)) {
+        Refuse(top ? limit_.refusal : limit_.insideRefusal + Where());
+        return nullptr;
+      }
     }
     if (level.node->is_object()) return &((*level.node)[level.key] = std::move(v));
     level.node->push_back(std::move(v));
@@ -213,9 +217,16 @@ std::optional<json> LoadJsonFile(const std::string& path, std::string* error) {
   // A snapshot is an object; the only list a file may hold is a History export, and no
   // History holds more entries than this. Refused at the first one over, before the rest
   // of the list is built.
-  const JsonListLimit historyExport{static_cast<size_t>(kHistoryCapacity),
-                                    "the list holds more than " + std::to_string(kHistoryCapacity) +
-                                        " entries; the History holds at most " + std::to_string(kHistoryCapacity)};
+  // Names are distinct (a repeated one is refused), so an object with more names than a
+  // snapshot has fields, companions and extras holds an unknown one: refused there.
+  // The same bound holds the "unsupported" list, which names fields.
+  const size_t mostInside = 2 * FieldNames().size() + 8;
+  const JsonListLimit historyExport{
+      static_cast<size_t>(kHistoryCapacity),
+      "the list holds more than " + std::to_string(kHistoryCapacity) + " entries; the History holds at most " +
+          std::to_string(kHistoryCapacity),
+      mostInside, "more than " + std::to_string(mostInside) +
+                      " names or list elements in one object or inner list; a snapshot has fewer fields"};
   std::string reason;
   std::optional<json> parsed = ParseJsonText(content, &reason, historyExport);
   if (!parsed) Refuse(error, path, reason);

@@ -100,9 +100,14 @@ std::string MulticastProblem(const DeviceSettings& s);
 //
 // A top-level list is refused at its first element past limit.most, with limit.refusal as
 // the reason: a file of millions of small elements costs no more than the limit's worth.
+// An object (at any depth) or a list inside the top level is refused at its first name or
+// element past limit.mostInside, with limit.insideRefusal: one entry of millions of names
+// is no entry either.
 struct JsonListLimit {
   size_t most = SIZE_MAX;
   std::string refusal;
+  size_t mostInside = SIZE_MAX;
+  std::string insideRefusal;
 };
 std::optional<nlohmann::json> ParseJsonText(const std::string& text, std::string* reason,
                                             const JsonListLimit& limit = {});

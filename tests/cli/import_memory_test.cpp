@@ -95,6 +95,12 @@ TEST_F(ImportMemory, HostileAddressBooksAreRefusedWithinTwiceTheirSizeAndTheList
          return text + "{}]";
        }(),
        "more than 256 entries"},
+      {"names.json", [] {
+         std::string text = "[{";
+         for (size_t n = 0; text.size() < 15 * kMegabyte; ++n) text += "\"" + std::to_string(n) + "\":0,";
+         return text + "\"x\":0}]";
+       }(),
+       "more than 8 names or list elements in one entry"},
   };
   for (const auto& c : cases) {
     Write(c.name, c.text);
@@ -106,16 +112,30 @@ TEST_F(ImportMemory, HostileAddressBooksAreRefusedWithinTwiceTheirSizeAndTheList
   }
 }
 
-TEST_F(ImportMemory, AHistoryOfMillionsOfEmptyObjectsIsRefusedWithinTwiceItsSize) {
-  std::string text = "[";
-  while (text.size() < 15 * kMegabyte) text += "{},";
-  text += "{}]";
-  Write("history.json", text);
-  const Measured run = Run({"history", "import", Path("history.json"), "--prefs", Path("VQXSU_Prefs.cfg")});
-  EXPECT_EQ(run.code, 6);
-  EXPECT_THAT(run.err, HasSubstr("more than 200 entries"));
-  EXPECT_LT(run.peak, static_cast<long long>(2 * text.size())) << run.peak << " bytes";
-  EXPECT_TRUE(Prefs() == prefsBytes_) << "the preferences file changed";
+TEST_F(ImportMemory, AHistoryOfMillionsOfObjectsOrNamesIsRefusedWithinTwiceItsSize) {
+  std::string objects = "[";
+  while (objects.size() < 15 * kMegabyte) objects += "{},";
+  std::string names = "[{";
+  for (size_t n = 0; names.size() < 15 * kMegabyte; ++n) names += "\"" + std::to_string(n) + "\":0,";
+  std::string unsupported = "[{\"unsupported\": [";
+  while (unsupported.size() < 15 * kMegabyte) unsupported += "\"a\",";
+  const struct {
+    const char* name;
+    std::string text;
+    const char* says;
+  } cases[] = {
+      {"objects.json", objects + "{}]", "more than 200 entries"},
+      {"names.json", names + "\"x\":0}]", "in one object or inner list; a snapshot has fewer fields"},
+      {"unsupported.json", unsupported + "\"a\"]}]", "in one object or inner list; a snapshot has fewer fields"},
+  };
+  for (const auto& c : cases) {
+    Write(c.name, c.text);
+    const Measured run = Run({"history", "import", Path(c.name), "--prefs", Path("VQXSU_Prefs.cfg")});
+    EXPECT_EQ(run.code, 6) << c.name;
+    EXPECT_THAT(run.err, HasSubstr(c.says)) << c.name;
+    EXPECT_LT(run.peak, static_cast<long long>(2 * c.text.size())) << c.name << ": " << run.peak << " bytes";
+    EXPECT_TRUE(Prefs() == prefsBytes_) << c.name << ": the preferences file changed";
+  }
 }
 
 }  // namespace
