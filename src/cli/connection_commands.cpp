@@ -34,7 +34,7 @@ std::unique_ptr<PreferencesBlock> LoadList(const std::string& path, CliEnvironme
             std::to_string(kRemoteConnectionCapacity);
     block.reset();
   }
-  if (!block) env.err << "vqxctl: " << VisibleMessage(path + ": " + error) << "\n";
+  if (!block) env.err << "vqxctl: " << path << ": " << error << "\n";
   return block;
 }
 
