@@ -22,6 +22,8 @@ struct CliEnvironment {
   std::function<std::vector<SerialPortEntry>()> listPorts = [] { return ListSerialPorts(); };
   // Set to stop a command that talks to a unit (Ctrl-C); may be null.
   const std::atomic<bool>* interrupt = nullptr;
+  // out is a terminal: a file's text written there has its control characters escaped.
+  bool outIsTerminal = false;
 };
 
 // --port P (with its line settings) or --demo.

@@ -194,7 +194,7 @@ int RunConnectionsRemove(const std::string& prefs, const std::string& address, C
 }
 
 int RunConnectionsImport(const std::string& prefs, const std::string& input, const std::string& format,
-                         CliEnvironment& env) {
+                         bool allowEmpty, CliEnvironment& env) {
   std::string kind = format;
   if (kind.empty()) {
     const std::string extension = std::filesystem::path(input).extension().string();
@@ -204,15 +204,18 @@ int RunConnectionsImport(const std::string& prefs, const std::string& input, con
   }
   std::string text;
   std::string error;
-  if (!snapshot::ReadTextFile(input, &text, &error)) {
-    env.err << "vqxctl: " << error << "\n";
+  if (!snapshot::ReadTextFile(input, &text, &error, "an address book")) {
+    env.err << "vqxctl: " << VisibleMessage(error) << "\n";
     return kExitBadInput;
   }
+  // The message may quote the file's cells and keys: escaped for the terminal.
   const auto rows = kind == "csv" ? snapshot::ConnectionsFromCsv(text, &error) : snapshot::ConnectionsFromJson(text, &error);
   if (!rows) {
-    env.err << "vqxctl: " << input << ": " << error << "\nvqxctl: nothing was imported\n";
+    env.err << "vqxctl: " << VisibleMessage(input + ": " + error) << "\nvqxctl: nothing was imported\n";
     return kExitBadInput;
   }
+  // The rows are checked; the file's text is no longer needed while the list is written.
+  std::string().swap(text);
   const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
   if (!change) return kExitFileError;
   const auto block = LoadList(change->Store(), change->Name(), prefs, env);
@@ -220,12 +223,19 @@ int RunConnectionsImport(const std::string& prefs, const std::string& input, con
   std::vector<std::pair<Ipv4, std::string>> entries;
   for (const snapshot::ConnectionRow& row : *rows) entries.emplace_back(row.address, row.description);
   const int32_t before = ConnectionCount(*block);
+  // An empty book (a truncated download, a file of blank lines) would wipe the list
+  // without a word: only on request.
+  if (rows->empty() && before > 0 && !allowEmpty) {
+    env.err << "vqxctl: " << VisibleMessage(input) << ": holds no entries; importing it would empty the list of "
+            << Entries(before) << ". Give --allow-empty to do that.\nvqxctl: nothing was imported\n";
+    return kExitBadInput;
+  }
   if (!ReplaceConnections(*block, entries, &error)) {
-    env.err << "vqxctl: " << input << ": " << error << "\nvqxctl: nothing was imported\n";
+    env.err << "vqxctl: " << VisibleMessage(input + ": " + error) << "\nvqxctl: nothing was imported\n";
     return kExitBadInput;
   }
   for (const std::string& warning : snapshot::DuplicateRowWarnings(*rows)) {
-    env.err << "vqxctl: warning: " << input << ": " << warning << "\n";
+    env.err << "vqxctl: warning: " << VisibleMessage(input + ": " + warning) << "\n";
   }
   const int written = SaveList(*change, prefs, *block, env);
   if (written != kExitOk) return written;
@@ -240,7 +250,7 @@ int RunConnectionsExport(const std::string& prefs, const std::string& format, co
   if (!block) return kExitBadInput;
   const std::string text = format == "csv" ? snapshot::ConnectionsToCsv(*block) : snapshot::ConnectionsToJson(*block);
   if (output.empty() || output == "-") {
-    env.out << text;
+    env.out << (env.outIsTerminal ? VisibleUtf8Lines(text) : text);
     return kExitOk;
   }
   PrefsFile file = OpenPrefs(output);
@@ -272,6 +282,7 @@ ConnectionCommands::ConnectionCommands(CLI::App& app) {
   import_->add_option("file", file_, "the file, or - for standard input")->required();
   import_->add_option("--format", format_, "json or csv (default: from the file name)")
       ->check(CLI::IsMember({"json", "csv"}));
+  import_->add_flag("--allow-empty", allowEmpty_, "let a file without entries empty a list that holds some");
   export_ = connections_->add_subcommand("export", "write the list as JSON or CSV");
   export_->add_option("--format", format_, "json (default) or csv")->check(CLI::IsMember({"json", "csv"}));
   export_->add_option("--output,-o", output_, "file to write (default: standard output)");
@@ -287,7 +298,7 @@ int ConnectionCommands::Run(CliEnvironment& env) {
   if (add_->parsed()) return RunConnectionsAdd(prefs_, address_, description_, env);
   if (edit_->parsed()) return RunConnectionsEdit(prefs_, address_, newAddress_, newDescription_, env);
   if (remove_->parsed()) return RunConnectionsRemove(prefs_, address_, env);
-  if (import_->parsed()) return RunConnectionsImport(prefs_, file_, format_, env);
+  if (import_->parsed()) return RunConnectionsImport(prefs_, file_, format_, allowEmpty_, env);
   if (export_->parsed()) return RunConnectionsExport(prefs_, format_ == "csv" ? "csv" : "json", output_, env);
   return Usage(env, "no connections command given");
 }

@@ -38,6 +38,7 @@ class ConnectionCommands {
   std::optional<std::string> newDescription_;
   std::string file_;
   std::string output_;
+  bool allowEmpty_ = false;
 };
 
 int RunConnectionsList(const std::string& prefs, const std::string& format, CliEnvironment& env);
@@ -46,9 +47,10 @@ int RunConnectionsAdd(const std::string& prefs, const std::string& address, cons
 int RunConnectionsEdit(const std::string& prefs, const std::string& address, const std::optional<std::string>& newAddress,
                        const std::optional<std::string>& newDescription, CliEnvironment& env);
 int RunConnectionsRemove(const std::string& prefs, const std::string& address, CliEnvironment& env);
-// format "json", "csv", or empty: from the file name's extension.
+// format "json", "csv", or empty: from the file name's extension. A file without entries
+// empties a list that holds some only with allowEmpty.
 int RunConnectionsImport(const std::string& prefs, const std::string& input, const std::string& format,
-                         CliEnvironment& env);
+                         bool allowEmpty, CliEnvironment& env);
 int RunConnectionsExport(const std::string& prefs, const std::string& format, const std::string& output,
                          CliEnvironment& env);
 

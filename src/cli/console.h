@@ -19,4 +19,9 @@ void UnitReleased();
 // Output in UTF-8 whatever the console's code page (a no-op where terminals are UTF-8).
 void PrepareConsoleOutput();
 
+// Whether standard output is a terminal (POSIX: a tty; Windows: a console), where a
+// control byte in a file's text would be run by the terminal instead of shown. A file
+// or a pipe is not one: it gets the bytes unchanged.
+bool StandardOutputIsTerminal();
+
 }  // namespace vqx::cli

@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include "console.h"
 
@@ -61,5 +62,7 @@ void InstallInterruptHandler(std::atomic<bool>* interrupted, std::atomic<bool>* 
 void UnitReleased() {}
 
 void PrepareConsoleOutput() {}
+
+bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 }  // namespace vqx::cli

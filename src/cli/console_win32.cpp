@@ -40,4 +40,10 @@ void UnitReleased() {
 
 void PrepareConsoleOutput() { ::SetConsoleOutputCP(CP_UTF8); }
 
+bool StandardOutputIsTerminal() {
+  // GetConsoleMode succeeds on a console handle only; a redirected one is a file or pipe.
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 }  // namespace vqx::cli

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     err.setf(std::ios::unitbuf);  // progress shows at once, as on std::cerr
     vqx::cli::CliEnvironment env{out, err};
     env.interrupt = &interrupted;
+    env.outIsTerminal = vqx::cli::StandardOutputIsTerminal();
     code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
     out.flush();
   } catch (...) {

@@ -22,10 +22,11 @@ std::unique_ptr<PreferencesBlock> LoadPrefs(const std::string& path, CliEnvironm
   return block;
 }
 
-// Writes text to path through the store (a temporary file renamed over it), or to out.
+// Writes text to path through the store (a temporary file renamed over it), or to out;
+// on a terminal with its control characters escaped (JSON has none raw).
 bool WriteOutput(const std::string& path, const std::string& text, CliEnvironment& env) {
   if (path.empty() || path == "-") {
-    env.out << text;
+    env.out << (env.outIsTerminal ? VisibleUtf8Lines(text) : text);
     return true;
   }
   PrefsFile file = OpenPrefs(path);
@@ -150,12 +151,12 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
   std::string error;
   const std::optional<json> j = snapshot::LoadJsonFile(input, &error);
   if (!j) {
-    env.err << "vqxctl: " << error << "\n";
+    env.err << "vqxctl: " << VisibleMessage(error) << "\n";
     return kExitBadInput;
   }
   const auto entries = snapshot::HistoryEntriesFromJson(*j, &error);
   if (!entries) {
-    env.err << "vqxctl: " << input << ": " << error << "\n";
+    env.err << "vqxctl: " << VisibleMessage(input + ": " + error) << "\n";
     return kExitBadInput;
   }
   // From the read the import is added to until the new file is in place, no other

@@ -159,7 +159,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   std::string error;
   const std::optional<LoadedSnapshot> wanted = LoadSnapshotSource(source, &error);
   if (!wanted) {
-    env.err << "vqxctl: " << error << "\n";
+    env.err << "vqxctl: " << VisibleMessage(error) << "\n";
     return kExitBadInput;
   }
   // A record is taken as it is; what would be sent from it must still pass every check
@@ -273,7 +273,7 @@ int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const Sou
   std::string error;
   const std::optional<LoadedSnapshot> a = LoadSnapshotSource(first, &error);
   if (!a) {
-    env.err << "vqxctl: " << error << "\n";
+    env.err << "vqxctl: " << VisibleMessage(error) << "\n";
     return kExitBadInput;
   }
 
@@ -287,7 +287,7 @@ int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const Sou
   if (second != nullptr) {
     const std::optional<LoadedSnapshot> b = LoadSnapshotSource(*second, &error);
     if (!b) {
-      env.err << "vqxctl: " << error << "\n";
+      env.err << "vqxctl: " << VisibleMessage(error) << "\n";
       return kExitBadInput;
     }
     left = a->partial.values;

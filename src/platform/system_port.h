@@ -29,7 +29,9 @@ IWallClock& SystemWallClock();
 
 // A file the user named on the command line (a snapshot, a History export), read whole.
 struct NamedFileRead {
-  enum class Outcome { Read, NotFound, PermissionDenied, Folder, NotARegularFile, TooLarge, Failed };
+  // NoDevice: a device file with nothing behind it (/dev/tty without a terminal);
+  // LinkLoop: symbolic links that lead back to themselves.
+  enum class Outcome { Read, NotFound, PermissionDenied, Folder, NotARegularFile, TooLarge, NoDevice, LinkLoop, Failed };
   Outcome outcome = Outcome::Failed;
   std::string systemMessage;  // the system's words, for Failed
 };

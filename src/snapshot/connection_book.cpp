@@ -20,8 +20,8 @@ std::string LineText(int line) { return "line " + std::to_string(line) + ": "; }
 
 // A formula-looking cell gets an apostrophe; so does one that starts with an apostrophe,
 // so that dropping one on reading always gives the text back.
-bool NeedsApostrophe(const std::string& text) {
-  return !text.empty() && std::string("=+-@\t\r'").find(text[0]) != std::string::npos;
+bool NeedsApostrophe(std::string_view text) {
+  return !text.empty() && std::string("=+-@\t\r\n'").find(text[0]) != std::string::npos;
 }
 
 std::string CsvCell(std::string text) {
@@ -88,69 +88,98 @@ bool CheckRow(const std::string& address, const std::string& utf8Description, in
   return true;
 }
 
-bool CheckRowCount(size_t rows, std::string* error) {
-  if (rows <= static_cast<size_t>(kRemoteConnectionCapacity)) return true;
-  return Refuse(error, "the file holds " + std::to_string(rows) + " entries; the remote connection list holds at most " +
-                           std::to_string(kRemoteConnectionCapacity));
+std::string TooManyRows() {
+  return "the file holds more than " + std::to_string(kRemoteConnectionCapacity) +
+         " entries; the remote connection list holds at most " + std::to_string(kRemoteConnectionCapacity);
 }
 
-// RFC 4180 records with the line each starts on; line ends CR LF or LF.
-struct CsvRecord {
-  std::vector<std::string> cells;
-  std::vector<bool> quoted;
-  int line = 0;
-};
+// A cell of an address book is an address or a description of at most 63 characters;
+// one far longer is no address book's, and is refused before it is held in memory.
+constexpr size_t kLongestCell = 1024;
 
-bool SplitCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error) {
-  size_t i = 0;
-  int line = 1;
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) i = 3;  // a spreadsheet's byte order mark
-  while (i < text.size()) {
-    CsvRecord record;
-    record.line = line;
+// One RFC 4180 record at a time (line ends CR LF or LF), so that a file of millions of
+// lines costs no more than its longest record: the caller checks each one as it comes
+// and stops at the first bad one.
+class CsvReader {
+ public:
+  struct Record {
+    std::string cells[2];  // the first two; a record of more is refused by its count
+    bool quoted[2] = {false, false};
+    size_t count = 0;
+    int line = 0;
+  };
+
+  explicit CsvReader(std::string_view text) : text_(text) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") i_ = 3;  // a spreadsheet's byte order mark
+  }
+
+  bool AtEnd() const { return i_ >= text_.size(); }
+
+  // The next record into *record; false with *error set when it is malformed.
+  bool Next(Record* record, std::string* error) {
+    record->count = 0;
+    record->line = line_;
     for (;;) {
       std::string cell;
       bool quoted = false;
-      if (i < text.size() && text[i] == '"') {
+      if (i_ < text_.size() && text_[i_] == '"') {
         quoted = true;
-        ++i;
+        ++i_;
         for (;;) {
-          if (i >= text.size()) return Refuse(error, LineText(record.line) + "a quoted cell is not closed");
-          if (text[i] == '"') {
-            if (i + 1 < text.size() && text[i + 1] == '"') {
-              cell += '"';
-              i += 2;
+          if (i_ >= text_.size()) return Refuse(error, LineText(record->line) + "a quoted cell is not closed");
+          const char c = text_[i_];
+          if (c == '"') {
+            if (i_ + 1 < text_.size() && text_[i_ + 1] == '"') {
+              if (!Append(cell, '"', record->line, error)) return false;
+              i_ += 2;
               continue;
             }
-            ++i;
+            ++i_;
             break;
           }
-          if (text[i] == '\n') ++line;
-          cell += text[i++];
+          if (c == '\n') ++line_;
+          if (!Append(cell, c, record->line, error)) return false;
+          ++i_;
         }
       }
-      while (i < text.size() && text[i] != ',' && text[i] != '\n' && !(text[i] == '\r' && i + 1 < text.size() &&
-                                                                        text[i + 1] == '\n')) {
-        if (quoted) return Refuse(error, LineText(line) + "text after the closing quote of a cell");
-        cell += text[i++];
+      while (i_ < text_.size() && text_[i_] != ',' && text_[i_] != '\n' &&
+             !(text_[i_] == '\r' && i_ + 1 < text_.size() && text_[i_ + 1] == '\n')) {
+        if (quoted) return Refuse(error, LineText(line_) + "text after the closing quote of a cell");
+        if (!Append(cell, text_[i_], record->line, error)) return false;
+        ++i_;
       }
-      record.cells.push_back(cell);
-      record.quoted.push_back(quoted);
-      if (i < text.size() && text[i] == ',') {
-        ++i;
+      if (record->count < 2) {
+        record->cells[record->count] = std::move(cell);
+        record->quoted[record->count] = quoted;
+      }
+      ++record->count;
+      if (i_ < text_.size() && text_[i_] == ',') {
+        ++i_;
         continue;
       }
-      if (i < text.size() && text[i] == '\r') ++i;
-      if (i < text.size() && text[i] == '\n') {
-        ++i;
-        ++line;
+      if (i_ < text_.size() && text_[i_] == '\r') ++i_;
+      if (i_ < text_.size() && text_[i_] == '\n') {
+        ++i_;
+        ++line_;
       }
-      break;
+      return true;
     }
-    records->push_back(std::move(record));
   }
-  return true;
-}
+
+ private:
+  static bool Append(std::string& cell, char c, int line, std::string* error) {
+    if (cell.size() >= kLongestCell) {
+      return Refuse(error, LineText(line) + "a cell longer than " + std::to_string(kLongestCell) +
+                               " characters; an address book holds addresses and one-line descriptions");
+    }
+    cell += c;
+    return true;
+  }
+
+  std::string_view text_;
+  size_t i_ = 0;
+  int line_ = 1;
+};
 
 std::string Lowered(std::string text) {
   for (char& c : text) {
@@ -181,7 +210,11 @@ std::string ConnectionsToCsv(const PreferencesBlock& block) {
 
 std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string& text, std::string* error) {
   std::string why;
-  const std::optional<json> parsed = ParseJsonText(text, &why);
+  // A few names more than an entry has, so that a stray one is still named by the row check.
+  const std::optional<json> parsed =
+      ParseJsonText(text, &why, {static_cast<size_t>(kRemoteConnectionCapacity), TooManyRows(), 8,
+                                 "more than 8 names or list elements in one entry; an entry has \"address\" and "
+                                 "\"description\""});
   if (!parsed) {
     Refuse(error, why);
     return std::nullopt;
@@ -190,7 +223,6 @@ std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string&
     Refuse(error, std::string("expected a list of remote connections (a JSON array), not ") + parsed->type_name());
     return std::nullopt;
   }
-  if (!CheckRowCount(parsed->size(), error)) return std::nullopt;
   const std::vector<int> lines = ElementLines(text);
   std::vector<ConnectionRow> rows;
   for (size_t n = 0; n < parsed->size(); ++n) {
@@ -225,31 +257,38 @@ std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string&
 }
 
 std::optional<std::vector<ConnectionRow>> ConnectionsFromCsv(const std::string& text, std::string* error) {
-  std::vector<CsvRecord> records;
-  if (!SplitCsv(text, &records, error)) return std::nullopt;
-  if (records.empty() || records[0].cells.size() != 2 || Lowered(records[0].cells[0]) != "address" ||
-      Lowered(records[0].cells[1]) != "description") {
+  CsvReader reader(text);
+  CsvReader::Record record;
+  if (reader.AtEnd()) {
+    Refuse(error, "line 1: expected the header line address,description");
+    return std::nullopt;
+  }
+  if (!reader.Next(&record, error)) return std::nullopt;
+  if (record.count != 2 || Lowered(record.cells[0]) != "address" || Lowered(record.cells[1]) != "description") {
     Refuse(error, "line 1: expected the header line address,description");
     return std::nullopt;
   }
   std::vector<ConnectionRow> rows;
-  for (size_t r = 1; r < records.size(); ++r) {
-    const CsvRecord& record = records[r];
-    if (record.cells.size() == 1 && record.cells[0].empty() && !record.quoted[0]) continue;  // a blank line
-    if (record.cells.size() != 2) {
+  while (!reader.AtEnd()) {
+    if (!reader.Next(&record, error)) return std::nullopt;
+    if (record.count == 1 && record.cells[0].empty() && !record.quoted[0]) continue;  // a blank line
+    if (record.count != 2) {
       Refuse(error, LineText(record.line) + "expected 2 cells (address,description), found " +
-                        std::to_string(record.cells.size()));
+                        std::to_string(record.count));
       return std::nullopt;
     }
-    std::string description = record.cells[1];
-    if (description.size() >= 2 && description[0] == '\'' && NeedsApostrophe(description.substr(1))) {
+    if (rows.size() == static_cast<size_t>(kRemoteConnectionCapacity)) {
+      Refuse(error, LineText(record.line) + TooManyRows());
+      return std::nullopt;
+    }
+    std::string description = std::move(record.cells[1]);
+    if (description.size() >= 2 && description[0] == '\'' && NeedsApostrophe(std::string_view(description).substr(1))) {
       description.erase(0, 1);
     }
     ConnectionRow row;
     if (!CheckRow(record.cells[0], description, record.line, &row, error)) return std::nullopt;
     rows.push_back(std::move(row));
   }
-  if (!CheckRowCount(rows.size(), error)) return std::nullopt;
   return rows;
 }
 

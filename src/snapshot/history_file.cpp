@@ -20,12 +20,12 @@ bool Refuse(std::string* error, const std::string& message) {
   return false;
 }
 
-// A spreadsheet runs a cell that starts with = + - @ TAB or CR as a formula ("=1+1",
+// A spreadsheet runs a cell that starts with = + - @ TAB, CR or LF as a formula ("=1+1",
 // "=cmd|' /C calc'!A0"); a unit's name or a serial number must stay text. A text that
 // starts with an apostrophe gets one too, so that dropping one leading apostrophe always
 // gives the value back.
 bool NeedsApostrophe(const std::string& text) {
-  return !text.empty() && std::string_view("=+-@\t\r'").find(text[0]) != std::string_view::npos;
+  return !text.empty() && std::string_view("=+-@\t\r\n'").find(text[0]) != std::string_view::npos;
 }
 
 std::string CsvCell(const json& value) {

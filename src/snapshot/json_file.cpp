@@ -26,7 +26,8 @@ bool Refuse(std::string* error, const std::string& path, const std::string& reas
 
 // "-" is standard input, which may be a pipe. Any other name must be a regular file: a
 // FIFO is opened without waiting for a writer and refused, like a device or a folder.
-bool ReadWholeFile(const std::string& path, std::string& content, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::string& content, std::string* error,
+                   const char* kind = "a snapshot file") {
   const bool standardInput = path == "-";
   const std::string shown = standardInput ? std::string("standard input") : path;
   const NamedFileRead read =
@@ -41,7 +42,11 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string* e
                     "is not a regular file (a FIFO, device or socket); give a file, or - for standard input");
     case NamedFileRead::Outcome::TooLarge:
       return Refuse(error, shown,
-                    "is larger than " + std::to_string(kLargestFile / (1024 * 1024)) + " MB; not a snapshot file");
+                    "is larger than " + std::to_string(kLargestFile / (1024 * 1024)) + " MB; not " + kind);
+    case NamedFileRead::Outcome::NoDevice:
+      return Refuse(error, shown, "is a device with nothing behind it (no terminal or unit attached)");
+    case NamedFileRead::Outcome::LinkLoop:
+      return Refuse(error, shown, "is a loop of symbolic links that never reaches a file");
     case NamedFileRead::Outcome::Failed: break;
   }
   return Refuse(error, shown, "cannot be read: " + read.systemMessage);
@@ -90,7 +95,7 @@ bool OnlyBlanks(const std::string& text) {
 // silently resolve to the last value). Nothing here throws but out of memory.
 class SnapshotSaxBuilder {
  public:
-  explicit SnapshotSaxBuilder(const std::string& text) : text_(text) {}
+  SnapshotSaxBuilder(const std::string& text, const JsonListLimit& limit) : text_(text), limit_(limit) {}
 
   bool null() { return Value(json(nullptr)); }
   bool boolean(bool v) { return Value(json(v)); }
@@ -107,6 +112,7 @@ class SnapshotSaxBuilder {
 
   bool key(json::string_t& k) {
     Level& level = levels_.back();
+    if (level.keys.size() >= limit_.mostInside) return Refuse(limit_.insideRefusal + Where());
     if (!level.keys.insert(k).second) {
       return Refuse("\"" + k + "\" is given twice in one object" + Where() + "; give each field once");
     }
@@ -146,15 +152,19 @@ class SnapshotSaxBuilder {
       return &root_;
     }
     Level& level = levels_.back();
+    if (level.node->is_array()) {
+      const bool top = levels_.size() == 1;
+      if (level.node->size() >= (top ? limit_.most : limit_.mostInside)) {
+        Refuse(top ? limit_.refusal : limit_.insideRefusal + Where());
+        return nullptr;
+      }
+    }
     if (level.node->is_object()) return &((*level.node)[level.key] = std::move(v));
     level.node->push_back(std::move(v));
     return &level.node->back();
   }
 
-  bool Value(json&& v) {
-    Place(std::move(v));
-    return true;
-  }
+  bool Value(json&& v) { return Place(std::move(v)) != nullptr; }
 
   bool Open(json&& container) {
     if (levels_.size() >= kDeepestNesting) {
@@ -162,6 +172,7 @@ class SnapshotSaxBuilder {
                     " levels; a snapshot is one flat object and a History export a list of them");
     }
     json* node = Place(std::move(container));
+    if (node == nullptr) return false;
     levels_.push_back({node, {}, {}});
     return true;
   }
@@ -172,6 +183,7 @@ class SnapshotSaxBuilder {
   }
 
   const std::string& text_;
+  const JsonListLimit& limit_;
   json root_;
   std::vector<Level> levels_;
   std::string reason_;
@@ -179,8 +191,8 @@ class SnapshotSaxBuilder {
 
 }  // namespace
 
-std::optional<json> ParseJsonText(const std::string& text, std::string* reason) {
-  SnapshotSaxBuilder builder(text);
+std::optional<json> ParseJsonText(const std::string& text, std::string* reason, const JsonListLimit& limit) {
+  SnapshotSaxBuilder builder(text, limit);
   const bool parsed = json::sax_parse(text, &builder, json::input_format_t::json, true);
   std::optional<json> result = builder.Take();
   if (!parsed || !result) {
@@ -190,9 +202,9 @@ std::optional<json> ParseJsonText(const std::string& text, std::string* reason) 
   return result;
 }
 
-bool ReadTextFile(const std::string& path, std::string* content, std::string* error) {
+bool ReadTextFile(const std::string& path, std::string* content, std::string* error, const char* kind) {
   content->clear();
-  return ReadWholeFile(path, *content, error);
+  return ReadWholeFile(path, *content, error, kind);
 }
 
 std::optional<json> LoadJsonFile(const std::string& path, std::string* error) {
@@ -202,8 +214,21 @@ std::optional<json> LoadJsonFile(const std::string& path, std::string* error) {
     Refuse(error, path, "is empty; expected a JSON snapshot");
     return std::nullopt;
   }
+  // A snapshot is an object; the only list a file may hold is a History export, and no
+  // History holds more entries than this. Refused at the first one over, before the rest
+  // of the list is built.
+  // Names are distinct (a repeated one is refused), so an object with more names than a
+  // snapshot has fields, companions and extras holds an unknown one: refused there.
+  // The same bound holds the "unsupported" list, which names fields.
+  const size_t mostInside = 2 * FieldNames().size() + 8;
+  const JsonListLimit historyExport{
+      static_cast<size_t>(kHistoryCapacity),
+      "the list holds more than " + std::to_string(kHistoryCapacity) + " entries; the History holds at most " +
+          std::to_string(kHistoryCapacity),
+      mostInside, "more than " + std::to_string(mostInside) +
+                      " names or list elements in one object or inner list; a snapshot has fewer fields"};
   std::string reason;
-  std::optional<json> parsed = ParseJsonText(content, &reason);
+  std::optional<json> parsed = ParseJsonText(content, &reason, historyExport);
   if (!parsed) Refuse(error, path, reason);
   return parsed;
 }

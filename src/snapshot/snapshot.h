@@ -5,6 +5,7 @@
 // technicians in docs/snapshot-json.md.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -96,15 +97,30 @@ std::string MulticastProblem(const DeviceSettings& s);
 // containers nested deeper than a snapshot or a History export can be (found before the
 // rest is read, so a file of brackets costs no memory), and an object that gives a key
 // twice (the key is named).
-std::optional<nlohmann::json> ParseJsonText(const std::string& text, std::string* reason);
+//
+// A top-level list is refused at its first element past limit.most, with limit.refusal as
+// the reason: a file of millions of small elements costs no more than the limit's worth.
+// An object (at any depth) or a list inside the top level is refused at its first name or
+// element past limit.mostInside, with limit.insideRefusal: one entry of millions of names
+// is no entry either.
+struct JsonListLimit {
+  size_t most = SIZE_MAX;
+  std::string refusal;
+  size_t mostInside = SIZE_MAX;
+  std::string insideRefusal;
+};
+std::optional<nlohmann::json> ParseJsonText(const std::string& text, std::string* reason,
+                                            const JsonListLimit& limit = {});
 
 // Reads and parses a JSON file. Refuses with "PATH: reason": does not exist, permission
 // denied, is a directory, empty, and everything ParseJsonText refuses.
 std::optional<nlohmann::json> LoadJsonFile(const std::string& path, std::string* error);
 
 // Reads a whole text file (or "-", standard input) as LoadJsonFile does, with the same
-// refusals, without parsing it.
-bool ReadTextFile(const std::string& path, std::string* content, std::string* error);
+// refusals, without parsing it. kind names what the file is meant to be, for the
+// refusal of one too large ("larger than 16 MB; not an address book").
+bool ReadTextFile(const std::string& path, std::string* content, std::string* error,
+                  const char* kind = "a snapshot file");
 
 // LoadJsonFile then FromJson; a refusal names the file.
 std::optional<PartialSettings> LoadSnapshotFile(const std::string& path, std::string* error);

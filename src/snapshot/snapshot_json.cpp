@@ -249,7 +249,9 @@ bool ParseField(const json* v, const json* c, const Field& f, DeviceSettings& ou
 bool IsKnownKey(const std::string& key) {
   if (key == kUnsupportedKey || key == kRecordKey) return true;
   for (const Field& f : detail::Fields()) {
-    if (key == f.key || key == detail::CompanionKey(f)) return true;
+    // Most fields have no companion: its key is empty, which no file may name.
+    const std::string companion = detail::CompanionKey(f);
+    if (key == f.key || (!companion.empty() && key == companion)) return true;
   }
   return false;
 }
@@ -436,6 +438,26 @@ std::string MulticastProblem(const DeviceSettings& s) {
          "multicast address (224.0.0.0 - 239.255.255.255) or all zeros.";
 }
 
-std::string DumpJson(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
+std::string DumpJson(const json& j) {
+  const std::string dumped = j.dump(2, ' ', false, json::error_handler_t::replace);
+  // The library escapes U+0000..U+001F only. DEL and the C1 controls (U+0080..U+009F;
+  // U+009B alone starts a terminal's control sequence) are escaped too, so that the
+  // output is safe to print. They can stand only inside strings, where \u is valid.
+  std::string out;
+  out.reserve(dumped.size() + 1);
+  for (size_t i = 0; i < dumped.size(); ++i) {
+    const auto b = static_cast<unsigned char>(dumped[i]);
+    if (b == 0x7F) {
+      out += "\\u007f";
+    } else if (b == 0xC2 && i + 1 < dumped.size() && static_cast<unsigned char>(dumped[i + 1]) <= 0x9F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(dumped[++i])));
+      out += escaped;
+    } else {
+      out += dumped[i];
+    }
+  }
+  return out + "\n";
+}
 
 }  // namespace vqx::snapshot

@@ -24,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr size_t kAddressSlot0 = 277;
 constexpr size_t kDescriptionSlot0 = 4373;
@@ -151,6 +152,8 @@ TEST_F(CliConnections, BadArgumentsAreRefusedWithTheirReasonAndTheFileIsUntouche
       {{"add", "10.0.0.5", std::string(64, 'x')}, 2, "64 characters long; at most 63"},
       {{"add", "10.0.0.5", "two\nlines"}, 2, "line break"},
       {{"add", "10.0.0.5", "\xE2\x82\xAC uro"}, 2, "description"},
+      {{"add", "10.0.0.5", "Relay\xC2\x9B" "2J"}, 2, "control character"},  // U+009B, a terminal's CSI
+      {{"add", "10.0.0.5", "\xC2\x85next line"}, 2, "control character"},
       {{"edit", "10.0.0.5"}, 2, "needs --address NEW or --description TEXT"},
       {{"edit", "10.0.0.9", "--description", "x"}, 6, "has no entry for 10.0.0.9"},
       {{"remove", "10.0.0.9"}, 6, "has no entry for 10.0.0.9"},
@@ -248,8 +251,83 @@ TEST_F(CliConnections, ABadRowRefusesTheWholeImportNamingItsLine) {
   EXPECT_EQ(Content("VQXSU_Prefs.cfg"), before);
   Write("book.txt", "address,description\n");
   EXPECT_EQ(Run({"import", Path("book.txt")}).code, 2) << "no format given and none in the name";
-  EXPECT_EQ(Run({"import", Path("book.txt"), "--format", "csv"}).code, 0) << "an empty book empties the list";
+  EXPECT_EQ(Run({"import", Path("book.txt"), "--format", "csv", "--allow-empty"}).code, 0)
+      << "an empty book empties the list when asked to";
   EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(CliConnections, ABookWithoutEntriesEmptiesAListOnlyWithAllowEmpty) {
+  ASSERT_EQ(Run({"add", "10.0.0.5", "Tower"}).code, 0);
+  ASSERT_EQ(Run({"add", "10.0.0.6", "Mast"}).code, 0);
+  const std::string two = Content("VQXSU_Prefs.cfg");
+  Write("blank.csv", "address,description\r\n\r\n\n\n");
+  Write("none.json", "[ ]\n");
+  for (const char* book : {"blank.csv", "none.json"}) {
+    const Outcome run = Run({"import", Path(book)});
+    EXPECT_EQ(run.code, 6) << book;
+    EXPECT_THAT(run.err, HasSubstr("holds no entries; importing it would empty the list of 2 entries. Give "
+                                   "--allow-empty")) << book;
+    EXPECT_EQ(run.out, "") << book;
+    EXPECT_EQ(Content("VQXSU_Prefs.cfg"), two) << book;
+  }
+  Outcome run = Run({"import", Path("none.json"), "--allow-empty"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Imported 0 entries; they replace the 2 entries the list held.\n");
+  EXPECT_EQ(Count(), 0);
+  run = Run({"import", Path("blank.csv")});
+  EXPECT_EQ(run.code, 0) << "an empty list stays empty without asking: " << run.err;
+}
+
+TEST_F(CliConnections, ABookOverTheSizeLimitIsNamedForWhatItIsNot) {
+  Write("huge.csv", "address,description\n" + std::string(16u * 1024u * 1024u, '\n'));
+  const Outcome run = Run({"import", Path("huge.csv")});
+  EXPECT_EQ(run.code, 6);
+  EXPECT_THAT(run.err, HasSubstr("huge.csv: is larger than 16 MB; not an address book"));
+  EXPECT_THAT(run.err, Not(HasSubstr("snapshot")));
+  EXPECT_EQ(Content("VQXSU_Prefs.cfg"), original);
+}
+
+// A book's cells and keys come back in refusals; its bytes in a list with controls that
+// another program wrote reach the terminal: neither may retitle or clear it.
+TEST_F(CliConnections, ControlCharactersFromABookOrTheListReachTheTerminalEscaped) {
+  const struct {
+    const char* name;
+    std::string text;
+    const char* says;
+  } cases[] = {
+      {"a.csv", "address,description\n\x1b]0;owned\x07,Tower\n", "\"\\x1b]0;owned\\x07\" is not an IP address"},
+      {"b.csv", "address,description\n\xC2\x9B" "2J,Tower\n", "\"\\u009b2J\" is not an IP address"},
+      {"c.json", "[{\"address\": \"1.2.3.4\", \"\\u001b[2J\": \"x\"}]", "unknown name \"\\x1b[2J\""},
+      {"d.json", "[{\"address\": \"\\u001b[2J\", \"description\": \"x\"}]", "\"\\x1b[2J\" is not an IP"},
+      {"e.json", "[\x1b[2J]", "line 1"},
+  };
+  for (const auto& c : cases) {
+    Write(c.name, c.text);
+    const Outcome run = Run({"import", Path(c.name)});
+    EXPECT_EQ(run.code, 6) << c.name;
+    EXPECT_THAT(run.err, HasSubstr(c.says)) << c.name;
+    EXPECT_EQ(run.err.find_first_of("\x1b\x07"), std::string::npos) << c.name << ": " << run.err;
+    EXPECT_EQ(run.err.find("\xC2\x9B"), std::string::npos) << c.name;
+  }
+
+  // Slots written by another program, with an escape sequence and a C1 control.
+  std::string raw = original;
+  const int32_t one = 1;
+  std::memcpy(raw.data() + kCountOffset, &one, 4);
+  std::memcpy(raw.data() + kAddressSlot0, "1.2.3.4\x1b]0;x\x07", 14);
+  std::memcpy(raw.data() + kDescriptionSlot0, "Tower\x9b" "2J\0", 9);
+  Write("VQXSU_Prefs.cfg", raw);
+  std::ostringstream out, err;
+  CliEnvironment terminal{out, err};
+  terminal.outIsTerminal = true;
+  ASSERT_EQ(RunVqxctl({"connections", "export", "--format", "csv", "--prefs", prefs}, terminal), 0) << err.str();
+  EXPECT_EQ(out.str(), "address,description\r\n1.2.3.4\\x1b]0;x\\x07,Tower\\u009b2J\r\n");
+  const Outcome piped = Run({"export", "--format", "csv"});
+  EXPECT_EQ(piped.out, "address,description\r\n1.2.3.4\x1b]0;x\x07,Tower\xC2\x9B" "2J\r\n")
+      << "a file or a pipe gets the bytes";
+  const Outcome json = Run({"export"});
+  EXPECT_THAT(json.out, HasSubstr(R"("address": "1.2.3.4\u001b]0;x\u0007")"));
+  EXPECT_THAT(json.out, HasSubstr(R"("description": "Tower\u009b2J")"));
 }
 
 TEST_F(CliConnections, ChangingTheFileOfARunningVqxsuIsRefused) {
@@ -260,6 +338,35 @@ TEST_F(CliConnections, ChangingTheFileOfARunningVqxsuIsRefused) {
   EXPECT_THAT(run.err, HasSubstr("vqxsu has this file open"));
   EXPECT_EQ(Content("VQXSU_Prefs.cfg"), original);
   EXPECT_EQ(Run({"list"}).code, 0) << "reading is fine";
+}
+
+TEST(ConnectionBook, ACellStartingWithALineFeedGetsTheApostropheAndReadsBack) {
+  auto block = std::make_unique<PreferencesBlock>();
+  std::memset(block.get(), 0, sizeof(PreferencesBlock));
+  block->formatMark = kPreferencesFormatMark;
+  std::strcpy(block->connectionAddresses[0], "1.2.3.4");
+  std::strcpy(block->connectionDescriptions[0], "\n=1+1");
+  std::strcpy(block->connectionDescriptions[1], "\r=1+1");
+  std::strcpy(block->connectionAddresses[1], "1.2.3.5");
+  block->connectionCount = 2;
+  EXPECT_EQ(snapshot::ConnectionsToCsv(*block),
+            "address,description\r\n1.2.3.4,\"'\n=1+1\"\r\n1.2.3.5,\"'\r=1+1\"\r\n");
+}
+
+TEST(ConnectionBook, AListOverTheCapacityIsRefusedAtItsFirstEntryTooMany) {
+  std::string csv = "address,description\n";
+  std::string json = "[";
+  for (int i = 0; i < 257; ++i) {
+    csv += "10.0.1." + std::to_string(i % 250) + ",Unit\n";
+    json += std::string(i ? "," : "") + "\n{\"address\": \"10.0.1.1\", \"description\": \"Unit\"}";
+  }
+  std::string error;
+  EXPECT_FALSE(snapshot::ConnectionsFromCsv(csv + "not,checked,at all\n", &error));
+  EXPECT_EQ(error, "line 258: the file holds more than 256 entries; the remote connection list holds at most 256");
+  EXPECT_FALSE(snapshot::ConnectionsFromJson(json + "]", &error));
+  EXPECT_THAT(error, HasSubstr("more than 256 entries"));
+  EXPECT_FALSE(snapshot::ConnectionsFromCsv("address,description\n1.2.3.4," + std::string(2000, 'x') + "\n", &error));
+  EXPECT_THAT(error, HasSubstr("line 2: a cell longer than 1024 characters"));
 }
 
 TEST(ConnectionBook, DuplicateRowsAreNamedByTheirLines) {

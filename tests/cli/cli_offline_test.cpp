@@ -374,6 +374,49 @@ TEST_F(CliOffline, AUnitsTextsReachTheTerminalWithTheirControlCharactersShownNot
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
 }
 
+TEST_F(CliOffline, ExportsToATerminalShowControlsEscapedAndJsonEscapesC1AndDel) {
+  const std::string prefs =
+      WritePrefs("p.cfg", {Entry("A1", "\x1b]0;owned\x07Tower", 5, 1), Entry("\nB2", "Relay\x9b" "1m\x7f", 6, 4)});
+  std::ostringstream out, err;
+  CliEnvironment terminal{out, err};
+  terminal.outIsTerminal = true;
+  ASSERT_EQ(RunVqxctl({"history", "export", "--format", "csv", "--prefs", prefs}, terminal), 0) << err.str();
+  EXPECT_THAT(out.str(), HasSubstr(",\\x1b]0;owned\\x07Tower,"));
+  EXPECT_THAT(out.str(), HasSubstr(",Relay\\u009b1m\\x7f,"));
+  EXPECT_EQ(out.str().find_first_of("\x1b\x07\x7f"), std::string::npos);
+  EXPECT_EQ(out.str().find("\xC2\x9B"), std::string::npos);
+  // A serial number that starts with a line feed is neutralised as one with a CR is.
+  EXPECT_THAT(out.str(), HasSubstr("\"'\nB2\""));
+
+  Outcome run = Vqxctl({"history", "export", "--format", "csv", "--prefs", prefs});
+  EXPECT_THAT(run.out, HasSubstr(",\x1b]0;owned\x07Tower,")) << "a pipe or a file gets the bytes";
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"history", "show", "2", "--format", "json", "--prefs", prefs},
+        std::vector<std::string>{"history", "export", "--prefs", prefs}}) {
+    run = Vqxctl(args);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr(R"("name": "Relay\u009b1m\u007f")")) << args[1];
+    EXPECT_EQ(run.out.find_first_of("\x7f\x9b"), std::string::npos) << args[1];
+  }
+}
+
+TEST_F(CliOffline, RefusalsQuotingAFilesKeysOrTextShowTheirControlsEscaped) {
+  const std::string a = WriteFile("a.json", R"({ "\u001b]0;owned\u0007": 1 })");
+  const std::string b = WriteFile("b.json", "{ \"name\": \x1b[2J }");
+  const std::string c = WriteFile("c.json", R"([{ "na\u009bme": 1 }])");
+  const std::string prefs = WritePrefs("p.cfg", {});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"diff", a, a}, std::vector<std::string>{"diff", b, b},
+        std::vector<std::string>{"history", "import", c, "--prefs", prefs}}) {
+    const Outcome run = Vqxctl(args);
+    EXPECT_EQ(run.code, 6) << args[1] << ": " << run.err;
+    EXPECT_EQ(run.err.find_first_of("\x1b\x07"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("\xC2\x9B"), std::string::npos) << run.err;
+  }
+  EXPECT_THAT(Vqxctl({"diff", a, a}).err, HasSubstr("\"\\x1b]0;owned\\x07\": not a field of a snapshot"));
+}
+
 TEST_F(CliOffline, HelpDocumentsEveryExitCode) {
   const Outcome run = Vqxctl({"--help"});
   EXPECT_EQ(run.code, 0);

@@ -53,6 +53,50 @@ TEST_F(SnapshotFile, MissingFileDirectoryAndEmptyFileAreRefusedWithTheirReason) 
   EXPECT_THAT(error, HasSubstr("is empty"));
 }
 
+// Two names that say "does not exist" while something stands under them.
+TEST_F(SnapshotFile, ALoopOfLinksAndATerminalDeviceWithoutATerminalGetTheirOwnReasons) {
+  ASSERT_EQ(::symlink("loop-b", (dir + "/loop-a").c_str()), 0);
+  ASSERT_EQ(::symlink("loop-a", (dir + "/loop-b").c_str()), 0);
+  std::string error;
+  EXPECT_FALSE(LoadJsonFile(dir + "/loop-a", &error));
+  EXPECT_EQ(error, dir + "/loop-a: is a loop of symbolic links that never reaches a file");
+
+  // /dev/tty in a process without a controlling terminal: ENXIO. A child of its own
+  // session has none, whatever the test runs under.
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeEnds[0]);
+    std::string why;
+    if (::setsid() < 0 || LoadJsonFile("/dev/tty", &why)) why = "setsid failed or /dev/tty was read";
+    const ssize_t ignored = ::write(pipeEnds[1], why.data(), why.size());
+    static_cast<void>(ignored);
+    ::_exit(0);
+  }
+  ::close(pipeEnds[1]);
+  std::string said;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof(buffer))) > 0;) said.append(buffer, static_cast<size_t>(n));
+  ::close(pipeEnds[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(said, "/dev/tty: is a device with nothing behind it (no terminal or unit attached)");
+}
+
+TEST_F(SnapshotFile, AListOfMoreSnapshotsThanAHistoryHoldsIsRefusedAtTheFirstOneOver) {
+  std::string list = "[";
+  for (int i = 0; i < 201; ++i) list += std::string(i ? "," : "") + "{}";
+  std::string error;
+  EXPECT_FALSE(LoadJsonFile(Write("long.json", list + "]"), &error));
+  EXPECT_THAT(error, HasSubstr("the list holds more than 200 entries; the History holds at most 200"));
+  list.pop_back();
+  list.pop_back();
+  list.pop_back();
+  EXPECT_TRUE(LoadJsonFile(Write("full.json", list + "]"), &error)) << error;
+}
+
 TEST_F(SnapshotFile, UnreadableFileIsRefusedAsPermissionDenied) {
   const std::string path = Write("locked.json", "{}");
   ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);  // the file itself is what refuses

@@ -145,6 +145,7 @@ TEST(SnapshotJson, EachRefusalNamesTheFieldAndWhatIsAllowed) {
   const std::vector<Refusal> cases = {
       {json::array(), "a snapshot must be a JSON object", "array"},
       {json{{"IPAddress", "10.0.0.1"}}, "\"IPAddress\": not a field", "did you mean ipAddress"},
+      {json{{"", 1}}, "\"\": not a field", "not a field of a snapshot"},
       {json{{"voipPort", "1221"}}, "voipPort:", "expected a whole number 0..65535, got string"},
       {json{{"voipPort", 70000}}, "voipPort:", "70000 is out of range"},
       {json{{"serverPort", -1}}, "serverPort:", "-1 is out of range"},

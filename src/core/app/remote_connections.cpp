@@ -103,7 +103,8 @@ bool CheckConnectionDescription(std::string_view description, std::string* error
   }
   for (const char c : description) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
+    // 0x80..0x9F are the C1 controls: 0x9B alone starts a terminal's control sequence.
+    if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && byte <= 0x9f)) {
       return Refuse(error, "The description holds a line break or another control character; it must be one "
                            "line of text.");
     }

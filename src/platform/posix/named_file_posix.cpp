@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,6 +19,9 @@ NamedFileRead Because(int code) {
     case EACCES:
     case EPERM: result.outcome = NamedFileRead::Outcome::PermissionDenied; break;
     case EISDIR: result.outcome = NamedFileRead::Outcome::Folder; break;
+    case ENXIO:
+    case ENODEV: result.outcome = NamedFileRead::Outcome::NoDevice; break;
+    case ELOOP: result.outcome = NamedFileRead::Outcome::LinkLoop; break;
     default:
       result.outcome = NamedFileRead::Outcome::Failed;
       result.systemMessage = std::strerror(code);
@@ -56,6 +60,9 @@ NamedFileRead ReadNamedFile(const std::string& path, size_t limit, std::string* 
   } else {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // One allocation of the right size instead of doubling past it: a file near the
+    // limit would otherwise hold twice its size while the string grows.
+    if (info.st_size > 0) content->reserve(std::min(static_cast<size_t>(info.st_size), limit) + 1);
     result = ReadDescriptor(fd, limit, content);
   }
   ::close(fd);

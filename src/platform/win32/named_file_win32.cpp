@@ -14,6 +14,7 @@ NamedFileRead Because(DWORD code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME: result.outcome = NamedFileRead::Outcome::NotFound; break;
+    case ERROR_CANT_RESOLVE_FILENAME: result.outcome = NamedFileRead::Outcome::LinkLoop; break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION: result.outcome = NamedFileRead::Outcome::PermissionDenied; break;
     default:

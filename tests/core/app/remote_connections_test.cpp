@@ -90,10 +90,12 @@ TEST(RemoteConnectionChecks, DescriptionsAreOneLineOfAtMost63Characters) {
   std::string error;
   EXPECT_TRUE(CheckConnectionDescription(std::string(63, 'x'), &error));
   EXPECT_TRUE(CheckConnectionDescription("Relais \xE9t\xE9 #2", &error)) << "single-byte text beyond ASCII";
+  EXPECT_TRUE(CheckConnectionDescription("\xA0\xFF", &error)) << "the first and last bytes past the C1 controls";
   EXPECT_FALSE(CheckConnectionDescription(std::string(64, 'x'), &error));
   EXPECT_EQ(error, "The description is 64 characters long; at most 63 fit.");
   for (const std::string& bad : {std::string("Tower\nB"), std::string("Tower\r"), std::string("A\tB"),
-                                std::string("A\0B", 3), std::string("\x7f")}) {
+                                std::string("A\0B", 3), std::string("\x7f"), std::string("Relay\x9b" "2J"),
+                                std::string("\x80"), std::string("A\x9f")}) {
     EXPECT_FALSE(CheckConnectionDescription(bad, &error));
     EXPECT_THAT(error, HasSubstr("line break"));
   }
