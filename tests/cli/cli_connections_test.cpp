@@ -16,6 +16,7 @@
 
 #include "app/preferences_block.h"
 #include "cli_run.h"
+#include "support/vqxctl_runner.h"
 #include "connection_book.h"
 #include "system_port.h"
 
@@ -30,18 +31,9 @@ constexpr size_t kAddressSlot0 = 277;
 constexpr size_t kDescriptionSlot0 = 4373;
 constexpr size_t kCountOffset = 20760;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
-Outcome Vqxctl(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  CliEnvironment env{out, err};
-  const int code = RunVqxctl(args, env);
-  return {code, out.str(), err.str()};
-}
+Outcome Vqxctl(const std::vector<std::string>& args) { return testing::RunVqxctlHere(args); }
 
 class CliConnections : public ::testing::Test {
  protected:

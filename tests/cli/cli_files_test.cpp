@@ -21,6 +21,7 @@
 
 #include "app/preferences_block.h"
 #include "cli_run.h"
+#include "support/vqxctl_runner.h"
 #include "system_port.h"
 
 namespace vqx::cli {
@@ -29,18 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
-Outcome Vqxctl(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  CliEnvironment env{out, err};
-  const int code = RunVqxctl(args, env);
-  return {code, out.str(), err.str()};
-}
+Outcome Vqxctl(const std::vector<std::string>& args) { return testing::RunVqxctlHere(args); }
 
 // Runs check in a child process that is killed if it blocks; true when it returned true.
 bool InChildWithin(unsigned seconds, const std::function<bool()>& check) {

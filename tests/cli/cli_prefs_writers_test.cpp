@@ -23,6 +23,7 @@
 
 #include "app/preferences_block.h"
 #include "cli_run.h"
+#include "support/vqxctl_runner.h"
 #include "snapshot.h"
 #include "snapshot/sample_settings.h"
 #include "system_port.h"
@@ -135,18 +136,9 @@ TEST_F(PrefsWriters, TwoConcurrentAddsAndAnAddBesideAHistoryImportNeverLoseAChan
   EXPECT_EQ(failedRuns, 0) << firstFailure;
 }
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
-Outcome Vqxctl(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  CliEnvironment env{out, err};
-  const int code = RunVqxctl(args, env);
-  return {code, out.str(), err.str()};
-}
+Outcome Vqxctl(const std::vector<std::string>& args) { return testing::RunVqxctlHere(args); }
 
 TEST_F(PrefsWriters, AWriterThatKeepsTheFileIsNamedAfterTheWaitAndOneThatLetsGoIsWaitedFor) {
   const std::unique_ptr<IFileStore> other = CreateSystemFileStore(dir_);
