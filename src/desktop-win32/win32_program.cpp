@@ -21,6 +21,8 @@ constexpr int kIconResource = 1;
 constexpr UINT kRefitMessage = Win32UiPump::kWakeMessage + 1;
 // Asks the window logic whether an unanswered read offers the search (far from its timers).
 constexpr UINT_PTR kOfferTimerId = 0x7102;
+// What the logoff screen shows while the unit is returned to transparent mode.
+constexpr const wchar_t* kEndSessionReason = L"Returning the VQX-2 unit to transparent mode";
 constexpr UINT kOfferPeriodMs = 250;
 
 std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
@@ -223,6 +225,13 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       PostMessageW(window_, kRefitMessage, 0, 0);
       return FALSE;
     case kRefitMessage: FitClientToTemplate(false); return TRUE;
+    case WM_QUERYENDSESSION:
+      // The session may end: WM_ENDSESSION returns the unit. That can take longer than the
+      // few seconds Windows gives a program before it offers to end it, so until then the
+      // logoff screen says what this one is doing instead of counting it as hung.
+      if (started_ && !shutDown_) ::ShutdownBlockReasonCreate(window_, kEndSessionReason);
+      ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
+      return TRUE;
     case WM_ENDSESSION:
       if (wParam != 0 && surface_) {
         // Nobody is there to answer a box while the session ends: a question keeps what
@@ -232,6 +241,8 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         });
         Shutdown();
       }
+      // Done, or the end was called off: nothing holds the session any longer.
+      if (window_ != nullptr) ::ShutdownBlockReasonDestroy(window_);
       return TRUE;
     case WM_DESTROY:
       window_ = nullptr;

@@ -275,6 +275,21 @@ int main(int argc, char** argv) {
       if (dialog == nullptr) return Fail(std::string("no dialog \"") + arg(1) + "\"");
       PrintRect(dialog);
       i += 1;
+    } else if (command == "end-session") {
+      // As Windows ends a session: asks, then tells; the unit must be back in transparent
+      // mode by the time the program has answered the second message.
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to end the session of");
+      DWORD_PTR answer = 0;
+      if (!SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer)) {
+        return Fail("WM_QUERYENDSESSION was not answered");
+      }
+      if (answer == 0) return Fail("the program refused to let the session end");
+      if (!SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                               std::strtoul(arg(1), nullptr, 10), &answer)) {
+        return Fail("WM_ENDSESSION was not answered in time");
+      }
+      i += 1;
     } else if (command == "close") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window to close");
