@@ -7,10 +7,19 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 
 namespace vqx::testing {
+
+// The size of a block as malloc keeps it: the C library's own call on each platform.
+#ifdef _WIN32
+inline std::size_t UsableSize(void* p) { return ::_msize(p); }
+#else
+inline std::size_t UsableSize(void* p) { return ::malloc_usable_size(p); }
+#endif
+
 inline std::atomic<long> allocationCount{0};
 inline std::atomic<long long> bytesHeld{0};
 inline std::atomic<long long> peakBytesHeld{0};
@@ -22,8 +31,8 @@ inline long long PeakGrowthSince(long long heldAtReset) { return peakBytesHeld.l
 
 // What malloc gave, as delete will give it back: counted without a header of our own.
 inline void CountHeld(void* p, long long sign) {
-  const long long held = bytesHeld.fetch_add(sign * static_cast<long long>(::malloc_usable_size(p))) +
-                         sign * static_cast<long long>(::malloc_usable_size(p));
+  const long long change = sign * static_cast<long long>(UsableSize(p));
+  const long long held = bytesHeld.fetch_add(change) + change;
   long long peak = peakBytesHeld.load();
   while (held > peak && !peakBytesHeld.compare_exchange_weak(peak, held)) {
   }
