@@ -27,8 +27,8 @@ BOOL Win32Calls::Flush(HANDLE handle) { return ::FlushFileBuffers(handle); }
 DWORD Win32Calls::LastError() { return ::GetLastError(); }
 uint64_t Win32Calls::TickCount() { return ::GetTickCount64(); }
 void Win32Calls::SleepMs(DWORD ms) { ::Sleep(ms); }
-UINT Win32Calls::BeginTimerPeriod(UINT ms) { return ::timeBeginPeriod(ms); }
-UINT Win32Calls::EndTimerPeriod(UINT ms) { return ::timeEndPeriod(ms); }
+bool Win32Calls::BeginTimerPeriod(UINT ms) { return ::timeBeginPeriod(ms) == TIMERR_NOERROR; }
+bool Win32Calls::EndTimerPeriod(UINT ms) { return ::timeEndPeriod(ms) == TIMERR_NOERROR; }
 DWORD Win32Calls::QueryDosDevices(const wchar_t* name, wchar_t* buffer, DWORD size) {
   return ::QueryDosDeviceW(name, buffer, size);
 }

@@ -33,9 +33,10 @@ class Win32Calls {
   virtual uint64_t TickCount();
   virtual void SleepMs(DWORD ms);
   // timeBeginPeriod / timeEndPeriod (winmm): the system timer's resolution, which is what
-  // Sleep rounds up to (15.6 ms unless some program asks for finer). Calls pair exactly.
-  virtual UINT BeginTimerPeriod(UINT ms);
-  virtual UINT EndTimerPeriod(UINT ms);
+  // Sleep rounds up to (15.6 ms unless some program asks for finer). Calls pair exactly:
+  // an end only for a begin that succeeded (true).
+  virtual bool BeginTimerPeriod(UINT ms);
+  virtual bool EndTimerPeriod(UINT ms);
   // QueryDosDeviceW; 0 with ERROR_INSUFFICIENT_BUFFER when the list does not fit.
   virtual DWORD QueryDosDevices(const wchar_t* name, wchar_t* buffer, DWORD size);
 };

@@ -180,7 +180,7 @@ PortOpenResult Win32SerialPort::Open(const char* name, const LineSettings& setti
   // reach the unit ahead of our first line.
   calls_.Purge(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
 
-  timerPeriodSet_ = calls_.BeginTimerPeriod(kTimerPeriodMs) == TIMERR_NOERROR;
+  timerPeriodSet_ = calls_.BeginTimerPeriod(kTimerPeriodMs);
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;

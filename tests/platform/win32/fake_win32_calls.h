@@ -106,16 +106,16 @@ class FakeWin32Calls : public Win32Calls {
     if ((flags & PURGE_RXCLEAR) != 0) input.clear();
     return TRUE;
   }
-  UINT BeginTimerPeriod(UINT ms) override {
+  bool BeginTimerPeriod(UINT ms) override {
     calls.push_back(L"BeginTimerPeriod");
     ++timerPeriodsBegun;
     periodMs = ms;
-    return TIMERR_NOERROR;
+    return true;
   }
-  UINT EndTimerPeriod(UINT) override {
+  bool EndTimerPeriod(UINT) override {
     calls.push_back(L"EndTimerPeriod");
     if (--timerPeriodsBegun == 0) periodMs = timerPeriodDefaultMs;
-    return TIMERR_NOERROR;
+    return true;
   }
   DWORD QueryDosDevices(const wchar_t*, wchar_t* buffer, DWORD size) override {
     dosBufferSizes.push_back(size);

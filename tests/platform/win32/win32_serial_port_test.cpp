@@ -271,6 +271,8 @@ TEST(Win32SerialPort, ARemovedAdapterIsALostPortUntilTheNextOpen) {
     EXPECT_LT(port.QueuedBytes(), 0) << "lost stays lost";
     EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>("x"), 1), 0u);
     ASSERT_TRUE(port.Open("COM3", LineSettings{}).ok);
+    EXPECT_EQ(port.QueuedBytes(), 0) << "what came before the open is purged";
+    calls.input = "next";
     EXPECT_EQ(port.QueuedBytes(), 4);
   }
 }
