@@ -126,6 +126,20 @@ ExitCode UnitSession::Connect(std::string* error) {
     *error = OneLine(text);
     return kExitPortNotOpened;
   }
+  // A line at other settings than asked for would only garble the exchange, or worse,
+  // write settings the unit misreads: the technician decides, not vqxctl. Nothing has gone
+  // to the unit yet. After a detection the unit waits in command mode at settings the
+  // port already took once: go on, and let the warning stand.
+  const PortOpenResult opened = comm_.LastOpenResult();
+  if (opened.settingsRefused) {
+    const LineSettings asked{prefs->baudRate, prefs->parity, prefs->dataBits, prefs->stopBits};
+    const std::string refusal = DescribeRefusedLineSettings(line.port, asked, opened.lineInEffect);
+    if (!options_.detect) {
+      *error = refusal + ".";
+      return kExitPortNotOpened;
+    }
+    Progress(Visible(refusal));
+  }
   // The unit answered the detection's probe: the read goes on from there, without
   // another escape.
   if (options_.detect) window_.BeginReadInCommandMode();

@@ -316,6 +316,18 @@ TEST_F(CliOverPty, APortAnotherProgramHoldsIsReportedBusyWithItsHolderAndThePort
   EXPECT_TRUE(Lines().empty());
 }
 
+// A pseudo-terminal runs 8 bits without parity whatever it is asked, as an adapter without
+// 7-bit support does: vqxctl names the refused settings and sends the unit nothing.
+TEST_F(CliOverPty, LineSettingsThePortsDriverRefusesEndWithThePortCodeNamingThemAndNothingSent) {
+  StartSim();
+  const Outcome run = OnUnit("read", {"--data-bits", "7", "--parity", "E"});
+  EXPECT_EQ(run.code, 3);
+  EXPECT_THAT(run.err, HasSubstr(sim_->SlavePath() +
+                                 " is open, but its driver refused 7 data bits and even parity; the line runs at "
+                                 "8 data bits and no parity"));
+  EXPECT_TRUE(Lines().empty());
+}
+
 TEST_F(CliOverPty, ADamagedInputFileIsRefusedWithItsReasonBeforeAnythingIsSent) {
   StartSim();
   const std::string broken = WriteFile("broken.json", "{ \"name\": \"Relay-7\", ");

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ class FakeSerialPort final : public ISerialPort {
     PortOpenResult r;
     r.ok = openSucceeds;
     r.error = openSucceeds ? PortOpenError::None : PortOpenError::NotFound;
+    if (openSucceeds && refusesTo.has_value() && !SameLine(*refusesTo, settings)) {
+      r.settingsRefused = true;
+      r.lineInEffect = *refusesTo;
+    }
     return r;
   }
   void Close() override { isOpen = false; }
@@ -78,8 +83,10 @@ class FakeSerialPort final : public ISerialPort {
   }
   size_t Write(const uint8_t* data, size_t size) override {
     if (failWrites) return 0;
-    written.append(reinterpret_cast<const char*>(data), size);
-    return size;
+    // A driver whose time-out cut the line: only the first writeLimit bytes went out.
+    const size_t taken = size < writeLimit ? size : writeLimit;
+    written.append(reinterpret_cast<const char*>(data), taken);
+    return taken;
   }
   bool Drain(uint32_t limitMs) override { return drain.Wait(limitMs); }
 
@@ -95,6 +102,9 @@ class FakeSerialPort final : public ISerialPort {
   bool isOpen = false;
   bool lost = false;
   bool failWrites = false;
+  size_t writeLimit = SIZE_MAX;
+  // A driver that keeps these settings whatever it is asked (the port still opens).
+  std::optional<LineSettings> refusesTo;
   FakeDrain drain;
   int openCount = 0;
   std::vector<uint32_t> openTimes;  // clock times of the opens, once drain has a clock

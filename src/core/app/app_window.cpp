@@ -91,7 +91,7 @@ void CAppWindow::ShowLostPortWarning() {
   ShowBox(MessageOwner::None, text.c_str(), MessageIcon::Warning);
 }
 
-bool CAppWindow::OpenPortFromPreferences() {
+bool CAppWindow::OpenPortFromPreferences(MessageOwner owner) {
   char portName[sizeof(PreferencesBlock::portName)];
   int32_t baudRate, dataBits, stopBits;
   char parity;
@@ -108,7 +108,14 @@ bool CAppWindow::OpenPortFromPreferences() {
     stopBits = prefs_->stopBits;
     parity = prefs_->parity;
   }
-  return link_.Open(portName, baudRate, parity, dataBits, stopBits);
+  if (!link_.Open(portName, baudRate, parity, dataBits, stopBits)) return false;
+  const PortOpenResult opened = link_.LastOpenResult();
+  if (opened.settingsRefused) {
+    const std::string text = DescribeRefusedLineSettings(portName, LineSettings{baudRate, parity, dataBits, stopBits},
+                                                         opened.lineInEffect);
+    if (!text.empty()) ShowBox(owner, text.c_str(), MessageIcon::Warning);
+  }
+  return true;
 }
 
 }  // namespace vqx

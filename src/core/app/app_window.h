@@ -334,7 +334,9 @@ class CAppWindow final : public ILinkHost {
   void ShowPortOpenFailure(MessageOwner owner);
   // No port to talk to: the status says so, or the link was closed and not reopened.
   bool PortNotOpen() const;
-  bool OpenPortFromPreferences();
+  // Opens the port at the stored settings. A port whose driver kept settings of its own
+  // stays open, and a warning box (owned by owner) says which.
+  bool OpenPortFromPreferences(MessageOwner owner);
   int ShowBox(MessageOwner owner, const char* text, MessageIcon icon);
 
   // ---- device_logic.cpp ----

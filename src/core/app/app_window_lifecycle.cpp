@@ -46,7 +46,7 @@ bool CAppWindow::StartUp() {
 
   LoadPreferences();
 
-  if (OpenPortFromPreferences()) {
+  if (OpenPortFromPreferences(MessageOwner::None)) {
     statusState_.store(kStatusCommunicating);
     return true;
   }

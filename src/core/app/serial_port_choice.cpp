@@ -26,7 +26,7 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   SavePreferences(MessageOwner::Dialog);
   const bool rebooting = statusState_.load() == kStatusRebootWait;
   link_.Close();
-  if (OpenPortFromPreferences()) {
+  if (OpenPortFromPreferences(MessageOwner::Dialog)) {
     // A unit that is rebooting would miss the escape: it is read when its wait ends.
     SetStatusState(rebooting ? kStatusRebootWait : kStatusCommunicating);
     return true;
@@ -51,7 +51,7 @@ void CAppWindow::ReleasePortForDetection() {
 
 bool CAppWindow::ReopenStoredPort() {
   link_.Close();
-  if (OpenPortFromPreferences()) {
+  if (OpenPortFromPreferences(MessageOwner::MainWindow)) {
     SetStatusState(kStatusCommunicating);
     return true;
   }

@@ -103,7 +103,7 @@ void CAppWindow::UpdateSettings() {
   if (serialChanged) {
     // The unit speaks the new settings after its reboot; follow it.
     link_.Close();
-    if (!OpenPortFromPreferences()) {
+    if (!OpenPortFromPreferences(MessageOwner::None)) {
       ShowPortOpenFailure(MessageOwner::None);
       SetStatusState(kStatusPortNotOpen);
       return;
@@ -158,7 +158,7 @@ void CAppWindow::ResetSerialLink() {
     prefs_->stopBits = 1;
     prefs_->parity = 'N';
   }
-  if (!OpenPortFromPreferences()) {
+  if (!OpenPortFromPreferences(MessageOwner::None)) {
     ShowPortOpenFailure(MessageOwner::None);
     return;
   }

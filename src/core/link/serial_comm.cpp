@@ -107,9 +107,11 @@ bool CSerialComm::SendCommand(const CommandRecord& record) {
   // reports the unit as not responding.
   lastSendTime_ = clock_.NowMs();
   awaitingReply_ = true;
+  // Part of a line is no command the unit can take: the rest of it would run into the
+  // next line. Only a line written whole counts as sent.
   const size_t written = WriteToPort(line, length);
   state_.FinishSending();
-  return written > 0;
+  return written == length;
 }
 
 bool CSerialComm::SendTypedLine(const char* text) {
@@ -157,12 +159,12 @@ bool CSerialComm::SendTypedLine(const char* text) {
   lastSendTime_ = clock_.NowMs();
   awaitingReply_ = true;
   const size_t written = WriteToPort(text, textLength);
-  if (written == 0) {
+  if (written != textLength) {
     lastSendTime_ = previousSendTime;
     awaitingReply_ = previousAwaiting;
   }
   state_.FinishSending();
-  return written > 0;
+  return written == textLength;
 }
 
 const ResponseRecord* CSerialComm::TakeReply() {

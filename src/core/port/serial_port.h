@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "port/line_settings.h"
 
@@ -21,7 +22,18 @@ struct PortOpenResult {
   bool ok = false;
   PortOpenError error = PortOpenError::None;
   int systemError = 0;  // errno or GetLastError, 0 when none
+  // The port is open, but its driver did not take every line setting asked for (a speed
+  // it cannot make, 7 data bits on an adapter without them): the line runs at
+  // lineInEffect, as read back from the driver. The technician has to be told, since
+  // the unit will not understand a line that runs at other settings than its own.
+  bool settingsRefused = false;
+  LineSettings lineInEffect;
 };
+
+// The warning for an open port whose driver kept settings of its own: each setting it
+// refused, and what the line runs at instead.
+std::string DescribeRefusedLineSettings(const std::string& portName, const LineSettings& asked,
+                                        const LineSettings& inEffect);
 
 // The thin layer between the link and the operating system's serial port.
 // One implementation per platform; tests substitute a scripted one.

@@ -126,6 +126,8 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
   exclusiveSet_ = true;
 
   const termios original = attributes;
+  originalAttributes_ = original;
+  haveOriginal_ = true;
   MakeRaw(attributes);
   ApplyLineSettings(attributes, settings);
   int setError = SetAttributes(attributes);
@@ -142,12 +144,22 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
   if (sys_.TcGetAttr(fd_, &actual) != 0 || !IsRaw(actual)) {
     return Fail(PortOpenError::Other, setError != 0 ? setError : EIO);
   }
+  // tcsetattr succeeds when the driver took any part of the request: the settings the
+  // line really runs at are the ones read back.
+  const LineSettings line = LineOfAttributes(actual);
+  const uint32_t baud = line.baudRate > 0 ? static_cast<uint32_t>(line.baudRate) : 50U;
+  msPerByte_ = std::max<uint32_t>(1U, (12000U + baud - 1) / baud);
+  // Bytes an earlier program left in either queue must never be taken for a reply, nor
+  // reach the unit ahead of our first line.
+  sys_.TcFlush(fd_, TCIOFLUSH);
 
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;
   PortOpenResult result;
   result.ok = true;
+  result.lineInEffect = line;
+  result.settingsRefused = !SameLine(line, settings);
   return result;
 }
 
@@ -158,6 +170,8 @@ bool PosixSerialPort::ChangeLineSettings(const LineSettings& settings) {
   if (sys_.TcGetAttr(fd_, &attributes) != 0) return false;
   if (!ApplyLineSettings(attributes, settings)) return false;
   if (SetAttributes(attributes) != 0) return false;
+  msPerByte_ = std::max<uint32_t>(1U, (12000U + static_cast<uint32_t>(settings.baudRate) - 1) /
+                                          static_cast<uint32_t>(settings.baudRate));
   // Bytes received at the old settings mean nothing at the new ones: those read ahead
   // and those still queued in the driver.
   sys_.TcFlush(fd_, TCIFLUSH);
@@ -176,11 +190,14 @@ void PosixSerialPort::CloseLocked() {
     // The exclusive flag outlives our descriptor while someone else (a pty master's
     // holder) keeps the tty open; clear it so the next open by a normal user works.
     // Only our own: on a refused open the flag belongs to the program that holds the port.
+    // A hung-up or unplugged device has nothing left to restore.
+    if (haveOriginal_ && !gone_.load()) SetAttributes(originalAttributes_);
     if (exclusiveSet_) sys_.Ioctl(fd_, TIOCNXCL);
     sys_.Close(fd_);  // releases the flock too; never retried on EINTR (fd is gone)
     fd_ = -1;
   }
   exclusiveSet_ = false;
+  haveOriginal_ = false;
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;
@@ -283,10 +300,16 @@ size_t PosixSerialPort::Write(const uint8_t* data, size_t size) {
   size_t written = 0;
   int interrupts = 0;
   const uint32_t start = NowMs();
+  // A long write at a slow rate needs its time on the wire; a queue that stops taking
+  // bytes is given up after the write time-out, however much is left.
+  const uint32_t budget = static_cast<uint32_t>(
+      std::min<uint64_t>(uint64_t{writeTimeoutMs_} + uint64_t{msPerByte_} * size, UINT32_MAX));
+  uint32_t lastProgress = start;
   while (written < size) {
     const ssize_t n = sys_.Write(fd_, data + written, size - written);
     if (n > 0) {
       written += static_cast<size_t>(n);
+      lastProgress = NowMs();
       continue;
     }
     if (n < 0 && errno == EINTR) {
@@ -302,14 +325,17 @@ size_t PosixSerialPort::Write(const uint8_t* data, size_t size) {
       break;
     }
     // Output queue full (or a write of 0): wait for room within the time budget.
-    const uint32_t elapsed = NowMs() - start;
-    if (elapsed >= writeTimeoutMs_) {
+    const uint32_t now = NowMs();
+    const uint32_t elapsed = now - start;
+    const uint32_t stalled = now - lastProgress;
+    if (elapsed >= budget || stalled >= writeTimeoutMs_) {
       break;
     }
     pollfd waiter{};
     waiter.fd = fd_;
     waiter.events = POLLOUT;
-    const int ready = sys_.Poll(&waiter, 1, static_cast<int>(writeTimeoutMs_ - elapsed));
+    const uint32_t wait = std::min(budget - elapsed, writeTimeoutMs_ - stalled);
+    const int ready = sys_.Poll(&waiter, 1, static_cast<int>(std::min<uint32_t>(wait, INT32_MAX)));
     if (ready < 0 && errno != EINTR) {
       break;
     }

@@ -33,7 +33,8 @@ class PosixSerialPort final : public ISerialPort {
   // (hang-up, adapter unplugged). A lost device stays lost until the next Open.
   int32_t QueuedBytes() override;
   bool ReadByte(uint8_t& byte) override;
-  // Waits up to the write time-out in total for room in a full output queue.
+  // Waits for room in a full output queue up to the bytes' time on the wire at the open
+  // rate plus the write time-out. Fewer bytes than asked means the line was cut.
   size_t Write(const uint8_t* data, size_t size) override;
   // Waits while the driver's output queue holds bytes (looking every few milliseconds,
   // the write lock held only to look), then tcdrain for the last bytes in the hardware,
@@ -70,6 +71,12 @@ class PosixSerialPort final : public ISerialPort {
   std::atomic<bool> gone_{false};
   // We set the exclusive flag on fd_'s tty (and so clear it when we let go).
   bool exclusiveSet_ = false;
+  // The device's attributes before we opened it, given back at close so the next program
+  // finds the port as it was.
+  termios originalAttributes_{};
+  bool haveOriginal_ = false;
+  // The open line's time per byte (a 12-bit frame, the longest there is), for time-outs.
+  uint32_t msPerByte_ = 1;
 
   // Guarded by readMutex_.
   uint8_t readBuffer_[kReadBufferSize] = {};

@@ -90,6 +90,23 @@ bool ApplyLineSettings(termios& attributes, const LineSettings& settings) {
   return true;
 }
 
+LineSettings LineOfAttributes(const termios& attributes) {
+  LineSettings line;
+  line.baudRate = 0;
+  const speed_t speed = cfgetospeed(&attributes);
+  for (const BaudEntry& entry : kBaudTable) {
+    if (entry.speed == speed) line.baudRate = entry.rate;
+  }
+  line.dataBits = (attributes.c_cflag & CSIZE) == CS7 ? 7 : 8;
+  if ((attributes.c_cflag & PARENB) == 0) {
+    line.parity = 'N';
+  } else {
+    line.parity = (attributes.c_cflag & PARODD) != 0 ? 'O' : 'E';
+  }
+  line.stopBits = (attributes.c_cflag & CSTOPB) != 0 ? 2 : 1;
+  return line;
+}
+
 bool SpeedForBaud(int32_t baudRate, speed_t* speed) {
   for (const BaudEntry& entry : kBaudTable) {
     if (entry.rate == baudRate) {

@@ -19,6 +19,9 @@ bool IsRaw(const termios& attributes);
 // Returns false when the baud rate has no constant; the speed is then left as it was.
 bool ApplyLineSettings(termios& attributes, const LineSettings& settings);
 
+// The four line settings the attributes stand for (a speed with no known rate gives 0).
+LineSettings LineOfAttributes(const termios& attributes);
+
 // The termios speed constant of a baud rate, false when there is none.
 bool SpeedForBaud(int32_t baudRate, speed_t* speed);
 

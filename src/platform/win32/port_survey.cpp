@@ -50,12 +50,21 @@ void AddRegistryPorts(std::set<unsigned>& numbers) {
   ::RegCloseKey(key);
 }
 
-void AddDosDevicePorts(std::set<unsigned>& numbers) {
+void AddDosDevicePorts(std::set<unsigned>& numbers, Win32Calls& calls) {
+  // A machine with many devices needs more than any fixed buffer: QueryDosDevice then
+  // fails as a whole, so grow and ask again rather than lose every port.
+  constexpr size_t kMaxBuffer = 16U * 1024U * 1024U;
   std::wstring names(64U * 1024U, L'\0');
-  const DWORD length = ::QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
-  if (length == 0) return;
+  DWORD length = 0;
+  for (;;) {
+    length = calls.QueryDosDevices(nullptr, names.data(), static_cast<DWORD>(names.size()));
+    if (length != 0) break;
+    if (calls.LastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= kMaxBuffer) return;
+    names.assign(names.size() * 2, L'\0');
+  }
   for (size_t start = 0; start < length && names[start] != L'\0';) {
-    const size_t end = names.find(L'\0', start);
+    size_t end = names.find(L'\0', start);
+    if (end == std::wstring::npos || end > length) end = length;
     const unsigned number = ComPortNumber(Narrow(names.substr(start, end - start)));
     if (number != 0) numbers.insert(number);
     start = end + 1;
@@ -104,7 +113,15 @@ unsigned ComPortNumber(const std::string& name) {
 std::vector<std::string> ComPortNames() {
   std::set<unsigned> numbers;
   AddRegistryPorts(numbers);
-  AddDosDevicePorts(numbers);
+  AddDosDevicePorts(numbers, RealWin32Calls());
+  std::vector<std::string> names;
+  for (const unsigned number : numbers) names.push_back("COM" + std::to_string(number));
+  return names;
+}
+
+std::vector<std::string> DosDeviceComPorts(Win32Calls& calls) {
+  std::set<unsigned> numbers;
+  AddDosDevicePorts(numbers, calls);
   std::vector<std::string> names;
   for (const unsigned number : numbers) names.push_back("COM" + std::to_string(number));
   return names;

@@ -19,6 +19,9 @@ unsigned ComPortNumber(const std::string& name);
 // names), sorted by number, each once.
 std::vector<std::string> ComPortNames();
 
+// The COM port names among the DOS device names, by number, each once.
+std::vector<std::string> DosDeviceComPorts(Win32Calls& calls = RealWin32Calls());
+
 std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result);
 
 // With tryOpening each port is opened exclusively and closed at once; without, no port is

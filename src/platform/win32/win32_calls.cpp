@@ -1,5 +1,7 @@
 #include "win32/win32_calls.h"
 
+#include <mmsystem.h>
+
 namespace vqx::win32 {
 
 HANDLE Win32Calls::OpenDevice(const wchar_t* path) {
@@ -10,6 +12,8 @@ BOOL Win32Calls::Close(HANDLE handle) { return ::CloseHandle(handle); }
 BOOL Win32Calls::GetState(HANDLE handle, DCB* dcb) { return ::GetCommState(handle, dcb); }
 BOOL Win32Calls::SetState(HANDLE handle, DCB* dcb) { return ::SetCommState(handle, dcb); }
 BOOL Win32Calls::SetTimeouts(HANDLE handle, COMMTIMEOUTS* timeouts) { return ::SetCommTimeouts(handle, timeouts); }
+BOOL Win32Calls::GetTimeouts(HANDLE handle, COMMTIMEOUTS* timeouts) { return ::GetCommTimeouts(handle, timeouts); }
+BOOL Win32Calls::Purge(HANDLE handle, DWORD flags) { return ::PurgeComm(handle, flags); }
 BOOL Win32Calls::ClearErrors(HANDLE handle, DWORD* errors, COMSTAT* status) {
   return ::ClearCommError(handle, errors, status);
 }
@@ -23,6 +27,11 @@ BOOL Win32Calls::Flush(HANDLE handle) { return ::FlushFileBuffers(handle); }
 DWORD Win32Calls::LastError() { return ::GetLastError(); }
 uint64_t Win32Calls::TickCount() { return ::GetTickCount64(); }
 void Win32Calls::SleepMs(DWORD ms) { ::Sleep(ms); }
+bool Win32Calls::BeginTimerPeriod(UINT ms) { return ::timeBeginPeriod(ms) == TIMERR_NOERROR; }
+bool Win32Calls::EndTimerPeriod(UINT ms) { return ::timeEndPeriod(ms) == TIMERR_NOERROR; }
+DWORD Win32Calls::QueryDosDevices(const wchar_t* name, wchar_t* buffer, DWORD size) {
+  return ::QueryDosDeviceW(name, buffer, size);
+}
 
 Win32Calls& RealWin32Calls() {
   static Win32Calls calls;

@@ -21,6 +21,9 @@ class Win32Calls {
   virtual BOOL GetState(HANDLE handle, DCB* dcb);
   virtual BOOL SetState(HANDLE handle, DCB* dcb);
   virtual BOOL SetTimeouts(HANDLE handle, COMMTIMEOUTS* timeouts);
+  virtual BOOL GetTimeouts(HANDLE handle, COMMTIMEOUTS* timeouts);
+  // PurgeComm: drops what the driver holds in either queue.
+  virtual BOOL Purge(HANDLE handle, DWORD flags);
   virtual BOOL ClearErrors(HANDLE handle, DWORD* errors, COMSTAT* status);
   virtual BOOL Read(HANDLE handle, void* buffer, DWORD size, DWORD* done);
   virtual BOOL Write(HANDLE handle, const void* data, DWORD size, DWORD* done);
@@ -29,6 +32,13 @@ class Win32Calls {
   virtual DWORD LastError();
   virtual uint64_t TickCount();
   virtual void SleepMs(DWORD ms);
+  // timeBeginPeriod / timeEndPeriod (winmm): the system timer's resolution, which is what
+  // Sleep rounds up to (15.6 ms unless some program asks for finer). Calls pair exactly:
+  // an end only for a begin that succeeded (true).
+  virtual bool BeginTimerPeriod(UINT ms);
+  virtual bool EndTimerPeriod(UINT ms);
+  // QueryDosDeviceW; 0 with ERROR_INSUFFICIENT_BUFFER when the list does not fit.
+  virtual DWORD QueryDosDevices(const wchar_t* name, wchar_t* buffer, DWORD size);
 };
 
 // The process-wide instance that makes the real calls.

@@ -81,6 +81,19 @@ void MakeRawDcb(DCB& dcb, const LineSettings& settings) {
   dcb.EvtChar = 0;
 }
 
+LineSettings LineOfDcb(const DCB& dcb) {
+  LineSettings line;
+  line.baudRate = static_cast<int32_t>(dcb.BaudRate);
+  line.dataBits = dcb.ByteSize;
+  line.stopBits = dcb.StopBits == TWOSTOPBITS ? 2 : 1;
+  switch (dcb.Parity) {
+    case EVENPARITY: line.parity = 'E'; break;
+    case ODDPARITY: line.parity = 'O'; break;
+    default: line.parity = 'N'; break;
+  }
+  return line;
+}
+
 Win32SerialPort::Win32SerialPort(Win32Calls& calls, uint32_t writeTimeoutMs)
     : calls_(calls), writeTimeoutMs_(writeTimeoutMs) {}
 
@@ -122,28 +135,59 @@ PortOpenResult Win32SerialPort::Open(const char* name, const LineSettings& setti
     // A file or a device without a serial driver: no line settings to read.
     return Fail(PortOpenError::NotASerialPort, calls_.LastError());
   }
+  originalDcb_ = original;
+  haveOriginalDcb_ = true;
+  haveOriginalTimeouts_ = calls_.GetTimeouts(handle_, &originalTimeouts_) != FALSE;
+
+  // A driver refuses a speed it cannot make, or a frame it does not have (7 bits on some
+  // USB adapters), by refusing the whole DCB. The port is still of use at the driver's
+  // own setting, so fall back step by step and report what the line runs at.
   DCB wanted = original;
   MakeRawDcb(wanted, settings);
   if (!calls_.SetState(handle_, &wanted)) {
-    // A speed the driver refuses is not an error: keep the speed it had and retry.
     wanted.BaudRate = original.BaudRate;
-    if (!calls_.SetState(handle_, &wanted)) return Fail(PortOpenError::Other, calls_.LastError());
+    if (!calls_.SetState(handle_, &wanted)) {
+      MakeRawDcb(wanted, settings);
+      wanted.ByteSize = original.ByteSize;
+      wanted.Parity = original.Parity;
+      wanted.fParity = original.Parity != NOPARITY ? TRUE : FALSE;
+      wanted.StopBits = original.StopBits;
+      if (!calls_.SetState(handle_, &wanted)) {
+        wanted.BaudRate = original.BaudRate;
+        if (!calls_.SetState(handle_, &wanted)) return Fail(PortOpenError::Other, calls_.LastError());
+      }
+    }
   }
-  // Reads return at once with what is queued. Writes give up after the write time-out,
-  // which bounds a driver that stops taking bytes (the loop in Write bounds the total).
+  // Some drivers take a DCB and keep settings of their own without a word: what counts
+  // is what the driver reports back.
+  DCB inEffect = wanted;
+  inEffect.DCBlength = sizeof(DCB);
+  if (!calls_.GetState(handle_, &inEffect)) inEffect = wanted;
+  const LineSettings line = LineOfDcb(inEffect);
+
+  // Reads return at once with what is queued. Writes give up once the bytes' time on the
+  // wire plus the write time-out has passed (the loop in Write bounds the total too).
+  msPerByte_ = inEffect.BaudRate > 0 ? static_cast<uint32_t>((12000U + inEffect.BaudRate - 1) / inEffect.BaudRate) : 1;
+  if (msPerByte_ == 0) msPerByte_ = 1;
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = 0;
   timeouts.ReadTotalTimeoutConstant = 0;
-  timeouts.WriteTotalTimeoutMultiplier = 0;
+  timeouts.WriteTotalTimeoutMultiplier = msPerByte_;
   timeouts.WriteTotalTimeoutConstant = writeTimeoutMs_;
   if (!calls_.SetTimeouts(handle_, &timeouts)) return Fail(PortOpenError::Other, calls_.LastError());
+  // Bytes an earlier program left in either queue must never be taken for a reply, nor
+  // reach the unit ahead of our first line.
+  calls_.Purge(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
 
+  timerPeriodSet_ = calls_.BeginTimerPeriod(kTimerPeriodMs);
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;
   PortOpenResult result;
   result.ok = true;
+  result.lineInEffect = line;
+  result.settingsRefused = !SameLine(line, settings);
   return result;
 }
 
@@ -154,9 +198,20 @@ void Win32SerialPort::Close() {
 
 void Win32SerialPort::CloseLocked() {
   if (handle_ != INVALID_HANDLE_VALUE) {
+    // A removed adapter has nothing left to restore.
+    if (!gone_.load() && haveOriginalDcb_) {
+      calls_.SetState(handle_, &originalDcb_);
+      if (haveOriginalTimeouts_) calls_.SetTimeouts(handle_, &originalTimeouts_);
+    }
     calls_.Close(handle_);
     handle_ = INVALID_HANDLE_VALUE;
   }
+  if (timerPeriodSet_) {
+    calls_.EndTimerPeriod(kTimerPeriodMs);
+    timerPeriodSet_ = false;
+  }
+  haveOriginalDcb_ = false;
+  haveOriginalTimeouts_ = false;
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;
@@ -199,6 +254,11 @@ bool Win32SerialPort::ReadByte(uint8_t& byte) {
   return true;
 }
 
+uint32_t Win32SerialPort::WriteBudgetMs(size_t size) const {
+  const uint64_t budget = uint64_t{writeTimeoutMs_} + uint64_t{msPerByte_} * size;
+  return static_cast<uint32_t>(std::min<uint64_t>(budget, UINT32_MAX));
+}
+
 uint32_t Win32SerialPort::NowMs() { return static_cast<uint32_t>(calls_.TickCount()); }
 
 size_t Win32SerialPort::Write(const uint8_t* data, size_t size) {
@@ -206,6 +266,7 @@ size_t Win32SerialPort::Write(const uint8_t* data, size_t size) {
   if (handle_ == INVALID_HANDLE_VALUE || gone_.load() || data == nullptr) return 0;
   size_t written = 0;
   const uint32_t start = NowMs();
+  const uint32_t budget = WriteBudgetMs(size);
   while (written < size) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - written, 64U * 1024U));
     DWORD done = 0;
@@ -216,8 +277,8 @@ size_t Win32SerialPort::Write(const uint8_t* data, size_t size) {
     written += done;
     // The driver's own time-out (the same length) cut the write short: the line is
     // stalled or trickling. Keep trying only within the total time, so one Write takes
-    // at most about twice the time-out however slowly the driver takes bytes.
-    if (written < size && ElapsedMs(NowMs(), start) >= writeTimeoutMs_) break;
+    // at most about twice the budget however slowly the driver takes bytes.
+    if (written < size && ElapsedMs(NowMs(), start) >= budget) break;
     if (done == 0) calls_.SleepMs(kDrainCheckMs);
   }
   return written;

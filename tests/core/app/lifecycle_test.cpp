@@ -69,6 +69,42 @@ TEST_F(LifecycleTest, OpenFailureExplanationFollowsTheFixedFirstLine) {
   comm.AttachHost(&window);
 }
 
+// The port opens, but its driver keeps settings of its own: the technician is told which,
+// at the start and when choosing a port, and the port stays open.
+TEST_F(LifecycleTest, ASettingTheDriverRefusedIsWarnedOfAndThePortStaysOpen) {
+  std::string block(sizeof(PreferencesBlock), '\0');
+  block[0] = static_cast<char>(kPreferencesFormatMark);
+  const int32_t view = kViewSettings, baud = 230400, data = 8, stop = 1;
+  std::memcpy(&block[4], &view, 4);
+  std::memcpy(&block[8], &baud, 4);
+  std::memcpy(&block[12], &data, 4);
+  std::memcpy(&block[16], &stop, 4);
+  block[20] = 'N';
+  std::memcpy(&block[21], "COM3", 4);
+  files.Put(kPreferencesFileName, block);
+  port.refusesTo = LineSettings{9600, 'N', 8, 1};
+  EXPECT_TRUE(window.Create());
+  ASSERT_EQ(surface.MessageBoxes().size(), 1u);
+  EXPECT_EQ(surface.MessageBoxes()[0].text,
+            "COM3 is open, but its driver refused 230400 baud; the line runs at 9600 baud");
+  EXPECT_EQ(surface.MessageBoxes()[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(surface.MessageBoxes()[0].owner, MessageOwner::None);
+  EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
+  EXPECT_NE(comm.GetState(), LinkState::Closed);
+
+  ASSERT_TRUE(window.BeginSerialPortDialog());
+  EXPECT_TRUE(window.ApplySerialPortChoice("COM3", 9600, 7, 2, 'E'));
+  ASSERT_EQ(surface.MessageBoxes().size(), 2u);
+  EXPECT_EQ(surface.MessageBoxes()[1].text,
+            "COM3 is open, but its driver refused 7 data bits, even parity and 2 stop bits; the line runs at "
+            "8 data bits, no parity and 1 stop bit");
+  EXPECT_EQ(surface.MessageBoxes()[1].owner, MessageOwner::Dialog);
+
+  EXPECT_TRUE(window.ApplySerialPortChoice("COM3", 9600, 8, 1, 'N'));
+  EXPECT_EQ(surface.MessageBoxes().size(), 2u) << "settings the driver took need no word";
+  window.EndSerialPortDialog();
+}
+
 TEST_F(LifecycleTest, DropDownListsAreFilledInTheirOrderAtCreation) {
   window.Create();
   EXPECT_THAT(surface.Items(ids::kVocoder),

@@ -160,6 +160,21 @@ TEST_F(SendTest, BlankTypedLineSendsNothing) {
   EXPECT_EQ(comm.GetState(), LinkState::Idle);
 }
 
+// A driver whose write time-out ran out mid-line took only part of it: the window must
+// see a failed send, never a sent one.
+TEST_F(SendTest, ALineWrittenOnlyInPartIsAFailedSend) {
+  OpenPort();
+  port.writeLimit = 3;
+  EXPECT_FALSE(comm.SendCommand(Query(kCmdBaud)));
+  EXPECT_EQ(port.TakeWritten(), "BAU");
+  EXPECT_EQ(comm.GetState(), LinkState::Idle);
+  EXPECT_FALSE(comm.SendTypedLine("VER\r\n"));
+  EXPECT_EQ(port.TakeWritten(), "VER");
+  port.writeLimit = SIZE_MAX;
+  EXPECT_TRUE(comm.SendCommand(Query(kCmdBaud)));
+  EXPECT_EQ(port.TakeWritten(), "BAUD\r\n");
+}
+
 TEST_F(SendTest, FailedTypedWriteDoesNotArmTheTimeOut) {
   OpenPort();
   port.failWrites = true;

@@ -34,6 +34,8 @@ class FaultySysCalls : public SysCalls {
   std::deque<int> outputQueued;
   int stuckOutputQueue = -1;
   std::deque<int> tcDrainFaults;
+  bool keepsSpeed = false;
+  std::vector<int> flushes;  // the queue argument of every tcflush
 
   int readCalls = 0;
   int writeCalls = 0;
@@ -83,7 +85,22 @@ class FaultySysCalls : public SysCalls {
   int TcSetAttr(int fd, int when, const termios* attributes) override {
     setRequests.push_back(*attributes);
     if (!tcSetAttrFaults.empty()) return Fail(tcSetAttrFaults);
+    if (keepsSpeed) {
+      // A driver that takes the call but not the speed: tcsetattr still succeeds, as it
+      // does whenever any part of the request was taken.
+      termios taken = *attributes;
+      termios current{};
+      if (SysCalls::TcGetAttr(fd, &current) == 0) {
+        cfsetispeed(&taken, cfgetispeed(&current));
+        cfsetospeed(&taken, cfgetospeed(&current));
+      }
+      return SysCalls::TcSetAttr(fd, when, &taken);
+    }
     return SysCalls::TcSetAttr(fd, when, attributes);
+  }
+  int TcFlush(int fd, int queue) override {
+    flushes.push_back(queue);
+    return SysCalls::TcFlush(fd, queue);
   }
   int Flock(int fd, int operation) override {
     if (!flockFaults.empty()) return Fail(flockFaults);

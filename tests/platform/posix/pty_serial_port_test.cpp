@@ -239,12 +239,36 @@ TEST_F(PtySerialPortTest, SpeedAndStopBitsLandInTheTerminalAttributes) {
 TEST_F(PtySerialPortTest, ParityAndDataBitsTheDriverIgnoresStillOpen) {
   OpenPort(port, LineSettings{9600, 'N', 8, 1});
   port.Close();
-  OpenPort(port, LineSettings{9600, 'E', 7, 1});
+  const PortOpenResult kept = port.Open(pty.SlavePath().c_str(), LineSettings{9600, 'E', 7, 1});
+  ASSERT_TRUE(kept.ok);
+  EXPECT_TRUE(kept.settingsRefused) << "the pty runs 8 bits without parity, and says so when asked";
+  EXPECT_EQ(kept.lineInEffect.dataBits, 8);
+  EXPECT_EQ(kept.lineInEffect.parity, 'N');
   port.Close();
   OpenPort(port, LineSettings{9600, 'O', 8, 1});
   const std::vector<uint8_t> line = {'O', 'K', '\r'};
   WriteAll(pty.MasterFd(), line);
   EXPECT_EQ(ReadPort(port, line.size(), 1000), line);
+}
+
+// The next program finds the device as it was before ours, not left raw at our speed.
+TEST_F(PtySerialPortTest, CloseGivesBackTheDevicesOwnLineSettings) {
+  termios before = AttributesOf(pty.SlavePath());
+  before.c_lflag |= ECHO | ICANON;
+  cfsetispeed(&before, B4800);
+  cfsetospeed(&before, B4800);
+  {
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &before), 0);
+    ::close(fd);
+  }
+  OpenPort(port, LineSettings{19200, 'N', 8, 1});
+  EXPECT_EQ(cfgetospeed(&static_cast<const termios&>(AttributesOf(pty.SlavePath()))), static_cast<speed_t>(B19200));
+  port.Close();
+  const termios after = AttributesOf(pty.SlavePath());
+  EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B4800));
+  EXPECT_EQ(after.c_lflag & (ECHO | ICANON), static_cast<tcflag_t>(ECHO | ICANON));
 }
 
 TEST_F(PtySerialPortTest, LineIsRawWithModemLinesIgnoredAndNoFlowControl) {
@@ -260,10 +284,16 @@ TEST_F(PtySerialPortTest, LineIsRawWithModemLinesIgnoredAndNoFlowControl) {
 TEST_F(PtySerialPortTest, RateWithoutDriverConstantOpensAndKeepsPreviousSpeed) {
   OpenPort(port, LineSettings{57600, 'N', 8, 1});
   port.Close();
-  OpenPort(port, LineSettings{12345, 'N', 8, 2});
+  // Closing gave the device its own speed back; that is the one a rate without a
+  // constant keeps, and the open says so.
+  const speed_t own = cfgetospeed(&static_cast<const termios&>(AttributesOf(pty.SlavePath())));
+  const PortOpenResult result = port.Open(pty.SlavePath().c_str(), LineSettings{12345, 'N', 8, 2});
+  ASSERT_TRUE(result.ok);
   const termios t = AttributesOf(pty.SlavePath());
-  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B57600));
+  EXPECT_EQ(cfgetospeed(&t), own);
   EXPECT_NE(t.c_cflag & CSTOPB, 0u) << "the other settings still apply";
+  EXPECT_TRUE(result.settingsRefused);
+  EXPECT_EQ(result.lineInEffect.stopBits, 2);
 }
 
 TEST_F(PtySerialPortTest, LargeWriteIsCompleteWhileUnitReadsSlowly) {

@@ -36,6 +36,35 @@ class SerialPortFaultTest : public ::testing::Test {
   PosixSerialPort port{sys, 500};
 };
 
+// tcsetattr reports success when the driver took any part of the request: only the
+// attributes read back tell whether the speed was among it.
+TEST_F(SerialPortFaultTest, ASpeedTheDriverDidNotTakeIsReportedThoughTcsetattrSucceeded) {
+  sys.keepsSpeed = true;
+  ASSERT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{9600, 'N', 8, 1}).ok);
+  EXPECT_FALSE(sys.setRequests.empty());
+  const PortOpenResult result = port.Open(pty.SlavePath().c_str(), LineSettings{230400, 'N', 8, 1});
+  ASSERT_TRUE(result.ok);
+  EXPECT_TRUE(port.IsOpen());
+  ASSERT_TRUE(result.settingsRefused);
+  EXPECT_NE(result.lineInEffect.baudRate, 230400) << "the pty's own speed";
+  EXPECT_EQ(DescribeRefusedLineSettings("/dev/ttyUSB0", LineSettings{230400, 'N', 8, 1},
+                                        LineSettings{9600, 'N', 8, 1}),
+            "/dev/ttyUSB0 is open, but its driver refused 230400 baud; the line runs at 9600 baud");
+
+  sys.keepsSpeed = false;
+  const PortOpenResult taken = port.Open(pty.SlavePath().c_str(), LineSettings{230400, 'N', 8, 1});
+  ASSERT_TRUE(taken.ok);
+  EXPECT_FALSE(taken.settingsRefused);
+}
+
+TEST_F(SerialPortFaultTest, OpenFlushesBothQueuesOfWhatAnEarlierProgramLeft) {
+  WriteAll(pty.MasterFd(), {'O', 'K', '\n', '\r'});
+  ASSERT_TRUE(OpenPort().ok);
+  ASSERT_FALSE(sys.flushes.empty());
+  EXPECT_EQ(sys.flushes.back(), TCIOFLUSH);
+  EXPECT_EQ(port.QueuedBytes(), 0) << "a stale OK is never taken for a reply";
+}
+
 TEST_F(SerialPortFaultTest, InterruptedReadsAreRetried) {
   ASSERT_TRUE(OpenPort().ok);
   WriteAll(pty.MasterFd(), {'O', 'K'});
@@ -60,6 +89,9 @@ TEST_F(SerialPortFaultTest, ReadErrorsAndHangUpReportThePortGoneUntilReopened) {
     EXPECT_EQ(sys.readCalls, callsBefore) << "a gone port is not read again";
 
     ASSERT_TRUE(OpenPort().ok);
+    EXPECT_EQ(port.QueuedBytes(), 0) << "what came before the open is flushed";
+    WriteAll(pty.MasterFd(), {'X'});
+    usleep(20000);
     EXPECT_EQ(port.QueuedBytes(), 1) << "reopening clears the loss";
     EXPECT_TRUE(port.ReadByte(byte));
     EXPECT_EQ(byte, 'X');
@@ -189,11 +221,16 @@ TEST_F(SerialPortFaultTest, RequestedLineSettingsReachTheDriver) {
 TEST_F(SerialPortFaultTest, RefusedSpeedIsRetriedWithTheDriversSpeed) {
   ASSERT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{9600, 'N', 8, 1}).ok);
   port.Close();
+  // Closing gave the device its own speed back: that is the driver's speed now.
+  termios own{};
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &own), 0);  // a pty master reads the slave's settings
   sys.setRequests.clear();
   sys.tcSetAttrFaults = {EINVAL};
-  EXPECT_TRUE(port.Open(pty.SlavePath().c_str(), LineSettings{230400, 'N', 8, 2}).ok);
+  const PortOpenResult result = port.Open(pty.SlavePath().c_str(), LineSettings{230400, 'N', 8, 2});
+  EXPECT_TRUE(result.ok);
   ASSERT_EQ(sys.setRequests.size(), 2u);
-  EXPECT_EQ(cfgetospeed(&sys.setRequests[1]), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetospeed(&sys.setRequests[1]), cfgetospeed(&own));
+  EXPECT_TRUE(result.settingsRefused);
   EXPECT_NE(sys.setRequests[1].c_cflag & CSTOPB, 0u) << "the other settings are kept";
 }
 

@@ -103,6 +103,22 @@ class MappedComPort : public ::testing::Test {
   std::string control_;
 };
 
+// Wine takes any DCB and reports what the pseudo-terminal behind the COM port really
+// runs: 8 bits without parity. The open says so, and the port still works.
+TEST_F(MappedComPort, SevenBitsAndParityThePseudoTerminalKeepsAreReportedAndThePortStaysOpen) {
+  Win32SerialPort port;
+  const PortOpenResult result = port.Open(com_.c_str(), LineSettings{9600, 'E', 7, 1});
+  ASSERT_TRUE(result.ok);
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_TRUE(result.settingsRefused);
+  EXPECT_EQ(result.lineInEffect.dataBits, 8);
+  EXPECT_EQ(result.lineInEffect.baudRate, 9600) << "the speed was taken";
+  port.Close();
+  const PortOpenResult plain = port.Open(com_.c_str(), LineSettings{9600, 'N', 8, 1});
+  ASSERT_TRUE(plain.ok);
+  EXPECT_FALSE(plain.settingsRefused);
+}
+
 TEST_F(MappedComPort, OpensAndTheDriverTakesTheSpeedAndStopBits) {
   RecordingCalls calls;
   Win32SerialPort port(calls);

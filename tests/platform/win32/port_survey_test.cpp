@@ -20,6 +20,24 @@ TEST(Win32PortSurvey, OnlyComOneToTwoHundredFiftySixAreComPorts) {
   EXPECT_EQ(ComPortNumber("COM1 "), 0u);
 }
 
+// A machine with many devices (virtual port pairs, Bluetooth) overflows the first buffer;
+// QueryDosDevice then fails outright, and no port of the list may be lost for that.
+TEST(Win32PortSurvey, ADeviceListLargerThanTheBufferIsReadWhole) {
+  FakeWin32Calls calls;
+  for (int i = 0; i < 5000; ++i) {
+    calls.dosDevices += L"HarddiskVolumeShadowCopy" + std::to_wstring(i);
+    calls.dosDevices += L'\0';
+  }
+  calls.dosDevices += L"COM7";
+  calls.dosDevices += L'\0';
+  calls.dosDevices += L"com12";
+  calls.dosDevices += L'\0';
+  calls.dosDevices += L"LPT1";
+  const std::vector<std::string> names = DosDeviceComPorts(calls);
+  EXPECT_EQ(names, (std::vector<std::string>{"COM7", "COM12"}));
+  EXPECT_GE(calls.dosBufferSizes.size(), 2u) << "the first buffer was too small";
+}
+
 TEST(Win32PortSurvey, WithoutTryingNoPortIsTouched) {
   FakeWin32Calls calls;
   const auto entries = ListSerialPorts({"COM1", "COM3"}, false, calls);

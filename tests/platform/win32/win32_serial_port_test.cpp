@@ -74,10 +74,145 @@ TEST(Win32SerialPort, ASpeedTheDriverRefusesKeepsItsOwnSpeed) {
   calls.driverDcb.BaudRate = 9600;
   calls.setStateFailures = 1;
   Win32SerialPort port(calls);
-  ASSERT_TRUE(port.Open("COM3", Settings(115200, 'N', 8, 1)).ok);
-  ASSERT_EQ(calls.setStates.size(), 2u);
+  const PortOpenResult result = port.Open("COM3", Settings(115200, 'N', 8, 1));
+  ASSERT_TRUE(result.ok);
+  ASSERT_GE(calls.setStates.size(), 2u);
   EXPECT_EQ(calls.setStates[0].BaudRate, 115200u);
   EXPECT_EQ(calls.setStates[1].BaudRate, 9600u);
+  EXPECT_TRUE(result.settingsRefused) << "the port opens, but the speed it keeps is told";
+  EXPECT_EQ(result.lineInEffect.baudRate, 9600);
+}
+
+TEST(Win32SerialPort, ARefusedSpeedIsReportedWithTheSpeedTheLineKeeps) {
+  FakeWin32Calls calls;
+  calls.driverDcb.BaudRate = 9600;
+  calls.driverDcb.ByteSize = 8;
+  calls.supportedBauds = {1200, 9600, 19200, 115200};
+  Win32SerialPort port(calls);
+  PortOpenResult result = port.Open("COM3", Settings(230400, 'N', 8, 1));
+  ASSERT_TRUE(result.ok);
+  EXPECT_TRUE(port.IsOpen());
+  ASSERT_TRUE(result.settingsRefused);
+  EXPECT_EQ(DescribeRefusedLineSettings("COM3", Settings(230400, 'N', 8, 1), result.lineInEffect),
+            "COM3 is open, but its driver refused 230400 baud; the line runs at 9600 baud");
+
+  result = port.Open("COM3", Settings(19200, 'N', 8, 1));
+  ASSERT_TRUE(result.ok);
+  EXPECT_FALSE(result.settingsRefused) << "a speed the driver has needs no word";
+  EXPECT_EQ(result.lineInEffect.baudRate, 19200);
+}
+
+// An adapter without 7 data bits refuses the whole DCB; one driver says so, another (as
+// Wine on a pseudo-terminal) takes it and keeps 8 bits without parity. Both are told.
+TEST(Win32SerialPort, AFrameTheDriverRefusesOrQuietlyKeepsIsReportedAtTheSpeedAskedFor) {
+  FakeWin32Calls calls;
+  calls.driverDcb.BaudRate = 9600;
+  calls.driverDcb.ByteSize = 8;
+  calls.refusesSevenBits = true;
+  Win32SerialPort port(calls);
+  PortOpenResult result = port.Open("COM3", Settings(19200, 'E', 7, 1));
+  ASSERT_TRUE(result.ok);
+  ASSERT_TRUE(result.settingsRefused);
+  EXPECT_EQ(calls.driverDcb.BaudRate, 19200u) << "the speed it can make is kept";
+  EXPECT_EQ(DescribeRefusedLineSettings("COM3", Settings(19200, 'E', 7, 1), result.lineInEffect),
+            "COM3 is open, but its driver refused 7 data bits and even parity; the line runs at 8 data bits and "
+            "no parity");
+  EXPECT_FALSE(calls.driverDcb.fOutxCtsFlow) << "the fallback is still a raw line";
+  EXPECT_TRUE(calls.driverDcb.fBinary);
+
+  FakeWin32Calls quiet;
+  quiet.driverDcb.BaudRate = 9600;
+  quiet.keepsEightBitsNoParity = true;
+  Win32SerialPort quietPort(quiet);
+  result = quietPort.Open("COM3", Settings(9600, 'O', 7, 1));
+  ASSERT_TRUE(result.ok);
+  EXPECT_TRUE(result.settingsRefused);
+  EXPECT_EQ(result.lineInEffect.dataBits, 8);
+  EXPECT_EQ(result.lineInEffect.parity, 'N');
+}
+
+// The longest NAME line at 300 baud is about 2.3 s on the wire: a driver that completes
+// WriteFile only after transmission must be given that long, and more.
+TEST(Win32SerialPort, ALongLineAtASlowRateIsWrittenWholeOnADriverThatCompletesAfterTransmission) {
+  FakeWin32Calls calls;
+  calls.transmitsBeforeCompleting = true;
+  Win32SerialPort port(calls);
+  ASSERT_TRUE(port.Open("COM3", Settings(300, 'N', 8, 1)).ok);
+  const std::string line = "NAME " + std::string(63, 'x') + "\r\n";
+  const uint64_t start = calls.ticks;
+  EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>(line.data()), line.size()), line.size());
+  EXPECT_EQ(calls.written, line);
+  EXPECT_GE(calls.ticks - start, 2300u) << "the fake did hold the write for the wire time";
+
+  // A line that stops moving is still cut within its budget: the wire time plus the margin.
+  calls.written.clear();
+  calls.writeTakes = 0;
+  const uint64_t stalled = calls.ticks;
+  EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>(line.data()), line.size()), 0u);
+  EXPECT_LT(calls.ticks - stalled, 2u * (2000u + 40u * line.size()) + 100u);
+}
+
+TEST(Win32SerialPort, OpenPurgesBothQueuesAndCloseGivesBackTheDevicesOwnSettings) {
+  FakeWin32Calls calls;
+  calls.driverDcb.BaudRate = 4800;
+  calls.driverDcb.ByteSize = 7;
+  calls.driverDcb.Parity = EVENPARITY;
+  calls.driverDcb.fOutxCtsFlow = TRUE;
+  calls.originalTimeouts.ReadIntervalTimeout = 50;
+  calls.originalTimeouts.WriteTotalTimeoutConstant = 777;
+  calls.input = "OK\n\rERROR\n\r";  // left by an earlier program
+  Win32SerialPort port(calls);
+  ASSERT_TRUE(port.Open("COM3", Settings(9600, 'N', 8, 1)).ok);
+  ASSERT_EQ(calls.purges.size(), 1u);
+  EXPECT_EQ(calls.purges[0], static_cast<DWORD>(PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
+  EXPECT_EQ(port.QueuedBytes(), 0) << "stale bytes are never taken for a reply";
+
+  calls.calls.clear();
+  port.Close();
+  EXPECT_EQ(calls.driverDcb.BaudRate, 4800u);
+  EXPECT_EQ(calls.driverDcb.ByteSize, 7);
+  EXPECT_EQ(calls.driverDcb.Parity, EVENPARITY);
+  EXPECT_TRUE(calls.driverDcb.fOutxCtsFlow);
+  EXPECT_EQ(calls.timeouts.ReadIntervalTimeout, 50u);
+  EXPECT_EQ(calls.timeouts.WriteTotalTimeoutConstant, 777u);
+  ASSERT_GE(calls.calls.size(), 3u);
+  EXPECT_EQ(calls.calls[calls.calls.size() - 2], L"Close") << "restored before the handle goes";
+
+  // A removed adapter has nothing to restore: only the handle is closed.
+  ASSERT_TRUE(port.Open("COM3", Settings(9600, 'N', 8, 1)).ok);
+  calls.clearErrorsError = ERROR_DEVICE_REMOVED;
+  EXPECT_LT(port.QueuedBytes(), 0);
+  const size_t setsBefore = calls.setStates.size();
+  port.Close();
+  EXPECT_EQ(calls.setStates.size(), setsBefore);
+}
+
+TEST(Win32SerialPort, TheTimerRunsAtOneMillisecondExactlyWhileAPortIsOpen) {
+  FakeWin32Calls calls;
+  calls.timerPeriodDefaultMs = calls.periodMs = 15.625;
+  {
+    Win32SerialPort port(calls);
+    ASSERT_TRUE(port.Open("COM3", LineSettings{}).ok);
+    EXPECT_EQ(calls.timerPeriodsBegun, 1);
+    ASSERT_TRUE(port.Open("COM4", LineSettings{}).ok);
+    EXPECT_EQ(calls.timerPeriodsBegun, 1) << "a reopen ends the old period first";
+    TickClock clock(calls);
+    const uint32_t before = clock.NowMs();
+    for (int i = 0; i < 10; ++i) clock.SleepMs(1);
+    EXPECT_LE(ElapsedMs(clock.NowMs(), before), 11u) << "1 ms sleeps while the port is open";
+    port.Close();
+    EXPECT_EQ(calls.timerPeriodsBegun, 0);
+    const uint32_t after = clock.NowMs();
+    for (int i = 0; i < 10; ++i) clock.SleepMs(1);
+    EXPECT_GE(ElapsedMs(clock.NowMs(), after), 150u) << "the system's own period once it is closed";
+
+    calls.getStateError = ERROR_INVALID_FUNCTION;
+    EXPECT_FALSE(port.Open("C:\\notes.txt", LineSettings{}).ok);
+    EXPECT_EQ(calls.timerPeriodsBegun, 0) << "a refused open leaves the period alone";
+    calls.getStateError = 0;
+    ASSERT_TRUE(port.Open("COM3", LineSettings{}).ok);
+  }
+  EXPECT_EQ(calls.timerPeriodsBegun, 0) << "the port's end ends its period";
 }
 
 TEST(Win32SerialPort, OpenFailuresAreToldInATechniciansWordsAndReleaseTheHandle) {
@@ -136,6 +271,8 @@ TEST(Win32SerialPort, ARemovedAdapterIsALostPortUntilTheNextOpen) {
     EXPECT_LT(port.QueuedBytes(), 0) << "lost stays lost";
     EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>("x"), 1), 0u);
     ASSERT_TRUE(port.Open("COM3", LineSettings{}).ok);
+    EXPECT_EQ(port.QueuedBytes(), 0) << "what came before the open is purged";
+    calls.input = "next";
     EXPECT_EQ(port.QueuedBytes(), 4);
   }
 }
