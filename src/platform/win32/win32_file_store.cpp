@@ -348,34 +348,37 @@ FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_
 
 FileResult Win32FileStore::PutInPlace(const std::wstring& temporary, const std::wstring& target,
                                       const std::string& name) {
-  const auto moveOver = [&] {
-    return RetryWhileShared([&] {
-      return calls_.Move(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                 ? DWORD{0}
-                 : calls_.LastError();
-    });
+  const auto targetGone = [&] {
+    return ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND;
   };
-  DWORD error = ERROR_FILE_NOT_FOUND;
-  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (!targetGone()) {
     const auto replace = [&] {
       return RetryWhileShared(
           [&] { return calls_.Replace(target.c_str(), temporary.c_str(), 0) ? DWORD{0} : calls_.LastError(); });
     };
     // Our own hold is opened sharing everything, as ReplaceFileW opens the replaced file.
-    error = replace();
+    DWORD error = replace();
     const auto hold = held_.find(name);
     const bool holding = hold != held_.end() && hold->second != INVALID_HANDLE_VALUE;
-    if (holding && (error == ERROR_ACCESS_DENIED || IsTransient(error) || ReplaceUnsupported(error))) {
+    if (holding && !targetGone() &&
+        (error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || ReplaceUnsupported(error))) {
       // A file system that will not rename over a file still open anywhere: let go of
       // ours, it is taken again on the new file.
       ReleaseHold(name);
       error = replace();
     }
     if (error == 0) return FileResult::Ok();
-    // Gone since the look above: nothing left to keep.
-    if (error != ERROR_FILE_NOT_FOUND && !ReplaceUnsupported(error)) return FileResultFor(error);
+    // Without a backup name, ReplaceFileW may fail after the old file is gone
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT), or the old file went since the look above:
+    // the new content still goes under the name. Where ReplaceFileW cannot be used at
+    // all, the save is made as before it was.
+    if (!targetGone() && !ReplaceUnsupported(error)) return FileResultFor(error);
   }
-  error = moveOver();
+  const DWORD error = RetryWhileShared([&] {
+    return calls_.Move(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? DWORD{0}
+               : calls_.LastError();
+  });
   return error == 0 ? FileResult::Ok() : FileResultFor(error);
 }
 

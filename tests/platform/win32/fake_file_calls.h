@@ -32,6 +32,9 @@ class FakeFileCalls : public Win32Calls {
   int replaceRefusals = 0;  // the next Replace calls fail with replaceRefusalError
   DWORD replaceRefusalError = ERROR_UNABLE_TO_REMOVE_REPLACED;
   bool replaceUnsupported = false;  // a file system without ReplaceFileW
+  // The next Replace removes the replaced file, then fails to rename the replacement
+  // (ERROR_UNABLE_TO_MOVE_REPLACEMENT, as ReplaceFileW without a backup name may).
+  bool replaceLosesReplaced = false;
 
   std::vector<std::wstring> createdDacls;  // per CREATE_NEW: the DACL asked for, in SDDL ("" for none)
   int replaces = 0;                         // successful ones
@@ -59,6 +62,11 @@ class FakeFileCalls : public Win32Calls {
   }
   BOOL Replace(const wchar_t* replaced, const wchar_t* replacement, DWORD flags) override {
     if (replaceUnsupported) return Fail<BOOL>(ERROR_NOT_SUPPORTED, FALSE);
+    if (replaceLosesReplaced) {
+      replaceLosesReplaced = false;
+      ::DeleteFileW(replaced);
+      return Fail<BOOL>(ERROR_UNABLE_TO_MOVE_REPLACEMENT, FALSE);
+    }
     if (replaceRefusals > 0) {
       --replaceRefusals;
       return Fail<BOOL>(replaceRefusalError, FALSE);

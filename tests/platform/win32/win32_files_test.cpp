@@ -214,6 +214,14 @@ TEST_F(Win32Files, ANewPasswordFileIsForItsOwnerOnlyAndAReplacedFileKeepsWhatIts
   EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "three");
   EXPECT_NE(::GetFileAttributesW(prefs.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   EXPECT_EQ(CountFiles(), 2);
+
+  // ReplaceFileW that removed the old file but could not rename the new one: the new
+  // content still ends up under the name, never no file at all.
+  calls.replaceUnsupported = false;
+  calls.replaceLosesReplaced = true;
+  ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "four", 4, NewFileAccess::OwnerOnly));
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "four");
+  EXPECT_EQ(CountFiles(), 2);
 }
 
 // A virus scanner or an indexer opens the file without sharing it for a moment: a read or
