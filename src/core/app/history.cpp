@@ -119,6 +119,8 @@ void CAppWindow::AddCurrentToHistory() {
   if (!SavePreferences(MessageOwner::MainWindow, "The entry was not added.")) {
     surface_.DeleteItem(ids::kHistoryList, count + 1);
     std::lock_guard lock(stateMutex_);
+    // Not in the list, so not in the next save's bytes either (it holds a password).
+    std::memset(&prefs_->history[static_cast<size_t>(count)], 0, sizeof(DeviceSettings));
     prefs_->historyCount = count;
   }
 }
@@ -130,28 +132,31 @@ void CAppWindow::RemoveHistoryEntry() {
   if (SyncWithPreferencesFile(MessageOwner::MainWindow) == FileSync::Reloaded) return;
 
   const int32_t count = prefs_->historyCount;
-  const DeviceSettings removed = prefs_->history[static_cast<size_t>(selection - 1)];
+  const auto removedSlot = static_cast<size_t>(selection - 1);
+  const auto lastSlot = static_cast<size_t>(count - 1);
+  // Both kept for a failed save: the freed last slot is zeroed before the save.
+  const DeviceSettings removed = prefs_->history[removedSlot];
+  const DeviceSettings last = prefs_->history[lastSlot];
+  {
+    std::lock_guard lock(stateMutex_);
+    // The last entry takes the removed one's place; the others keep their order.
+    prefs_->history[removedSlot] = last;
+    // Every entry holds the unit's web password: a slot past the count must not keep it
+    // in the file.
+    std::memset(&prefs_->history[lastSlot], 0, sizeof(DeviceSettings));
+    prefs_->historyCount = count - 1;
+  }
   if (count == 1) {
     surface_.DeleteItem(ids::kHistoryList, 1);
-    std::lock_guard lock(stateMutex_);
-    prefs_->historyCount = 0;
   } else {
-    {
-      std::lock_guard lock(stateMutex_);
-      // The last entry takes the removed one's place; the others keep their order.
-      if (selection != count) {
-        prefs_->history[static_cast<size_t>(selection - 1)] = prefs_->history[static_cast<size_t>(count - 1)];
-      }
-      prefs_->historyCount = count - 1;
-    }
     RefillHistoryList();
   }
   // Saved at once: a removal that waited for another save came back after a restart.
   if (!SavePreferences(MessageOwner::MainWindow, "The entry was not removed.")) {
     {
-      // The last slot still holds the entry that moved; the removed one goes back.
       std::lock_guard lock(stateMutex_);
-      prefs_->history[static_cast<size_t>(selection - 1)] = removed;
+      prefs_->history[lastSlot] = last;
+      prefs_->history[removedSlot] = removed;
       prefs_->historyCount = count;
     }
     RefillHistoryList();

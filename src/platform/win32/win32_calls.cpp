@@ -25,6 +25,19 @@ BOOL Win32Calls::Write(HANDLE handle, const void* data, DWORD size, DWORD* done)
 }
 BOOL Win32Calls::Flush(HANDLE handle) { return ::FlushFileBuffers(handle); }
 DWORD Win32Calls::LastError() { return ::GetLastError(); }
+HANDLE Win32Calls::OpenFile(const wchar_t* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                            DWORD disposition, DWORD flags) {
+  return ::CreateFileW(path, access, share, security, disposition, flags, nullptr);
+}
+BOOL Win32Calls::Replace(const wchar_t* replaced, const wchar_t* replacement, DWORD flags) {
+  return ::ReplaceFileW(replaced, replacement, nullptr, flags, nullptr, nullptr);
+}
+BOOL Win32Calls::Move(const wchar_t* from, const wchar_t* to, DWORD flags) { return ::MoveFileExW(from, to, flags); }
+BOOL Win32Calls::LockByte(HANDLE handle, DWORD flags, DWORD offsetHigh) {
+  OVERLAPPED at{};
+  at.OffsetHigh = offsetHigh;
+  return ::LockFileEx(handle, flags, 0, 1, 0, &at);
+}
 uint64_t Win32Calls::TickCount() { return ::GetTickCount64(); }
 void Win32Calls::SleepMs(DWORD ms) { ::Sleep(ms); }
 bool Win32Calls::BeginTimerPeriod(UINT ms) { return ::timeBeginPeriod(ms) == TIMERR_NOERROR; }

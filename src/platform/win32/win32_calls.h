@@ -1,9 +1,10 @@
 #pragma once
 
-// Every Windows call the serial port and the clock make goes through here, so tests can
-// produce what a real adapter does and Wine cannot: a device removed mid-read
+// Every Windows call the serial port, the clock and the file store make goes through here,
+// so tests can produce what real Windows does and Wine cannot: a device removed mid-read
 // (ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ...), a write the driver stops taking, a
-// tick counter about to wrap. The default methods make the real calls.
+// tick counter about to wrap, a virus scanner holding a file a moment, a share mode that
+// refuses a replace. The default methods make the real calls.
 
 #include "win32/windows_api.h"
 
@@ -30,6 +31,15 @@ class Win32Calls {
   // Returns once the driver has sent everything written (FlushFileBuffers).
   virtual BOOL Flush(HANDLE handle);
   virtual DWORD LastError();
+
+  // CreateFileW as given: the file store's opens and creations.
+  virtual HANDLE OpenFile(const wchar_t* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                          DWORD disposition, DWORD flags);
+  // ReplaceFileW without a backup file.
+  virtual BOOL Replace(const wchar_t* replaced, const wchar_t* replacement, DWORD flags);
+  virtual BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags);
+  // LockFileEx of one byte at offset (high << 32).
+  virtual BOOL LockByte(HANDLE handle, DWORD flags, DWORD offsetHigh);
   virtual uint64_t TickCount();
   virtual void SleepMs(DWORD ms);
   // timeBeginPeriod / timeEndPeriod (winmm): the system timer's resolution, which is what

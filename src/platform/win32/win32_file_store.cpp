@@ -1,5 +1,7 @@
 #include "win32/win32_file_store.h"
 
+#include <sddl.h>
+
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -66,6 +68,36 @@ uint64_t FileTimeValue(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+// Another program has the file open without sharing it; it lets go within moments. The
+// second is what ReplaceFileW says when the replaced file could not be opened for that.
+bool IsTransient(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED; }
+
+// What ReplaceFileW says on a file system that cannot do it (some network shares).
+bool ReplaceUnsupported(DWORD error) {
+  return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A security descriptor made from SDDL, freed with the object.
+class Descriptor {
+ public:
+  explicit Descriptor(const std::wstring& sddl) {
+    if (!sddl.empty()) {
+      ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor_, nullptr);
+    }
+  }
+  ~Descriptor() {
+    if (descriptor_ != nullptr) ::LocalFree(descriptor_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  PSECURITY_DESCRIPTOR get() const { return descriptor_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
+
 }  // namespace
 
 FileResult FileResultFor(DWORD error) {
@@ -85,12 +117,43 @@ FileResult FileResultFor(DWORD error) {
   }
 }
 
-Win32FileStore::Win32FileStore(std::string directory) : directory_(std::move(directory)) {}
+Win32FileStore::Win32FileStore(std::string directory, Win32Calls& calls)
+    : directory_(std::move(directory)), calls_(calls) {}
 
 Win32FileStore::~Win32FileStore() {
   for (const auto& [name, handle] : held_) {
-    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+    if (handle != INVALID_HANDLE_VALUE) calls_.Close(handle);
   }
+}
+
+template <typename Call>
+auto Win32FileStore::RetryWhileShared(Call call) {
+  const uint64_t start = calls_.TickCount();
+  for (;;) {
+    const DWORD error = call();
+    if (!IsTransient(error) || calls_.TickCount() - start >= kSharingRetryMs) return error;
+    calls_.SleepMs(kSharingRetryPauseMs);
+  }
+}
+
+std::wstring Win32FileStore::OwnerOnlySddl() {
+  static const std::wstring sddl = [] {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return std::wstring();
+    DWORD needed = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
+    std::vector<BYTE> user(needed);
+    wchar_t* sid = nullptr;
+    const bool known = needed != 0 && ::GetTokenInformation(token, TokenUser, user.data(), needed, &needed) &&
+                       ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid);
+    ::CloseHandle(token);
+    if (!known) return std::wstring();
+    // "P": the folder's inheritable entries (Users: read, ...) do not apply.
+    std::wstring text = L"D:P(A;;FA;;;" + std::wstring(sid) + L")(A;;FA;;;SY)(A;;FA;;;BA)";
+    ::LocalFree(sid);
+    return text;
+  }();
+  return sddl;
 }
 
 std::string Win32FileStore::PathOf(const char* name) const {
@@ -119,15 +182,19 @@ int64_t Win32FileStore::ReadFile(const char* name, void* buffer, size_t capacity
     if (why) *why = {FileProblem::NotARegularFile, 0};
     return -1;
   }
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  RetakeLostHold(name);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const DWORD error = RetryWhileShared([&] {
+    handle = calls_.OpenFile(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    return handle == INVALID_HANDLE_VALUE ? calls_.LastError() : DWORD{0};
+  });
   if (handle == INVALID_HANDLE_VALUE) {
-    if (why) *why = FileResultFor(::GetLastError());
+    if (why) *why = FileResultFor(error);
     return -1;
   }
   // A device (CON, COM1, a pipe) under a file's name is refused without reading from it.
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
-    ::CloseHandle(handle);
+    calls_.Close(handle);
     if (why) *why = {FileProblem::NotARegularFile, 0};
     return -1;
   }
@@ -137,14 +204,14 @@ int64_t Win32FileStore::ReadFile(const char* name, void* buffer, size_t capacity
   while (total < capacity) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(capacity - total, 1U << 20));
     DWORD got = 0;
-    if (!::ReadFile(handle, out + total, chunk, &got, nullptr)) {
-      failure = ::GetLastError();
+    if (!calls_.Read(handle, out + total, chunk, &got)) {
+      failure = calls_.LastError();
       break;
     }
     if (got == 0) break;  // end of file
     total += got;
   }
-  ::CloseHandle(handle);
+  calls_.Close(handle);
   // Part of a file is no file: the caller would take the rest for content.
   if (failure != 0) {
     if (why) *why = FileResultFor(failure);
@@ -153,10 +220,18 @@ int64_t Win32FileStore::ReadFile(const char* name, void* buffer, size_t capacity
   return static_cast<int64_t>(total);
 }
 
-FileResult Win32FileStore::WriteTemporary(const std::wstring& temporary, const void* data, size_t size, bool* created) {
-  const HANDLE handle = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return FileResultFor(::GetLastError());
+FileResult Win32FileStore::WriteTemporary(const std::wstring& temporary, const void* data, size_t size,
+                                          NewFileAccess access, bool* created) {
+  // Where there is no old file, the temporary becomes the file as it is created here: one
+  // that holds passwords is never readable by others, not even for a moment. Replacing an
+  // old file, ReplaceFileW puts that file's ACL on it instead. Without the user's SID the
+  // file takes the folder's permissions, as any file saved there would.
+  const Descriptor ownerOnly(access == NewFileAccess::OwnerOnly ? OwnerOnlySddl() : std::wstring());
+  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), ownerOnly.get(), FALSE};
+  const HANDLE handle = calls_.OpenFile(temporary.c_str(), GENERIC_WRITE, 0,
+                                        ownerOnly.get() != nullptr ? &security : nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL);
+  if (handle == INVALID_HANDLE_VALUE) return FileResultFor(calls_.LastError());
   *created = true;
   const auto* in = static_cast<const uint8_t*>(data);
   size_t done = 0;
@@ -164,8 +239,8 @@ FileResult Win32FileStore::WriteTemporary(const std::wstring& temporary, const v
   while (done < size) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1U << 20));
     DWORD put = 0;
-    if (!::WriteFile(handle, in + done, chunk, &put, nullptr)) {
-      failure = ::GetLastError();
+    if (!calls_.Write(handle, in + done, chunk, &put)) {
+      failure = calls_.LastError();
       break;
     }
     if (put == 0) {
@@ -174,8 +249,8 @@ FileResult Win32FileStore::WriteTemporary(const std::wstring& temporary, const v
     }
     done += put;
   }
-  if (failure == 0 && !::FlushFileBuffers(handle)) failure = ::GetLastError();
-  if (!::CloseHandle(handle) && failure == 0) failure = ::GetLastError();
+  if (failure == 0 && !calls_.Flush(handle)) failure = calls_.LastError();
+  if (!calls_.Close(handle) && failure == 0) failure = calls_.LastError();
   return failure == 0 ? FileResult::Ok() : FileResultFor(failure);
 }
 
@@ -204,12 +279,12 @@ void Win32FileStore::RemoveStaleTemporaries(const std::wstring& target) {
   ::FindClose(search);
 }
 
-FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_t size, NewFileAccess /*access*/) {
-  // The new file takes the folder's permissions, as any file saved there would; one that
-  // replaces another keeps nothing of the old one's but its name (MoveFileExW), which is
-  // what every Windows editor's save does.
+FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_t size, NewFileAccess access) {
+  // A new file takes the folder's permissions, or only its owner's (access); one that
+  // replaces another keeps the old one's ACL, attributes and streams (ReplaceFileW).
   std::wstring target = Widen(PathOf(name));
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  DWORD ownersMarks = 0;  // what the owner set on the old file, for the new one
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (IsFolder(attributes)) return {FileProblem::NotARegularFile, 0};
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) target = FinalPath(target);
@@ -218,6 +293,8 @@ FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_
       if (IsFolder(targetAttributes)) return {FileProblem::NotARegularFile, 0};
       // The read-only mark is the owner's "leave it alone".
       if ((targetAttributes & FILE_ATTRIBUTE_READONLY) != 0) return {FileProblem::ReadOnlyFile, 0};
+      ownersMarks = targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     }
   } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
     const FileResult why = FileResultFor(::GetLastError());
@@ -234,7 +311,7 @@ FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     temporary = target + L".tmp-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                 std::to_wstring(temporaryCounter_.fetch_add(1));
-    result = WriteTemporary(temporary, data, size, &created);
+    result = WriteTemporary(temporary, data, size, access, &created);
     if (created || (result.systemError != ERROR_FILE_EXISTS && result.systemError != ERROR_ALREADY_EXISTS)) break;
   }
   if (!result) {
@@ -243,15 +320,66 @@ FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_
   }
 
   std::lock_guard lock(heldMutex_);
-  // Our own hold keeps the file open; Windows will not replace an open file.
-  const bool held = held_.count(name) != 0;
-  if (held) ReleaseHold(name);
-  if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    result = FileResultFor(::GetLastError());
-    ::DeleteFileW(temporary.c_str());
+  result = PutInPlace(temporary, target, name);
+  if (!result) ::DeleteFileW(temporary.c_str());
+  // ReplaceFileW carries them over; where it could not be used (or, as in Wine, does
+  // not), a hidden file must not come back visible.
+  const DWORD now = ::GetFileAttributesW(target.c_str());
+  if (result && now != INVALID_FILE_ATTRIBUTES && (now & ownersMarks) != ownersMarks) {
+    ::SetFileAttributesW(target.c_str(), (now & FILE_ATTRIBUTE_ARCHIVE) | ownersMarks);
   }
-  if (held) TakeHold(name);
+  const auto hold = held_.find(name);
+  if (hold != held_.end() && (result || hold->second == INVALID_HANDLE_VALUE)) {
+    // The old handle marks the old file only. The new one is marked before that handle
+    // goes, so the file is never unmarked while this program runs, unless another
+    // program keeps the new file from being opened all the retry time: then Holding()
+    // says so, and the next read or save tries again.
+    HANDLE fresh = INVALID_HANDLE_VALUE;
+    RetryWhileShared([&] {
+      DWORD error = 0;
+      fresh = OpenHold(name, &error);
+      return error;
+    });
+    ReleaseHold(name);
+    hold->second = fresh;
+  }
   return result;
+}
+
+FileResult Win32FileStore::PutInPlace(const std::wstring& temporary, const std::wstring& target,
+                                      const std::string& name) {
+  const auto targetGone = [&] {
+    return ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  };
+  if (!targetGone()) {
+    const auto replace = [&] {
+      return RetryWhileShared(
+          [&] { return calls_.Replace(target.c_str(), temporary.c_str(), 0) ? DWORD{0} : calls_.LastError(); });
+    };
+    // Our own hold is opened sharing everything, as ReplaceFileW opens the replaced file.
+    DWORD error = replace();
+    const auto hold = held_.find(name);
+    const bool holding = hold != held_.end() && hold->second != INVALID_HANDLE_VALUE;
+    if (holding && !targetGone() &&
+        (error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || ReplaceUnsupported(error))) {
+      // A file system that will not rename over a file still open anywhere: let go of
+      // ours, it is taken again on the new file.
+      ReleaseHold(name);
+      error = replace();
+    }
+    if (error == 0) return FileResult::Ok();
+    // Without a backup name, ReplaceFileW may fail after the old file is gone
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT), or the old file went since the look above:
+    // the new content still goes under the name. Where ReplaceFileW cannot be used at
+    // all, the save is made as before it was.
+    if (!targetGone() && !ReplaceUnsupported(error)) return FileResultFor(error);
+  }
+  const DWORD error = RetryWhileShared([&] {
+    return calls_.Move(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? DWORD{0}
+               : calls_.LastError();
+  });
+  return error == 0 ? FileResult::Ok() : FileResultFor(error);
 }
 
 namespace {
@@ -350,25 +478,47 @@ ChangeLockResult Win32FileStore::LockForChange(const char* name, const char* pro
 
 void Win32FileStore::ReleaseHold(const std::string& name) {
   HANDLE& handle = held_[name];
-  if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  if (handle != INVALID_HANDLE_VALUE) calls_.Close(handle);
   handle = INVALID_HANDLE_VALUE;
+}
+
+HANDLE Win32FileStore::OpenHold(const std::string& name, DWORD* error) {
+  const std::wstring path = Widen(PathOf(name.c_str()));
+  const HANDLE handle =
+      calls_.OpenFile(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = calls_.LastError();
+    return handle;
+  }
+  static_assert(kHoldOffsetLow == 0);
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    *error = ERROR_INVALID_FUNCTION;
+  } else if (!calls_.LockByte(handle, LOCKFILE_FAIL_IMMEDIATELY, kHoldOffsetHigh)) {
+    *error = calls_.LastError();
+  } else {
+    *error = 0;
+    return handle;
+  }
+  calls_.Close(handle);
+  return INVALID_HANDLE_VALUE;
 }
 
 void Win32FileStore::TakeHold(const std::string& name) {
   ReleaseHold(name);
-  const std::wstring path = Widen(PathOf(name.c_str()));
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return;
-  OVERLAPPED at{};
-  at.Offset = kHoldOffsetLow;
-  at.OffsetHigh = kHoldOffsetHigh;
-  if (::GetFileType(handle) != FILE_TYPE_DISK ||
-      !::LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-    ::CloseHandle(handle);
-    return;
-  }
-  held_[name] = handle;
+  DWORD error = 0;
+  held_[name] = OpenHold(name, &error);
+}
+
+void Win32FileStore::RetakeLostHold(const std::string& name) {
+  std::lock_guard lock(heldMutex_);
+  const auto hold = held_.find(name);
+  if (hold != held_.end() && hold->second == INVALID_HANDLE_VALUE) TakeHold(name);
+}
+
+bool Win32FileStore::Holding(const char* name) {
+  std::lock_guard lock(heldMutex_);
+  const auto hold = held_.find(name);
+  return hold != held_.end() && hold->second != INVALID_HANDLE_VALUE;
 }
 
 void Win32FileStore::HoldWhileRunning(const char* name) {

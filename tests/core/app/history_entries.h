@@ -33,6 +33,8 @@ class HistoryFixture : public AppScriptedTest {
   void Store(const std::vector<DeviceSettings>& entries) {
     PreferencesBlock& prefs = window.MutablePreferences();
     std::copy(entries.begin(), entries.end(), prefs.history);
+    // As in a file this program wrote: nothing past the count.
+    std::fill(prefs.history + entries.size(), prefs.history + kHistoryCapacity, DeviceSettings{});
     prefs.historyCount = static_cast<int32_t>(entries.size());
     window.RefillHistoryList();
   }

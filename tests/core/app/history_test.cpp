@@ -102,6 +102,52 @@ TEST_F(HistoryTest, AddOrRemoveThatCannotBeSavedIsTakenBackAndTheReasonShown) {
   EXPECT_EQ(files.Content(kPreferencesFileName), saved);
 }
 
+// Every entry holds the unit's web password: what the list no longer shows must not stay
+// in the file past the count, whether removed, moved into a gap or never saved.
+TEST_F(HistoryTest, RemovedEntriesLeaveNoBytesBehindTheCountInTheFile) {
+  constexpr size_t kHistoryAt = 86364 - kHistoryCapacity * sizeof(DeviceSettings);
+  const auto withPassword = [](const char* serial, uint8_t octet, const char* password) {
+    DeviceSettings s = MakeEntry(serial, "unit", octet);
+    std::strncpy(s.webPassword, password, sizeof(s.webPassword) - 1);
+    return s;
+  };
+  const auto slotsFromCountAreZero = [&](const std::string& file) {
+    const size_t from = kHistoryAt + static_cast<size_t>(Int32At(file, 86364)) * sizeof(DeviceSettings);
+    return file.find_first_not_of('\0', from) >= 86364;  // up to the count itself
+  };
+  const std::vector<DeviceSettings> abc = {withPassword("A", 1, "pw-alpha"), withPassword("B", 2, "pw-bravo"),
+                                           withPassword("C", 3, "pw-charlie")};
+  for (const int line : {2, 3}) {  // from the middle (C moves into the gap), and the last one
+    Store(abc);
+    Remove(line);
+    const std::string file = files.Content(kPreferencesFileName);
+    ASSERT_EQ(Int32At(file, 86364), 2);
+    EXPECT_EQ(file.find(abc[static_cast<size_t>(line - 1)].webPassword), std::string::npos) << line;
+    EXPECT_TRUE(slotsFromCountAreZero(file)) << line;
+  }
+  Store({abc[0]});
+  Remove(1);
+  EXPECT_EQ(files.Content(kPreferencesFileName).find("pw-alpha"), std::string::npos);
+  EXPECT_TRUE(slotsFromCountAreZero(files.Content(kPreferencesFileName)));
+
+  // A removal or an addition that could not be saved is taken back whole; a later save
+  // writes neither the entry that was not added nor a lost one.
+  Store(abc);
+  files.failWrites = true;
+  Remove(2);
+  EXPECT_EQ(Serials(), "ABC");
+  EXPECT_STREQ(window.GetPreferences().history[2].webPassword, "pw-charlie");
+  window.SetCurrentSettings(withPassword("D", 4, "pw-delta"));
+  Click(ids::kAddCurrent);
+  files.failWrites = false;
+  Remove(3);
+  const std::string file = files.Content(kPreferencesFileName);
+  EXPECT_NE(file.find("pw-bravo"), std::string::npos);
+  EXPECT_EQ(file.find("pw-charlie"), std::string::npos);
+  EXPECT_EQ(file.find("pw-delta"), std::string::npos);
+  EXPECT_TRUE(slotsFromCountAreZero(file));
+}
+
 TEST_F(HistoryTest, CommunicationLogIsNamedAfterTheUtcTimeAndReportsAFailedWrite) {
   Click(ids::kSaveCommunication);
   EXPECT_TRUE(files.Has(kLogName));

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 
+#include "fake_file_calls.h"
 #include "system_port.h"
 #include "win32/system_time_clock.h"
 #include "win32/wide_text.h"
@@ -158,6 +160,135 @@ TEST_F(Win32Files, TheRightToChangeAFileIsExclusiveNamesItsHolderAndSurvivesTheR
             "vqxsu (process " + std::to_string(::GetCurrentProcessId()) + ")\r\n");
   Win32FileStore nowhere(dir_ + "\\missing-folder");
   EXPECT_TRUE(nowhere.LockForChange("VQXSU_Prefs.cfg", "vqxctl", 5000)) << "no folder, no other writer";
+}
+
+// This process's user, as SDDL names it ("S-1-5-21-...").
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return L"<no token>";
+  BYTE buffer[256];
+  DWORD needed = 0;
+  std::wstring text = L"<no user>";
+  wchar_t* sid = nullptr;
+  if (::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed) &&
+      ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+    text = sid;
+    ::LocalFree(sid);
+  }
+  ::CloseHandle(token);
+  return text;
+}
+
+// The preferences file holds the unit's web passwords: a new one is created for its owner
+// alone (and SYSTEM and the Administrators, who can read everything anyway), with nothing
+// inherited from the folder; any other new file takes the folder's permissions. A file
+// that is replaced keeps what its owner gave it: attributes here, the ACL and streams
+// too, where the file system has them (ReplaceFileW).
+TEST_F(Win32Files, ANewPasswordFileIsForItsOwnerOnlyAndAReplacedFileKeepsWhatItsOwnerGaveIt) {
+  testing::FakeFileCalls calls;
+  Win32FileStore store(dir_, calls);
+  ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "one", 3, NewFileAccess::OwnerOnly));
+  ASSERT_TRUE(store.ReplaceFile("History.txt", "report", 6));
+  ASSERT_EQ(calls.createdDacls.size(), 2u);
+  const std::wstring& dacl = calls.createdDacls[0];
+  EXPECT_EQ(dacl.rfind(L"D:P", 0), 0u) << Narrow(dacl);
+  for (const std::wstring& ace : {L"(A;;FA;;;" + UserSid() + L")", std::wstring(L"(A;;FA;;;SY)"),
+                                  std::wstring(L"(A;;FA;;;BA)")}) {
+    EXPECT_NE(dacl.find(ace), std::wstring::npos) << Narrow(dacl) << " lacks " << Narrow(ace);
+  }
+  EXPECT_EQ(std::count(dacl.begin(), dacl.end(), L'('), 3) << Narrow(dacl);
+  EXPECT_EQ(calls.createdDacls[1], L"") << "a report takes the folder's permissions";
+  EXPECT_EQ(calls.moves, 2) << "nothing to replace yet";
+
+  const std::wstring prefs = Widen(store.PathOf("VQXSU_Prefs.cfg"));
+  ASSERT_TRUE(::SetFileAttributesW(prefs.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "two", 3, NewFileAccess::OwnerOnly));
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "two");
+  EXPECT_EQ(calls.replaces, 1);
+  EXPECT_NE(::GetFileAttributesW(prefs.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u) << "the user hid it";
+  EXPECT_EQ(CountFiles(), 2);
+
+  // A file system without ReplaceFileW still gets the save, as before.
+  calls.replaceUnsupported = true;
+  ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "three", 5, NewFileAccess::OwnerOnly));
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "three");
+  EXPECT_NE(::GetFileAttributesW(prefs.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(CountFiles(), 2);
+
+  // ReplaceFileW that removed the old file but could not rename the new one: the new
+  // content still ends up under the name, never no file at all.
+  calls.replaceUnsupported = false;
+  calls.replaceLosesReplaced = true;
+  ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "four", 4, NewFileAccess::OwnerOnly));
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "four");
+  EXPECT_EQ(CountFiles(), 2);
+}
+
+// A virus scanner or an indexer opens the file without sharing it for a moment: a read or
+// a save then waits it out, and reports it only after about two seconds.
+TEST_F(Win32Files, ASharingViolationIsWaitedOutForAboutTwoSecondsOnReadAndReplaceThenReported) {
+  testing::FakeFileCalls calls;
+  Win32FileStore store(dir_, calls);
+  ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "one", 3));
+
+  calls.scanner = {L"\\VQXSU_Prefs.cfg", 5};
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "one");
+  EXPECT_EQ(calls.scanner.times, 0);
+  calls.replaceRefusals = 5;
+  EXPECT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "two", 3));
+  EXPECT_EQ(calls.replaceRefusals, 0);
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "two");
+
+  calls.scanner = {L"\\VQXSU_Prefs.cfg", 1000};
+  const uint64_t start = calls.ticks;
+  FileResult why;
+  char buffer[8];
+  EXPECT_EQ(store.ReadFile("VQXSU_Prefs.cfg", buffer, sizeof buffer, &why), -1);
+  EXPECT_EQ(why.problem, FileProblem::PermissionDenied);
+  EXPECT_EQ(why.systemError, ERROR_SHARING_VIOLATION);
+  EXPECT_GE(calls.ticks - start, Win32FileStore::kSharingRetryMs);
+  EXPECT_LT(calls.ticks - start, Win32FileStore::kSharingRetryMs + 200);
+  calls.scanner.times = 0;
+
+  calls.replaceRefusals = 1000;
+  calls.replaceRefusalError = ERROR_SHARING_VIOLATION;
+  const FileResult refused = store.ReplaceFile("VQXSU_Prefs.cfg", "lost", 4);
+  EXPECT_EQ(refused.problem, FileProblem::PermissionDenied);
+  EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "two");
+  EXPECT_EQ(CountFiles(), 1) << "no temporary left";
+}
+
+// The desktop program's mark on the file stays through its own saves: the new file is
+// marked before the old file's mark goes. A new file that cannot be opened to mark it
+// for the whole retry time is reported (Holding) and marked at the next read.
+TEST_F(Win32Files, TheHoldMovesToEachNewFileAndALostOneIsReportedAndTakenAgain) {
+  testing::FakeFileCalls calls;
+  Win32FileStore holder(dir_, calls);
+  Win32FileStore other(dir_);
+  holder.HoldWhileRunning("VQXSU_Prefs.cfg");
+  EXPECT_FALSE(holder.Holding("VQXSU_Prefs.cfg")) << "no file yet";
+  ASSERT_TRUE(holder.ReplaceFile("VQXSU_Prefs.cfg", "one", 3));
+  EXPECT_TRUE(holder.Holding("VQXSU_Prefs.cfg")) << "marked once a save creates it";
+  EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+
+  ASSERT_TRUE(holder.ReplaceFile("VQXSU_Prefs.cfg", "two", 3));
+  EXPECT_EQ(calls.replaces, 1) << "replaced with the mark kept on, as Windows allows";
+  EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+
+  calls.scanner = {L"\\VQXSU_Prefs.cfg", 3};
+  ASSERT_TRUE(holder.ReplaceFile("VQXSU_Prefs.cfg", "three", 5));
+  EXPECT_TRUE(holder.Holding("VQXSU_Prefs.cfg"));
+  EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+
+  calls.scanner = {L"\\VQXSU_Prefs.cfg", 1000};
+  EXPECT_TRUE(holder.ReplaceFile("VQXSU_Prefs.cfg", "four", 4)) << "the content is saved all the same";
+  EXPECT_FALSE(holder.Holding("VQXSU_Prefs.cfg"));
+  EXPECT_FALSE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+  calls.scanner.times = 0;
+  EXPECT_EQ(Read(holder, "VQXSU_Prefs.cfg"), "four");
+  EXPECT_TRUE(holder.Holding("VQXSU_Prefs.cfg"));
+  EXPECT_TRUE(other.HeldByAnotherProgram("VQXSU_Prefs.cfg"));
+  EXPECT_EQ(CountFiles(), 1);
 }
 
 TEST_F(Win32Files, ANamedFileIsReadWholeAndFoldersDevicesAndLargeFilesAreRefused) {
