@@ -80,6 +80,7 @@ class Win32WindowSurface final : public IWindowSurface {
   struct OutputFilter {
     desktop::LineBreakFolder folder;
     desktop::LongLineBreaker breaker;
+    desktop::ScrollBack scrollBack{2};  // the window holds CR LF
   };
   std::map<int, OutputFilter> outputFilters_;
   MessageBoxAnswerer answerer_;
@@ -88,15 +89,6 @@ class Win32WindowSurface final : public IWindowSurface {
 
 // The class name of a control window ("Edit", "ComboBox", ...), compared without case.
 bool HasWindowClass(HWND window, const wchar_t* className);
-// An output window keeps at most this many lines; the oldest give way (a terminal's
-// scroll-back). Returns the number of characters removed from the front.
-size_t TrimToLastLines(HWND edit, int keepLines);
-// The output window also keeps at most this many characters, the newest whole lines: an
-// edit control lays out its whole text again at each change, so a window holding
-// megabytes of a flooded line would answer slowly.
-inline constexpr size_t kOutputWindowCharacters = 64 * 1024;
-size_t TrimToLastCharacters(HWND edit, size_t keepCharacters);
-
 // Readies the main dialog's controls for the program: the address and number boxes take
 // digits only, and the read-only text panes hold more than an edit's default 30000
 // characters.
