@@ -7,6 +7,7 @@
 #include <string>
 
 #include "control_mapping.h"
+#include "vqx_version.h"
 #include "win32_program.h"
 
 namespace {
@@ -23,7 +24,7 @@ constexpr const char* kUsage =
     "             only (the stored port is kept)\n"
     "  --help     show this text\n"
     "  --version  show the program's version\n";
-constexpr const char* kVersion = "VQX Setup Utility (vqxsu) Version 1.3 (Build 7)\n";
+constexpr const char* kVersion = "vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE "\n";
 
 // A program without a console of its own writes to the console it was started from, if
 // any; otherwise the text is shown in a box.
