@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <string>
@@ -60,14 +61,22 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The window thread is a single-threaded apartment: the port name box's suggestions
+  // are the system's auto-complete, a COM object.
+  const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
-  vqx::win32::Win32Program program(std::move(options));
-  std::string error;
-  if (!program.Start(&error)) {
-    Tell("vqxsu: " + error + "\n", true);
-    return 1;
+  int status = 1;
+  {
+    vqx::win32::Win32Program program(std::move(options));
+    std::string error;
+    if (program.Start(&error)) {
+      status = program.Run();
+    } else {
+      Tell("vqxsu: " + error + "\n", true);
+    }
   }
-  return program.Run();
+  if (com) CoUninitialize();
+  return status;
 }

@@ -7,6 +7,7 @@
 #include "app/text_fields.h"
 #include "control_mapping.h"
 #include "dialog_builder.h"
+#include "port_name_suggestions.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
 
@@ -108,6 +109,7 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       Fill(dialog, state->stored);
       AddPortsTip(dialog, state->hooks.portsFound);
+      SuggestNames(GetDlgItem(dialog, ids::kSerialPortName), state->hooks.portsFound);
       if (!state->hooks.startDetection) EnableWindow(GetDlgItem(dialog, ids::kSerialDetect), FALSE);
       if (state->hooks.detectAtOnce) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(ids::kSerialDetect, BN_CLICKED),

@@ -268,8 +268,7 @@ void Win32Program::ShowSerialPortDialog(bool detectAtOnce) {
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
   SerialPortDialogHooks hooks;
-  // Found without opening any port: opening one can disturb equipment another program uses.
-  for (const SerialPortEntry& port : ListSerialPorts(false)) hooks.portsFound.push_back(port.device);
+  hooks.portsFound = SerialPortNamesToOffer();
   bool choiceOpened = false;
   hooks.apply = [this, &choiceOpened](const HostSerialChoice& choice) {
     choiceOpened = logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
