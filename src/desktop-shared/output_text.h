@@ -69,6 +69,8 @@ class ScrollBack {
   size_t Append(std::string_view shown);
   void Reset();
   int Lines() const { return static_cast<int>(lengths_.size()); }
+  // What is kept, each line end counted once: the length of its text with LF line ends.
+  size_t Characters() const { return characters_; }
 
  private:
   size_t lineEndLength_;

@@ -118,13 +118,26 @@ void Win32WindowSurface::ApplyAppend(int id, const std::string& text) {
   const std::string shown = filter.breaker.Break(filter.folder.Fold(text));
   if (shown.empty()) return;
   cut += filter.scrollBack.Append(shown);
-  const std::wstring wide = WidenLatin1(desktop::ToWindowsLineEnds(shown).c_str());
   const size_t held = static_cast<size_t>(GetWindowTextLengthW(edit));
   ++programmaticChange_;
   if (cut >= held) {
-    // The new text alone fills the scroll-back (a flooded line): it replaces what is there.
-    SetWindowTextW(edit, wide.c_str() + std::min(cut - held, wide.size()));
+    // The new text alone fills the scroll-back and replaces what is there. Only a flood
+    // far faster than any serial line brings that much between two updates, and laying
+    // out a whole scroll-back at every update would keep the window from answering: of
+    // more than kFloodShownCharacters it shows the newest whole lines within them, and
+    // fills up again from there.
+    size_t from = shown.size() - std::min(filter.scrollBack.Characters(), shown.size());
+    if (shown.size() - from > kFloodShownCharacters) {
+      const size_t lineStart = shown.find('\n', shown.size() - kFloodShownCharacters);
+      from = lineStart != std::string::npos && lineStart + 1 < shown.size() ? lineStart + 1
+                                                                           : shown.size() - kFloodShownCharacters;
+      filter.scrollBack.Reset();
+      filter.scrollBack.Append(std::string_view(shown).substr(from));
+    }
+    const std::string_view kept = std::string_view(shown).substr(from);
+    SetWindowTextW(edit, WidenLatin1(desktop::ToWindowsLineEnds(kept).c_str()).c_str());
   } else {
+    const std::wstring wide = WidenLatin1(desktop::ToWindowsLineEnds(shown).c_str());
     // The oldest lines go first, so the window never holds more than its scroll-back.
     if (cut > 0) {
       SendMessageW(edit, EM_SETSEL, 0, static_cast<LPARAM>(cut));
