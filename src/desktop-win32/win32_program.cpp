@@ -134,6 +134,11 @@ bool Win32Program::Start(std::string* error) {
   link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   if (!CreateMainWindow(error)) return false;
   surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
+  surface_->SetAfterMessageBox([this] {
+    // Posted, not called: the logic that showed the box goes on first.
+    if (closeAfterMessageBox_ && window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
+    closeAfterMessageBox_ = false;
+  });
   dialogHost_ = std::make_unique<Win32DialogHost>(window_, *surface_);
   AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure, dialogHost_.get()};
   logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
@@ -411,6 +416,15 @@ bool Win32Program::StartDemoUnit(std::string* error) {
 }
 
 void Win32Program::Close() {
+  const bool dialogOpen = (dialogHost_ && dialogHost_->OpenDialog() != nullptr) || modalDialog_ != nullptr;
+  if (dialogOpen && surface_ && surface_->ShowingMessageBox()) {
+    // A warning is up over the dialog and the dialog's logic waits in it: a Cancel now
+    // would run that logic inside itself, and a close posted again at once would come
+    // straight back through the box's own loop, again and again. The close waits for
+    // the box to be answered.
+    closeAfterMessageBox_ = true;
+    return;
+  }
   if (dialogHost_ && dialogHost_->OpenDialog() != nullptr) {
     // The same for a remote connection dialog: its logic takes the Cancel.
     PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

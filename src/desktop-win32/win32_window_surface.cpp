@@ -335,8 +335,11 @@ int Win32WindowSurface::ShowMessageBox(MessageOwner owner, const char* text, con
     UINT flags = IconFlags(icon) | (parent == nullptr ? UINT{MB_TASKMODAL} : UINT{MB_APPLMODAL});
     // Enter keeps what the window holds: No is the default of a question.
     flags |= buttons == MessageButtons::YesNo ? UINT{MB_YESNO | MB_DEFBUTTON2} : UINT{MB_OK};
+    ++messageBoxes_;
     const int answer = MessageBoxW(parent, WidenLatin1(lines.c_str()).c_str(),
                                    WidenLatin1(record.caption.c_str()).c_str(), flags);
+    --messageBoxes_;
+    if (afterMessageBox_) afterMessageBox_();
     if (buttons == MessageButtons::YesNo) return answer == IDYES ? kAnswerYes : kAnswerNo;
     return kAnswerOk;
   });

@@ -37,6 +37,11 @@ class Win32WindowSurface final : public IWindowSurface {
   // User-interface thread.
   void SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { answerer_ = std::move(answerer); }
   void SetModalDialog(HWND dialog) { modalDialog_ = dialog; }
+  // True while a message box of this surface is up: the logic that showed it waits in
+  // the box's own message loop, which dispatches whatever is posted meanwhile.
+  bool ShowingMessageBox() const { return messageBoxes_ > 0; }
+  // Called each time a box the user answered has gone (user-interface thread).
+  void SetAfterMessageBox(std::function<void()> after) { afterMessageBox_ = std::move(after); }
   // True while the program itself changes a control: its EN_CHANGE is not the user's.
   bool InProgrammaticChange() const { return programmaticChange_ > 0; }
   HWND Control(int id) const { return GetDlgItem(dialog_, id); }
@@ -84,6 +89,8 @@ class Win32WindowSurface final : public IWindowSurface {
   };
   std::map<int, OutputFilter> outputFilters_;
   MessageBoxAnswerer answerer_;
+  std::function<void()> afterMessageBox_;
+  int messageBoxes_ = 0;
   int programmaticChange_ = 0;
 };
 
