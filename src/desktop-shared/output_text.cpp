@@ -64,6 +64,38 @@ std::string LongLineBreaker::Break(std::string_view folded) {
   return out;
 }
 
+ScrollBack::ScrollBack(size_t lineEndLength, int lines, size_t characters)
+    : lineEndLength_(lineEndLength),
+      lineLimit_(lines < 1 ? 1 : static_cast<size_t>(lines)),
+      characterLimit_(characters) {
+  Reset();
+}
+
+void ScrollBack::Reset() {
+  lengths_.clear();
+  lengths_.push_back(0);
+  characters_ = 0;
+}
+
+size_t ScrollBack::Append(std::string_view shown) {
+  for (const char c : shown) {
+    if (c == '\n') {
+      lengths_.push_back(0);
+    } else {
+      ++lengths_.back();
+    }
+    ++characters_;
+  }
+  size_t cut = 0;
+  // The open last line always stays: the breaker keeps it within kOutputColumns.
+  while (lengths_.size() > 1 && (lengths_.size() > lineLimit_ || characters_ > characterLimit_)) {
+    cut += lengths_.front() + lineEndLength_;
+    characters_ -= lengths_.front() + 1;
+    lengths_.pop_front();
+  }
+  return cut;
+}
+
 std::string ToDisplayLineEnds(std::string_view text) {
   LineBreakFolder folder;
   return folder.Fold(text);

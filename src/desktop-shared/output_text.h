@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -35,6 +37,11 @@ inline constexpr size_t kOutputColumns = 1024;
 // The output window keeps this many screen lines; older ones give way, as in a terminal's
 // scroll-back.
 inline constexpr int kOutputLines = 5000;
+// ... and at most this many characters (a line end counts one), the newest whole lines:
+// as many lines of a terminal's 80 columns. The unit's replies never come near it; a flood
+// of long lines does, and a window holding megabytes lays its text out again at every
+// update, slowly enough to look frozen.
+inline constexpr size_t kOutputCharacters = static_cast<size_t>(kOutputLines) * 80;
 
 // Breaks the folder's lines (LF-ended) after kOutputColumns characters. Stateful, so that
 // a line's length counts across appends.
@@ -47,6 +54,30 @@ class LongLineBreaker {
  private:
   size_t columns_;
   size_t column_ = 0;
+};
+
+// The output window's scroll-back, the same in every front-end: follows the lengths of the
+// screen lines the window holds (the last one open, as a text widget counts its last
+// block) and says how much of its front must give way so that it keeps at most
+// kOutputLines lines and kOutputCharacters characters. lineEndLength is what one line end
+// takes in the window (2 where it holds CR LF).
+class ScrollBack {
+ public:
+  explicit ScrollBack(size_t lineEndLength = 1, int lines = kOutputLines, size_t characters = kOutputCharacters);
+  // Notes text appended to the window (folded and broken: LF-ended lines). Returns how
+  // many characters to remove from the window's front, whole lines only.
+  size_t Append(std::string_view shown);
+  void Reset();
+  int Lines() const { return static_cast<int>(lengths_.size()); }
+  // What is kept, each line end counted once: the length of its text with LF line ends.
+  size_t Characters() const { return characters_; }
+
+ private:
+  size_t lineEndLength_;
+  size_t lineLimit_;
+  size_t characterLimit_;
+  size_t characters_ = 0;  // the lines' characters, each line end counted once
+  std::deque<size_t> lengths_;
 };
 
 // A whole text with CR LF line ends (the report) for a widget that uses LF, and back.

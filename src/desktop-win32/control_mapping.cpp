@@ -18,7 +18,9 @@ DWORD CommonStyles(const ControlTemplate& c) {
 }
 
 Win32ControlStyle MapStatic(const ControlTemplate& c) {
-  DWORD style = CommonStyles(c) | SS_LEFT;
+  // Labels show the unit's texts (its MAC, firmware, a connection's count) as they are: an
+  // & there is a character, not a mnemonic. No label of the templates has a mnemonic.
+  DWORD style = CommonStyles(c) | SS_LEFT | SS_NOPREFIX;
   if (Has(c, kStyleAlignRight)) style |= SS_RIGHT;
   if (Has(c, kStyleAlignCenter)) style |= SS_CENTER;
   // A text static centres its single line vertically with this style, and then never

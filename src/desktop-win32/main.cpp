@@ -2,11 +2,13 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <string>
 
 #include "control_mapping.h"
+#include "vqx_version.h"
 #include "win32_program.h"
 
 namespace {
@@ -23,7 +25,7 @@ constexpr const char* kUsage =
     "             only (the stored port is kept)\n"
     "  --help     show this text\n"
     "  --version  show the program's version\n";
-constexpr const char* kVersion = "VQX Setup Utility (vqxsu) Version 1.3 (Build 7)\n";
+constexpr const char* kVersion = "vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE "\n";
 
 // A program without a console of its own writes to the console it was started from, if
 // any; otherwise the text is shown in a box.
@@ -59,14 +61,22 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The window thread is a single-threaded apartment: the port name box's suggestions
+  // are the system's auto-complete, a COM object.
+  const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
-  vqx::win32::Win32Program program(std::move(options));
-  std::string error;
-  if (!program.Start(&error)) {
-    Tell("vqxsu: " + error + "\n", true);
-    return 1;
+  int status = 1;
+  {
+    vqx::win32::Win32Program program(std::move(options));
+    std::string error;
+    if (program.Start(&error)) {
+      status = program.Run();
+    } else {
+      Tell("vqxsu: " + error + "\n", true);
+    }
   }
-  return program.Run();
+  if (com) CoUninitialize();
+  return status;
 }

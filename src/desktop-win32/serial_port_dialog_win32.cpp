@@ -7,6 +7,7 @@
 #include "app/text_fields.h"
 #include "control_mapping.h"
 #include "dialog_builder.h"
+#include "port_name_suggestions.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
 
@@ -19,6 +20,7 @@ struct DialogState {
   HostSerialChoice stored;
   SerialPortDialogHooks hooks;
   bool detecting = false;
+  bool applying = false;  // apply runs, perhaps with its warning up over the dialog
 };
 
 void SetSearching(HWND dialog, DialogState& state, bool searching) {
@@ -108,6 +110,7 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       Fill(dialog, state->stored);
       AddPortsTip(dialog, state->hooks.portsFound);
+      SuggestNames(GetDlgItem(dialog, ids::kSerialPortName), state->hooks.portsFound);
       if (!state->hooks.startDetection) EnableWindow(GetDlgItem(dialog, ids::kSerialDetect), FALSE);
       if (state->hooks.detectAtOnce) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(ids::kSerialDetect, BN_CLICKED),
@@ -121,6 +124,9 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
     case WM_COMMAND:
       if (state == nullptr || HIWORD(wParam) != BN_CLICKED) break;
+      // A click posted while apply's warning is up comes through the box's own loop: it
+      // would end or search the dialog under the choice being applied.
+      if (state->applying) return TRUE;
       if (LOWORD(wParam) == ids::kSerialDetect) {
         StartDetection(dialog, *state);
         return TRUE;
@@ -128,7 +134,10 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (LOWORD(wParam) == IDOK) {
         if (state->detecting) return TRUE;  // the search holds the port
         // Otherwise the warning has been shown over the dialog, which stays open.
-        if (!state->hooks.apply || state->hooks.apply(ReadSerialPortChoice(dialog))) EndDialog(dialog, IDOK);
+        state->applying = true;
+        const bool opened = !state->hooks.apply || state->hooks.apply(ReadSerialPortChoice(dialog));
+        state->applying = false;
+        if (opened) EndDialog(dialog, IDOK);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {

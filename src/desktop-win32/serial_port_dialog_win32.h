@@ -26,8 +26,9 @@ inline constexpr int kPortNameCapacity = 255;  // what the preferences file hold
 // close box store nothing. opened/closed tell the caller the dialog's window (the owner
 // of the warnings shown while it is open). Returns whether OK ended it.
 struct SerialPortDialogHooks {
-  // The serial ports of this machine, shown as a tip on the name box; any name can still
-  // be typed, up to the 255 characters the preferences file holds.
+  // The serial ports of this machine, offered under the name box as the user types
+  // (where COM runs on the thread) and shown as its tip; any name can still be typed, up
+  // to the 255 characters the preferences file holds.
   std::vector<std::string> portsFound;
   std::function<bool(const HostSerialChoice&)> apply;
   std::function<void(HWND dialog)> opened;

@@ -18,11 +18,19 @@ struct RunningDialog {
   std::optional<desktop::UiCallQueue> queue;
   std::optional<Win32WindowSurface> surface;
   bool ended = false;
+  bool inLogic = false;
 };
 
 void Deliver(HWND dialog, RunningDialog& running, int id, int code) {
-  if (running.ended || !running.surface) return;
-  if (running.logic.OnCommand(*running.surface, id, code)) {
+  // A command that arrives while the logic is still in its previous one came through a
+  // loop that runs inside it (a warning's message box, an inner dialog): the user cannot
+  // click a disabled dialog, so it was posted, and would run the logic inside itself,
+  // mid-warning. It is dropped.
+  if (running.ended || !running.surface || running.inLogic) return;
+  running.inLogic = true;
+  const bool ends = running.logic.OnCommand(*running.surface, id, code);
+  running.inLogic = false;
+  if (ends) {
     running.ended = true;
     EndDialog(dialog, 0);
   }

@@ -136,6 +136,11 @@ bool Win32Program::Start(std::string* error) {
   link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   if (!CreateMainWindow(error)) return false;
   surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
+  surface_->SetAfterMessageBox([this] {
+    // Posted, not called: the logic that showed the box goes on first.
+    if (closeAfterMessageBox_ && window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
+    closeAfterMessageBox_ = false;
+  });
   dialogHost_ = std::make_unique<Win32DialogHost>(window_, *surface_);
   AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure, dialogHost_.get()};
   logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
@@ -279,8 +284,7 @@ void Win32Program::ShowSerialPortDialog(bool detectAtOnce) {
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
   SerialPortDialogHooks hooks;
-  // Found without opening any port: opening one can disturb equipment another program uses.
-  for (const SerialPortEntry& port : ListSerialPorts(false)) hooks.portsFound.push_back(port.device);
+  hooks.portsFound = SerialPortNamesToOffer();
   bool choiceOpened = false;
   hooks.apply = [this, &choiceOpened](const HostSerialChoice& choice) {
     choiceOpened = logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
@@ -423,6 +427,15 @@ bool Win32Program::StartDemoUnit(std::string* error) {
 }
 
 void Win32Program::Close() {
+  const bool dialogOpen = (dialogHost_ && dialogHost_->OpenDialog() != nullptr) || modalDialog_ != nullptr;
+  if (dialogOpen && surface_ && surface_->ShowingMessageBox()) {
+    // A warning is up over the dialog and the dialog's logic waits in it: a Cancel now
+    // would run that logic inside itself, and a close posted again at once would come
+    // straight back through the box's own loop, again and again. The close waits for
+    // the box to be answered.
+    closeAfterMessageBox_ = true;
+    return;
+  }
   if (dialogHost_ && dialogHost_->OpenDialog() != nullptr) {
     // The same for a remote connection dialog: its logic takes the Cancel.
     PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

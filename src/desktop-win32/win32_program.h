@@ -100,6 +100,7 @@ class Win32Program {
   bool shutDown_ = false;
   std::string demoPortName_;  // the simulated unit's port, for this run only
   HWND modalDialog_ = nullptr;  // the serial port dialog while it is open
+  bool closeAfterMessageBox_ = false;  // a close came while a box was up over a dialog
   std::unique_ptr<ISerialPort> detectPort_;
   std::thread detectThread_;
   std::atomic<bool> detectCancel_{false};

@@ -60,16 +60,6 @@ bool HasWindowClass(HWND window, const wchar_t* className) {
   return lstrcmpiW(name, className) == 0;
 }
 
-size_t TrimToLastLines(HWND edit, int keepLines) {
-  const int lines = static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
-  if (lines <= keepLines) return 0;
-  const LRESULT cut = SendMessageW(edit, EM_LINEINDEX, static_cast<WPARAM>(lines - keepLines), 0);
-  if (cut <= 0) return 0;
-  SendMessageW(edit, EM_SETSEL, 0, cut);
-  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-  return static_cast<size_t>(cut);
-}
-
 void PrepareMainWindowControls(HWND dialog) { PrepareDialogControls(dialog, MainDialogTemplate()); }
 
 void PrepareDialogControls(HWND dialog, const DialogTemplate& layout) {
@@ -81,18 +71,6 @@ void PrepareDialogControls(HWND dialog, const DialogTemplate& layout) {
       SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     }
   }
-}
-
-size_t TrimToLastCharacters(HWND edit, size_t keepCharacters) {
-  const size_t length = static_cast<size_t>(GetWindowTextLengthW(edit));
-  if (length <= keepCharacters) return 0;
-  // From the start of the line after the one the limit falls in.
-  const LRESULT line = SendMessageW(edit, EM_LINEFROMCHAR, length - keepCharacters, 0);
-  LRESULT cut = SendMessageW(edit, EM_LINEINDEX, static_cast<WPARAM>(line + 1), 0);
-  if (cut <= 0) cut = static_cast<LRESULT>(length - keepCharacters);
-  SendMessageW(edit, EM_SETSEL, 0, cut);
-  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-  return static_cast<size_t>(cut);
 }
 
 Win32WindowSurface::Win32WindowSurface(desktop::UiCallQueue& queue, HWND dialog) : queue_(queue), dialog_(dialog) {
@@ -132,25 +110,43 @@ void Win32WindowSurface::ApplyText(int id, const std::string& text) {
 void Win32WindowSurface::ApplyAppend(int id, const std::string& text) {
   const HWND edit = Control(id);
   if (edit == nullptr || !IsMultiLineEdit(edit)) return;
-  OutputFilter& filter = outputFilters_[id];
+  const auto [at, fresh] = outputFilters_.try_emplace(id);
+  OutputFilter& filter = at->second;
+  size_t cut = 0;
+  // Whatever the window held before its first append counts towards the scroll-back too.
+  if (fresh) cut = filter.scrollBack.Append(desktop::ToDisplayLineEnds(NarrowToLatin1(WindowText(edit))));
   const std::string shown = filter.breaker.Break(filter.folder.Fold(text));
   if (shown.empty()) return;
-  std::wstring wide = WidenLatin1(desktop::ToWindowsLineEnds(shown).c_str());
+  cut += filter.scrollBack.Append(shown);
+  const size_t held = static_cast<size_t>(GetWindowTextLengthW(edit));
   ++programmaticChange_;
-  if (wide.size() >= kOutputWindowCharacters) {
-    // The new text alone fills the window (a flooded line): it replaces what is there,
-    // from its first whole line within the limit.
-    size_t from = wide.size() - kOutputWindowCharacters;
-    const size_t lineEnd = wide.find(L'\n', from);
-    if (lineEnd != std::wstring::npos && lineEnd + 1 < wide.size()) from = lineEnd + 1;
-    SetWindowTextW(edit, wide.c_str() + from);
+  if (cut >= held) {
+    // The new text alone fills the scroll-back and replaces what is there. Only a flood
+    // far faster than any serial line brings that much between two updates, and laying
+    // out a whole scroll-back at every update would keep the window from answering: of
+    // more than kFloodShownCharacters it shows the newest whole lines within them, and
+    // fills up again from there.
+    size_t from = shown.size() - std::min(filter.scrollBack.Characters(), shown.size());
+    if (shown.size() - from > kFloodShownCharacters) {
+      const size_t lineStart = shown.find('\n', shown.size() - kFloodShownCharacters);
+      from = lineStart != std::string::npos && lineStart + 1 < shown.size() ? lineStart + 1
+                                                                           : shown.size() - kFloodShownCharacters;
+      filter.scrollBack.Reset();
+      filter.scrollBack.Append(std::string_view(shown).substr(from));
+    }
+    const std::string_view kept = std::string_view(shown).substr(from);
+    SetWindowTextW(edit, WidenLatin1(desktop::ToWindowsLineEnds(kept).c_str()).c_str());
   } else {
+    const std::wstring wide = WidenLatin1(desktop::ToWindowsLineEnds(shown).c_str());
+    // The oldest lines go first, so the window never holds more than its scroll-back.
+    if (cut > 0) {
+      SendMessageW(edit, EM_SETSEL, 0, static_cast<LPARAM>(cut));
+      SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    }
     const int end = GetWindowTextLengthW(edit);
     SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
     SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
-    TrimToLastCharacters(edit, kOutputWindowCharacters);
   }
-  TrimToLastLines(edit, desktop::kOutputLines);
   const int newEnd = GetWindowTextLengthW(edit);
   SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(newEnd), newEnd);
   SendMessageW(edit, EM_SCROLLCARET, 0, 0);
@@ -339,8 +335,11 @@ int Win32WindowSurface::ShowMessageBox(MessageOwner owner, const char* text, con
     UINT flags = IconFlags(icon) | (parent == nullptr ? UINT{MB_TASKMODAL} : UINT{MB_APPLMODAL});
     // Enter keeps what the window holds: No is the default of a question.
     flags |= buttons == MessageButtons::YesNo ? UINT{MB_YESNO | MB_DEFBUTTON2} : UINT{MB_OK};
+    ++messageBoxes_;
     const int answer = MessageBoxW(parent, WidenLatin1(lines.c_str()).c_str(),
                                    WidenLatin1(record.caption.c_str()).c_str(), flags);
+    --messageBoxes_;
+    if (afterMessageBox_) afterMessageBox_();
     if (buttons == MessageButtons::YesNo) return answer == IDYES ? kAnswerYes : kAnswerNo;
     return kAnswerOk;
   });

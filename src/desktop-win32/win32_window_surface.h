@@ -37,6 +37,11 @@ class Win32WindowSurface final : public IWindowSurface {
   // User-interface thread.
   void SetMessageBoxAnswerer(MessageBoxAnswerer answerer) { answerer_ = std::move(answerer); }
   void SetModalDialog(HWND dialog) { modalDialog_ = dialog; }
+  // True while a message box of this surface is up: the logic that showed it waits in
+  // the box's own message loop, which dispatches whatever is posted meanwhile.
+  bool ShowingMessageBox() const { return messageBoxes_ > 0; }
+  // Called each time a box the user answered has gone (user-interface thread).
+  void SetAfterMessageBox(std::function<void()> after) { afterMessageBox_ = std::move(after); }
   // True while the program itself changes a control: its EN_CHANGE is not the user's.
   bool InProgrammaticChange() const { return programmaticChange_ > 0; }
   HWND Control(int id) const { return GetDlgItem(dialog_, id); }
@@ -80,22 +85,20 @@ class Win32WindowSurface final : public IWindowSurface {
   struct OutputFilter {
     desktop::LineBreakFolder folder;
     desktop::LongLineBreaker breaker;
+    desktop::ScrollBack scrollBack{2};  // the window holds CR LF
   };
   std::map<int, OutputFilter> outputFilters_;
   MessageBoxAnswerer answerer_;
+  std::function<void()> afterMessageBox_;
+  int messageBoxes_ = 0;
   int programmaticChange_ = 0;
 };
 
 // The class name of a control window ("Edit", "ComboBox", ...), compared without case.
 bool HasWindowClass(HWND window, const wchar_t* className);
-// An output window keeps at most this many lines; the oldest give way (a terminal's
-// scroll-back). Returns the number of characters removed from the front.
-size_t TrimToLastLines(HWND edit, int keepLines);
-// The output window also keeps at most this many characters, the newest whole lines: an
-// edit control lays out its whole text again at each change, so a window holding
-// megabytes of a flooded line would answer slowly.
-inline constexpr size_t kOutputWindowCharacters = 64 * 1024;
-size_t TrimToLastCharacters(HWND edit, size_t keepCharacters);
+// What an output window shows of a flood that alone fills its scroll-back in one update
+// (the newest whole lines): the characters an edit control lays out again quickly enough.
+inline constexpr size_t kFloodShownCharacters = 64 * 1024;
 
 // Readies the main dialog's controls for the program: the address and number boxes take
 // digits only, and the read-only text panes hold more than an edit's default 30000

@@ -16,18 +16,6 @@ std::string ExplainOpenFailure(const char* portName, const PortOpenResult& resul
   return DescribePortOpenFailure(portName, result);
 }
 
-// The names the dialog offers: each port's stable names first, then its device name.
-// Found without opening any port: opening one can pulse DTR on equipment another
-// program is using.
-std::vector<std::string> SerialPortNamesOfThisMachine() {
-  std::vector<std::string> names;
-  for (const SerialPortEntry& port : ListSerialPorts(false)) {
-    names.insert(names.end(), port.stableNames.begin(), port.stableNames.end());
-    names.push_back(port.device);
-  }
-  return names;
-}
-
 }  // namespace
 
 DesktopProgram::DesktopProgram(ProgramOptions options)
@@ -126,7 +114,7 @@ void DesktopProgram::ShowSerialPortDialog(bool detectAtOnce) {
   stored.dataBits = prefs.dataBits;
   stored.stopBits = prefs.stopBits;
   stored.parity = prefs.parity;
-  std::vector<std::string> ports = options_.listPorts ? options_.listPorts() : SerialPortNamesOfThisMachine();
+  std::vector<std::string> ports = options_.listPorts ? options_.listPorts() : SerialPortNamesToOffer();
   bool choiceOpened = false;
   DetectionHooks detection;
   detection.start = [this](const std::string& portName) { StartDetection(portName); };

@@ -119,13 +119,25 @@ void QtWindowSurface::ApplyAppend(int id, const std::string& text) {
   if (plain == nullptr) return;
   exactTexts_.erase(id);  // the window's own text from now on
   // Only output windows receive appends; they keep a terminal's scroll-back, no more.
-  if (plain->maximumBlockCount() != kOutputLines) plain->setMaximumBlockCount(kOutputLines);
-  OutputFilter& filter = outputFilters_[id];
+  const auto [at, fresh] = outputFilters_.try_emplace(id);
+  OutputFilter& filter = at->second;
+  size_t cut = 0;
+  // Whatever the window held before its first append counts towards the scroll-back too.
+  if (fresh) cut = filter.scrollBack.Append(ToBytes(plain->toPlainText()));
   const std::string shown = filter.breaker.Break(filter.folder.Fold(text));
   if (shown.empty()) return;
+  cut += filter.scrollBack.Append(shown);
   QTextCursor cursor = plain->textCursor();
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(FromBytes(shown));
+  if (cut > 0) {
+    // A block's end is one position in the document, as a line end is one in the count.
+    QTextCursor front(plain->document());
+    front.setPosition(static_cast<int>(std::min(cut, static_cast<size_t>(plain->document()->characterCount() - 1))),
+                      QTextCursor::KeepAnchor);
+    front.removeSelectedText();
+  }
+  cursor.movePosition(QTextCursor::End);
   plain->setTextCursor(cursor);
   plain->ensureCursorVisible();
 }

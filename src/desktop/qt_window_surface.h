@@ -91,6 +91,7 @@ class QtWindowSurface final : public IWindowSurface {
   struct OutputFilter {
     LineBreakFolder folder;
     LongLineBreaker breaker;
+    ScrollBack scrollBack;
   };
   std::map<int, OutputFilter> outputFilters_;  // output windows
   std::map<int, QTimer*> timers_;

@@ -62,5 +62,8 @@ struct SerialPortEntry {
 // closed again to learn whether it can be used, so a port another program holds shows
 // as busy; without, only the names are gathered and no port is touched.
 std::vector<SerialPortEntry> ListSerialPorts(bool tryOpening = true);
+// The names a serial port dialog offers: each port's stable names first, then its device
+// name. No port is opened: opening one can pulse DTR on equipment another program uses.
+std::vector<std::string> SerialPortNamesToOffer();
 
 }  // namespace vqx

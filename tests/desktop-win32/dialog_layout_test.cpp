@@ -12,6 +12,7 @@
 #include "control_mapping.h"
 #include "dialog_builder.h"
 #include "test_dialog.h"
+#include "window/connection_dialog_templates.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
 
@@ -100,6 +101,17 @@ TEST(DialogTemplateBuildTest, StylesCarryTheTemplatesMeaning) {
   EXPECT_EQ(Item(main, 1096).style & SS_TYPEMASK, DWORD{SS_RIGHT});
   EXPECT_NE(Item(main, 1096).style & SS_CENTERIMAGE, 0u);
   EXPECT_EQ(Item(main, ids::kCommandEntryLabel).style & SS_TYPEMASK, DWORD{SS_LEFT});
+  // Every label shows an & as itself: the unit's texts reach the MAC and firmware labels
+  // and the connection count.
+  for (const DialogTemplate* layout : {&MainDialogTemplate(), &ConnectionListDialogTemplate()}) {
+    const ParsedDialog parsed = ParseDialogTemplate(BuildDialogTemplate(*layout, WS_POPUP));
+    ASSERT_EQ(parsed.items.size(), layout->controls.size());
+    for (size_t i = 0; i < parsed.items.size(); ++i) {
+      if (layout->controls[i].kind != ControlKind::Static) continue;
+      EXPECT_EQ(parsed.items[i].classAtom, kStaticAtom);
+      EXPECT_NE(parsed.items[i].style & SS_NOPREFIX, 0u) << layout->caption << " " << layout->controls[i].id;
+    }
+  }
   // Tab stops exactly where the template has them.
   for (const ControlTemplate& c : MainDialogTemplate().controls) {
     if (c.id == -1) continue;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <string>
 #include <vector>
 
@@ -68,6 +70,75 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
   EXPECT_EQ(applied.back().baudRate, 19200);
   EXPECT_EQ(applied.back().parity, 'O') << "the dialog lists None, Odd, Even";
   EXPECT_TRUE(closed);
+}
+
+bool IsListBox(HWND window) {
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  return lstrcmpiW(name, L"ListBox") == 0;
+}
+
+// How many suggestions the system shows under a box now: the lines of its list (a list
+// box, or one inside a pop-up of its own), 0 while none shows.
+int ShownSuggestions() {
+  HWND list = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM lParam) -> BOOL {
+        auto* found = reinterpret_cast<HWND*>(lParam);
+        if (!IsWindowVisible(window)) return TRUE;
+        if (IsListBox(window)) *found = window;
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM inner) -> BOOL {
+              if (!IsListBox(child) || !IsWindowVisible(child)) return TRUE;
+              *reinterpret_cast<HWND*>(inner) = child;
+              return FALSE;
+            },
+            lParam);
+        return *found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&list));
+  return list == nullptr ? 0 : static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+}
+
+// Watches from the dialog's own loop until suggestions show or time runs out; then the
+// user walks down them with the arrow key, which puts each into the box, and cancels.
+struct SuggestionWatch {
+  static inline HWND dialog = nullptr;
+  static inline int shown = 0;
+  static inline std::vector<std::wstring> walked;
+  static inline int ticks = 0;
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
+    shown = ShownSuggestions();
+    if (shown == 0 && ++ticks < 200) return;
+    KillTimer(nullptr, timer);
+    const HWND name = GetDlgItem(dialog, ids::kSerialPortName);
+    for (int i = 0; i < shown; ++i) {
+      SendMessageW(name, WM_KEYDOWN, VK_DOWN, 0x01500001);
+      walked.push_back(Text(dialog, ids::kSerialPortName));
+    }
+    Press(dialog, IDCANCEL);
+  }
+};
+
+TEST(SerialPortDialogTest, TypingInTheNameBoxOffersTheMachinesPortsThatStartWithIt) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(SUCCEEDED(com));
+  SerialPortDialogHooks hooks;
+  hooks.portsFound = {"COM1", "COM3", "USB7"};
+  hooks.opened = [](HWND dialog) {
+    SuggestionWatch::dialog = dialog;
+    const HWND name = GetDlgItem(dialog, ids::kSerialPortName);
+    SetWindowTextW(name, L"");
+    // Typed once the dialog shows, with the focus in the box.
+    PostMessageW(name, WM_CHAR, L'c', 1);
+    SetTimer(nullptr, 0, 50, &SuggestionWatch::Tick);
+  };
+  EXPECT_FALSE(RunSerialPortDialog(nullptr, HostSerialChoice{}, std::move(hooks)));
+  EXPECT_EQ(SuggestionWatch::shown, 2) << "COM1 and COM3 start with the c typed; USB7 does not";
+  EXPECT_EQ(SuggestionWatch::walked, (std::vector<std::wstring>{L"COM1", L"COM3"}));
+  CoUninitialize();
 }
 
 TEST(SerialPortDialogTest, ARateNotInTheListSelectsNoneAndCancelAppliesNothing) {

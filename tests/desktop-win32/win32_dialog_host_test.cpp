@@ -155,6 +155,69 @@ TEST_F(DialogHostTest, AnInnerDialogIsOwnedByTheOuterAndOnlyTheUsersTypingIsAnEd
   EXPECT_EQ(host_.OpenDialog(), nullptr);
 }
 
+// Answers the first message box of this thread with OK, from a thread timer that the
+// box's own message loop runs; records whether the surface knew a box was up.
+struct BoxAnswerer {
+  static inline Win32WindowSurface* surface = nullptr;
+  static inline bool sawBoxUp = false;
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+          wchar_t caption[64] = {};
+          GetWindowTextW(window, caption, 64);
+          if (std::wstring(caption) != L"Box test" || !IsWindowVisible(window)) return TRUE;
+          *reinterpret_cast<HWND*>(lParam) = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&box));
+    if (box == nullptr) return;
+    sawBoxUp = surface->ShowingMessageBox();
+    KillTimer(nullptr, timer);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+};
+
+TEST_F(DialogHostTest, ACancelPostedWhileTheLogicWarnsNeverRunsTheLogicInsideItsWarning) {
+  int afterBox = 0;
+  mainSurface_.SetAfterMessageBox([&] { ++afterBox; });
+  BoxAnswerer::surface = &mainSurface_;
+  bool reentered = false, inLogic = false, boxUpAfter = false;
+  HWND window = nullptr;
+  RecordingLogic add(
+      AddConnectionDialogTemplate(),
+      [&](IWindowSurface&, HWND) {
+        window = FindWithControl(ids::kConnectionIp4);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(ids::kDialogOk, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, ids::kDialogOk)));
+      },
+      [&](IWindowSurface&, int id, int) {
+        if (inLogic) reentered = true;
+        if (id != ids::kDialogOk) return id == ids::kDialogCancel;
+        inLogic = true;
+        // A close arrives as a Cancel while the logic warns over its dialog.
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        SetTimer(nullptr, 0, 100, &BoxAnswerer::Tick);
+        mainSurface_.ShowMessageBox(MessageOwner::Dialog, "An octet is out of range", "Box test", MessageIcon::Warning,
+                                    MessageButtons::Ok);
+        boxUpAfter = mainSurface_.ShowingMessageBox();
+        inLogic = false;
+        // The user's own Cancel once the warning is answered ends the dialog.
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return false;
+      });
+  host_.RunModal(add);
+
+  EXPECT_FALSE(reentered) << "the posted Cancel ran the logic inside its own warning";
+  EXPECT_TRUE(BoxAnswerer::sawBoxUp);
+  EXPECT_FALSE(boxUpAfter) << "the box is over once answered";
+  EXPECT_EQ(afterBox, 1);
+  ASSERT_EQ(add.commands.size(), 2u);
+  EXPECT_EQ(add.commands[1], (Command{ids::kDialogCancel, kBnClicked}));
+  EXPECT_EQ(host_.OpenDialog(), nullptr);
+}
+
 TEST(DialogCommandRoutingTest, EnterEscAndListDoubleClicksReachTheLogicOfADialog) {
   testing::TestDialog dialog(ConnectionListDialogTemplate());
   const HWND list = dialog.Control(ids::kConnectionList);

@@ -169,28 +169,43 @@ TEST_F(WindowSurfaceTest, OutputIsFoldedToScreenLinesJoinedAndKeptToTheScrollBac
   surface_.GetLine(ids::kOutputWindow, 1, line, sizeof(line));
   EXPECT_STREQ(line, "VER");
 
-  // More lines than the scroll-back keeps: the oldest give way, short lines by their
-  // count, long ones by the characters the window keeps.
+  // More lines than the scroll-back keeps: the oldest give way, whole lines, however long
+  // they are, as in the Qt window (whose last, open block counts as a line too).
   ASSERT_TRUE(OnWorker([&] {
     for (int i = 0; i < desktop::kOutputLines + 100; ++i) {
       surface_.AppendToOutput(ids::kOutputWindow, ("l" + std::to_string(i % 10) + "\n").c_str());
     }
   }));
   const HWND output = dialog_.Control(ids::kOutputWindow);
-  const int lines = static_cast<int>(SendMessageW(output, EM_GETLINECOUNT, 0, 0));
-  EXPECT_LE(lines, desktop::kOutputLines);
-  EXPECT_GE(lines, desktop::kOutputLines - 1);
+  EXPECT_EQ(static_cast<int>(SendMessageW(output, EM_GETLINECOUNT, 0, 0)), desktop::kOutputLines);
   EXPECT_EQ(Text(ids::kOutputWindow).find("OK\r\n"), std::string::npos) << "the oldest lines are gone";
+  // Lines as long as a terminal's, at a pace the window keeps up with (a read waits for
+  // what was queued before it): all of the scroll-back's lines stay.
+  constexpr int kLong = desktop::kOutputLines + 20;
   ASSERT_TRUE(OnWorker([&] {
-    for (int i = 0; i < 3000; ++i) {
-      surface_.AppendToOutput(ids::kOutputWindow, ("line " + std::to_string(i) + " " + std::string(40, '-') + "\n").c_str());
+    for (int i = 0; i < kLong; ++i) {
+      surface_.AppendToOutput(ids::kOutputWindow, ("line " + std::to_string(i) + " " + std::string(60, '-') + "\n").c_str());
+      if (i % 500 == 499) (void)surface_.IsChecked(ids::kAllowTelnet);
     }
   }));
+  EXPECT_EQ(static_cast<int>(SendMessageW(output, EM_GETLINECOUNT, 0, 0)), desktop::kOutputLines);
   const std::string all = WholeText(ids::kOutputWindow);
-  EXPECT_LE(all.size(), kOutputWindowCharacters);
-  EXPECT_GT(all.size(), kOutputWindowCharacters / 2);
-  EXPECT_EQ(all.substr(0, 5), "line ") << "the window starts at a whole line";
-  EXPECT_NE(all.find("line 2999 "), std::string::npos);
+  EXPECT_EQ(all.substr(0, 9), "line 21 -") << "the window starts at a whole line, the newest kept";
+  EXPECT_NE(all.find("line " + std::to_string(kLong - 1) + " -"), std::string::npos);
+  // A line without breaks breaks at the column limit, and of those lines the window keeps
+  // the characters of the scroll-back, from a whole line on.
+  ASSERT_TRUE(OnWorker([&] {
+    const std::string chunk(4000, 'x');
+    for (int i = 0; i < 150; ++i) {
+      surface_.AppendToOutput(ids::kOutputWindow, chunk.c_str());
+      if (i % 10 == 9) (void)surface_.IsChecked(ids::kAllowTelnet);
+    }
+  }));
+  const std::string flooded = WholeText(ids::kOutputWindow);
+  const int floodedLines = static_cast<int>(SendMessageW(output, EM_GETLINECOUNT, 0, 0));
+  EXPECT_EQ(flooded.substr(0, desktop::kOutputColumns + 2), std::string(desktop::kOutputColumns, 'x') + "\r\n");
+  EXPECT_LE(flooded.size(), desktop::kOutputCharacters + static_cast<size_t>(floodedLines));
+  EXPECT_GT(flooded.size(), desktop::kOutputCharacters - 2 * (desktop::kOutputColumns + 2));
 
   // Setting the text replaces it exactly, line ends and all.
   surface_.SetText(ids::kReportPane, "Name: A\r\nVocoder: B\r\n");

@@ -128,6 +128,17 @@ TEST_F(DesktopTest, ViewButtonsTerminalTypingHistoryReportAndCloseSendsEchoOnThe
   EXPECT_EQ(sent[0], "name Tower") << "the line goes out as typed";
   EXPECT_EQ(program_->Logic().StatusNameLine(), "Name: Tower");
 
+  // A pasted text with a line break: its first line alone goes out, and a box says so.
+  const size_t pasteMark = LinesReceived();
+  const size_t boxesBefore = Boxes().size();
+  entry->insert(QStringLiteral("ver\nstat"));
+  QTest::keyClick(entry, Qt::Key_Return);
+  ASSERT_TRUE(WaitFor([&] { return !LinesSince(pasteMark).empty(); }, 5s));
+  ASSERT_TRUE(WaitForUnitIdle());
+  EXPECT_EQ(LinesSince(pasteMark), std::vector<std::string>{"ver"});
+  ASSERT_EQ(Boxes().size(), boxesBefore + 1);
+  EXPECT_THAT(Boxes().back().text, HasSubstr("Only its first line was sent"));
+
   Click(ids::kViewHistory);
   EXPECT_TRUE(Visible(ids::kHistoryList));
   EXPECT_FALSE(Visible(ids::kOutputWindow));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "output_text.h"
 
 namespace vqx::desktop {
@@ -52,6 +54,42 @@ TEST(LongLineBreakerTest, LinesWithoutBreaksWrapAtTheColumnLimitAcrossAppends) {
   shown += breaker.Break("1234");
   shown += breaker.Break("5");
   EXPECT_EQ(shown, "abcd\nefgh\ni\nxy\n1234\n5");
+}
+
+// The window keeps its last lines, the open one counted as a text widget counts its last
+// block, however long each is; what gives way is whole lines, line ends included.
+TEST(ScrollBackTest, TheOldestWholeLinesGiveWayOnceTheWindowHoldsMoreThanItsLines) {
+  ScrollBack scrollBack(2, 3);
+  EXPECT_EQ(scrollBack.Append("first\nsecond"), 0u);
+  EXPECT_EQ(scrollBack.Append(" half\n"), 0u) << "three lines, the last one empty";
+  EXPECT_EQ(scrollBack.Append("x"), 0u);
+  EXPECT_EQ(scrollBack.Append("\n"), 7u) << "\"first\" and its CR LF";
+  EXPECT_EQ(scrollBack.Append("a\nb\nc"), 13u + 3u) << "\"second half\" and \"x\"";
+  EXPECT_EQ(scrollBack.Lines(), 3);
+
+  // However long, a line counts once against the lines kept.
+  ScrollBack full(1, kOutputLines, SIZE_MAX);
+  const std::string line(kOutputColumns, 'z');
+  size_t cut = 0;
+  for (int i = 0; i < kOutputLines + 10; ++i) cut += full.Append(line + "\n");
+  EXPECT_EQ(full.Lines(), kOutputLines);
+  EXPECT_EQ(cut, 11 * (kOutputColumns + 1));
+
+  full.Reset();
+  EXPECT_EQ(full.Lines(), 1);
+  EXPECT_EQ(full.Append("\n"), 0u);
+
+  // Lines of a terminal's width: all kOutputLines fit in the characters kept.
+  ScrollBack terminal(2);
+  for (int i = 0; i < kOutputLines + 1; ++i) terminal.Append(std::string(79, 't') + "\n");
+  EXPECT_EQ(terminal.Lines(), kOutputLines);
+
+  // Longer ones give way by the characters: whole lines, the newest kept, the open one too.
+  ScrollBack bounded(1, 100, 10);
+  EXPECT_EQ(bounded.Append("abc\ndef\ngh"), 0u) << "ten characters";
+  EXPECT_EQ(bounded.Append("i"), 4u) << "\"abc\" and its line end";
+  EXPECT_EQ(bounded.Append("\n0123456789"), 4u + 4u) << "\"def\" and \"ghi\", then nothing more";
+  EXPECT_EQ(bounded.Lines(), 1);
 }
 
 }  // namespace

@@ -40,6 +40,9 @@ TEST(OutputWindowTest, AStreamWithoutLineBreaksKeepsTheWindowBoundedAndShowsTheN
   }
   EXPECT_LE(longest, static_cast<int>(kOutputColumns));
   EXPECT_LE(static_cast<size_t>(output->document()->characterCount()), capacity + kOutputLines);
+  // The scroll-back's characters, as the Windows program keeps them: whole lines.
+  EXPECT_LE(static_cast<size_t>(output->document()->characterCount()), kOutputCharacters + 1);
+  EXPECT_EQ(output->document()->begin().length() - 1, static_cast<int>(kOutputColumns));
   EXPECT_TRUE(output->toPlainText().endsWith(QChar('v')));
 
   // Lines still end where the unit ends them.

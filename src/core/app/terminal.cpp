@@ -13,6 +13,9 @@ constexpr size_t kEntryLimit = 255;      // characters read from the entry box
 constexpr size_t kEntryTextLimit = 253;  // characters kept before the CR LF
 constexpr size_t kOutputChunkLimit = 255;
 constexpr const char* kEchoRefusedText = "This program automatically controls the ECHO setting";
+constexpr const char* kFirstLineOnlyText =
+    "The command entry held more than one line. Only its first line was sent to the VQX-2; "
+    "send the others one at a time.";
 
 struct TypedSetting {
   int32_t commandId;
@@ -52,17 +55,27 @@ void CAppWindow::SubmitCommandEntry() {
   size_t length = std::strlen(line);
   // One Enter can arrive by several routes; the first one empties the box.
   if (length == 0) return;
+  // A pasted text can hold line breaks, and every one would end a command at the unit: one
+  // Send must never give it two commands, least of all a SAVE or REBOOT pasted by mistake.
+  const size_t firstLine = std::strcspn(line, "\r\n");
+  const bool moreLines = firstLine < length;
+  length = firstLine;
   if (length > kEntryTextLimit) length = kEntryTextLimit;
   line[length] = '\r';
   line[length + 1] = '\n';
   line[length + 2] = '\0';
 
   // ownCommand goes to 0 in AcceptTypedCommand, once the line is sure to go out.
-  link_.SendTypedLine(line);
+  const bool sent = link_.SendTypedLine(line);
 
   // Emptied whether or not the line went out.
   surface_.SetText(ids::kCommandEntry, "");
   surface_.Invalidate(false);
+  // Told only when something went out: a refused or lost line has its own rules.
+  if (sent && moreLines) {
+    surface_.ShowMessageBox(MessageOwner::MainWindow, kFirstLineOnlyText, kProgramCaption, MessageIcon::Information,
+                            MessageButtons::Ok);
+  }
 }
 
 bool CAppWindow::AcceptTypedCommand(const char* keyword, const char* argument) {

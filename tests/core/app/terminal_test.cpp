@@ -113,6 +113,43 @@ TEST_F(TerminalTest, LongEntryIsCutAfter253CharactersBeforeItsLineEnd) {
   EXPECT_EQ(port.TakeWritten(), std::string(252, 'y') + "\r\n");
 }
 
+TEST_F(TerminalTest, APastedLineBreakSendsOnlyTheFirstLineAndTellsTheUser) {
+  // Each kind of break a clipboard can hold, and one at the end of what the entry holds.
+  const std::string longFirst(250, 'v');
+  const struct {
+    std::string entry, written;
+  } cases[] = {
+      {"VER\r\nSAVE", "VER\r\n"},
+      {"name Relay\nREBOOT\n", "name Relay\r\n"},
+      {"STAT\rSAVE", "STAT\r\n"},
+      {longFirst + "\nSAVE", longFirst + "\r\n"},
+  };
+  size_t boxes = 0;
+  for (const auto& c : cases) {
+    Submit(c.entry);
+    EXPECT_EQ(port.TakeWritten(), c.written) << c.entry;
+    EXPECT_EQ(surface.Text(ids::kCommandEntry), "");
+    ASSERT_EQ(surface.MessageBoxes().size(), ++boxes) << c.entry;
+    const auto box = surface.MessageBoxes().back();
+    EXPECT_EQ(box.owner, MessageOwner::MainWindow);
+    EXPECT_EQ(box.caption, "VQX Setup Utility");
+    EXPECT_NE(box.text.find("Only its first line was sent"), std::string::npos);
+  }
+  EXPECT_EQ(surface.Text(ids::kOutputWindow).find("SAVE"), std::string::npos) << "the rest never shows as sent";
+  // The setting the form follows is the first line's, without the next line's text.
+  EXPECT_EQ(window.GetPendingArgument(), "Relay");
+
+  // A single line says nothing; a first line that is refused says only its own refusal.
+  Submit("VER");
+  EXPECT_EQ(port.TakeWritten(), "VER\r\n");
+  Submit("\nSAVE");
+  EXPECT_EQ(port.TakeWritten(), "");
+  Submit("echo on\nVER");
+  EXPECT_EQ(port.TakeWritten(), "");
+  ASSERT_EQ(surface.MessageBoxes().size(), boxes + 1);
+  EXPECT_EQ(surface.MessageBoxes().back().text, "This program automatically controls the ECHO setting");
+}
+
 TEST_F(TerminalTest, EmptyOrBlankEntryAndOtherViewsSendNothing) {
   const int invalidates = surface.InvalidateCount(false);
   window.OnEnterKey();
