@@ -126,8 +126,6 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
   exclusiveSet_ = true;
 
   const termios original = attributes;
-  originalAttributes_ = original;
-  haveOriginal_ = true;
   MakeRaw(attributes);
   ApplyLineSettings(attributes, settings);
   int setError = SetAttributes(attributes);
@@ -190,14 +188,14 @@ void PosixSerialPort::CloseLocked() {
     // The exclusive flag outlives our descriptor while someone else (a pty master's
     // holder) keeps the tty open; clear it so the next open by a normal user works.
     // Only our own: on a refused open the flag belongs to the program that holds the port.
-    // A hung-up or unplugged device has nothing left to restore.
-    if (haveOriginal_ && !gone_.load()) SetAttributes(originalAttributes_);
+    // The line stays raw at our settings. Giving a tty back its own (echo and canonical
+    // input, as a fresh one has) while its other end still talks would echo the unit's
+    // output back into the unit; and a program that opens the port next sets its own.
     if (exclusiveSet_) sys_.Ioctl(fd_, TIOCNXCL);
     sys_.Close(fd_);  // releases the flock too; never retried on EINTR (fd is gone)
     fd_ = -1;
   }
   exclusiveSet_ = false;
-  haveOriginal_ = false;
   gone_.store(false);
   readHead_ = 0;
   readTail_ = 0;

@@ -73,8 +73,6 @@ class PosixSerialPort final : public ISerialPort {
   bool exclusiveSet_ = false;
   // The device's attributes before we opened it, given back at close so the next program
   // finds the port as it was.
-  termios originalAttributes_{};
-  bool haveOriginal_ = false;
   // The open line's time per byte (a 12-bit frame, the longest there is), for time-outs.
   uint32_t msPerByte_ = 1;
 

@@ -135,8 +135,6 @@ PortOpenResult Win32SerialPort::Open(const char* name, const LineSettings& setti
     // A file or a device without a serial driver: no line settings to read.
     return Fail(PortOpenError::NotASerialPort, calls_.LastError());
   }
-  originalDcb_ = original;
-  haveOriginalDcb_ = true;
   haveOriginalTimeouts_ = calls_.GetTimeouts(handle_, &originalTimeouts_) != FALSE;
 
   // A driver refuses a speed it cannot make, or a frame it does not have (7 bits on some
@@ -198,11 +196,11 @@ void Win32SerialPort::Close() {
 
 void Win32SerialPort::CloseLocked() {
   if (handle_ != INVALID_HANDLE_VALUE) {
-    // A removed adapter has nothing left to restore.
-    if (!gone_.load() && haveOriginalDcb_) {
-      calls_.SetState(handle_, &originalDcb_);
-      if (haveOriginalTimeouts_) calls_.SetTimeouts(handle_, &originalTimeouts_);
-    }
+    // The next program finds the time-outs it knew: ours make every read return at once.
+    // The line settings stay: a speed changed while the last bytes leave garbles them
+    // (many USB adapters finish FlushFileBuffers before the wire does), and every program
+    // sets its own. A removed adapter has nothing left to restore.
+    if (!gone_.load() && haveOriginalTimeouts_) calls_.SetTimeouts(handle_, &originalTimeouts_);
     calls_.Close(handle_);
     handle_ = INVALID_HANDLE_VALUE;
   }
@@ -210,7 +208,6 @@ void Win32SerialPort::CloseLocked() {
     calls_.EndTimerPeriod(kTimerPeriodMs);
     timerPeriodSet_ = false;
   }
-  haveOriginalDcb_ = false;
   haveOriginalTimeouts_ = false;
   gone_.store(false);
   readHead_ = 0;

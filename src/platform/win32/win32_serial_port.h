@@ -71,9 +71,7 @@ class Win32SerialPort final : public ISerialPort {
   std::atomic<bool> gone_{false};
   // What the device had before we opened it, given back at close so the next program
   // finds the port as it was. Valid while handle_ is.
-  DCB originalDcb_{};
   COMMTIMEOUTS originalTimeouts_{};
-  bool haveOriginalDcb_ = false;
   bool haveOriginalTimeouts_ = false;
   // The open line's time per byte (a 12-bit frame, the longest there is), for time-outs.
   uint32_t msPerByte_ = 1;
