@@ -227,6 +227,11 @@ int main(int argc, char** argv) {
         return Fail(std::string("the message box is not owned by \"") + arg(1) + "\"");
       }
       i += 2;
+    } else if (command == "print-box") {
+      // For a failure's report: the text of the message box that is up, if any.
+      const HWND box = FindBox();
+      if (box == nullptr) return Fail("no message box is up");
+      std::printf("message box: %s\n", Narrow(ControlText(GetDlgItem(box, 0xFFFF))).c_str());
     } else if (command == "ok-box") {
       const HWND box = FindBox();
       if (box == nullptr) return Fail("no message box to answer");

@@ -282,7 +282,8 @@ void Win32FileStore::RemoveStaleTemporaries(const std::wstring& target) {
 FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_t size, NewFileAccess access) {
   // A new file takes the folder's permissions, or only its owner's (access); one that
   // replaces another keeps the old one's ACL, attributes and streams (ReplaceFileW).
-  std::wstring target = Widen(PathOf(name));
+  // From the drive: ReplaceFileW is not given a relative name (Wine's fails on one).
+  std::wstring target = Widen(FullPath(name));
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   DWORD ownersMarks = 0;  // what the owner set on the old file, for the new one
   if (attributes != INVALID_FILE_ATTRIBUTES) {
