@@ -177,6 +177,13 @@ size_t Win32WindowSurface::GetLine(int id, int line, char* buffer, size_t size) 
   return CopyControlText(text, buffer, size);
 }
 
+std::vector<std::string> Win32WindowSurface::GetLines(int id) {
+  return Read<std::vector<std::string>>([&] {
+    if (!IsMultiLineEdit(Control(id))) return std::vector<std::string>{TextOf(id)};
+    return SplitEditLines(TextOf(id));
+  });
+}
+
 void Win32WindowSurface::AppendToOutput(int id, const char* text) {
   // Never waits: the caller holds the lock that keeps the log in the window's order.
   if (text != nullptr) queue_.Append(id, text);

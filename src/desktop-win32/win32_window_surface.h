@@ -51,6 +51,7 @@ class Win32WindowSurface final : public IWindowSurface {
   size_t GetText(int id, char* buffer, size_t size) override;
   int LineCount(int id) override;
   size_t GetLine(int id, int line, char* buffer, size_t size) override;
+  std::vector<std::string> GetLines(int id) override;
   void AppendToOutput(int id, const char* text) override;
   void SelectAllText(int id) override;
   int AddItem(int id, const char* text) override;

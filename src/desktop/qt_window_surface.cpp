@@ -166,6 +166,13 @@ size_t QtWindowSurface::GetLine(int id, int line, char* buffer, size_t size) {
   return CopyControlText(text, buffer, size);
 }
 
+std::vector<std::string> QtWindowSurface::GetLines(int id) {
+  return Read<std::vector<std::string>>([&] {
+    if (qobject_cast<QLineEdit*>(Control(id)) != nullptr) return std::vector<std::string>{TextOf(id)};
+    return SplitEditLines(TextOf(id));
+  });
+}
+
 void QtWindowSurface::AppendToOutput(int id, const char* text) {
   // Never waits: the caller holds the lock that keeps the log in the window's order.
   if (text != nullptr) queue_.Append(id, text);

@@ -211,6 +211,7 @@ TEST_F(WindowSurfaceTest, OutputIsFoldedToScreenLinesJoinedAndKeptToTheScrollBac
   surface_.SetText(ids::kReportPane, "Name: A\r\nVocoder: B\r\n");
   EXPECT_EQ(Text(ids::kReportPane), "Name: A\r\nVocoder: B\r\n");
   EXPECT_EQ(surface_.LineCount(ids::kReportPane), 3);
+  EXPECT_EQ(surface_.GetLines(ids::kReportPane), (std::vector<std::string>{"Name: A", "Vocoder: B", ""}));
 }
 
 TEST_F(WindowSurfaceTest, AWorkerAppendingWithoutPauseNeverKeepsTheWindowFromAnswering) {

@@ -155,6 +155,8 @@ TEST_F(DesktopTest, ViewButtonsTerminalTypingHistoryReportAndCloseSendsEchoOnThe
   EXPECT_THAT(report, HasSubstr("Tower"));
   EXPECT_GE(std::count(report.begin(), report.end(), '\n'), 20);
   EXPECT_EQ(report.find('\r'), std::string::npos) << "the pane shows one line break per line";
+  Click(ids::kSaveHistory);
+  EXPECT_EQ(ReadFile(dir_ / "History.txt"), report + "\n") << "each of the pane's lines, the last one empty";
   const std::string saved = ReadFile(dir_ / "VQXSU_Prefs.cfg");
   ASSERT_EQ(saved.size(), sizeof(PreferencesBlock)) << "adding to the History saves the preferences";
   EXPECT_EQ(std::string(saved.c_str() + offsetof(PreferencesBlock, portName)), "COM1")

@@ -178,16 +178,8 @@ void CAppWindow::RefillHistoryList() {
 void CAppWindow::SaveHistoryReport() {
   const char* lineBreak = services_.files.TextLineBreak();
   std::string text;
-  std::vector<char> line(256);
-  const int lines = surface_.LineCount(ids::kReportPane);
-  for (int i = 0; i < lines; ++i) {
-    // A line that fills the buffer may go on: read it again with more room.
-    size_t length = surface_.GetLine(ids::kReportPane, i, line.data(), line.size());
-    while (length + 1 >= line.size()) {
-      line.resize(line.size() * 2);
-      length = surface_.GetLine(ids::kReportPane, i, line.data(), line.size());
-    }
-    text.append(line.data(), length);
+  for (const std::string& line : surface_.GetLines(ids::kReportPane)) {
+    text += line;
     text += lineBreak;
   }
   // The write is checked too: a full disk is reported, not claimed as saved.

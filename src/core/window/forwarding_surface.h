@@ -17,6 +17,7 @@ class ForwardingSurface : public IWindowSurface {
   size_t GetLine(int id, int line, char* buffer, size_t size) override {
     return inner_.GetLine(id, line, buffer, size);
   }
+  std::vector<std::string> GetLines(int id) override { return inner_.GetLines(id); }
   void AppendToOutput(int id, const char* text) override { inner_.AppendToOutput(id, text); }
   void SelectAllText(int id) override { inner_.SelectAllText(id); }
   int AddItem(int id, const char* text) override { return inner_.AddItem(id, text); }

@@ -74,6 +74,11 @@ size_t HeadlessSurface::GetLine(int id, int line, char* buffer, size_t size) {
   return CopyControlText(lines[static_cast<size_t>(line)], buffer, size);
 }
 
+std::vector<std::string> HeadlessSurface::GetLines(int id) {
+  std::lock_guard lock(mutex_);
+  return SplitEditLines(At(id).text);
+}
+
 void HeadlessSurface::AppendToOutput(int id, const char* text) {
   std::lock_guard lock(mutex_);
   Control& c = At(id);

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace vqx {
 
@@ -38,6 +40,10 @@ class IWindowSurface {
   virtual int LineCount(int id) = 0;
   // One line without its line end, cut like GetText.
   virtual size_t GetLine(int id, int line, char* buffer, size_t size) = 0;
+  // Every line at once, split as LineCount counts them: one trip to the user-interface
+  // thread and one split of the text, where a loop over GetLine makes one of each per
+  // line (a 200-entry report is thousands of lines).
+  virtual std::vector<std::string> GetLines(int id) = 0;
   // Output window append-and-scroll: remove the selection, insert the text at the end,
   // scroll the newest text into view. The one call that must not wait for the
   // user-interface thread (queue it, in order): the caller holds the lock that keeps the

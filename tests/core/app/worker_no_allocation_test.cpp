@@ -48,6 +48,7 @@ class NullSurface final : public IWindowSurface {
   }
   int LineCount(int) override { return 1; }
   size_t GetLine(int, int, char* buffer, size_t size) override { return GetText(0, buffer, size); }
+  std::vector<std::string> GetLines(int) override { return {}; }
   void AppendToOutput(int, const char*) override {}
   void SelectAllText(int) override {}
   int AddItem(int, const char*) override { return 0; }

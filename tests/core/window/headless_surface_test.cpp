@@ -77,6 +77,12 @@ TEST(HeadlessSurface, LinesSplitAtCrLfCountingTheEmptyLastLine) {
   EXPECT_EQ(Line(s, ids::kOutputWindow, 3), "");
   s.SetText(ids::kOutputWindow, "one\rtwo\nthree");  // lone CR or LF is not a line end
   EXPECT_EQ(s.LineCount(ids::kOutputWindow), 1);
+  // All lines at once are the same lines.
+  EXPECT_EQ(s.GetLines(ids::kOutputWindow), std::vector<std::string>{"one\rtwo\nthree"});
+  s.SetText(ids::kOutputWindow, "a\r\n\r\nb\r\n");
+  EXPECT_EQ(s.GetLines(ids::kOutputWindow), (std::vector<std::string>{"a", "", "b", ""}));
+  s.SetText(ids::kOutputWindow, "");
+  EXPECT_EQ(s.GetLines(ids::kOutputWindow), std::vector<std::string>{""});
 }
 
 TEST(HeadlessSurface, AppendToOutputAddsAtTheEndAndClearsTheSelection) {
