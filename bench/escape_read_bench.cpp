@@ -8,6 +8,10 @@
 //   vqxsu     the desktop path (DesktopProgram with its Qt window, offscreen), from
 //             the end of Start (port open, worker started) to the status
 //             "connected/disconnected".
+//   vqxctl at 15.625 / 1 ms periods
+//             the command-line path again, on a clock whose every sleep lasts until a
+//             tick of a system timer: Windows' default 15.625 ms period, and the 1 ms
+//             period the Windows serial port asks for (timeBeginPeriod) while it is open.
 // Each is printed with its excess over the baseline; the goal is at most 100 ms.
 //
 // Measured on an AMD EPYC virtual machine (2 cores, Linux 6.18, load average 5-16 from
@@ -25,6 +29,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -149,7 +154,28 @@ Run ScriptedRead() {
   return run;
 }
 
-Run CliRead() {
+// Tells real time; sleeps as a Windows thread does: it wakes only at a tick of the system
+// timer, the first at least the asked time away. A thread that wakes and sleeps again
+// at once (the worker's short naps) therefore sleeps whole periods.
+class PeriodClock final : public IClock {
+ public:
+  explicit PeriodClock(double periodMs) : period_(std::chrono::duration<double, std::milli>(periodMs)) {}
+  uint32_t NowMs() override {
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - epoch_).count());
+  }
+  void SleepMs(uint32_t ms) override {
+    const auto target = Clock::now() + std::chrono::milliseconds(ms) - epoch_;
+    const double ticks = std::ceil(std::chrono::duration<double, std::milli>(target).count() /
+                                   std::chrono::duration<double, std::milli>(period_).count());
+    std::this_thread::sleep_until(epoch_ + std::chrono::duration_cast<Clock::duration>(period_ * ticks));
+  }
+
+ private:
+  const Clock::time_point epoch_ = Clock::now();
+  const std::chrono::duration<double, std::milli> period_;
+};
+
+Run CliRead(IClock* clock = nullptr) {
   sim::SimRunner unit(UnitConfig());
   Phases phases;
   phases.Attach(unit);
@@ -159,6 +185,7 @@ Run CliRead() {
   options.line.port = unit.SlavePath();
   options.line.baudRate = static_cast<int32_t>(kBaud);
   options.quiet = true;
+  options.clock = clock;
   std::ostringstream progress;
   cli::UnitSession session(options, progress);
   const auto t0 = Clock::now();
@@ -218,7 +245,7 @@ bool AllDone(const std::vector<Run>& runs) {
 }
 
 void Report(const char* name, const Run& run, const Run& baseline) {
-  std::printf("%-9s %6.3f s  = %.3fx baseline, %+5.0f ms over it (escape %+4.0f ms, read %+4.0f ms)\n", name,
+  std::printf("%-28s %6.3f s  = %.3fx baseline, %+5.0f ms over it (escape %+4.0f ms, read %+4.0f ms)\n", name,
               run.total, run.total / baseline.total, (run.total - baseline.total) * 1000,
               (run.escape - baseline.escape) * 1000,
               ((run.total - run.escape) - (baseline.total - baseline.escape)) * 1000);
@@ -237,23 +264,30 @@ int main(int argc, char** argv) {
   (void)argc;
   (void)argv;
 #endif
-  std::vector<Run> scripted, cli, desk;
+  std::vector<Run> scripted, cli, cliWindowsDefault, cliWindowsOneMs, desk;
+  PeriodClock windowsDefaultTimer(15.625);
+  PeriodClock windowsOneMsTimer(1.0);
   for (int i = 0; i < kRuns; ++i) {
     scripted.push_back(ScriptedRead());
     cli.push_back(CliRead());
+    cliWindowsDefault.push_back(CliRead(&windowsDefaultTimer));
+    cliWindowsOneMs.push_back(CliRead(&windowsOneMsTimer));
 #ifdef VQX_BENCH_DESKTOP
     desk.push_back(DesktopRead(directory));
 #endif
   }
-  if (!AllDone(scripted) || !AllDone(cli) || !AllDone(desk)) {
+  if (!AllDone(scripted) || !AllDone(cli) || !AllDone(cliWindowsDefault) || !AllDone(cliWindowsOneMs) ||
+      !AllDone(desk)) {
     std::fprintf(stderr, "a full read did not finish\n");
     return 1;
   }
   const Run baseline = MedianRun(scripted);
   std::printf("full read of the simulated unit at %u baud, 2000 ms unit guard, median of %d runs\n", kBaud, kRuns);
-  std::printf("%-9s %6.3f s  (escape %.3f s: 4.2 s of quiet and the probe's answer; read %.3f s)\n", "baseline",
+  std::printf("%-28s %6.3f s  (escape %.3f s: 4.2 s of quiet and the probe's answer; read %.3f s)\n", "baseline",
               baseline.total, baseline.escape, baseline.total - baseline.escape);
   Report("vqxctl", MedianRun(cli), baseline);
+  Report("vqxctl at 15.625 ms periods", MedianRun(cliWindowsDefault), baseline);
+  Report("vqxctl at 1 ms periods", MedianRun(cliWindowsOneMs), baseline);
 #ifdef VQX_BENCH_DESKTOP
   Report("vqxsu", MedianRun(desk), baseline);
   std::error_code ignored;

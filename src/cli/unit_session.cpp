@@ -51,9 +51,10 @@ std::string AnswerLines(const std::string& raw) {
 UnitSession::UnitSession(const SessionOptions& options, std::ostream& progress, std::unique_ptr<ISerialPort> port)
     : options_(options),
       progress_(progress),
+      clock_(options.clock != nullptr ? *options.clock : SystemClock()),
       port_(port ? std::move(port) : CreateSystemSerialPort()),
-      comm_(*port_, SystemClock()),
-      services_{SystemClock(), files_, SystemWallClock(), &ExplainOpenFailure},
+      comm_(*port_, clock_),
+      services_{clock_, files_, SystemWallClock(), &ExplainOpenFailure},
       window_(comm_, surface_, services_),
       app_(comm_, window_) {
   comm_.AttachHost(&window_);
@@ -68,7 +69,7 @@ void UnitSession::Progress(const std::string& text) {
 void UnitSession::SleepMs(uint32_t ms) {
   // In short steps, so that an interrupt is seen within a moment.
   for (uint32_t slept = 0; slept < ms && !Interrupted(); slept += kPollMs) {
-    SystemClock().SleepMs(std::min(kPollMs, ms - slept));
+    clock_.SleepMs(std::min(kPollMs, ms - slept));
   }
 }
 
@@ -148,7 +149,7 @@ ExitCode UnitSession::Connect(std::string* error) {
 }
 
 ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
-  const uint32_t start = SystemClock().NowMs();
+  const uint32_t start = clock_.NowMs();
   for (;;) {
     const int8_t status = window_.GetStatusState();
     if (status != lastShownStatus_) {
@@ -174,7 +175,7 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
                "match the unit's serial settings.";
       return kExitNotResponding;
     }
-    if (ElapsedMs(SystemClock().NowMs(), start) > options_.phaseLimitMs) {
+    if (ElapsedMs(clock_.NowMs(), start) > options_.phaseLimitMs) {
       *error = "The VQX-2 did not finish " + std::string(what) + " within " +
                std::to_string(options_.phaseLimitMs / 1000) + " s.";
       return kExitNotResponding;
@@ -186,10 +187,10 @@ ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
 bool UnitSession::ReadComplete() const { return window_.IsReadFinished(); }
 
 bool UnitSession::WaitForQuietLink(uint32_t limitMs) {
-  const uint32_t start = SystemClock().NowMs();
+  const uint32_t start = clock_.NowMs();
   while (comm_.GetState() != LinkState::Idle || comm_.AwaitingReply()) {
-    if (ElapsedMs(SystemClock().NowMs(), start) > limitMs) return false;
-    SystemClock().SleepMs(kPollMs);
+    if (ElapsedMs(clock_.NowMs(), start) > limitMs) return false;
+    clock_.SleepMs(kPollMs);
   }
   return true;
 }
@@ -262,19 +263,19 @@ ExitCode UnitSession::SendLine(const std::string& line, std::string* answer, std
     return kExitRefused;
   }
 
-  const uint32_t start = SystemClock().NowMs();
+  const uint32_t start = clock_.NowMs();
   size_t seen = surface_.OutputSize();
   uint32_t quietSince = start;
-  while (ElapsedMs(SystemClock().NowMs(), start) < kAnswerLimitMs && !Interrupted()) {
+  while (ElapsedMs(clock_.NowMs(), start) < kAnswerLimitMs && !Interrupted()) {
     SleepMs(kPollMs);
     const size_t now = surface_.OutputSize();
     if (now != seen) {
       seen = now;
-      quietSince = SystemClock().NowMs();
+      quietSince = clock_.NowMs();
       continue;
     }
     const bool linkQuiet = comm_.GetState() == LinkState::Idle && !comm_.AwaitingReply();
-    if (linkQuiet && ElapsedMs(SystemClock().NowMs(), quietSince) >= kAnswerQuietMs) break;
+    if (linkQuiet && ElapsedMs(clock_.NowMs(), quietSince) >= kAnswerQuietMs) break;
   }
   *answer = AnswerLines(surface_.OutputSince(outputMark + shownLine.size()));
 

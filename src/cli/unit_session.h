@@ -15,6 +15,7 @@
 #include "cli_surface.h"
 #include "exit_codes.h"
 #include "link/serial_comm.h"
+#include "port/clock.h"
 #include "port/memory_file_store.h"
 
 namespace vqx::cli {
@@ -51,6 +52,9 @@ struct SessionOptions {
   // the command mode the detection left the unit in, and uses the settings found.
   bool detect = false;
   std::vector<LineSettings> detectOrder;
+  // The clock the session and its worker tell time and sleep by; the system's when null.
+  // A benchmark passes one that sleeps in whole timer periods, as Windows does.
+  IClock* clock = nullptr;
 };
 
 // Files the window logic writes during a run stay in memory: the command-line tool never
@@ -114,6 +118,7 @@ class UnitSession {
 
   SessionOptions options_;
   std::ostream& progress_;
+  IClock& clock_;
   MemoryFileStore files_;
   CliSurface surface_;
   std::unique_ptr<ISerialPort> port_;
