@@ -160,7 +160,11 @@ void CAppWindow::RemoveHistoryEntry() {
       prefs_->historyCount = count;
     }
     RefillHistoryList();
+    return;
   }
+  // The pane showed the removed entry (alone, or among all of them): removed means gone
+  // from the window too, and the refilled list has nothing selected.
+  surface_.SetText(ids::kReportPane, "");
 }
 
 void CAppWindow::RefillHistoryList() {

@@ -181,6 +181,29 @@ TEST_F(HistoryTest, CommunicationLogHoldsOnlyTheMostRecentOutputUpTo1199Characte
   EXPECT_EQ(log, sent.substr(sent.size() - log.size()));
 }
 
+TEST_F(HistoryTest, RemoveTakesTheReportOfTheRemovedEntryOutOfThePaneUnlessTheSaveFailed) {
+  Store({MakeEntry("A", "Alpha", 1), MakeEntry("B", "Bravo", 2), MakeEntry("C", "Charlie", 3)});
+  surface.SetCurrentSelection(ids::kHistoryList, 2);
+  window.OnCommand(ids::kHistoryList, kLbnSelChange);
+  ASSERT_NE(surface.Text(ids::kReportPane).find("Bravo"), std::string::npos);
+
+  files.failWrites = true;
+  Remove(2);
+  EXPECT_EQ(Serials(), "ABC");
+  EXPECT_NE(surface.Text(ids::kReportPane).find("Bravo"), std::string::npos) << "not removed, still shown";
+
+  files.failWrites = false;
+  Remove(2);
+  EXPECT_EQ(Serials(), "AC");
+  EXPECT_EQ(surface.Text(ids::kReportPane), "");
+
+  surface.SetCurrentSelection(ids::kHistoryList, 0);  // "(All)"
+  window.OnCommand(ids::kHistoryList, kLbnSelChange);
+  ASSERT_NE(surface.Text(ids::kReportPane).find("Charlie"), std::string::npos);
+  Remove(1);
+  EXPECT_EQ(surface.Text(ids::kReportPane), "") << "the report of all entries held the removed one too";
+}
+
 TEST_F(HistoryTest, SaveToFileWritesEachPaneLineWithTheLineBreakAndReportsAFailedWrite) {
   const std::string longLine(700, 'x');
   surface.SetText(ids::kReportPane, ("---\r\nName: Tower\r\n\r\n" + longLine + "\r\n---\r\n").c_str());
