@@ -83,5 +83,18 @@ set(CPACK_NSIS_DELETE_ICONS_EXTRA [[
     Delete "$DESKTOP\VQX Setup Utility.lnk"
   ${EndIf}]])
 string(APPEND CPACK_NSIS_DELETE_ICONS_EXTRA "\n  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"")
+
+# Apps & Features shows the size, opens the folder and lets a deployment tool uninstall
+# without a question (QuietUninstallString). The size counts what the install wrote, the
+# uninstaller included; Windows expects it in KB as a DWORD.
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [[
+  ${GetSize} "$INSTDIR" "/S=0K" $R0 $R1 $R2
+  WriteRegDWORD SHCTX "${VQX_UNINSTALL_KEY}" "EstimatedSize" $R0
+  WriteRegStr SHCTX "${VQX_UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${VQX_UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  !insertmacro VqxAddToPath]])
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [[
+  !insertmacro VqxRemoveFromPath]])
+string(APPEND CPACK_NSIS_DEFINES "\n  !include \"${CMAKE_CURRENT_SOURCE_DIR}/windows/path_entry.nsh\"")
 # The NSIS lines above reach the installer script as written.
 set(CPACK_VERBATIM_VARIABLES ON)

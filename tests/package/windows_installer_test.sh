@@ -2,9 +2,11 @@
 # Makes the Windows installer and .zip with CPack from the finished Windows build, installs
 # silently (/S, vqxctl on the current user's PATH) into a Wine prefix of its own, checks
 # the files, the Start menu shortcut, the Apps & Features entry and PATH, runs the
-# installed vqxctl.exe, installs once more over it (silent default: no PATH entry), then
-# runs the registered uninstaller silently and checks that the prefix holds nothing of
-# the program any more. VQX_KEEP=1 keeps the prefix for a look.
+# installed vqxctl.exe, installs once more over it (silent default: no PATH entry, and
+# the user's PATH value the first install created is gone again), once more for all
+# users beside a user PATH of the user's own, then runs the registered quiet uninstall
+# and checks that the prefix holds nothing of the program any more and both PATH values
+# are as before. VQX_KEEP=1 keeps the prefix for a look.
 # Usage: windows_installer_test.sh <windows build dir> <version>
 set -euo pipefail
 build=$1 version=$2
@@ -45,6 +47,13 @@ reg_value() { # key value -> the value's data, or nothing
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^  /, ""); print }'
 }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VQX Setup Utility'
+user_env='HKCU\Environment'
+system_env='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+has_value() { wine reg query "$1" /v "$2" >/dev/null 2>&1; }
+program_windows='C:\Program Files\VQX Setup Utility'
+# A fresh prefix has no PATH of the user's own: the install creates it, the uninstall
+# must delete it again rather than leave it empty.
+has_value "$user_env" PATH && fail "the new prefix already has a user PATH: $(reg_value "$user_env" PATH)"
 
 # A PATH choice it does not know stops a silent install, instead of leaving vqxctl off
 # PATH without a word.
@@ -75,7 +84,22 @@ grep -qx '%USERPROFILE%' <<<"$shortcut_texts" || fail "the shortcut does not sta
 reg_value "$uninstall_key" DisplayIcon | grep -q 'bin\\vqxsu.exe' || fail "Apps & Features shows no icon"
 uninstall=$(reg_value "$uninstall_key" UninstallString | tr -d '"')
 [ -n "$uninstall" ] || fail "no UninstallString"
-reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility\\bin' || fail "/PATH=user did not put vqxctl on PATH"
+[ "$(reg_value "$user_env" PATH)" = "$program_windows\bin" ] \
+  || fail "/PATH=user made the user PATH '$(reg_value "$user_env" PATH)', not the bin folder alone"
+
+# Apps & Features: the folder, the command a deployment tool runs, and the size of what
+# was installed (in KB, a DWORD; each file may round down by a KB).
+[ "$(reg_value "$uninstall_key" InstallLocation)" = "$program_windows" ] \
+  || fail "InstallLocation is '$(reg_value "$uninstall_key" InstallLocation)'"
+[ "$(reg_value "$uninstall_key" QuietUninstallString)" = "\"$program_windows\\Uninstall.exe\" /S" ] \
+  || fail "QuietUninstallString is '$(reg_value "$uninstall_key" QuietUninstallString)'"
+size_kb=$(reg_value "$uninstall_key" EstimatedSize)
+[[ $size_kb == 0x* ]] || fail "EstimatedSize is '$size_kb', not a DWORD"
+size_kb=$((size_kb))
+bytes=$(find "$program_dir" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+files=$(find "$program_dir" -type f | wc -l)
+[ "$size_kb" -le $((bytes / 1024)) ] && [ "$size_kb" -ge $((bytes / 1024 - files)) ] \
+  || fail "EstimatedSize says $size_kb KB for $bytes bytes in $files files"
 
 installed_vqxctl="C:\\Program Files\\VQX Setup Utility\\bin\\vqxctl.exe"
 out=$(wine "$installed_vqxctl" --version | tr -d '\r')
@@ -95,17 +119,34 @@ wine "$installer" /S
 wineserver -w
 [ -f "$program_dir/bin/vqxctl.exe" ] || fail "the second install left no vqxctl.exe"
 [ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "the second install left no Apps & Features entry"
-reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility' && fail "a silent install without /PATH left vqxctl on PATH"
+reg_value "$user_env" PATH | grep -q 'VQX Setup Utility' && fail "a silent install without /PATH left vqxctl on PATH"
+has_value "$user_env" PATH && fail "the user PATH value the first install created stayed as '$(reg_value "$user_env" PATH)'"
 
-# The uninstaller copies itself away and starts the copy: wait for every process.
-wine "$uninstall" /S
+# For all users, beside a user PATH of the user's own: the system PATH gains the entry at
+# its end, and the uninstall gives both values back as they were.
+wine reg add "$user_env" /v PATH /t REG_EXPAND_SZ /d 'C:\tools' /f >/dev/null
+system_path=$(reg_value "$system_env" PATH)
+[ -n "$system_path" ] || fail "the prefix has no system PATH"
+wine "$installer" /S /PATH=all
+wineserver -w
+[ "$(reg_value "$system_env" PATH)" = "$system_path;$program_windows\bin" ] \
+  || fail "/PATH=all made the system PATH '$(reg_value "$system_env" PATH)'"
+[ "$(reg_value "$user_env" PATH)" = 'C:\tools' ] || fail "/PATH=all changed the user PATH to '$(reg_value "$user_env" PATH)'"
+quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
+[ "$quiet_uninstall" = "\"$program_windows\\Uninstall.exe\" /S" ] || fail "the third install's QuietUninstallString is '$quiet_uninstall'"
+
+# The quiet uninstall as Apps & Features or a deployment tool runs it. The uninstaller
+# copies itself away and starts the copy: wait for every process.
+quiet_program=${quiet_uninstall%\" *}
+wine "${quiet_program#\"}" ${quiet_uninstall##*\" }
 wineserver -w
 
 [ ! -e "$program_dir" ] || fail "left behind: $(cd "$program_dir" && find . -mindepth 1)"
 [ -z "$(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')" ] || fail "left behind: $(find "$WINEPREFIX/drive_c" -name 'VQX Setup Utility*')"
 wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Apps & Features entry stayed"
 wine reg query 'HKLM\Software\VQX Setup Utility developers' >/dev/null 2>&1 && fail "the installer's registry key stayed"
-reg_value 'HKCU\Environment' PATH | grep -q 'VQX Setup Utility' && fail "PATH still names the program"
+[ "$(reg_value "$system_env" PATH)" = "$system_path" ] || fail "the uninstall left the system PATH '$(reg_value "$system_env" PATH)'"
+[ "$(reg_value "$user_env" PATH)" = 'C:\tools' ] || fail "the uninstall left the user PATH '$(reg_value "$user_env" PATH)'"
 list_prefix >"$tmp/after"
 diff "$tmp/before" "$tmp/after" >&2 || fail "the prefix changed (above)"
 echo "installed, ran vqxctl.exe $version, uninstalled without a trace"
