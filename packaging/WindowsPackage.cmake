@@ -11,6 +11,32 @@
 # vqxctl on PATH: the installer's "Install Options" page offers none (the default), all
 # users or the current user. A silent install (/S) leaves PATH alone unless given
 # /PATH=all or /PATH=user (below); the uninstaller takes the entry out again.
+
+# Beside bin, in the installation folder and at the top of the .zip: README.txt, the
+# licence as LICENSE.txt, and the manual in doc (UserManual.cmake), all with Windows line
+# ends. vqxctl.exe --help names doc\vqxctl.txt.
+set(windows_files "")
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/windows/README.txt ${CMAKE_CURRENT_BINARY_DIR}/windows/README.lf @ONLY)
+foreach(made "${CMAKE_CURRENT_BINARY_DIR}/windows/README.lf|README.txt"
+             "${CMAKE_CURRENT_SOURCE_DIR}/copyright|LICENSE.txt")
+  string(REPLACE "|" ";" made "${made}")
+  list(GET made 0 from)
+  list(GET made 1 name)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/windows/${name}
+    COMMAND ${CMAKE_COMMAND} -DFROM=${from} -DTO=${CMAKE_CURRENT_BINARY_DIR}/windows/${name}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/crlf.cmake
+    DEPENDS ${from} ${CMAKE_CURRENT_SOURCE_DIR}/windows/crlf.cmake
+    VERBATIM)
+  list(APPEND windows_files ${CMAKE_CURRENT_BINARY_DIR}/windows/${name})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/windows/${name} DESTINATION .)
+endforeach()
+add_custom_target(windows_files ALL DEPENDS ${windows_files})
+foreach(page vqxsu vqxctl)
+  if(DEFINED vqx_manual_text_${page})
+    install(FILES ${vqx_manual_text_${page}} DESTINATION doc)
+  endif()
+endforeach()
+
 set(CPACK_PACKAGE_FILE_NAME "${VQX_PACKAGE_NAME}-${PROJECT_VERSION}-win64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "VQX Setup Utility")
 # Without the version, so a newer installer finds and replaces an older installation.

@@ -28,11 +28,25 @@ zip=$tmp/out/vqx-setup-$version-win64.zip
 [ -f "$installer" ] || fail "no $(basename "$installer") in: $(ls "$tmp/out")"
 [ -f "$zip" ] || fail "no $(basename "$zip") in: $(ls "$tmp/out")"
 
-# The portable .zip: the two programs and nothing else.
+# The portable .zip: the two programs, the readme, the licence and the manual, nothing else.
 zip_files=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
-expected="vqx-setup-$version-win64/bin/vqxctl.exe
-vqx-setup-$version-win64/bin/vqxsu.exe"
+expected="vqx-setup-$version-win64/LICENSE.txt
+vqx-setup-$version-win64/README.txt
+vqx-setup-$version-win64/bin/vqxctl.exe
+vqx-setup-$version-win64/bin/vqxsu.exe
+vqx-setup-$version-win64/doc/vqxctl.txt
+vqx-setup-$version-win64/doc/vqxsu.txt"
 [ "$zip_files" = "$expected" ] || fail "the .zip holds: $zip_files"
+# Texts for Notepad: Windows line ends on every line, nothing left unfilled.
+for text in LICENSE.txt README.txt doc/vqxctl.txt doc/vqxsu.txt; do
+  unzip -p "$zip" "vqx-setup-$version-win64/$text" >"$tmp/text"
+  [ -s "$tmp/text" ] || fail "$text in the .zip is empty"
+  [ "$(grep -c $'\r$' "$tmp/text")" = "$(wc -l <"$tmp/text")" ] || fail "$text in the .zip has lines without a Windows line end"
+  grep -q '@[A-Z_]*@' "$tmp/text" && fail "$text in the .zip holds an unfilled @...@"
+done
+unzip -p "$zip" "vqx-setup-$version-win64/README.txt" | grep -q "VQX Setup Utility $version for Windows" || fail "README.txt does not name version $version"
+unzip -p "$zip" "vqx-setup-$version-win64/LICENSE.txt" | grep -q "Copyright" || fail "LICENSE.txt holds no copyright"
+unzip -p "$zip" "vqx-setup-$version-win64/doc/vqxctl.txt" | grep -q "vqxctl - read, provision and compare" || fail "doc/vqxctl.txt is not vqxctl's manual"
 
 wineboot -i >/dev/null 2>&1
 wineserver -w
@@ -67,7 +81,7 @@ wine "$installer" /S /PATH=user
 wineserver -w
 
 program_dir="$WINEPREFIX/drive_c/Program Files/VQX Setup Utility"
-for file in bin/vqxsu.exe bin/vqxctl.exe Uninstall.exe; do
+for file in bin/vqxsu.exe bin/vqxctl.exe Uninstall.exe README.txt LICENSE.txt doc/vqxctl.txt doc/vqxsu.txt; do
   [ -f "$program_dir/$file" ] || fail "not installed: Program Files/VQX Setup Utility/$file"
 done
 
@@ -104,6 +118,14 @@ files=$(find "$program_dir" -type f | wc -l)
 installed_vqxctl="C:\\Program Files\\VQX Setup Utility\\bin\\vqxctl.exe"
 out=$(wine "$installed_vqxctl" --version | tr -d '\r')
 grep -q "$version" <<<"$out" || fail "installed vqxctl.exe --version said: $out"
+# Its help, into a pipe: 80 columns at most, and the manual it names is installed.
+wine "$installed_vqxctl" --help | tr -d '\r' >"$tmp/help.txt"
+awk 'length($0) > 80 { print; bad = 1 } END { exit bad }' "$tmp/help.txt" >&2 || fail "vqxctl.exe --help has lines over 80 columns (above)"
+named=$(tr '\n' ' ' <"$tmp/help.txt" | grep -o 'doc\\[a-z]*\.txt' | head -n 1)
+[ -n "$named" ] || fail "vqxctl.exe --help names no manual in doc: $(tail -n 3 "$tmp/help.txt")"
+[ -f "$program_dir/${named//\\//}" ] || fail "vqxctl.exe --help names $named, which is not installed"
+grep -q 'man vqxctl' "$tmp/help.txt" && fail "vqxctl.exe --help points to a manual page"
+
 # The simulated unit inside vqxctl: the read goes through the whole program.
 if ! (cd "$tmp" && timeout 60 wine "$installed_vqxctl" --quiet read --demo) >"$tmp/read.out" 2>"$tmp/read.err"; then
   cat "$tmp/read.err" >&2
