@@ -3,7 +3,8 @@
 ; and cannot tell an entry they added from one that was there before. The installer
 ; records in the Apps & Features key what it added (the folder, whose PATH, and whether it
 ; created the value); the uninstaller takes out exactly that entry and deletes the value
-; when the install created it and nothing else has been put in since.
+; when the install created it and nothing else has been put in since. An entry the user
+; had made before stays.
 ;
 ; NSIS strings hold at most 1023 characters: a longer PATH cannot be read whole, and a
 ; value that cannot be read whole is left as it is (the details say so) rather than
@@ -137,8 +138,37 @@ Var VqxLength
   ${EndIf}
 !macroend
 
-; First in the uninstaller, while the Apps & Features key still holds the record. CPack's
-; own removal runs after it and then finds nothing of ours.
+; What both PATH values hold once the uninstaller took out its entry; CPack's own removal,
+; which runs at the end of the uninstall, takes out the folder wherever it finds it, also
+; an entry that was there before the install: un.onUninstSuccess gives such a value back.
+Var VqxUserReadable
+Var VqxUserValue
+Var VqxSystemReadable
+Var VqxSystemValue
+
+!macro VqxKeepPath ROOT SUBKEY SLOT
+  !insertmacro VqxReadPath ${ROOT} "${SUBKEY}"
+  StrCpy $Vqx${SLOT}Readable $VqxPathReadable
+  StrCpy $Vqx${SLOT}Value $VqxPathValue
+!macroend
+
+!macro VqxRestorePath ROOT SUBKEY SLOT
+  ${If} $Vqx${SLOT}Readable == 1
+    !insertmacro VqxReadPath ${ROOT} "${SUBKEY}"
+    ${If} $VqxPathReadable == 1
+    ${AndIf} $VqxPathValue S!= $Vqx${SLOT}Value
+      WriteRegExpandStr ${ROOT} "${SUBKEY}" "PATH" $Vqx${SLOT}Value
+      SendMessage ${HWND_BROADCAST} ${WM_WININICHANGE} 0 "STR:Environment" /TIMEOUT=5000
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+Function un.onUninstSuccess
+  !insertmacro VqxRestorePath HKCU "Environment" User
+  !insertmacro VqxRestorePath HKLM "SYSTEM\CurrentControlSet\Control\Session Manager\Environment" System
+FunctionEnd
+
+; First in the uninstaller, while the Apps & Features key still holds the record.
 !macro VqxRemoveFromPath
   ReadRegStr $VqxPathEntry SHCTX "${VQX_UNINSTALL_KEY}" "VqxPathEntry"
   ReadRegStr $VqxPathScope SHCTX "${VQX_UNINSTALL_KEY}" "VqxPathScope"
@@ -150,4 +180,6 @@ Var VqxLength
       !insertmacro VqxDropEntry HKCU "Environment"
     ${EndIf}
   ${EndIf}
+  !insertmacro VqxKeepPath HKCU "Environment" User
+  !insertmacro VqxKeepPath HKLM "SYSTEM\CurrentControlSet\Control\Session Manager\Environment" System
 !macroend

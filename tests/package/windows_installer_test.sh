@@ -4,7 +4,7 @@
 # the files, the Start menu shortcut, the Apps & Features entry and PATH, runs the
 # installed vqxctl.exe, installs once more over it (silent default: no PATH entry, and
 # the user's PATH value the first install created is gone again), once more for all
-# users beside a user PATH of the user's own, then runs the registered quiet uninstall
+# users beside a user PATH of the user's own that names the folder, then runs the registered quiet uninstall
 # and checks that the prefix holds nothing of the program any more and both PATH values
 # are as before. VQX_KEEP=1 keeps the prefix for a look.
 # Usage: windows_installer_test.sh <windows build dir> <version>
@@ -144,16 +144,19 @@ wineserver -w
 reg_value "$user_env" PATH | grep -q 'VQX Setup Utility' && fail "a silent install without /PATH left vqxctl on PATH"
 has_value "$user_env" PATH && fail "the user PATH value the first install created stayed as '$(reg_value "$user_env" PATH)'"
 
-# For all users, beside a user PATH of the user's own: the system PATH gains the entry at
-# its end, and the uninstall gives both values back as they were.
-wine reg add "$user_env" /v PATH /t REG_EXPAND_SZ /d 'C:\tools' /f >/dev/null
+# For all users, beside a user PATH of the user's own that names the bin folder already
+# (put there by hand, say, for the .zip): the system PATH gains the entry at its end, and
+# neither uninstall (of the second install, then of this one) takes the user's entry out.
+user_path="C:\\tools;$program_windows\\bin"
+wine reg add "$user_env" /v PATH /t REG_EXPAND_SZ /d "$user_path" /f >/dev/null
+[ "$(reg_value "$user_env" PATH)" = "$user_path" ] || fail "reg add wrote the user PATH '$(reg_value "$user_env" PATH)'"
 system_path=$(reg_value "$system_env" PATH)
 [ -n "$system_path" ] || fail "the prefix has no system PATH"
 wine "$installer" /S /PATH=all
 wineserver -w
 [ "$(reg_value "$system_env" PATH)" = "$system_path;$program_windows\bin" ] \
   || fail "/PATH=all made the system PATH '$(reg_value "$system_env" PATH)'"
-[ "$(reg_value "$user_env" PATH)" = 'C:\tools' ] || fail "/PATH=all changed the user PATH to '$(reg_value "$user_env" PATH)'"
+[ "$(reg_value "$user_env" PATH)" = "$user_path" ] || fail "the install changed the user PATH to '$(reg_value "$user_env" PATH)'"
 quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
 [ "$quiet_uninstall" = "\"$program_windows\\Uninstall.exe\" /S" ] || fail "the third install's QuietUninstallString is '$quiet_uninstall'"
 
@@ -168,7 +171,7 @@ wineserver -w
 wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Apps & Features entry stayed"
 wine reg query 'HKLM\Software\VQX Setup Utility developers' >/dev/null 2>&1 && fail "the installer's registry key stayed"
 [ "$(reg_value "$system_env" PATH)" = "$system_path" ] || fail "the uninstall left the system PATH '$(reg_value "$system_env" PATH)'"
-[ "$(reg_value "$user_env" PATH)" = 'C:\tools' ] || fail "the uninstall left the user PATH '$(reg_value "$user_env" PATH)'"
+[ "$(reg_value "$user_env" PATH)" = "$user_path" ] || fail "the uninstall left the user PATH '$(reg_value "$user_env" PATH)'"
 list_prefix >"$tmp/after"
 diff "$tmp/before" "$tmp/after" >&2 || fail "the prefix changed (above)"
 echo "installed, ran vqxctl.exe $version, uninstalled without a trace"
