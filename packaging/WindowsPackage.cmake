@@ -10,7 +10,8 @@
 #
 # vqxctl on PATH: the installer's "Install Options" page offers none (the default), all
 # users or the current user. A silent install (/S) leaves PATH alone unless given
-# /PATH=all or /PATH=user (below); the uninstaller takes the entry out again.
+# /PATH=all or /PATH=user (below); the uninstaller takes the entry out again, and only
+# that one (windows/path_entry.nsh).
 
 # Beside bin, in the installation folder and at the top of the .zip: README.txt, the
 # licence as LICENSE.txt, and the manual in doc (UserManual.cmake), all with Windows line
