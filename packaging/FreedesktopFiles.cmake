@@ -1,5 +1,6 @@
 # The files a Linux desktop and shell look for: the menu entry and its icon in every
-# size, the manual pages (scdoc sources in man/, built here) and vqxctl's bash completion.
+# size, the manual pages (made by UserManual.cmake, installed here with the manual as
+# text) and vqxctl's bash completion.
 # Each tool that is missing leaves its files out with a warning; scripts/install-deps
 # installs them all, and the package test refuses a package without them.
 set(here ${CMAKE_CURRENT_SOURCE_DIR})
@@ -27,23 +28,29 @@ else()
   message(WARNING "rsvg-convert not found: the PNG icons are not made (scripts/install-deps installs librsvg2-bin)")
 endif()
 
-find_program(VQX_SCDOC scdoc)
+# The manual (UserManual.cmake): each page for man(1), and as text in the doc folder.
 find_program(VQX_GZIP gzip)
-if(VQX_SCDOC AND VQX_GZIP)
+if(VQX_GZIP)
   foreach(page vqxsu vqxctl vqxsim)
-    configure_file(${here}/man/${page}.1.scd ${out}/man/${page}.1.scd @ONLY)
-    set(gz ${out}/man/${page}.1.gz)
-    add_custom_command(OUTPUT ${gz}
-      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${VQX_RELEASE_EPOCH}
-              sh -c [["$0" < "$1" | "$2" -9n > "$3"]] ${VQX_SCDOC} ${out}/man/${page}.1.scd ${VQX_GZIP} ${gz}
-      DEPENDS ${here}/man/${page}.1.scd ${out}/man/${page}.1.scd
-      COMMENT "Writing the manual page ${page}(1)"
-      VERBATIM)
-    list(APPEND generated_files ${gz})
-    install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    if(NOT DEFINED vqx_manual_roff_${page})
+      continue()
+    endif()
+    foreach(made "${vqx_manual_roff_${page}}|${out}/man/${page}.1.gz|${CMAKE_INSTALL_MANDIR}/man1"
+                 "${vqx_manual_text_${page}}|${out}/doc/${page}.txt.gz|${CMAKE_INSTALL_DATADIR}/doc/${VQX_PACKAGE_NAME}")
+      string(REPLACE "|" ";" made "${made}")
+      list(GET made 0 from)
+      list(GET made 1 gz)
+      list(GET made 2 destination)
+      add_custom_command(OUTPUT ${gz}
+        COMMAND sh -c [["$0" -9n < "$1" > "$2"]] ${VQX_GZIP} ${from} ${gz}
+        DEPENDS ${from}
+        VERBATIM)
+      list(APPEND generated_files ${gz})
+      install(FILES ${gz} DESTINATION ${destination})
+    endforeach()
   endforeach()
 else()
-  message(WARNING "scdoc or gzip not found: the manual pages are not made (scripts/install-deps installs scdoc)")
+  message(WARNING "gzip not found: the manual is not installed (scripts/install-deps installs it)")
 endif()
 
 if(VQX_GZIP)

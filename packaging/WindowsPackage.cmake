@@ -10,7 +10,34 @@
 #
 # vqxctl on PATH: the installer's "Install Options" page offers none (the default), all
 # users or the current user. A silent install (/S) leaves PATH alone unless given
-# /PATH=all or /PATH=user (below); the uninstaller takes the entry out again.
+# /PATH=all or /PATH=user (below); the uninstaller takes the entry out again, and only
+# that one (windows/path_entry.nsh).
+
+# Beside bin, in the installation folder and at the top of the .zip: README.txt, the
+# licence as LICENSE.txt, and the manual in doc (UserManual.cmake), all with Windows line
+# ends. vqxctl.exe --help names doc\vqxctl.txt.
+set(windows_files "")
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/windows/README.txt ${CMAKE_CURRENT_BINARY_DIR}/windows/README.lf @ONLY)
+foreach(made "${CMAKE_CURRENT_BINARY_DIR}/windows/README.lf|README.txt"
+             "${CMAKE_CURRENT_SOURCE_DIR}/copyright|LICENSE.txt")
+  string(REPLACE "|" ";" made "${made}")
+  list(GET made 0 from)
+  list(GET made 1 name)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/windows/${name}
+    COMMAND ${CMAKE_COMMAND} -DFROM=${from} -DTO=${CMAKE_CURRENT_BINARY_DIR}/windows/${name}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/crlf.cmake
+    DEPENDS ${from} ${CMAKE_CURRENT_SOURCE_DIR}/windows/crlf.cmake
+    VERBATIM)
+  list(APPEND windows_files ${CMAKE_CURRENT_BINARY_DIR}/windows/${name})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/windows/${name} DESTINATION .)
+endforeach()
+add_custom_target(windows_files ALL DEPENDS ${windows_files})
+foreach(page vqxsu vqxctl)
+  if(DEFINED vqx_manual_text_${page})
+    install(FILES ${vqx_manual_text_${page}} DESTINATION doc)
+  endif()
+endforeach()
+
 set(CPACK_PACKAGE_FILE_NAME "${VQX_PACKAGE_NAME}-${PROJECT_VERSION}-win64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "VQX Setup Utility")
 # Without the version, so a newer installer finds and replaces an older installation.
@@ -83,5 +110,18 @@ set(CPACK_NSIS_DELETE_ICONS_EXTRA [[
     Delete "$DESKTOP\VQX Setup Utility.lnk"
   ${EndIf}]])
 string(APPEND CPACK_NSIS_DELETE_ICONS_EXTRA "\n  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"")
+
+# Apps & Features shows the size, opens the folder and lets a deployment tool uninstall
+# without a question (QuietUninstallString). The size counts what the install wrote, the
+# uninstaller included; Windows expects it in KB as a DWORD.
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [[
+  ${GetSize} "$INSTDIR" "/S=0K" $R0 $R1 $R2
+  WriteRegDWORD SHCTX "${VQX_UNINSTALL_KEY}" "EstimatedSize" $R0
+  WriteRegStr SHCTX "${VQX_UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${VQX_UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  !insertmacro VqxAddToPath]])
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [[
+  !insertmacro VqxRemoveFromPath]])
+string(APPEND CPACK_NSIS_DEFINES "\n  !include \"${CMAKE_CURRENT_SOURCE_DIR}/windows/path_entry.nsh\"")
 # The NSIS lines above reach the installer script as written.
 set(CPACK_VERBATIM_VARIABLES ON)

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "connection_commands.h"
+#include "help_text.h"
 #include "preferences_path.h"
 #include "system_port.h"
 #include "vqx_version.h"
@@ -27,15 +28,14 @@ constexpr const char* kExitCodeHelp =
     "  5  the VQX-2 did not take a setting, or a command could not be sent\n"
     "  6  an input file is damaged or asks for a value that cannot be set\n"
     "  7  an output file or the preferences file could not be written\n"
-    "  8  the VQX-2 did not confirm TRAN and may still be in command mode (it then passes\n"
-    "     no serial data); this replaces any other code but 3\n"
+    "  8  the VQX-2 did not confirm TRAN and may still be in command mode (it then passes no serial data); "
+    "this replaces any other code but 3\n"
     "  9  vqxctl itself failed (out of memory, or a fault to report); the message says what\n"
-    "  129  hung up (the terminal or ssh session was closed, SIGHUP); the unit was returned\n"
-    "       to transparent mode first\n"
+    "  129  hung up (the terminal or ssh session was closed, SIGHUP); the unit was returned to transparent "
+    "mode first\n"
     "  130  interrupted (Ctrl-C, SIGTERM); the unit was returned to transparent mode first\n"
     "\n"
-    "Progress goes to standard error (--quiet silences it); results to standard output.\n"
-    "The manual (man vqxctl) describes the snapshot JSON format and gives examples.";
+    "Progress goes to standard error (--quiet silences it); results to standard output.\n";
 
 struct Parsed {
   ConnectionArgs connection;
@@ -145,7 +145,8 @@ namespace {
 
 int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app("vqxctl: read, provision and back up VQX-2 units from the command line.", "vqxctl");
-  app.footer(kExitCodeHelp);
+  // Before the subcommands: each takes its parent's footer as it is made.
+  app.footer(std::string(kExitCodeHelp) + ManualPointer());
   app.set_version_flag("--version", "vqxctl " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE,
                        "print the version and exit");
   app.require_subcommand(1);
@@ -215,7 +216,8 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) {
-      env.out << app.help();
+      // CLI11 lays out the columns but leaves long descriptions on one line.
+      env.out << WrapHelp(app.help(), env.helpWidth);
       return kExitOk;
     }
     env.err << "vqxctl: " << e.what() << "\nRun 'vqxctl --help' for the commands and their options.\n";

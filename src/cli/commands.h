@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,6 +25,8 @@ struct CliEnvironment {
   const std::atomic<bool>* interrupt = nullptr;
   // out is a terminal: a file's text written there has its control characters escaped.
   bool outIsTerminal = false;
+  // The columns help text is wrapped to (HelpWidth of the console's).
+  size_t helpWidth = 80;
 };
 
 // --port P (with its line settings) or --demo.

@@ -24,4 +24,8 @@ void PrepareConsoleOutput();
 // or a pipe is not one: it gets the bytes unchanged.
 bool StandardOutputIsTerminal();
 
+// The width in columns of the console standard output goes to; 0 when it goes elsewhere
+// (a file, a pipe) or the console does not say.
+int ConsoleColumns();
+
 }  // namespace vqx::cli

@@ -1,6 +1,9 @@
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "console.h"
 
@@ -64,5 +67,17 @@ void UnitReleased() {}
 void PrepareConsoleOutput() {}
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+int ConsoleColumns() {
+  if (!StandardOutputIsTerminal()) return 0;
+  struct winsize size {};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  // A terminal that does not report its size (a serial console): the shell's idea of it.
+  const char* columns = std::getenv("COLUMNS");
+  if (columns == nullptr) return 0;
+  char* end = nullptr;
+  const long value = std::strtol(columns, &end, 10);
+  return *end == '\0' && value > 0 && value < 10000 ? static_cast<int>(value) : 0;
+}
 
 }  // namespace vqx::cli

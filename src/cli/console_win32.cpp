@@ -46,4 +46,12 @@ bool StandardOutputIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+int ConsoleColumns() {
+  if (!StandardOutputIsTerminal()) return 0;
+  // The visible window, not the screen buffer: the buffer may be far wider than what shows.
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &info) == 0) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 }  // namespace vqx::cli

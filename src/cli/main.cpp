@@ -8,6 +8,7 @@
 #include "console.h"
 #include "exit_codes.h"
 #include "hang_up_stream.h"
+#include "help_text.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     vqx::cli::CliEnvironment env{out, err};
     env.interrupt = &interrupted;
     env.outIsTerminal = vqx::cli::StandardOutputIsTerminal();
+    env.helpWidth = vqx::cli::HelpWidth(vqx::cli::ConsoleColumns());
     code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
     out.flush();
   } catch (...) {

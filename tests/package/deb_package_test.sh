@@ -45,7 +45,9 @@ for file in usr/bin/vqxsu usr/bin/vqxctl usr/bin/vqxsim \
             usr/share/applications/vqxsu.desktop usr/share/icons/hicolor/scalable/apps/vqxsu.svg \
             usr/share/man/man1/vqxsu.1.gz usr/share/man/man1/vqxctl.1.gz usr/share/man/man1/vqxsim.1.gz \
             usr/share/bash-completion/completions/vqxctl \
-            usr/share/doc/vqx-setup/copyright usr/share/doc/vqx-setup/changelog.gz; do
+            usr/share/doc/vqx-setup/copyright usr/share/doc/vqx-setup/changelog.gz \
+            usr/share/doc/vqx-setup/vqxsu.txt.gz usr/share/doc/vqx-setup/vqxctl.txt.gz \
+            usr/share/doc/vqx-setup/vqxsim.txt.gz; do
   [ -f "$root/$file" ] || fail "$file is not in the package"
 done
 for program in vqxsu vqxctl vqxsim; do
@@ -83,6 +85,17 @@ for page in vqxsu vqxctl vqxsim; do
   gzip -t "$man" 2>/dev/null || { fail "$page.1.gz is not a whole gzip file"; continue; }
   gzip -dc "$man" | grep -q "^\.TH \"$page\" \"1\"" || fail "$page.1.gz has no title $page(1)"
   gzip -dc "$man" | grep -q "VQX Setup Utility $version" || fail "$page.1.gz does not name version $version"
+done
+# The same manual as text, for reading without man: plain (no roff, no overstriking),
+# its 78 columns, the page's own name and version.
+for page in vqxsu vqxctl vqxsim; do
+  text="$root/usr/share/doc/vqx-setup/$page.txt.gz"
+  gzip -t "$text" 2>/dev/null || { fail "$page.txt.gz is not a whole gzip file"; continue; }
+  gzip -dc "$text" | grep -q "^NAME$" || fail "$page.txt.gz has no NAME section"
+  gzip -dc "$text" | grep -q "^ *$page - " || fail "$page.txt.gz does not describe $page"
+  gzip -dc "$text" | grep -q "VQX Setup Utility $version" || fail "$page.txt.gz does not name version $version"
+  gzip -dc "$text" | grep -q -e '^\.' -e $'\b' -e $'\e' && fail "$page.txt.gz holds roff requests or terminal controls"
+  gzip -dc "$text" | awk 'length($0) > 80 { bad = 1 } END { exit bad }' || fail "$page.txt.gz has lines over 80 columns"
 done
 gzip -dc "$root/usr/share/man/man1/vqxsu.1.gz" | grep -q "home folder" ||
   fail "vqxsu(1) does not say where a menu-started vqxsu keeps its preferences"

@@ -25,9 +25,10 @@ offered() {
   printf '%s\n' "${COMPREPLY[@]}" | sort -u
 }
 
-# The options and subcommands the help of "vqxctl WORDS..." lists.
+# The options and subcommands the help of "vqxctl WORDS..." lists (a line that continues
+# a description, indented deeper, names neither).
 help_options() { "$vqxctl" "$@" --help | sed -n '/^Options:/,/^$/p' | grep -oE '^  (-[a-z],)?--[a-z-]+' | tr ',' '\n' | tr -d ' ' | sort -u; }
-help_subcommands() { "$vqxctl" "$@" --help | sed -n '/^Subcommands:/,/^$/p' | sed -n 's/^  \([a-z]*\) .*/\1/p' | sort -u; }
+help_subcommands() { "$vqxctl" "$@" --help | sed -n '/^Subcommands:/,/^$/p' | sed -n 's/^  \([a-z][a-z]*\) .*/\1/p' | sort -u; }
 
 for path in "" read apply diff detect ports send history "history list" "history show" "history export" "history import" \
             connections "connections list" "connections add" "connections edit" "connections remove" \

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ struct TerminalChildOptions {
   std::string directory;          // working directory; empty: the test's own
   int stderrFd = -1;              // standard error here instead of the terminal
   bool ignoreHangUp = false;      // as nohup starts a program
+  unsigned short columns = 0;     // the terminal's width; 0: one that does not say
 };
 
 class TerminalChild {
@@ -46,6 +48,10 @@ class TerminalChild {
     const char* name = ::ptsname(master_);
     if (name == nullptr) return false;
     slavePath_ = name;
+    struct winsize size {};
+    size.ws_col = options.columns;
+    size.ws_row = options.columns == 0 ? 0 : 24;
+    if (::ioctl(master_, TIOCSWINSZ, &size) != 0) return false;
     // Everything the child needs is made before the fork: only async-signal-safe calls after it.
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
