@@ -35,9 +35,9 @@ TEST(DialogTemplateBuildTest, EveryControlIsAnItemInTemplateOrderWithItsIdPlaceA
     EXPECT_EQ(parsed.caption, WidenLatin1(dialog->caption));
     EXPECT_EQ(parsed.cx, dialog->width);
     EXPECT_EQ(parsed.cy, dialog->height);
-    EXPECT_EQ(parsed.fontName, L"MS Shell Dlg");
+    EXPECT_EQ(parsed.fontName, WidenLatin1(dialog->fontName)) << "the template's own font";
     EXPECT_EQ(parsed.pointSize, dialog->fontPointSize);
-    EXPECT_EQ(parsed.style & (DS_SETFONT | DS_FIXEDSYS), DWORD{DS_SETFONT | DS_FIXEDSYS}) << "DS_SHELLFONT";
+    EXPECT_EQ(parsed.style & (DS_SETFONT | DS_FIXEDSYS), DWORD{DS_SETFONT}) << "not DS_SHELLFONT, which swaps the font";
     ASSERT_EQ(parsed.items.size(), dialog->controls.size());
     for (size_t i = 0; i < parsed.items.size(); ++i) {
       const ControlTemplate& c = dialog->controls[i];

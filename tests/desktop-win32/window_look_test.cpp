@@ -1,0 +1,286 @@
+// What a user sees of the windows built from the templates, measured in the fonts the
+// controls really got: every label and the longest value a box or list can hold fit their
+// control, the chosen view's switch is drawn as a pressed button, and no label covers a
+// box's border.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "control_mapping.h"
+#include "field_table.h"
+#include "test_dialog.h"
+#include "win32_window_surface.h"
+#include "window/connection_dialog_templates.h"
+#include "window/control_ids.h"
+#include "window/dialog_template.h"
+
+namespace vqx::win32 {
+namespace {
+
+using testing::TestDialog;
+
+SIZE TextExtent(HWND control, const std::wstring& text) {
+  const HDC dc = GetDC(control);
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  const HGDIOBJ old = SelectObject(dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
+}
+
+RECT ClientOf(HWND control) {
+  RECT r{};
+  GetClientRect(control, &r);
+  return r;
+}
+
+// A button's text as drawn: an & marks the next letter and takes no room.
+std::wstring WithoutMnemonic(const char* text) {
+  std::wstring out;
+  const std::wstring wide = WidenLatin1(text);
+  for (size_t i = 0; i < wide.size(); ++i) {
+    if (wide[i] == L'&' && i + 1 < wide.size()) ++i;
+    out.push_back(wide[i]);
+  }
+  return out;
+}
+
+std::string Longest(std::span<const char* const> items) {
+  std::string longest;
+  for (const char* item : items) {
+    if (std::string(item).size() >= longest.size()) longest = item;
+  }
+  return longest;
+}
+
+// The largest value a digits-only box of the settings form takes, from the limits the
+// settings carry (a port's 65535, a delay's 10000) or an octet's 255.
+std::map<int, std::string> LongestNumbers() {
+  using snapshot::detail::FindField;
+  std::map<int, std::string> longest;
+  const std::map<int, const char*> ranged{{ids::kVoipPort, "voipPort"}, {ids::kCommandPort, "commandPort"},
+                                          {ids::kServerPort, "serverPort"}, {ids::kRxDelay, "rxDelay"},
+                                          {ids::kTxDelay, "txDelay"}};
+  for (const auto& [id, key] : ranged) {
+    const auto* field = FindField(key);
+    if (field == nullptr) {
+      ADD_FAILURE() << "no setting " << key;
+      continue;
+    }
+    longest[id] = std::to_string(std::max(field->high, -field->low));
+  }
+  for (const int id : {ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4, ids::kServerIp1, ids::kServerIp2, ids::kServerIp3,
+                       ids::kServerIp4, ids::kGateway1, ids::kGateway2, ids::kGateway3, ids::kGateway4, ids::kSubnet1,
+                       ids::kSubnet2, ids::kSubnet3, ids::kSubnet4, ids::kConnectionIp1, ids::kConnectionIp2,
+                       ids::kConnectionIp3, ids::kConnectionIp4}) {
+    longest[id] = "255";
+  }
+  return longest;
+}
+
+struct Layout {
+  const DialogTemplate* dialog;
+  std::span<const char* const> (*listItems)(int);
+};
+
+std::vector<Layout> AllLayouts() {
+  return {{&MainDialogTemplate(), &InitialListItems},
+          {&SerialPortDialogTemplate(), &SerialDialogListItems},
+          {&ConnectionListDialogTemplate(), nullptr},
+          {&AddConnectionDialogTemplate(), nullptr},
+          {&EditConnectionDialogTemplate(), nullptr}};
+}
+
+// Labels, check boxes, buttons and group box titles: their whole text inside the control,
+// as the template's font draws it.
+TEST(TextFitTest, EveryLabelAndButtonTextFitsItsControl) {
+  const int checkBox = GetSystemMetrics(SM_CXMENUCHECK);
+  for (const Layout& layout : AllLayouts()) {
+    TestDialog dialog(*layout.dialog);
+    ASSERT_NE(dialog.Window(), nullptr);
+    int index = 0;
+    for (const ControlTemplate& c : layout.dialog->controls) {
+      const int at = index++;
+      if (c.text == nullptr || c.text[0] == '\0') continue;
+      // The serial port dialog's labels have no id: find them by their place in the
+      // template, which is their place among the dialog's children.
+      HWND control = c.id != -1 ? dialog.Control(c.id) : nullptr;
+      if (control == nullptr) {
+        control = GetWindow(dialog.Window(), GW_CHILD);
+        for (int i = 0; i < at && control != nullptr; ++i) control = GetWindow(control, GW_HWNDNEXT);
+      }
+      ASSERT_NE(control, nullptr) << c.text;
+      const RECT client = ClientOf(control);
+      const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+      SCOPED_TRACE(std::string(layout.dialog->caption) + ": \"" + c.text + "\"");
+      if (c.kind == ControlKind::Static) {
+        const SIZE text = TextExtent(control, WidenLatin1(c.text));
+        EXPECT_LE(text.cx, client.right) << "label wider than its control";
+        EXPECT_LE(text.cy, client.bottom) << "label taller than its control";
+        continue;
+      }
+      ASSERT_EQ(c.kind, ControlKind::Button);
+      const SIZE text = TextExtent(control, WithoutMnemonic(c.text));
+      const DWORD type = style & BS_TYPEMASK;
+      if (type == BS_GROUPBOX) {
+        // The title starts a character in and leaves the frame's corner visible.
+        EXPECT_LE(text.cx + 2 * text.cy, client.right);
+      } else if ((type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON) && (style & BS_PUSHLIKE) == 0) {
+        // The box, the gap after it, the text.
+        EXPECT_LE(checkBox + 4 + text.cx, client.right);
+      } else {
+        // A push button's edges and focus rectangle take a few pixels on each side.
+        EXPECT_LE(text.cx + 8, client.right);
+        EXPECT_LE(text.cy + 4, client.bottom);
+      }
+    }
+  }
+}
+
+// The boxes for numbers show their largest value whole, inside the edit control's
+// formatting rectangle (its client area less its margins); the drop-down lists show their
+// longest entry inside the selection field beside the arrow.
+TEST(TextFitTest, TheLongestValueOfEveryNumberBoxAndListFitsIt) {
+  const std::map<int, std::string> numbers = LongestNumbers();
+  int boxes = 0;
+  int lists = 0;
+  for (const Layout& layout : AllLayouts()) {
+    TestDialog dialog(*layout.dialog);
+    ASSERT_NE(dialog.Window(), nullptr);
+    PrepareDialogControls(dialog.Window(), *layout.dialog);
+    for (const ControlTemplate& c : layout.dialog->controls) {
+      SCOPED_TRACE(std::string(layout.dialog->caption) + ": " + std::to_string(c.id));
+      const HWND control = c.id == -1 ? nullptr : dialog.Control(c.id);
+      if (c.kind == ControlKind::Edit && (c.style & kStyleDigitsOnly) != 0) {
+        const auto longest = numbers.find(c.id);
+        ASSERT_NE(longest, numbers.end()) << "a number box without a known largest value";
+        RECT format{};
+        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        const SIZE text = TextExtent(control, WidenLatin1(longest->second.c_str()));
+        EXPECT_LE(text.cx, format.right - format.left) << "\"" << longest->second << "\" is cut";
+        EXPECT_LE(text.cy, ClientOf(control).bottom);
+        ++boxes;
+      } else if (c.kind == ControlKind::ComboBox && layout.listItems != nullptr) {
+        const std::string longest = Longest(layout.listItems(c.id));
+        if (longest.empty()) continue;
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetComboBoxInfo(control, &info));
+        const SIZE text = TextExtent(control, WidenLatin1(longest.c_str()));
+        // The selection is drawn a pixel inside the field.
+        EXPECT_LE(text.cx + 2, info.rcItem.right - info.rcItem.left) << "\"" << longest << "\" is cut";
+        ++lists;
+      }
+    }
+  }
+  EXPECT_EQ(boxes, 3 + 2 + 16 + 4 + 4) << "ports, delays, the form's and the connection dialogs' octets";
+  EXPECT_EQ(lists, 14 + 4);
+}
+
+// ---- The view switches ------------------------------------------------------------------
+
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<COLORREF> at;
+  COLORREF Get(int x, int y) const { return at[static_cast<size_t>(y) * width + x]; }
+};
+
+// The control as it paints itself into a bitmap of its own (it need not be on screen).
+Pixels Render(HWND control) {
+  const RECT client = ClientOf(control);
+  Pixels p;
+  p.width = client.right;
+  p.height = client.bottom;
+  const HDC screen = GetDC(nullptr);
+  const HDC dc = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, p.width, p.height);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  p.at.resize(static_cast<size_t>(p.width) * p.height);
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) p.at[static_cast<size_t>(y) * p.width + x] = GetPixel(dc, x, y);
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return p;
+}
+
+// The chosen view's switch looks pressed, as Windows draws a push-like radio button that
+// is checked: sunken (its top and left edges in shadow) on the plain button face. The
+// others stand raised (top and left edges lit).
+TEST(ViewSwitchLookTest, TheCheckedSwitchIsDrawnPressedAndTheOthersRaised) {
+  TestDialog dialog(MainDialogTemplate());
+  PrepareMainWindowControls(dialog.Window());
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+  for (const int chosen : {ids::kViewSettings, ids::kViewTerminal, ids::kViewHistory}) {
+    for (const int id : {ids::kViewSettings, ids::kViewTerminal, ids::kViewHistory}) {
+      SendMessageW(dialog.Control(id), BM_SETCHECK, id == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    for (const int id : {ids::kViewSettings, ids::kViewTerminal, ids::kViewHistory}) {
+      SCOPED_TRACE(std::to_string(chosen) + " chosen, " + std::to_string(id));
+      const Pixels p = Render(dialog.Control(id));
+      ASSERT_GT(p.width, 8);
+      ASSERT_GT(p.height, 8);
+      // Along the top edge, a little in from the corners.
+      const int mid = p.width / 2;
+      const COLORREF topEdge = p.Get(mid, 0);
+      // A row below the text and above the bottom edges: the face alone.
+      int faceRow = 0;
+      for (int x = 4; x < p.width - 4; ++x) faceRow += p.Get(x, p.height - 4) == face ? 1 : 0;
+      if (id == chosen) {
+        EXPECT_NE(topEdge, light) << "the chosen switch is raised";
+        EXPECT_EQ(faceRow, p.width - 8) << "the chosen switch is not filled with the button face";
+      } else {
+        EXPECT_EQ(topEdge, light) << "an unchosen switch is not raised";
+      }
+    }
+  }
+}
+
+// ---- Borders ----------------------------------------------------------------------------
+
+RECT PlaceOf(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// A box's border is drawn whole: no other control of the same view lies over it. Group
+// boxes frame controls by design and draw nothing over them.
+TEST(BorderTest, NoControlOfAViewLiesOverABorderedBoxOfThatView) {
+  TestDialog dialog(MainDialogTemplate());
+  const auto& controls = MainDialogTemplate().controls;
+  int bordered = 0;
+  for (const ControlView view : {ControlView::Settings, ControlView::Terminal, ControlView::History}) {
+    for (const ControlTemplate& box : controls) {
+      if ((box.style & kStyleBorder) == 0 || (box.view != view && box.view != ControlView::All)) continue;
+      ++bordered;
+      const RECT boxPlace = PlaceOf(dialog.Control(box.id));
+      for (const ControlTemplate& other : controls) {
+        if (&other == &box || other.id == -1 || (other.style & kStyleGroupBox) != 0) continue;
+        if (other.view != view && other.view != ControlView::All) continue;
+        RECT overlap;
+        const RECT otherPlace = PlaceOf(dialog.Control(other.id));
+        EXPECT_FALSE(IntersectRect(&overlap, &boxPlace, &otherPlace))
+            << other.id << " lies over the border of " << box.id << " (" << overlap.left << "," << overlap.top << ")-("
+            << overlap.right << "," << overlap.bottom << ")";
+      }
+    }
+  }
+  EXPECT_GT(bordered, 20);
+}
+
+}  // namespace
+}  // namespace vqx::win32
