@@ -32,7 +32,7 @@ TEST_F(DetectionOfferTest, UnansweredEscapeIsOfferedOnceAndYesIsReported) {
   ASSERT_EQ(Offers(), 1);
   // It names the port the read went out on, and breaks lines only where a sentence ends:
   // the box wraps the rest to its own width.
-  const std::string& text = surface.MessageBoxes().back().text;
+  const std::string text = surface.MessageBoxes().back().text;
   EXPECT_NE(text.find("not responding on COM1."), std::string::npos) << text;
   for (size_t at = text.find_first_of("\r\n"); at != std::string::npos; at = text.find_first_of("\r\n", at + 1)) {
     ASSERT_GT(at, 0u);
