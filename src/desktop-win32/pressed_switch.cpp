@@ -9,23 +9,23 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 0x5653;  // any number unique to this drawing
 
-using GetWindowThemeFn = HANDLE(WINAPI*)(HWND);
+using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
 
 // uxtheme.dll is looked up, not imported: the program imports only the DLLs every Windows
-// has loaded anyway, and where it is missing no button has a theme.
-bool HasTheme(HWND button) {
-  static const GetWindowThemeFn getWindowTheme = [] {
+// has loaded anyway, and where it is missing no button has a theme to take off.
+void TakeThemeOff(HWND button) {
+  static const SetWindowThemeFn setWindowTheme = [] {
     const HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
     return uxtheme == nullptr ? nullptr
-                              : reinterpret_cast<GetWindowThemeFn>(
-                                    reinterpret_cast<void*>(GetProcAddress(uxtheme, "GetWindowTheme")));
+                              : reinterpret_cast<SetWindowThemeFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
   }();
-  return getWindowTheme != nullptr && getWindowTheme(button) != nullptr;
+  // A class list that names no class of any theme: no visual style for this window. (Wine
+  // takes empty names for "no names given" and keeps the button's own class.)
+  if (setWindowTheme != nullptr) setWindowTheme(button, L" ", L" ");
 }
 
-bool DrawnHere(HWND button) {
-  return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED && !HasTheme(button);
-}
+bool DrawnHere(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // The button control draws these changes at once, outside WM_PAINT (focus, the mouse's
 // press and release, a new check or text): over a checked switch that drawing is redone.
@@ -110,6 +110,7 @@ void PaintPressedButton(HWND button, HDC dc) {
 }
 
 void DrawPressedWhileChecked(HWND button) {
+  TakeThemeOff(button);
   SetWindowSubclass(button, &PressedSwitchProc, kSubclassId, 0);
   InvalidateRect(button, nullptr, TRUE);
 }

@@ -25,6 +25,33 @@ namespace {
 
 using testing::TestDialog;
 
+// The controls vqxsu.exe gets through its manifest (common controls 6, themed where the
+// system has a theme, as Wine has by default), for the windows built while this lives.
+class CommonControls6 {
+ public:
+  CommonControls6() {
+    ACTCTXW context{};
+    context.cbSize = sizeof(context);
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;
+    context.hModule = GetModuleHandleW(nullptr);
+    context.lpResourceName = MAKEINTRESOURCEW(2);
+    context_ = CreateActCtxW(&context);
+    if (context_ != INVALID_HANDLE_VALUE) active_ = ActivateActCtx(context_, &cookie_) != FALSE;
+  }
+  ~CommonControls6() {
+    if (active_) DeactivateActCtx(0, cookie_);
+    if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
+  }
+  CommonControls6(const CommonControls6&) = delete;
+  CommonControls6& operator=(const CommonControls6&) = delete;
+  bool Active() const { return active_; }
+
+ private:
+  HANDLE context_ = INVALID_HANDLE_VALUE;
+  ULONG_PTR cookie_ = 0;
+  bool active_ = false;
+};
+
 SIZE TextExtent(HWND control, const std::wstring& text) {
   const HDC dc = GetDC(control);
   const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
@@ -102,6 +129,8 @@ std::vector<Layout> AllLayouts() {
 // Labels, check boxes, buttons and group box titles: their whole text inside the control,
 // as the template's font draws it.
 TEST(TextFitTest, EveryLabelAndButtonTextFitsItsControl) {
+  const CommonControls6 commonControls;
+  ASSERT_TRUE(commonControls.Active());
   const int checkBox = GetSystemMetrics(SM_CXMENUCHECK);
   for (const Layout& layout : AllLayouts()) {
     TestDialog dialog(*layout.dialog);
@@ -149,6 +178,8 @@ TEST(TextFitTest, EveryLabelAndButtonTextFitsItsControl) {
 // formatting rectangle (its client area less its margins); the drop-down lists show their
 // longest entry inside the selection field beside the arrow.
 TEST(TextFitTest, TheLongestValueOfEveryNumberBoxAndListFitsIt) {
+  const CommonControls6 commonControls;
+  ASSERT_TRUE(commonControls.Active());
   const std::map<int, std::string> numbers = LongestNumbers();
   int boxes = 0;
   int lists = 0;
@@ -216,9 +247,11 @@ Pixels Render(HWND control) {
 }
 
 // The chosen view's switch looks pressed, as Windows draws a push-like radio button that
-// is checked: sunken (its top and left edges in shadow) on the plain button face. The
-// others stand raised (top and left edges lit).
+// is checked: sunken (its top and left edges in shadow) on the plain button face, not the
+// flat block of a theme's pressed colour. The others stand raised (top and left edges lit).
 TEST(ViewSwitchLookTest, TheCheckedSwitchIsDrawnPressedAndTheOthersRaised) {
+  const CommonControls6 commonControls;
+  ASSERT_TRUE(commonControls.Active());
   TestDialog dialog(MainDialogTemplate());
   PrepareMainWindowControls(dialog.Window());
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
@@ -260,6 +293,7 @@ RECT PlaceOf(HWND control) {
 // A box's border is drawn whole: no other control of the same view lies over it. Group
 // boxes frame controls by design and draw nothing over them.
 TEST(BorderTest, NoControlOfAViewLiesOverABorderedBoxOfThatView) {
+  const CommonControls6 commonControls;
   TestDialog dialog(MainDialogTemplate());
   const auto& controls = MainDialogTemplate().controls;
   int bordered = 0;
