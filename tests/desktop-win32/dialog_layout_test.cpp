@@ -112,6 +112,8 @@ TEST(DialogTemplateBuildTest, StylesCarryTheTemplatesMeaning) {
       EXPECT_NE(parsed.items[i].style & SS_NOPREFIX, 0u) << layout->caption << " " << layout->controls[i].id;
     }
   }
+  // Every control paints inside its own rectangle only, never over a neighbour's edge.
+  for (const ParsedItem& item : main.items) EXPECT_NE(item.style & WS_CLIPSIBLINGS, 0u) << item.id;
   // Tab stops exactly where the template has them.
   for (const ControlTemplate& c : MainDialogTemplate().controls) {
     if (c.id == -1) continue;

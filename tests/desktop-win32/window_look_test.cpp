@@ -316,5 +316,63 @@ TEST(BorderTest, NoControlOfAViewLiesOverABorderedBoxOfThatView) {
   EXPECT_GT(bordered, 20);
 }
 
+// The same on the screen, as the History view is painted: the dialog shown, the other
+// views' controls hidden, a report long enough to scroll put into the report box. Every
+// row and column of a box's edge is one colour from end to end: no neighbour painted a
+// strip over it.
+TEST(BorderTest, TheHistoryViewsBoxesShowTheirEdgesWholeOnTheScreen) {
+  const CommonControls6 commonControls;
+  ASSERT_TRUE(commonControls.Active());
+  TestDialog dialog(MainDialogTemplate());
+  PrepareMainWindowControls(dialog.Window());
+  const auto showView = [&](ControlView view) {
+    for (const ControlTemplate& c : MainDialogTemplate().controls) {
+      if (c.id == -1 || c.view == ControlView::All) continue;
+      ShowWindow(dialog.Control(c.id), c.view == view && c.id != ids::kViaDhcp ? SW_SHOWNA : SW_HIDE);
+    }
+    testing::PumpUntil([] { return false; }, 300);
+  };
+  // As the program starts: the settings form, then the user's switch to History, the
+  // current unit added to the list and chosen there.
+  showView(ControlView::Settings);
+  EnableWindow(dialog.Control(ids::kSaveHistory), FALSE);
+  SetWindowPos(dialog.Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  testing::PumpUntil([] { return false; }, 300);
+  showView(ControlView::History);
+  const HWND list = dialog.Control(ids::kHistoryList);
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"(All)"));
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Tower 2 (192.168.1.20:2000)"));
+  SendMessageW(list, LB_SETCURSEL, 1, 0);
+  std::wstring report;
+  for (int i = 0; i < 40; ++i) report += L"Line " + std::to_wstring(i) + L" of the report\r\n";
+  SetWindowTextW(dialog.Control(ids::kReportPane), report.c_str());
+  EnableWindow(dialog.Control(ids::kSaveHistory), TRUE);
+  testing::PumpUntil([] { return false; }, 500);
+  UpdateWindow(dialog.Window());
+
+  const HDC screen = GetDC(nullptr);
+  int checked = 0;
+  for (const int id : {ids::kHistoryList, ids::kReportPane, ids::kSerialNumberEntry}) {
+    RECT r;
+    GetWindowRect(dialog.Control(id), &r);
+    for (int row = 0; row < 2; ++row) {
+      const COLORREF first = GetPixel(screen, r.left + 2, r.top + row);
+      int odd = 0;
+      for (int x = r.left + 2; x < r.right - 2; ++x) odd += GetPixel(screen, x, r.top + row) != first ? 1 : 0;
+      EXPECT_EQ(odd, 0) << id << ": top edge, row " << row;
+      ++checked;
+    }
+    for (int column = 0; column < 2; ++column) {
+      const COLORREF first = GetPixel(screen, r.left + column, r.top + 2);
+      int odd = 0;
+      for (int y = r.top + 2; y < r.bottom - 2; ++y) odd += GetPixel(screen, r.left + column, y) != first ? 1 : 0;
+      EXPECT_EQ(odd, 0) << id << ": left edge, column " << column;
+      ++checked;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(checked, 12);
+}
+
 }  // namespace
 }  // namespace vqx::win32
