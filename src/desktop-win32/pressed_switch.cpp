@@ -40,7 +40,6 @@ bool DrawsDirectly(UINT message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
-    case WM_MOUSEMOVE:
     case WM_CAPTURECHANGED:
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -72,7 +71,9 @@ LRESULT CALLBACK PressedSwitchProc(HWND button, UINT message, WPARAM wParam, LPA
     default: break;
   }
   const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
-  if (DrawsDirectly(message) && DrawnHere(button)) RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  // A move of the mouse redraws only while the button holds it (pressed and dragged).
+  const bool drew = message == WM_MOUSEMOVE ? GetCapture() == button : DrawsDirectly(message);
+  if (drew && DrawnHere(button)) RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   return result;
 }
 

@@ -126,6 +126,26 @@ std::vector<Layout> AllLayouts() {
           {&EditConnectionDialogTemplate(), nullptr}};
 }
 
+std::wstring FaceOf(HWND window) {
+  const HDC dc = GetDC(window);
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SelectObject(dc, old);
+  ReleaseDC(window, dc);
+  return face;
+}
+
+// The windows get the template's own face, not a stand-in of other widths.
+TEST(TextFitTest, TheWindowsAreDrawnInTheTemplatesOwnFace) {
+  for (const Layout& layout : AllLayouts()) {
+    TestDialog dialog(*layout.dialog);
+    EXPECT_EQ(FaceOf(dialog.Window()), WidenLatin1(layout.dialog->fontName))
+        << layout.dialog->caption << ": under Wine, Wine's own fonts are missing from the prefix (scripts/wine-prefix "
+        << "copies them from Debian's fonts-wine)";
+  }
+}
+
 // Labels, check boxes, buttons and group box titles: their whole text inside the control,
 // as the template's font draws it.
 TEST(TextFitTest, EveryLabelAndButtonTextFitsItsControl) {
