@@ -78,7 +78,7 @@ std::vector<DWORD> BuildDialogTemplate(const DialogTemplate& dialog, DWORD dialo
   w.Word(0xFFFF);  // signature: extended template
   w.Dword(0);      // helpID
   w.Dword(0);      // exStyle
-  w.Dword(dialogStyle | DS_SETFONT);  // not DS_SHELLFONT: that would put "MS Shell Dlg" in
+  w.Dword(dialogStyle | DS_SETFONT);  // not DS_SHELLFONT, which swaps the font for "MS Shell Dlg"
   w.Word(static_cast<WORD>(dialog.controls.size()));
   w.Short(0);
   w.Short(0);
