@@ -9,7 +9,9 @@ bool Has(const ControlTemplate& c, uint32_t style) { return (c.style & style) !=
 constexpr int kTwoLinesOfText = 16;
 
 DWORD CommonStyles(const ControlTemplate& c) {
-  DWORD style = WS_CHILD | WS_VISIBLE;
+  // Each control paints only where no sibling lies: under a theme, a box's edge was found
+  // with a strip of another control's painting over it in the History view.
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
   if (Has(c, kStyleTabStop)) style |= WS_TABSTOP;
   if (Has(c, kStyleGroupStart)) style |= WS_GROUP;
   if (Has(c, kStyleVScroll)) style |= WS_VSCROLL;

@@ -78,7 +78,7 @@ std::vector<DWORD> BuildDialogTemplate(const DialogTemplate& dialog, DWORD dialo
   w.Word(0xFFFF);  // signature: extended template
   w.Dword(0);      // helpID
   w.Dword(0);      // exStyle
-  w.Dword(dialogStyle | DS_SETFONT | DS_FIXEDSYS);  // DS_SHELLFONT
+  w.Dword(dialogStyle | DS_SETFONT);  // not DS_SHELLFONT, which swaps the font for "MS Shell Dlg"
   w.Word(static_cast<WORD>(dialog.controls.size()));
   w.Short(0);
   w.Short(0);
@@ -90,7 +90,7 @@ std::vector<DWORD> BuildDialogTemplate(const DialogTemplate& dialog, DWORD dialo
   w.Word(static_cast<WORD>(dialog.fontPointSize));
   w.Word(FW_NORMAL);
   w.Word(MAKEWORD(FALSE, DEFAULT_CHARSET));  // italic, charset
-  w.Text(kDialogFontName);
+  w.Text(WidenLatin1(dialog.fontName));
 
   for (const ControlTemplate& c : dialog.controls) {
     const Win32ControlStyle mapped = MapControl(c);

@@ -5,6 +5,7 @@
 
 #include "control_mapping.h"
 #include "digit_edit.h"
+#include "pressed_switch.h"
 #include "window/dialog_template.h"
 #include "window/control_text.h"
 
@@ -67,6 +68,7 @@ void PrepareDialogControls(HWND dialog, const DialogTemplate& layout) {
     const HWND control = c.id == -1 ? nullptr : GetDlgItem(dialog, c.id);
     if (control == nullptr) continue;
     if ((c.style & kStyleDigitsOnly) != 0) MakeDigitsOnly(control);
+    if ((c.style & kStylePushLike) != 0) DrawPressedWhileChecked(control);
     if ((c.style & kStyleReadOnly) != 0 && (c.style & kStyleMultiLine) != 0) {
       SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     }

@@ -35,9 +35,9 @@ TEST(DialogTemplateBuildTest, EveryControlIsAnItemInTemplateOrderWithItsIdPlaceA
     EXPECT_EQ(parsed.caption, WidenLatin1(dialog->caption));
     EXPECT_EQ(parsed.cx, dialog->width);
     EXPECT_EQ(parsed.cy, dialog->height);
-    EXPECT_EQ(parsed.fontName, L"MS Shell Dlg");
+    EXPECT_EQ(parsed.fontName, WidenLatin1(dialog->fontName)) << "the template's own font";
     EXPECT_EQ(parsed.pointSize, dialog->fontPointSize);
-    EXPECT_EQ(parsed.style & (DS_SETFONT | DS_FIXEDSYS), DWORD{DS_SETFONT | DS_FIXEDSYS}) << "DS_SHELLFONT";
+    EXPECT_EQ(parsed.style & (DS_SETFONT | DS_FIXEDSYS), DWORD{DS_SETFONT}) << "not DS_SHELLFONT, which swaps the font";
     ASSERT_EQ(parsed.items.size(), dialog->controls.size());
     for (size_t i = 0; i < parsed.items.size(); ++i) {
       const ControlTemplate& c = dialog->controls[i];
@@ -112,6 +112,8 @@ TEST(DialogTemplateBuildTest, StylesCarryTheTemplatesMeaning) {
       EXPECT_NE(parsed.items[i].style & SS_NOPREFIX, 0u) << layout->caption << " " << layout->controls[i].id;
     }
   }
+  // Every control paints inside its own rectangle only, never over a neighbour's edge.
+  for (const ParsedItem& item : main.items) EXPECT_NE(item.style & WS_CLIPSIBLINGS, 0u) << item.id;
   // Tab stops exactly where the template has them.
   for (const ControlTemplate& c : MainDialogTemplate().controls) {
     if (c.id == -1) continue;

@@ -40,7 +40,7 @@ class DetectionTest : public DesktopTest {
     program_->Surface().SetMessageBoxAnswerer([this, answerOfferYes](const QtWindowSurface::MessageBoxRecord& box) {
       std::lock_guard lock(boxMutex_);
       boxes_.push_back(box);
-      return answerOfferYes && box.text == kOfferDetectionText ? kAnswerYes : 1;
+      return answerOfferYes && box.text.rfind("The VQX-2 is not responding on ", 0) == 0 ? kAnswerYes : 1;
     });
   }
 
@@ -127,7 +127,9 @@ TEST_F(DetectionTest, UnansweredReadOffersTheSearchAndYesRunsIt) {
                                                   kEscapeFailsWithin + kSearchEndsWithin)));
   const auto boxes = Boxes();
   ASSERT_FALSE(boxes.empty());
-  EXPECT_EQ(boxes[0].text, kOfferDetectionText);
+  // The offer names the port the read went out on (the demo unit's line).
+  EXPECT_EQ(boxes[0].text, OfferDetectionText(program_->Logic().PortNameInUse()));
+  EXPECT_NE(boxes[0].text.find(program_->DemoUnit()->SlavePath()), std::string::npos) << boxes[0].text;
   EXPECT_EQ(boxes[0].buttons, MessageButtons::YesNo);
   EXPECT_EQ(StoredBaudRate(), 19200);
   ASSERT_TRUE(WaitForUnitIdle(std::chrono::duration_cast<std::chrono::milliseconds>(kEscapeFailsWithin)));

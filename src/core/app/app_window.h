@@ -86,10 +86,10 @@ inline constexpr const char* kPortOpenFailedText = "The serial port could not be
 inline constexpr const char* kPortNotOpenText =
     "The serial port is not open. Choose a port with File, Select Serial Port...";
 inline constexpr uint32_t kPortLostNoticeDelayMs = 1;
-inline constexpr const char* kOfferDetectionText =
-    "The VQX-2 is not responding.\r"
-    "Its serial settings may differ from this computer's. Try every baud rate, data bits,\r"
-    "parity and stop bits the VQX-2 offers until it answers?";
+// The offer after a read whose escape went unanswered, naming the port it went out on.
+// Its sentences carry no line breaks of their own: the message box wraps them to its
+// width, and a break of ours would leave a ragged short line wherever the box wraps too.
+std::string OfferDetectionText(const std::string& portName);
 
 // The full read asks the settings in this order (alphabetical by keyword); index i of
 // settingReadState belongs to kFullReadOrder[i].

@@ -60,6 +60,12 @@ bool CAppWindow::ReopenStoredPort() {
   return false;
 }
 
+std::string OfferDetectionText(const std::string& portName) {
+  return "The VQX-2 is not responding on " + portName +
+         ".\r\rIts serial settings may differ from this computer's. Try every baud rate, data bits, parity and "
+         "stop bits the VQX-2 offers until it answers?";
+}
+
 bool CAppWindow::OfferLineDetection() {
   // The escape's probes went unanswered: the read never began.
   const bool escapeUnanswered =
@@ -69,7 +75,8 @@ bool CAppWindow::OfferLineDetection() {
     return false;
   }
   if (modalDialogOpen_ || detectionOffered_.exchange(true)) return false;
-  return surface_.ShowMessageBox(MessageOwner::MainWindow, kOfferDetectionText, kProgramCaption, MessageIcon::Warning,
+  const std::string text = OfferDetectionText(PortNameInUse());
+  return surface_.ShowMessageBox(MessageOwner::MainWindow, text.c_str(), kProgramCaption, MessageIcon::Warning,
                                  MessageButtons::YesNo) == kAnswerYes;
 }
 

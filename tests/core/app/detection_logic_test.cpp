@@ -18,18 +18,26 @@ class DetectionOfferTest : public AppScriptedTest {
   }
   int Offers() const {
     int n = 0;
-    for (const auto& box : surface.MessageBoxes()) n += box.text == kOfferDetectionText ? 1 : 0;
+    for (const auto& box : surface.MessageBoxes()) n += box.text == OfferDetectionText("COM1") ? 1 : 0;
     return n;
   }
 };
 
 TEST_F(DetectionOfferTest, UnansweredEscapeIsOfferedOnceAndYesIsReported) {
   surface.SetMessageBoxAnswerer([](const HeadlessSurface::MessageBoxRecord& box) {
-    return box.text == kOfferDetectionText ? kAnswerYes : 1;
+    return box.text == OfferDetectionText("COM1") ? kAnswerYes : 1;
   });
   EscapeGoesUnanswered();
   EXPECT_TRUE(window.OfferLineDetection());
   ASSERT_EQ(Offers(), 1);
+  // It names the port the read went out on, and breaks lines only where a sentence ends:
+  // the box wraps the rest to its own width.
+  const std::string text = surface.MessageBoxes().back().text;
+  EXPECT_NE(text.find("not responding on COM1."), std::string::npos) << text;
+  for (size_t at = text.find_first_of("\r\n"); at != std::string::npos; at = text.find_first_of("\r\n", at + 1)) {
+    ASSERT_GT(at, 0u);
+    EXPECT_NE(std::string(".?\r\n").find(text[at - 1]), std::string::npos) << "a break inside a sentence: " << text;
+  }
   EXPECT_EQ(surface.MessageBoxes().back().buttons, MessageButtons::YesNo);
   EXPECT_FALSE(window.OfferLineDetection()) << "asked once for each unanswered read";
   EXPECT_EQ(Offers(), 1);
