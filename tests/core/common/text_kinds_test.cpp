@@ -27,7 +27,7 @@ TEST(Utf8Test, DecodesWhatAppendWritesAndRefusesWhatIsNotUtf8) {
     EXPECT_EQ(length, text.size()) << point;
   }
   size_t length = 0;
-  for (const std::string bad : {"\x80", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
+  for (const char* bad : {"\x80", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
                                 "\xC3", "\xE8\xA8", "\xC3(", "\xFF"}) {
     EXPECT_EQ(DecodeUtf8At(bad, 0, &length), -1) << bad;
   }

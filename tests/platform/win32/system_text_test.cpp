@@ -47,7 +47,7 @@ TEST(WideTextTest, BytesThatAreNotUtf8KeepACharacterEach) {
 
 // Windows allows a file name with half a surrogate pair; its narrow form opens it again.
 TEST(WideTextTest, AnUnpairedSurrogateComesBackAsItWas) {
-  for (const std::wstring name : {std::wstring(L"a\xD800z"), std::wstring(L"\xDC00"), std::wstring(L"x\xDBFF")}) {
+  for (const std::wstring& name : {std::wstring(L"a\xD800z"), std::wstring(L"\xDC00"), std::wstring(L"x\xDBFF")}) {
     const std::string narrow = NarrowToUtf8(name);
     EXPECT_EQ(narrow.size(), name.size() + 2);
     EXPECT_EQ(WidenUtf8(narrow), name);
