@@ -26,13 +26,20 @@
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
 //   rect-dialog CAPTION          the same for the dialog's client area
+//   print-list ID                prints each line of list box ID of the main window
 //   close                        the close box (WM_CLOSE)
+//
+// Texts on its command line and in what it prints are UTF-8; it reads its arguments from
+// the wide command line, as Wine passes argv in its own code page.
 //   sleep MS
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,14 +47,20 @@ constexpr const wchar_t* kMainCaption = L"VQX Setup Utility";
 constexpr const wchar_t* kDialogClass = L"#32770";
 
 std::wstring Widen(const char* text) {
-  std::wstring wide;
-  for (const char* p = text; *p != '\0'; ++p) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  if (length <= 1) return {};
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
+  wide.resize(static_cast<size_t>(length - 1));
   return wide;
 }
 
 std::string Narrow(const std::wstring& text) {
-  std::string narrow;
-  for (const wchar_t c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
+  narrow.resize(static_cast<size_t>(length - 1));
   return narrow;
 }
 
@@ -121,7 +134,15 @@ int Fail(const std::string& why) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  int argc = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (wide == nullptr) return Fail("the command line could not be read");
+  std::vector<std::string> texts;
+  for (int k = 0; k < argc; ++k) texts.push_back(Narrow(wide[k]));
+  LocalFree(wide);
+  std::vector<const char*> argv;
+  for (const std::string& text : texts) argv.push_back(text.c_str());
   for (int i = 1; i < argc; ++i) {
     const std::string command = argv[i];
     const auto arg = [&](int k) -> const char* { return i + k < argc ? argv[i + k] : ""; };
@@ -294,6 +315,19 @@ int main(int argc, char** argv) {
                                std::strtoul(arg(1), nullptr, 10), &answer)) {
         return Fail("WM_ENDSESSION was not answered in time");
       }
+      i += 1;
+    } else if (command == "print-list") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      const HWND list = GetDlgItem(main, std::atoi(arg(1)));
+      const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+      for (LRESULT line = 0; line < count; ++line) {
+        std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0)) + 1, L'\0');
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(text.size() - 1);
+        std::printf("%s\n", Narrow(text).c_str());
+      }
+      std::fflush(stdout);
       i += 1;
     } else if (command == "close") {
       const HWND main = FindMain();
