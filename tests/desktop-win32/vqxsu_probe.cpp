@@ -26,6 +26,7 @@
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
 //   rect-dialog CAPTION          the same for the dialog's client area
+//   wait-list ID TEXT MS         a line of list box ID of the main window holds TEXT
 //   print-list ID                prints each line of list box ID of the main window
 //   close                        the close box (WM_CLOSE)
 //
@@ -89,6 +90,20 @@ std::wstring ControlText(HWND control) {
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
   return text;
+}
+
+std::vector<std::wstring> ListLines(HWND list) {
+  std::vector<std::wstring> lines;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT line = 0; line < count; ++line) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
+    if (length < 0) continue;
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    lines.push_back(text);
+  }
+  return lines;
 }
 
 template <typename F>
@@ -316,16 +331,32 @@ int main() {
         return Fail("WM_ENDSESSION was not answered in time");
       }
       i += 1;
-    } else if (command == "print-list") {
+    } else if (command == "wait-list") {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window");
       const HWND list = GetDlgItem(main, std::atoi(arg(1)));
-      const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-      for (LRESULT line = 0; line < count; ++line) {
-        std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0)) + 1, L'\0');
-        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(text.size() - 1);
-        std::printf("%s\n", Narrow(text).c_str());
+      const std::wstring want = Widen(arg(2));
+      std::vector<std::wstring> seen;
+      const bool shown = WaitFor(
+          [&] {
+            seen = ListLines(list);
+            for (const std::wstring& line : seen) {
+              if (line.find(want) != std::wstring::npos) return true;
+            }
+            return false;
+          },
+          std::strtoul(arg(3), nullptr, 10));
+      if (!shown) {
+        std::string lines;
+        for (const std::wstring& line : seen) lines += "\n  " + Narrow(line);
+        return Fail("no line of list " + std::string(arg(1)) + " holds \"" + arg(2) + "\":" + lines);
+      }
+      i += 3;
+    } else if (command == "print-list") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      for (const std::wstring& line : ListLines(GetDlgItem(main, std::atoi(arg(1))))) {
+        std::printf("%s\n", Narrow(line).c_str());
       }
       std::fflush(stdout);
       i += 1;
