@@ -8,6 +8,7 @@
 #include "connection_book.h"
 #include "exit_codes.h"
 #include "prefs_change.h"
+#include "system_port.h"
 #include "terminal_text.h"
 #include "text_codec.h"
 
@@ -197,7 +198,7 @@ int RunConnectionsImport(const std::string& prefs, const std::string& input, con
                          bool allowEmpty, CliEnvironment& env) {
   std::string kind = format;
   if (kind.empty()) {
-    const std::string extension = std::filesystem::path(input).extension().string();
+    const std::string extension = TextOfPath(PathFromText(input).extension());
     if (extension == ".json" || extension == ".JSON") kind = "json";
     if (extension == ".csv" || extension == ".CSV") kind = "csv";
     if (kind.empty()) return Usage(env, "give --format json or --format csv for " + input);

@@ -9,6 +9,7 @@
 #include "exit_codes.h"
 #include "hang_up_stream.h"
 #include "help_text.h"
+#include "system_port.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ int main(int argc, char** argv) {
   vqx::cli::PrepareConsoleOutput();
   int code = vqx::cli::kExitFailed;
   try {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    // File names and other system texts are UTF-8 inside the program on every system.
+    const std::vector<std::string> args = vqx::ProgramArguments(argc, argv);
     vqx::cli::HangUpGuardBuffer outBuffer(std::cout.rdbuf(), &hungUp);
     vqx::cli::HangUpGuardBuffer errBuffer(std::cerr.rdbuf(), &hungUp);
     std::ostream out(&outBuffer);

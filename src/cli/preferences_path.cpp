@@ -4,13 +4,14 @@
 #include <system_error>
 
 #include "app/preferences_block.h"
+#include "system_port.h"
 
 namespace vqx::cli {
 
 std::string FullPath(const std::string& name) {
   std::error_code error;
-  const std::filesystem::path full = std::filesystem::absolute(name, error);
-  return error ? name : full.lexically_normal().string();
+  const std::filesystem::path full = std::filesystem::absolute(PathFromText(name), error);
+  return error ? name : TextOfPath(full.lexically_normal());
 }
 
 std::string PreferencesWhereabouts(const std::string& given, const char* home) {
@@ -18,9 +19,9 @@ std::string PreferencesWhereabouts(const std::string& given, const char* home) {
   if (!given.empty()) text += "Preferences file given: " + FullPath(given) + "\n";
   text += std::string("vqxsu keeps its preferences in ") + kPreferencesFileName + " in its working directory:\n";
   text += "  vqxsu started here:             " + FullPath(kPreferencesFileName) + "\n";
-  if (home != nullptr && home[0] != '\0' && std::filesystem::path(home).is_absolute()) {
+  if (home != nullptr && home[0] != '\0' && PathFromText(home).is_absolute()) {
     text += "  started from the desktop menu:  " +
-            (std::filesystem::path(home) / kPreferencesFileName).lexically_normal().string() + "\n";
+            TextOfPath((PathFromText(home) / kPreferencesFileName).lexically_normal()) + "\n";
   }
   return text;
 }

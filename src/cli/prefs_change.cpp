@@ -7,8 +7,8 @@
 namespace vqx::cli {
 
 PrefsFile OpenPrefs(const std::string& path) {
-  const std::filesystem::path p(path);
-  return {CreateSystemFileStore(p.parent_path().string()), p.filename().string()};
+  const std::filesystem::path p = PathFromText(path);
+  return {CreateSystemFileStore(TextOfPath(p.parent_path())), TextOfPath(p.filename())};
 }
 
 std::unique_ptr<PrefsChange> PrefsChange::Begin(const std::string& path, const std::string& vqxsuHint,

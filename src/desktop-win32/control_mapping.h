@@ -26,8 +26,10 @@ inline constexpr WORD kComboBoxAtom = 0x0085;
 // a bordered edit or list gets the sunken client edge a dialog gives it.
 Win32ControlStyle MapControl(const ControlTemplate& control);
 
-// The template's Latin-1 texts for the wide-character functions, and back (a character
-// the code page cannot hold reads as '?').
+// Window texts for the wide-character functions, and back (a character Latin-1 cannot
+// hold reads as '?'): the templates' words and the unit's bytes, one byte one character
+// as the Qt program shows them (common/text_kinds.h). Never a path, an argument or an
+// environment value: those are UTF-8 and go through win32/wide_text.h.
 std::wstring WidenLatin1(const char* text);
 std::string NarrowToLatin1(const std::wstring& text);
 

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "control_mapping.h"
+#include "system_port.h"
+#include "win32/wide_text.h"
 #include "vqx_version.h"
 #include "win32_program.h"
 
@@ -35,7 +36,8 @@ void Tell(const std::string& text, bool error) {
     std::fflush(error ? stderr : stdout);
     return;
   }
-  MessageBoxW(nullptr, vqx::win32::WidenLatin1(text.c_str()).c_str(), L"VQX Setup Utility",
+  // The program's own words and the arguments given: system texts, UTF-8.
+  MessageBoxW(nullptr, vqx::win32::WidenUtf8(text).c_str(), L"VQX Setup Utility",
               error ? MB_ICONERROR : MB_ICONINFORMATION);
 }
 
@@ -43,8 +45,7 @@ void Tell(const std::string& text, bool error) {
 
 int main(int argc, char** argv) {
   vqx::win32::ProgramOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (const std::string& arg : vqx::ProgramArguments(argc, argv)) {
     if (arg == "--help" || arg == "-h" || arg == "/?") {
       Tell(kUsage, false);
       return 0;

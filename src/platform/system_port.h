@@ -3,6 +3,7 @@
 // The platform's own serial port, clocks and files. One implementation file per platform;
 // callers (the programs, the simulator runner, tests) never name the platform.
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,17 @@ std::unique_ptr<IFileStore> CreateSystemFileStore(const std::string& directory);
 // The user's home folder (HOME; the profile folder on Windows), where a vqxsu started
 // from the desktop or Start menu keeps its preferences; empty when unknown.
 std::string UserHomeDirectory();
+
+// The program's arguments after its name, as the file functions take them: the shell's
+// bytes on POSIX; on Windows UTF-8, read from the wide command line.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// A file name as the program keeps it (see ProgramArguments) and as std::filesystem takes
+// it, and back. On Windows the narrow std::filesystem calls would read the name in
+// another code page, or throw on bytes that are not UTF-8; these never fail and lose no
+// byte (win32/wide_text.h).
+std::filesystem::path PathFromText(const std::string& text);
+std::string TextOfPath(const std::filesystem::path& path);
 
 // Calendar time (UTC), for the names of the communication log files.
 IWallClock& SystemWallClock();

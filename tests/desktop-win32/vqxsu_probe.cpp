@@ -26,13 +26,21 @@
 //   rect                         prints where the main window's menu and client area are on
 //                                the screen: x y width height
 //   rect-dialog CAPTION          the same for the dialog's client area
+//   wait-list ID TEXT MS         a line of list box ID of the main window holds TEXT
+//   print-list ID                prints each line of list box ID of the main window
 //   close                        the close box (WM_CLOSE)
+//
+// Texts on its command line and in what it prints are UTF-8; it reads its arguments from
+// the wide command line, as Wine passes argv in its own code page.
 //   sleep MS
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,14 +48,20 @@ constexpr const wchar_t* kMainCaption = L"VQX Setup Utility";
 constexpr const wchar_t* kDialogClass = L"#32770";
 
 std::wstring Widen(const char* text) {
-  std::wstring wide;
-  for (const char* p = text; *p != '\0'; ++p) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  if (length <= 1) return {};
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
+  wide.resize(static_cast<size_t>(length - 1));
   return wide;
 }
 
 std::string Narrow(const std::wstring& text) {
-  std::string narrow;
-  for (const wchar_t c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
+  narrow.resize(static_cast<size_t>(length - 1));
   return narrow;
 }
 
@@ -76,6 +90,20 @@ std::wstring ControlText(HWND control) {
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
   return text;
+}
+
+std::vector<std::wstring> ListLines(HWND list) {
+  std::vector<std::wstring> lines;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT line = 0; line < count; ++line) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
+    if (length < 0) continue;
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    lines.push_back(text);
+  }
+  return lines;
 }
 
 template <typename F>
@@ -121,7 +149,15 @@ int Fail(const std::string& why) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  int argc = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (wide == nullptr) return Fail("the command line could not be read");
+  std::vector<std::string> texts;
+  for (int k = 0; k < argc; ++k) texts.push_back(Narrow(wide[k]));
+  LocalFree(wide);
+  std::vector<const char*> argv;
+  for (const std::string& text : texts) argv.push_back(text.c_str());
   for (int i = 1; i < argc; ++i) {
     const std::string command = argv[i];
     const auto arg = [&](int k) -> const char* { return i + k < argc ? argv[i + k] : ""; };
@@ -294,6 +330,35 @@ int main(int argc, char** argv) {
                                std::strtoul(arg(1), nullptr, 10), &answer)) {
         return Fail("WM_ENDSESSION was not answered in time");
       }
+      i += 1;
+    } else if (command == "wait-list") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      const HWND list = GetDlgItem(main, std::atoi(arg(1)));
+      const std::wstring want = Widen(arg(2));
+      std::vector<std::wstring> seen;
+      const bool shown = WaitFor(
+          [&] {
+            seen = ListLines(list);
+            for (const std::wstring& line : seen) {
+              if (line.find(want) != std::wstring::npos) return true;
+            }
+            return false;
+          },
+          std::strtoul(arg(3), nullptr, 10));
+      if (!shown) {
+        std::string lines;
+        for (const std::wstring& line : seen) lines += "\n  " + Narrow(line);
+        return Fail("no line of list " + std::string(arg(1)) + " holds \"" + arg(2) + "\":" + lines);
+      }
+      i += 3;
+    } else if (command == "print-list") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      for (const std::wstring& line : ListLines(GetDlgItem(main, std::atoi(arg(1))))) {
+        std::printf("%s\n", Narrow(line).c_str());
+      }
+      std::fflush(stdout);
       i += 1;
     } else if (command == "close") {
       const HWND main = FindMain();

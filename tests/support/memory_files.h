@@ -19,6 +19,10 @@ namespace vqx::testing {
 
 class MemoryFileStore final : public IFileStore {
  public:
+  // The folder FullPath names the files in, as a system text (UTF-8); none by default.
+  std::string folder;
+  std::string FullPath(const char* name) const override { return folder + name; }
+
   int64_t ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why = nullptr) override {
     std::lock_guard lock(mutex_);
     ++reads;

@@ -3,6 +3,7 @@
 
 #include "app/app_window.h"
 #include "common/assertion.h"
+#include "common/text_kinds.h"
 #include "protocol/command_table.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
@@ -171,9 +172,11 @@ CommandOutcome CAppWindow::OnCommand(int id, int notificationCode) {
 }
 
 // The three lines, then where the preferences are kept: the working directory's file,
-// which a user who started the program from a menu may not know is the home folder.
+// which a user who started the program from a menu may not know is the home folder. The
+// path is a system text, the box a window text (common/text_kinds.h).
 std::string CAppWindow::AboutText() const {
-  return std::string(kAboutText) + "\r\rPreferences file:\r" + services_.files.FullPath(kPreferencesFileName);
+  return std::string(kAboutText) + "\r\rPreferences file:\r" +
+         SystemTextForDisplay(services_.files.FullPath(kPreferencesFileName));
 }
 
 void CAppWindow::OnTimer(int timerId) {

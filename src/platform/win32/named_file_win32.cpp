@@ -48,7 +48,7 @@ NamedFileRead ReadHandle(HANDLE handle, size_t limit, std::string* content) {
 }  // namespace
 
 NamedFileRead ReadNamedFile(const std::string& path, size_t limit, std::string* content) {
-  const std::wstring wide = win32::Widen(path);
+  const std::wstring wide = win32::WidenUtf8(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return {NamedFileRead::Outcome::Folder, {}};

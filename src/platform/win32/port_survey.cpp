@@ -44,7 +44,7 @@ void AddRegistryPorts(std::set<unsigned>& numbers) {
                                         reinterpret_cast<BYTE*>(data), &dataBytes);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS || type != REG_SZ) continue;
-    const unsigned number = ComPortNumber(Narrow(data));
+    const unsigned number = ComPortNumber(NarrowToUtf8(data));
     if (number != 0) numbers.insert(number);
   }
   ::RegCloseKey(key);
@@ -65,7 +65,7 @@ void AddDosDevicePorts(std::set<unsigned>& numbers, Win32Calls& calls) {
   for (size_t start = 0; start < length && names[start] != L'\0';) {
     size_t end = names.find(L'\0', start);
     if (end == std::wstring::npos || end > length) end = length;
-    const unsigned number = ComPortNumber(Narrow(names.substr(start, end - start)));
+    const unsigned number = ComPortNumber(NarrowToUtf8(names.substr(start, end - start)));
     if (number != 0) numbers.insert(number);
     start = end + 1;
   }
@@ -73,7 +73,7 @@ void AddDosDevicePorts(std::set<unsigned>& numbers, Win32Calls& calls) {
 
 PortOpenResult TryOpen(Win32Calls& calls, const std::string& name) {
   PortOpenResult result;
-  const std::wstring path = Widen(ResolvePortName(name));
+  const std::wstring path = WidenUtf8(ResolvePortName(name));
   const HANDLE handle = calls.OpenDevice(path.c_str());
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = calls.LastError();

@@ -1,6 +1,7 @@
 #include "win32/win32_calls.h"
 
 #include <mmsystem.h>
+#include <shellapi.h>
 
 namespace vqx::win32 {
 
@@ -45,6 +46,11 @@ bool Win32Calls::EndTimerPeriod(UINT ms) { return ::timeEndPeriod(ms) == TIMERR_
 DWORD Win32Calls::QueryDosDevices(const wchar_t* name, wchar_t* buffer, DWORD size) {
   return ::QueryDosDeviceW(name, buffer, size);
 }
+
+DWORD Win32Calls::EnvironmentVariable(const wchar_t* name, wchar_t* buffer, DWORD size) {
+  return ::GetEnvironmentVariableW(name, buffer, size);
+}
+wchar_t** Win32Calls::CommandLineArguments(int* count) { return ::CommandLineToArgvW(::GetCommandLineW(), count); }
 
 Win32Calls& RealWin32Calls() {
   static Win32Calls calls;

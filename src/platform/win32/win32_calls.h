@@ -49,6 +49,15 @@ class Win32Calls {
   virtual bool EndTimerPeriod(UINT ms);
   // QueryDosDeviceW; 0 with ERROR_INSUFFICIENT_BUFFER when the list does not fit.
   virtual DWORD QueryDosDevices(const wchar_t* name, wchar_t* buffer, DWORD size);
+
+  // The process's own texts, in UTF-16 as Windows keeps them (the narrow argv and getenv
+  // give them in the ANSI code page, where a name outside it turns into '?').
+  // GetEnvironmentVariableW: the length without the terminator when it fits, the size
+  // needed (with it) when not, 0 with ERROR_ENVVAR_NOT_FOUND when unset.
+  virtual DWORD EnvironmentVariable(const wchar_t* name, wchar_t* buffer, DWORD size);
+  // GetCommandLineW split by CommandLineToArgvW; the array is freed with LocalFree.
+  // nullptr when the split fails.
+  virtual wchar_t** CommandLineArguments(int* count);
 };
 
 // The process-wide instance that makes the real calls.

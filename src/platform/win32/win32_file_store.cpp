@@ -165,18 +165,18 @@ std::string Win32FileStore::PathOf(const char* name) const {
 
 // As the About box shows it: from the drive, so a user can find the file.
 std::string Win32FileStore::FullPath(const char* name) const {
-  const std::wstring path = Widen(PathOf(name));
+  const std::wstring path = WidenUtf8(PathOf(name));
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return PathOf(name);
   std::wstring full(needed, L'\0');
   const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
   if (written == 0 || written >= needed) return PathOf(name);
   full.resize(written);
-  return Narrow(full);
+  return NarrowToUtf8(full);
 }
 
 int64_t Win32FileStore::ReadFile(const char* name, void* buffer, size_t capacity, FileResult* why) {
-  const std::wstring path = Widen(PathOf(name));
+  const std::wstring path = WidenUtf8(PathOf(name));
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && IsFolder(attributes)) {
     if (why) *why = {FileProblem::NotARegularFile, 0};
@@ -283,7 +283,7 @@ FileResult Win32FileStore::ReplaceFile(const char* name, const void* data, size_
   // A new file takes the folder's permissions, or only its owner's (access); one that
   // replaces another keeps the old one's ACL, attributes and streams (ReplaceFileW).
   // From the drive: ReplaceFileW is not given a relative name (Wine's fails on one).
-  std::wstring target = Widen(FullPath(name));
+  std::wstring target = WidenUtf8(FullPath(name));
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   DWORD ownersMarks = 0;  // what the owner set on the old file, for the new one
   if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -427,7 +427,7 @@ std::string ReadHolder(HANDLE handle) {
 }  // namespace
 
 ChangeLockResult Win32FileStore::LockForChange(const char* name, const char* program, uint32_t waitMs) {
-  std::wstring target = Widen(PathOf(name));
+  std::wstring target = WidenUtf8(PathOf(name));
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     target = FinalPath(target);
@@ -484,7 +484,7 @@ void Win32FileStore::ReleaseHold(const std::string& name) {
 }
 
 HANDLE Win32FileStore::OpenHold(const std::string& name, DWORD* error) {
-  const std::wstring path = Widen(PathOf(name.c_str()));
+  const std::wstring path = WidenUtf8(PathOf(name.c_str()));
   const HANDLE handle =
       calls_.OpenFile(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -529,7 +529,7 @@ void Win32FileStore::HoldWhileRunning(const char* name) {
 }
 
 bool Win32FileStore::HeldByAnotherProgram(const char* name) {
-  const std::wstring path = Widen(PathOf(name));
+  const std::wstring path = WidenUtf8(PathOf(name));
   const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;

@@ -119,7 +119,7 @@ PortOpenResult Win32SerialPort::Open(const char* name, const LineSettings& setti
 
   if (name == nullptr || name[0] == '\0') return Fail(PortOpenError::NotFound, ERROR_FILE_NOT_FOUND);
   if (std::strlen(name) > kMaxNameLength) return Fail(PortOpenError::NotFound, ERROR_FILENAME_EXCED_RANGE);
-  const std::wstring path = Widen(ResolvePortName(name));
+  const std::wstring path = WidenUtf8(ResolvePortName(name));
 
   const HANDLE handle = calls_.OpenDevice(path.c_str());
   if (handle == INVALID_HANDLE_VALUE) {

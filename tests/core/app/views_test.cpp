@@ -111,6 +111,17 @@ TEST_F(ViewsTest, AboutShowsThreeLinesOwnedByTheMainWindowAndManualDoesNothing) 
   EXPECT_EQ(Click(ids::kMenuSelectSerialPort), CommandOutcome::ShowSerialPortDialog);
 }
 
+// The path is a system text (UTF-8), the box a window text (Latin-1, as the unit's
+// bytes): an accent shows as itself in both desktop programs, not as two characters.
+TEST_F(ViewsTest, AboutNamesAPreferencesFolderOutsideAsciiInTheWindowsText) {
+  files.folder = "C:\\Users\\T\xC3\xA9" "cnico \xCE\xA3\xCE\xBF\\";
+  Click(ids::kMenuAbout);
+  const auto boxes = surface.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.substr(boxes[0].text.find("\r\r")),
+            "\r\rPreferences file:\rC:\\Users\\T\xE9" "cnico ??\\VQXSU_Prefs.cfg");
+}
+
 TEST_F(ViewsTest, AnyCommandLetsTheWorkerRunUnpaused) {
   Passes(3000);
   ASSERT_EQ(window.GetIdlePasses(), kIdlePassLimit);

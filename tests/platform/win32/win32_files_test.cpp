@@ -24,13 +24,13 @@ class Win32Files : public ::testing::Test {
     ASSERT_GT(::GetTempPathW(MAX_PATH, base), 0u);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Wine reuses small process numbers: the tick count keeps runs apart.
-    dir_ = Narrow(base) + "vqx Prüfstand Ω " + info->name() + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
+    dir_ = NarrowToUtf8(base) + "vqx Prüfstand Ω " + info->name() + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
            std::to_string(::GetTickCount64());
-    ASSERT_TRUE(::CreateDirectoryW(Widen(dir_).c_str(), nullptr)) << ::GetLastError();
+    ASSERT_TRUE(::CreateDirectoryW(WidenUtf8(dir_).c_str(), nullptr)) << ::GetLastError();
   }
   void TearDown() override {
     WIN32_FIND_DATAW found{};
-    const std::wstring wide = Widen(dir_);
+    const std::wstring wide = WidenUtf8(dir_);
     const HANDLE search = ::FindFirstFileW((wide + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
       do {
@@ -56,7 +56,7 @@ class Win32Files : public ::testing::Test {
   int CountFiles() {
     int count = 0;
     WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileW((Widen(dir_) + L"\\*").c_str(), &found);
+    const HANDLE search = ::FindFirstFileW((WidenUtf8(dir_) + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     do {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++count;
@@ -82,7 +82,7 @@ TEST_F(Win32Files, FullPathOfANameIsFromTheDriveInTheStoresFolderOrTheWorkingOne
   EXPECT_EQ(store.FullPath("VQXSU_Prefs.cfg"), dir_ + "\\VQXSU_Prefs.cfg");
   wchar_t previous[MAX_PATH];
   ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
-  ASSERT_TRUE(::SetCurrentDirectoryW(Widen(dir_).c_str()));
+  ASSERT_TRUE(::SetCurrentDirectoryW(WidenUtf8(dir_).c_str()));
   Win32FileStore here("");
   const std::string full = here.FullPath("VQXSU_Prefs.cfg");
   ASSERT_TRUE(::SetCurrentDirectoryW(previous));
@@ -92,7 +92,7 @@ TEST_F(Win32Files, FullPathOfANameIsFromTheDriveInTheStoresFolderOrTheWorkingOne
 TEST_F(Win32Files, AReadOnlyFileIsRefusedAndLeftAlone) {
   Win32FileStore store(dir_);
   ASSERT_TRUE(store.ReplaceFile("History.txt", "kept", 4));
-  ASSERT_TRUE(::SetFileAttributesW(Widen(store.PathOf("History.txt")).c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(::SetFileAttributesW(WidenUtf8(store.PathOf("History.txt")).c_str(), FILE_ATTRIBUTE_READONLY));
   const FileResult result = store.ReplaceFile("History.txt", "lost", 4);
   EXPECT_EQ(result.problem, FileProblem::ReadOnlyFile);
   EXPECT_EQ(Read(store, "History.txt"), "kept");
@@ -101,7 +101,7 @@ TEST_F(Win32Files, AReadOnlyFileIsRefusedAndLeftAlone) {
 
 TEST_F(Win32Files, AFolderOrADeviceUnderTheNameIsNotAFile) {
   Win32FileStore store(dir_);
-  ASSERT_TRUE(::CreateDirectoryW(Widen(store.PathOf("folder")).c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(WidenUtf8(store.PathOf("folder")).c_str(), nullptr));
   FileResult why;
   char buffer[8];
   EXPECT_EQ(store.ReadFile("folder", buffer, sizeof buffer, &why), -1);
@@ -115,7 +115,7 @@ TEST_F(Win32Files, ATemporaryLeftByAProcessThatIsGoneIsRemovedByTheNextSave) {
   Win32FileStore store(dir_);
   ASSERT_TRUE(store.ReplaceFile("History.txt", "a", 1));
   // No process has number 999999999 (they are multiples of 4 and far smaller).
-  const std::wstring stale = Widen(store.PathOf("History.txt.tmp-999999999-0"));
+  const std::wstring stale = WidenUtf8(store.PathOf("History.txt.tmp-999999999-0"));
   const HANDLE file = ::CreateFileW(stale.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   ::CloseHandle(file);
@@ -191,16 +191,16 @@ TEST_F(Win32Files, ANewPasswordFileIsForItsOwnerOnlyAndAReplacedFileKeepsWhatIts
   ASSERT_TRUE(store.ReplaceFile("History.txt", "report", 6));
   ASSERT_EQ(calls.createdDacls.size(), 2u);
   const std::wstring& dacl = calls.createdDacls[0];
-  EXPECT_EQ(dacl.rfind(L"D:P", 0), 0u) << Narrow(dacl);
+  EXPECT_EQ(dacl.rfind(L"D:P", 0), 0u) << NarrowToUtf8(dacl);
   for (const std::wstring& ace : {L"(A;;FA;;;" + UserSid() + L")", std::wstring(L"(A;;FA;;;SY)"),
                                   std::wstring(L"(A;;FA;;;BA)")}) {
-    EXPECT_NE(dacl.find(ace), std::wstring::npos) << Narrow(dacl) << " lacks " << Narrow(ace);
+    EXPECT_NE(dacl.find(ace), std::wstring::npos) << NarrowToUtf8(dacl) << " lacks " << NarrowToUtf8(ace);
   }
-  EXPECT_EQ(std::count(dacl.begin(), dacl.end(), L'('), 3) << Narrow(dacl);
+  EXPECT_EQ(std::count(dacl.begin(), dacl.end(), L'('), 3) << NarrowToUtf8(dacl);
   EXPECT_EQ(calls.createdDacls[1], L"") << "a report takes the folder's permissions";
   EXPECT_EQ(calls.moves, 2) << "nothing to replace yet";
 
-  const std::wstring prefs = Widen(store.PathOf("VQXSU_Prefs.cfg"));
+  const std::wstring prefs = WidenUtf8(store.PathOf("VQXSU_Prefs.cfg"));
   ASSERT_TRUE(::SetFileAttributesW(prefs.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
   ASSERT_TRUE(store.ReplaceFile("VQXSU_Prefs.cfg", "two", 3, NewFileAccess::OwnerOnly));
   EXPECT_EQ(Read(store, "VQXSU_Prefs.cfg"), "two");
