@@ -7,6 +7,7 @@ namespace vqx::cli {
 namespace {
 
 constexpr size_t kWidthWithoutConsole = 80;
+constexpr char kNoBreakSpace = '\x1F';
 // Narrower than this the label columns alone fill the line; the text is still readable
 // with a terminal's own wrapping.
 constexpr size_t kNarrowestWidth = 40;
@@ -88,7 +89,14 @@ std::string WrapHelp(const std::string& text, size_t width) {
     out += '\n';
     start = end + 1;
   }
+  std::replace(out.begin(), out.end(), kNoBreakSpace, ' ');
   return out;
+}
+
+std::string KeptWhole(const std::string& text) {
+  std::string kept = text;
+  std::replace(kept.begin(), kept.end(), ' ', kNoBreakSpace);
+  return kept;
 }
 
 }  // namespace vqx::cli

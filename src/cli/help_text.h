@@ -18,6 +18,11 @@ size_t HelpWidth(int consoleColumns);
 // never split, so it stays whole for copying.
 std::string WrapHelp(const std::string& text, size_t width);
 
+// The text (a path, which may hold spaces) as one word for WrapHelp: its spaces become
+// the unit separator, a control character Windows forbids in file names, which WrapHelp
+// turns back into spaces. A path broken at its spaces could not be copied from the help.
+std::string KeptWhole(const std::string& text);
+
 // The last line of vqxctl's help: where the manual is. The text differs by platform (a
 // manual page on POSIX, the text file the Windows packages ship); one file each.
 const char* ManualPointer();

@@ -130,6 +130,10 @@ TEST(WrapHelp, APathLongerThanTheRoomStaysWholeOnItsLabelsLine) {
   const std::string path = "/srv/a/rather/long/folder/name/for/the/preferences/VQXSU_Prefs.cfg";
   EXPECT_EQ(WrapHelp("  vqxsu started here:  " + path + "\n", 60), "  vqxsu started here:  " + path + "\n");
   EXPECT_EQ(WrapHelp("Preferences file given: " + path, 60), "Preferences file given:\n" + path);
+  // A path with spaces in it is one word too, and shows its spaces.
+  const std::string spaced = "C:\\Users\\T\xC3\xA9" "cnico de campo\\VQXSU_Prefs.cfg";
+  EXPECT_EQ(WrapHelp("  started from the desktop menu:  " + KeptWhole(spaced) + "\n", 50),
+            "  started from the desktop menu:  " + spaced + "\n");
   // Columns, not bytes: UTF-8 text that fits is not broken.
   EXPECT_EQ(WrapHelp("gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln", 14), "gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln");
 }
