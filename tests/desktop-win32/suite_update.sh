@@ -19,7 +19,7 @@ rebooted_and_read() {
   saved_at=$(log_since "$mark" | sed -n "s/^vqxsim *\([0-9]*\) ms$save/\1/p" | head -n 1)
   [ -n "$saved_at" ] || fail "SAVE never went out"
   until after_save=$(log_since "$mark" | sed -n "/$save/,\$p" | tail -n +2) &&
-        printf '%s\n' "$after_save" | grep -q -- ' <- '; do
+        printf '%s\n' "$after_save" | grep -- ' <- ' >/dev/null; do
     [ $waited -le $((reboot_wait_ms + read_limit_ms)) ] || fail "the unit was not read after the reboot wait"
     sleep 0.05
     waited=$((waited + 50))

@@ -107,7 +107,8 @@ lines_since() { log_since "$1" | sed -n 's/^vqxsim *[0-9]* ms <- //p'; }
 # wait_line MARK LINE LIMIT_MS: the unit takes LINE (matched whole) after MARK.
 wait_line() {
   local mark=$1 line=$2 limit=$3 waited=0
-  until lines_since "$mark" | grep -qxF -- "$line"; do
+  # grep reads to the end (no -q): with pipefail, a writer cut off early fails the pipe.
+  until lines_since "$mark" | grep -xF -- "$line" >/dev/null; do
     [ $waited -le "$limit" ] || return 1
     sleep 0.05
     waited=$((waited + 50))
@@ -118,7 +119,7 @@ wait_line() {
 # and the unit has answered the STAT that ends it.
 wait_read_done() {
   local waited=0
-  until log_since "$1" | sed -n '/<- VSENSE$/,$p' | sed -n '/<- STAT$/,$p' | grep -q -- ' -> '; do
+  until log_since "$1" | sed -n '/<- VSENSE$/,$p' | sed -n '/<- STAT$/,$p' | grep -- ' -> ' >/dev/null; do
     [ $waited -le $read_limit_ms ] || fail "the read did not end"
     sleep 0.05
     waited=$((waited + 50))
