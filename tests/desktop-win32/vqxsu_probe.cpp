@@ -29,10 +29,26 @@
 //   wait-list ID TEXT MS         a line of list box ID of the main window holds TEXT
 //   print-list ID                prints each line of list box ID of the main window
 //   close                        the close box (WM_CLOSE)
-//
-// Texts on its command line and in what it prints are UTF-8; it reads its arguments from
-// the wide command line, as Wine passes argv in its own code page.
+//   sysclose                     the window menu's Close (Alt+F4)
 //   sleep MS
+//
+// For the suites that follow the Linux program's (the update, the history, the faults):
+//   set-text ID TEXT             the user replaces the text of edit ID of the main window
+//   choose ID ITEM               the user picks ITEM in combo box ID of the main window
+//   wait-text-has ID TEXT MS     control ID of the main window shows a text holding TEXT
+//   wait-text-length ID N MS     control ID of the main window holds at least N characters
+//   wait-list-count ID N MS      list box ID of the main window has N lines
+//   print-text ID                writes the text of control ID of the main window to the
+//                                standard output, byte for byte (Latin-1)
+//   wait-box-text TEXT MS        a message box of the program holding TEXT is open
+//   no-box MS                    no message box of the program opens within MS
+//   responsive MS                the main window answers a message within MS
+//   no-main-shown                no main window is on the screen
+//
+// Texts on its command line and in what it prints are UTF-8 (print-text excepted); it
+// reads its arguments from the wide command line, as Wine passes argv in its own code page.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <shellapi.h>
@@ -105,6 +121,20 @@ std::vector<std::wstring> ListLines(HWND list) {
   }
   return lines;
 }
+
+// The whole text, however long (a report, the output window).
+std::wstring LongControlText(HWND control) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                      &copied);
+  text.resize(copied);
+  return text;
+}
+
+std::wstring BoxText(HWND box) { return ControlText(GetDlgItem(box, 0xFFFF)); }
 
 template <typename F>
 bool WaitFor(F done, DWORD limitMs) {
@@ -267,7 +297,7 @@ int main() {
       // For a failure's report: the text of the message box that is up, if any.
       const HWND box = FindBox();
       if (box == nullptr) return Fail("no message box is up");
-      std::printf("message box: %s\n", Narrow(ControlText(GetDlgItem(box, 0xFFFF))).c_str());
+      std::printf("message box: %s\n", Narrow(BoxText(box)).c_str());
     } else if (command == "ok-box") {
       const HWND box = FindBox();
       if (box == nullptr) return Fail("no message box to answer");
@@ -364,6 +394,120 @@ int main() {
       const HWND main = FindMain();
       if (main == nullptr) return Fail("no main window to close");
       PostMessageW(main, WM_CLOSE, 0, 0);
+    } else if (command == "sysclose") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to close");
+      PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (command == "set-text") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to type in");
+      const std::wstring text = Widen(arg(2));
+      DWORD_PTR result = 0;
+      SendMessageTimeoutW(GetDlgItem(main, std::atoi(arg(1))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, 2000, &result);
+      i += 2;
+    } else if (command == "choose") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window to choose in");
+      const int id = std::atoi(arg(1));
+      const HWND combo = GetDlgItem(main, id);
+      const std::wstring item = Widen(arg(2));
+      const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(item.c_str()));
+      if (index == CB_ERR) return Fail("combo box " + std::to_string(id) + " has no item \"" + arg(2) + "\"");
+      SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+      PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+      i += 2;
+    } else if (command == "wait-text-has") {
+      const int id = std::atoi(arg(1));
+      const std::wstring want = Widen(arg(2));
+      std::wstring seen;
+      const bool shown = WaitFor(
+          [&] {
+            const HWND main = FindMain();
+            seen = main == nullptr ? L"(no window)" : LongControlText(GetDlgItem(main, id));
+            return seen.find(want) != std::wstring::npos;
+          },
+          std::strtoul(arg(3), nullptr, 10));
+      if (!shown) return Fail("control " + std::to_string(id) + " shows \"" + Narrow(seen) + "\", without \"" + arg(2) + "\"");
+      i += 3;
+    } else if (command == "wait-text-length") {
+      const int id = std::atoi(arg(1));
+      const size_t want = std::strtoul(arg(2), nullptr, 10);
+      size_t seen = 0;
+      const bool reached = WaitFor(
+          [&] {
+            const HWND main = FindMain();
+            DWORD_PTR length = 0;
+            if (main != nullptr) {
+              SendMessageTimeoutW(GetDlgItem(main, id), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+            }
+            seen = length;
+            return seen >= want;
+          },
+          std::strtoul(arg(3), nullptr, 10));
+      if (!reached) return Fail("control " + std::to_string(id) + " holds " + std::to_string(seen) + " characters");
+      i += 3;
+    } else if (command == "wait-list-count") {
+      const int id = std::atoi(arg(1));
+      const LRESULT want = std::atol(arg(2));
+      LRESULT seen = -1;
+      const bool reached = WaitFor(
+          [&] {
+            const HWND main = FindMain();
+            DWORD_PTR count = static_cast<DWORD_PTR>(-1);
+            if (main != nullptr) {
+              SendMessageTimeoutW(GetDlgItem(main, id), LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+            }
+            seen = static_cast<LRESULT>(count);
+            return seen == want;
+          },
+          std::strtoul(arg(3), nullptr, 10));
+      if (!reached) return Fail("list " + std::to_string(id) + " has " + std::to_string(seen) + " lines, not " + arg(2));
+      i += 3;
+    } else if (command == "print-text") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      const std::wstring text = LongControlText(GetDlgItem(main, std::atoi(arg(1))));
+      std::string bytes;
+      for (const wchar_t c : text) bytes.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+      std::fflush(stdout);
+      _setmode(_fileno(stdout), _O_BINARY);
+      std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+      std::fflush(stdout);
+      i += 1;
+    } else if (command == "wait-box-text") {
+      const std::wstring want = Widen(arg(1));
+      std::wstring seen = L"(no box)";
+      const bool shown = WaitFor(
+          [&] {
+            const HWND box = FindBox();
+            if (box == nullptr) return false;
+            seen = BoxText(box);
+            return seen.find(want) != std::wstring::npos;
+          },
+          std::strtoul(arg(2), nullptr, 10));
+      if (!shown) return Fail("no message box says \"" + std::string(arg(1)) + "\"; the last seen: \"" + Narrow(seen) + "\"");
+      i += 2;
+    } else if (command == "no-box") {
+      HWND box = nullptr;
+      if (WaitFor([&] { return (box = FindBox()) != nullptr; }, std::strtoul(arg(1), nullptr, 10))) {
+        return Fail("a message box opened: \"" + Narrow(BoxText(box)) + "\"");
+      }
+      i += 1;
+    } else if (command == "responsive") {
+      const HWND main = FindMain();
+      if (main == nullptr) return Fail("no main window");
+      DWORD_PTR result = 0;
+      const ULONGLONG start = GetTickCount64();
+      if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, std::strtoul(arg(1), nullptr, 10), &result)) {
+        return Fail("the main window did not answer within " + std::string(arg(1)) + " ms");
+      }
+      std::fprintf(stderr, "vqxsu_probe: the main window answered in %llu ms\n", GetTickCount64() - start);
+      i += 1;
+    } else if (command == "no-main-shown") {
+      const HWND main = FindMain();
+      if (main != nullptr && IsWindowVisible(main)) return Fail("the main window is on the screen");
     } else if (command == "sleep") {
       Sleep(std::strtoul(arg(1), nullptr, 10));
       i += 1;

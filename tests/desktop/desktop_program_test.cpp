@@ -230,6 +230,9 @@ TEST_F(DesktopTest, UpdateSettingsSendsTheFormSavesWaitsForTheRebootAndReadsAgai
 
   TypeInto(ids::kName, "Relay-7");
   Choose(ids::kVocoder, "ADPCM 32Kbps");
+  TypeInto(ids::kIp4, "41");
+  TypeInto(ids::kTxDelay, "150");
+  Click(ids::kAllowTelnet);
   const size_t mark = LinesReceived();
   Click(ids::kUpdateSettings);
   ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() == kStatusRebootWait; }, 5s));
@@ -239,12 +242,20 @@ TEST_F(DesktopTest, UpdateSettingsSendsTheFormSavesWaitsForTheRebootAndReadsAgai
   EXPECT_THAT(sent, Contains("VOCODER 4"));
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back(), "SAVE");
+  // vqxsu.exe must send these same lines for this change (its suite under Wine reads the
+  // file too): the file holds what this program sends.
+  std::vector<std::string> expected;
+  std::istringstream wireLines(ReadFile(VQX_UPDATE_WIRE_LINES));
+  for (std::string line; std::getline(wireLines, line);) expected.push_back(line);
+  EXPECT_EQ(sent, expected);
 
   // Timer 2 ends the wait after ten seconds; then the unit is read anew.
   ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() != kStatusRebootWait; }, 12s));
   ASSERT_TRUE(WaitForUnitIdle(20s));
   EXPECT_EQ(Text(ids::kName), "Relay-7");
   EXPECT_EQ(Text(ids::kVocoder), "ADPCM 32Kbps");
+  EXPECT_EQ(Text(ids::kIp4), "41");
+  EXPECT_EQ(Text(ids::kTxDelay), "150");
   EXPECT_EQ(program_->DemoUnit()->SavedSettings().TextOf("NAME"), "Relay-7");
 }
 
