@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "settings/device_settings.h"
-#include "snapshot/sample_settings.h"
+#include "support/sample_settings.h"
 
 namespace vqx::testing {
 
@@ -20,13 +20,11 @@ struct NamedRecord {
   DeviceSettings settings;
 };
 
-inline void SetText(char* field, size_t size, const std::string& text) {
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), std::min(text.size(), size));
-}
+// The text and zeros after it; a text as long as the field fills it without a terminator.
 template <size_t N>
-void SetText(char (&field)[N], const std::string& text) {
-  SetText(field, N, text);
+void FillField(char (&field)[N], const std::string& text) {
+  std::memset(field, 0, N);
+  std::memcpy(field, text.data(), std::min(text.size(), N));
 }
 
 // Record i takes entry i of each list (wrapping round the shorter lists), so six records
@@ -64,8 +62,8 @@ inline DeviceSettings ChoiceRecord(size_t i) {
   s.voipPort = static_cast<int32_t>(2000 + i);
   char name[32];
   std::snprintf(name, sizeof name, "Choice %zu", i);
-  SetText(s.name, name);
-  SetText(s.serialNumber, "CH" + std::to_string(i));
+  FillField(s.name, name);
+  FillField(s.serialNumber, "CH" + std::to_string(i));
   return s;
 }
 
@@ -88,7 +86,7 @@ inline DeviceSettings UnlistedRecord() {
   s.qosDscp = 63;
   s.securityFlags = 0x07 | kSecurityNoHttpAccess;  // bits no check box shows, and one that does
   s.dhcpAssigned = 0;
-  SetText(s.name, "Unlisted");
+  FillField(s.name, "Unlisted");
   return s;
 }
 
@@ -99,18 +97,18 @@ inline DeviceSettings UnlistedConnectionModeRecord() {
   s.hangTime = 1500;
   s.vocoder = 6;
   s.serialParity = '\0';
-  SetText(s.name, "Mode seven");
+  FillField(s.name, "Mode seven");
   return s;
 }
 
 // Every text empty, DHCP on.
 inline DeviceSettings EmptyTextsRecord() {
   DeviceSettings s = SampleSettings();
-  SetText(s.name, "");
-  SetText(s.webPassword, "");
-  SetText(s.firmwareVersion, "");
-  SetText(s.serialNumber, "");
-  SetText(s.macAddress, "");
+  FillField(s.name, "");
+  FillField(s.webPassword, "");
+  FillField(s.firmwareVersion, "");
+  FillField(s.serialNumber, "");
+  FillField(s.macAddress, "");
   s.dhcpAssigned = 1;
   s.securityFlags = 0;
   return s;
@@ -120,11 +118,11 @@ inline DeviceSettings EmptyTextsRecord() {
 // with characters a report, a CSV or JSON file must carry carefully.
 inline DeviceSettings FullTextsRecord() {
   DeviceSettings s = SampleSettings();
-  SetText(s.name, std::string(60, 'N') + "a,\"b");
-  SetText(s.webPassword, "=1+2" + std::string(59, 'p'));
-  SetText(s.firmwareVersion, std::string(63, 'v'));
-  SetText(s.serialNumber, std::string(11, 'S'));
-  SetText(s.macAddress, std::string(23, 'm'));
+  FillField(s.name, std::string(60, 'N') + "a,\"b");
+  FillField(s.webPassword, "=1+2" + std::string(59, 'p'));
+  FillField(s.firmwareVersion, std::string(63, 'v'));
+  FillField(s.serialNumber, std::string(11, 'S'));
+  FillField(s.macAddress, std::string(23, 'm'));
   s.dhcpAssigned = 0;
   return s;
 }
@@ -132,9 +130,9 @@ inline DeviceSettings FullTextsRecord() {
 // Bytes at the edges of Latin-1 and of ASCII.
 inline DeviceSettings Latin1Record() {
   DeviceSettings s = SampleSettings();
-  SetText(s.name, std::string("\x01\x1f \x7e\x7f\x80\x9f\xa0\xe9\xfe\xff", 11));
-  SetText(s.webPassword, "caf\xe9;\xff");
-  SetText(s.serialNumber, "\xa0SN\xff");
+  FillField(s.name, std::string("\x01\x1f \x7e\x7f\x80\x9f\xa0\xe9\xfe\xff", 11));
+  FillField(s.webPassword, "caf\xe9;\xff");
+  FillField(s.serialNumber, "\xa0SN\xff");
   return s;
 }
 
