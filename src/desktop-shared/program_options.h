@@ -20,6 +20,16 @@ struct DesktopCommandLine {
   int exitCode = 0;
 };
 
+// How a desktop program runs, from its command line.
+struct RunOptions {
+  // Talk to a simulated VQX-2 started inside the program, for this run only (the stored
+  // port is kept): on a pseudo-terminal on Linux, on an in-process line on Windows.
+  bool demo = false;
+  // Where the preferences, communication logs and History.txt live; empty: the working
+  // directory.
+  std::string dataDirectory;
+};
+
 // args: the arguments after the program's name. --help (-h, /?) and --version answer
 // with exit code 0; an unknown option is refused with the usage and exit code 2.
 DesktopCommandLine ParseDesktopCommandLine(const std::vector<std::string>& args, DesktopPlatform platform);

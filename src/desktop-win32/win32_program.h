@@ -7,6 +7,7 @@
 #include <string>
 
 #include "desktop_host.h"
+#include "program_options.h"
 #include "ui_call_queue.h"
 #include "ui_pump_win32.h"
 #include "win32_dialog_host.h"
@@ -18,12 +19,7 @@ class SimRunner;
 
 namespace vqx::win32 {
 
-struct ProgramOptions {
-  // Talk to a simulated VQX-2 inside the program, for this run only (the stored port is kept).
-  bool demo = false;
-  // Where the preferences, communication logs and History.txt live; empty: the working directory.
-  std::string dataDirectory;
-};
+using ProgramOptions = desktop::RunOptions;
 
 // The Windows desktop program: the shared host (link, window logic, worker, their order)
 // over the main dialog built from template 101. The user-interface thread is the thread

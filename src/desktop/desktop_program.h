@@ -10,6 +10,7 @@
 #include "dialog_units.h"
 #include "link/serial_comm.h"
 #include "main_window.h"
+#include "program_options.h"
 #include "qt_dialog_host.h"
 #include "qt_window_surface.h"
 #include "serial_port_dialog.h"
@@ -25,13 +26,7 @@ struct SimConfig;
 
 namespace vqx::desktop {
 
-struct ProgramOptions {
-  // Start the simulated unit in this process on a pseudo-terminal and use it as the
-  // port for this run only (never saved as the stored port).
-  bool demo = false;
-  // Where the preferences, communication logs and History.txt live; empty: the working
-  // directory.
-  std::string dataDirectory;
+struct ProgramOptions : RunOptions {
   // Tests: the simulated unit's behaviour in demo mode (shorter reboot, faults).
   std::function<void(sim::SimConfig&)> tuneDemoUnit;
   // Tests: the serial ports the dialog offers; by default those found on the machine.

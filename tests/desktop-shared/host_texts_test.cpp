@@ -6,6 +6,7 @@
 
 #include "detection_texts.h"
 #include "program_options.h"
+#include "serial_choice_texts.h"
 #include "status_panel_menu.h"
 #include "vqx_version.h"
 #include "window/control_ids.h"
@@ -128,6 +129,45 @@ TEST(StatusPanelMenuTest, NamingIsOfferedFirstAndOnlyWhileTheUnitMayBeNamed) {
   const auto listOnly = StatusPanelMenu(false);
   ASSERT_EQ(listOnly.size(), 1u);
   EXPECT_EQ(listOnly[0].id, ids::kMenuRemoteConnections);
+}
+
+// What the dialog selects for a choice reads back as that choice, for every framing the
+// lists hold; values outside the lists select the defaults' texts.
+TEST(SerialChoiceTextsTest, EveryFramingSelectedReadsBackAsItWas) {
+  for (const int32_t dataBits : {7, 8}) {
+    for (const int32_t stopBits : {1, 2}) {
+      for (const char parity : {'N', 'E', 'O'}) {
+        const HostSerialChoice read = ChoiceFromTexts("COM3", BaudRateText(19200), DataBitsText(dataBits),
+                                                      StopBitsText(stopBits), ParityText(parity));
+        EXPECT_EQ(read.portName, "COM3");
+        EXPECT_EQ(read.baudRate, 19200);
+        EXPECT_EQ(read.dataBits, dataBits);
+        EXPECT_EQ(read.stopBits, stopBits);
+        EXPECT_EQ(read.parity, parity);
+      }
+    }
+  }
+  EXPECT_STREQ(DataBitsText(5), "8");
+  EXPECT_STREQ(StopBitsText(0), "1");
+  EXPECT_STREQ(ParityText('M'), "None");
+}
+
+TEST(SerialChoiceTextsTest, ListsWithNothingSelectedReadAsNoValue) {
+  const HostSerialChoice read = ChoiceFromTexts("", "", "", "", "");
+  EXPECT_EQ(read.baudRate, 0) << "no rate selected: the logic refuses it";
+  EXPECT_EQ(read.dataBits, 0);
+  EXPECT_EQ(read.stopBits, 0);
+  EXPECT_EQ(read.parity, 'N');
+  EXPECT_EQ(ChoiceFromTexts("x", "fast", "8", "1", "None").baudRate, 0) << "a text that is no number";
+}
+
+TEST(SerialChoiceTextsTest, DetectNeedsAPortName) {
+  const DetectPress none = PressDetect("");
+  EXPECT_FALSE(none.start);
+  EXPECT_EQ(none.text, "Type the serial port's name first.");
+  const DetectPress named = PressDetect("/dev/ttyUSB0");
+  EXPECT_TRUE(named.start);
+  EXPECT_EQ(named.text, "Looking for the VQX-2 on /dev/ttyUSB0...");
 }
 
 }  // namespace
