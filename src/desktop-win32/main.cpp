@@ -9,24 +9,10 @@
 
 #include "system_port.h"
 #include "win32/wide_text.h"
-#include "vqx_version.h"
+#include "program_options.h"
 #include "win32_program.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: vqxsu [--demo]\n"
-    "\n"
-    "Configures a VQX-2 network radio-interface unit over a serial line.\n"
-    "The serial port is chosen in the program (File, Select Serial Port...) and remembered\n"
-    "in VQXSU_Prefs.cfg in the working directory, beside the communication logs and\n"
-    "History.txt.\n"
-    "\n"
-    "  --demo     talk to a simulated VQX-2 started inside the program, for this run\n"
-    "             only (the stored port is kept)\n"
-    "  --help     show this text\n"
-    "  --version  show the program's version\n";
-constexpr const char* kVersion = "vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE "\n";
 
 // A program without a console of its own writes to the console it was started from, if
 // any; otherwise the text is shown in a box.
@@ -44,23 +30,14 @@ void Tell(const std::string& text, bool error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  vqx::win32::ProgramOptions options;
-  for (const std::string& arg : vqx::ProgramArguments(argc, argv)) {
-    if (arg == "--help" || arg == "-h" || arg == "/?") {
-      Tell(kUsage, false);
-      return 0;
-    }
-    if (arg == "--version") {
-      Tell(kVersion, false);
-      return 0;
-    }
-    if (arg == "--demo") {
-      options.demo = true;
-      continue;
-    }
-    Tell("vqxsu: unknown option '" + arg + "'\n\n" + kUsage, true);
-    return 2;
+  const vqx::desktop::DesktopCommandLine line = vqx::desktop::ParseDesktopCommandLine(
+      vqx::ProgramArguments(argc, argv), vqx::desktop::DesktopPlatform::Windows);
+  if (line.action == vqx::desktop::DesktopCommandLine::Action::Answer) {
+    Tell(line.text, line.error);
+    return line.exitCode;
   }
+  vqx::win32::ProgramOptions options;
+  options.demo = line.demo;
 
   // The window thread is a single-threaded apartment: the port name box's suggestions
   // are the system's auto-complete, a COM object.

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "app/text_fields.h"
 #include "control_mapping.h"
 #include "dialog_builder.h"
 #include "port_name_suggestions.h"
+#include "serial_choice_texts.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
 
@@ -33,14 +33,15 @@ void SetSearching(HWND dialog, DialogState& state, bool searching) {
 void StartDetection(HWND dialog, DialogState& state) {
   if (state.detecting || !state.hooks.startDetection) return;
   const std::string portName = ReadSerialPortChoice(dialog).portName;
-  if (portName.empty()) {
-    ShowDetectionProgress(dialog, "Type the serial port's name first.");
+  const desktop::DetectPress press = desktop::PressDetect(portName);
+  if (!press.start) {
+    ShowDetectionProgress(dialog, press.text);
     return;
   }
   SetSearching(dialog, state, true);
   // The focus leaves the greyed buttons for Cancel, which stops the search.
   SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDCANCEL)), TRUE);
-  ShowDetectionProgress(dialog, "Looking for the VQX-2 on " + portName + "...");
+  ShowDetectionProgress(dialog, press.text);
   state.hooks.startDetection(portName);
 }
 
@@ -62,10 +63,12 @@ std::string SelectedText(HWND dialog, int id) {
   return NarrowToLatin1(text);
 }
 
-int32_t NumberOf(HWND dialog, int id) {
-  int32_t value = 0;
-  const std::string text = SelectedText(dialog, id).substr(0, 11);  // the list texts are short
-  return ParseDecimal(text.c_str(), &value) ? value : 0;
+// Selected by their texts; a rate not in the list selects none.
+void SelectChoice(HWND dialog, const HostSerialChoice& choice) {
+  SelectByText(dialog, ids::kSerialBaudRate, desktop::BaudRateText(choice.baudRate));
+  SelectByText(dialog, ids::kSerialDataBits, desktop::DataBitsText(choice.dataBits));
+  SelectByText(dialog, ids::kSerialStopBits, desktop::StopBitsText(choice.stopBits));
+  SelectByText(dialog, ids::kSerialParity, desktop::ParityText(choice.parity));
 }
 
 void Fill(HWND dialog, const HostSerialChoice& stored) {
@@ -76,11 +79,7 @@ void Fill(HWND dialog, const HostSerialChoice& stored) {
   }
   SendDlgItemMessageW(dialog, ids::kSerialPortName, EM_LIMITTEXT, kPortNameCapacity, 0);
   SetDlgItemTextW(dialog, ids::kSerialPortName, WidenLatin1(stored.portName.c_str()).c_str());
-  // The stored values, selected by their texts; a rate not in the list selects none.
-  SelectByText(dialog, ids::kSerialBaudRate, std::to_string(stored.baudRate));
-  SelectByText(dialog, ids::kSerialDataBits, stored.dataBits == 7 ? "7" : "8");
-  SelectByText(dialog, ids::kSerialStopBits, stored.stopBits == 2 ? "2" : "1");
-  SelectByText(dialog, ids::kSerialParity, stored.parity == 'E' ? "Even" : stored.parity == 'O' ? "Odd" : "None");
+  SelectChoice(dialog, stored);
 }
 
 void AddPortsTip(HWND dialog, const std::vector<std::string>& ports) {
@@ -142,7 +141,7 @@ INT_PTR CALLBACK SerialDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       }
       if (LOWORD(wParam) == IDCANCEL) {
         if (state->detecting) {
-          ShowDetectionProgress(dialog, "Stopping the search...");
+          ShowDetectionProgress(dialog, desktop::kStoppingSearchText);
           if (state->hooks.cancelDetection) state->hooks.cancelDetection();
           return TRUE;
         }
@@ -169,24 +168,16 @@ void DetectionEnded(HWND dialog, const HostSerialChoice* found, const std::strin
   if (state != nullptr) SetSearching(dialog, *state, false);
   ShowDetectionProgress(dialog, text);
   if (found == nullptr) return;
-  SelectByText(dialog, ids::kSerialBaudRate, std::to_string(found->baudRate));
-  SelectByText(dialog, ids::kSerialDataBits, std::to_string(found->dataBits));
-  SelectByText(dialog, ids::kSerialStopBits, std::to_string(found->stopBits));
-  SelectByText(dialog, ids::kSerialParity, found->parity == 'E' ? "Even" : found->parity == 'O' ? "Odd" : "None");
+  SelectChoice(dialog, *found);
   SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
 }
 
 HostSerialChoice ReadSerialPortChoice(HWND dialog) {
-  HostSerialChoice choice;
   wchar_t name[kPortNameCapacity + 1] = {};
   GetDlgItemTextW(dialog, ids::kSerialPortName, name, kPortNameCapacity + 1);
-  choice.portName = NarrowToLatin1(name);
-  choice.baudRate = NumberOf(dialog, ids::kSerialBaudRate);
-  choice.dataBits = NumberOf(dialog, ids::kSerialDataBits);
-  choice.stopBits = NumberOf(dialog, ids::kSerialStopBits);
-  const std::string parity = SelectedText(dialog, ids::kSerialParity);
-  choice.parity = parity.empty() ? 'N' : parity[0];
-  return choice;
+  return desktop::ChoiceFromTexts(NarrowToLatin1(name), SelectedText(dialog, ids::kSerialBaudRate),
+                                  SelectedText(dialog, ids::kSerialDataBits), SelectedText(dialog, ids::kSerialStopBits),
+                                  SelectedText(dialog, ids::kSerialParity));
 }
 
 bool RunSerialPortDialog(HWND owner, const HostSerialChoice& stored, SerialPortDialogHooks hooks) {

@@ -7,18 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "host_serial_choice.h"
+
 namespace vqx::win32 {
 
-// The computer's side of the serial line, as the dialog shows and returns it.
-struct HostSerialChoice {
-  std::string portName;
-  int32_t baudRate = 9600;  // 0 or less: no rate selected
-  int32_t dataBits = 8;
-  int32_t stopBits = 1;
-  char parity = 'N';
-};
-
-inline constexpr int kPortNameCapacity = 255;  // what the preferences file holds
+using desktop::HostSerialChoice;
+using desktop::kPortNameCapacity;
 
 // The "Select Serial Port" dialog (DLGSERIAL), modal over owner, built from its template.
 // OK hands the choice to apply, which stores, saves and reopens; the dialog ends only when

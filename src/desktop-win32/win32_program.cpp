@@ -23,11 +23,23 @@ constexpr UINT kRefitMessage = Win32UiPump::kWakeMessage + 1;
 constexpr UINT_PTR kOfferTimerId = 0x7102;
 // What the logoff screen shows while the unit is returned to transparent mode.
 constexpr const wchar_t* kEndSessionReason = L"Returning the VQX-2 unit to transparent mode";
-constexpr UINT kOfferPeriodMs = 250;
 
 std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
   return DescribePortOpenFailure(portName, result);
 }
+
+// The open dialog, as the host shows the search on it.
+class Win32SerialPortDialogView final : public desktop::ISerialPortDialogView {
+ public:
+  explicit Win32SerialPortDialogView(HWND dialog) : dialog_(dialog) {}
+  void ShowDetectionProgress(const std::string& text) override { win32::ShowDetectionProgress(dialog_, text); }
+  void DetectionEnded(const HostSerialChoice* found, const std::string& text) override {
+    win32::DetectionEnded(dialog_, found, text);
+  }
+
+ private:
+  HWND dialog_;
+};
 
 bool IsPushButton(HWND window) {
   if (!HasWindowClass(window, L"Button")) return false;
@@ -43,19 +55,12 @@ Win32Program::Win32Program(ProgramOptions options)
 }
 
 Win32Program::~Win32Program() {
-  Shutdown();
-  // Users before what they use: the worker and the window logic, then the surface and
-  // its window, then the link they talked through.
-  app_.reset();
-  if (logic_) link_->AttachHost(nullptr);
-  logic_.reset();
-  dialogHost_.reset();
-  surface_.reset();
+  // The host stops and lets go of the surface, the window logic and the link before the
+  // window goes.
+  host_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
   if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
   if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
-  link_.reset();
-  port_.reset();
   if (demo_) demo_->Stop();
 }
 
@@ -127,38 +132,60 @@ void Win32Program::FitClientToTemplate(bool centre) {
 }
 
 bool Win32Program::Start(std::string* error) {
-  if (started_) return true;
+  if (host_ && host_->Started()) return true;
+  std::unique_ptr<ISerialPort> port;
   if (options_.demo) {
     if (!StartDemoUnit(error)) return false;
+    port = demo_->CreateHostPort();
   } else {
-    port_ = CreateSystemSerialPort();
+    port = CreateSystemSerialPort();
   }
-  link_ = std::make_unique<CSerialComm>(*port_, SystemClock());
   if (!CreateMainWindow(error)) return false;
-  surface_ = std::make_unique<Win32WindowSurface>(queue_, window_);
-  surface_->SetAfterMessageBox([this] {
+  desktop::HostServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure,
+                                 &CreateSystemSerialPort, &SerialPortNamesToOffer};
+  host_ = std::make_unique<desktop::DesktopHost>(static_cast<desktop::IDesktopFrontEnd&>(*this), queue_,
+                                                 std::move(services));
+  host_->Build(std::move(port));
+  if (!demoPortName_.empty()) host_->Logic().SetPortOverride(demoPortName_.c_str());
+  host_->Start();
+  return true;
+}
+
+std::unique_ptr<IWindowSurface> Win32Program::CreateSurface(desktop::UiCallQueue& queue) {
+  auto surface = std::make_unique<Win32WindowSurface>(queue, window_);
+  surface->SetAfterMessageBox([this] {
     // Posted, not called: the logic that showed the box goes on first.
     if (closeAfterMessageBox_ && window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
     closeAfterMessageBox_ = false;
   });
-  dialogHost_ = std::make_unique<Win32DialogHost>(window_, *surface_);
-  AppServices services{SystemClock(), *files_, SystemWallClock(), &ExplainOpenFailure, dialogHost_.get()};
-  logic_ = std::make_unique<CAppWindow>(*link_, *surface_, services);
-  link_->AttachHost(logic_.get());
-  app_ = std::make_unique<CApplication>(*link_, *logic_);
-  if (!demoPortName_.empty()) logic_->SetPortOverride(demoPortName_.c_str());
-
-  started_ = true;
-  // A port that cannot be opened warns before the main window appears.
-  logic_->StartUp();
-  ShowWindow(window_, SW_SHOW);
-  logic_->InitializeWindow();
-  queue_.Drain();
-  UpdateWindow(window_);
-  app_->StartWorker();
-  SetTimer(window_, kOfferTimerId, kOfferPeriodMs, nullptr);
-  return true;
+  surface_ = surface.get();
+  return surface;
 }
+
+std::unique_ptr<IDialogHost> Win32Program::CreateDialogHost(IWindowSurface&) {
+  auto dialogs = std::make_unique<Win32DialogHost>(window_, *surface_);
+  dialogHost_ = dialogs.get();
+  return dialogs;
+}
+
+void Win32Program::ShowMainWindow() { ShowWindow(window_, SW_SHOW); }
+
+void Win32Program::MainWindowFilled() { UpdateWindow(window_); }
+
+void Win32Program::CloseMainWindow() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void Win32Program::StartPeriodicTimer(std::chrono::milliseconds period, std::function<void()> tick) {
+  offerTick_ = std::move(tick);
+  SetTimer(window_, kOfferTimerId, static_cast<UINT>(period.count()), nullptr);
+}
+
+void Win32Program::StopPeriodicTimer() {
+  if (window_ != nullptr) ::KillTimer(window_, kOfferTimerId);
+}
+
+bool Win32Program::OtherDialogOpen() const { return dialogHost_ != nullptr && dialogHost_->OpenDialog() != nullptr; }
 
 int Win32Program::Run() {
   MSG msg;
@@ -175,7 +202,7 @@ int Win32Program::Run() {
 bool Win32Program::TakeEnterKey(const MSG& msg) {
   if (window_ == nullptr || msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
   if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
-  if (!shutDown_) logic_->OnEnterKey();
+  if (host_) host_->OnEnterKey();
   // A push button with the focus is still pressed by its Enter.
   return !IsPushButton(msg.hwnd);
 }
@@ -197,13 +224,9 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (wParam == Win32UiPump::kAppendTimerId) {
         pump_.OnAppendTimer();
       } else if (wParam == kOfferTimerId) {
-        // A read whose escape went unanswered offers the search for the unit's line settings.
-        if (logic_ && !shutDown_ && modalDialog_ == nullptr && dialogHost_->OpenDialog() == nullptr &&
-            logic_->OfferLineDetection()) {
-          ShowSerialPortDialog(true);
-        }
-      } else if (logic_ && !shutDown_) {
-        logic_->OnTimer(static_cast<int>(wParam));
+        if (offerTick_) offerTick_();
+      } else if (host_) {
+        host_->OnTimer(static_cast<int>(wParam));
       }
       return TRUE;
     case WM_COMMAND: OnControlCommand(wParam, lParam); return TRUE;
@@ -234,11 +257,11 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       // The session may end: WM_ENDSESSION returns the unit. That can take longer than the
       // few seconds Windows gives a program before it offers to end it, so until then the
       // logoff screen says what this one is doing instead of counting it as hung.
-      if (started_ && !shutDown_) ::ShutdownBlockReasonCreate(window_, kEndSessionReason);
+      if (host_ && host_->Started() && !host_->IsShutDown()) ::ShutdownBlockReasonCreate(window_, kEndSessionReason);
       ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam != 0 && surface_) {
+      if (wParam != 0 && surface_ != nullptr) {
         // Nobody is there to answer a box while the session ends: a question keeps what
         // is on disk, and the unit is still returned to transparent mode.
         surface_->SetMessageBoxAnswerer([](const Win32WindowSurface::MessageBoxRecord& box) {
@@ -259,155 +282,53 @@ INT_PTR Win32Program::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void Win32Program::OnControlCommand(WPARAM wParam, LPARAM lParam) {
-  if (const auto command = RouteCommand(wParam, lParam, surface_ && surface_->InProgrammaticChange())) {
-    OnCommand(command->id, command->code);
+  if (const auto command = RouteCommand(wParam, lParam, surface_ != nullptr && surface_->InProgrammaticChange())) {
+    if (host_) host_->OnCommand(command->id, command->code);
   }
 }
 
-void Win32Program::OnCommand(int id, int notificationCode) {
-  if (shutDown_ || !logic_) return;
-  switch (logic_->OnCommand(id, notificationCode)) {
-    case CommandOutcome::Quit: Close(); break;
-    case CommandOutcome::ShowSerialPortDialog: ShowSerialPortDialog(); break;
-    case CommandOutcome::Handled:
-    case CommandOutcome::HandledReturnOne: break;
-  }
-}
-
-void Win32Program::ShowSerialPortDialog(bool detectAtOnce) {
-  if (!logic_->BeginSerialPortDialog()) return;
-  const PreferencesBlock prefs = logic_->GetPreferences();
-  HostSerialChoice stored;
-  stored.portName = logic_->PortNameInUse();
-  stored.baudRate = prefs.baudRate;
-  stored.dataBits = prefs.dataBits;
-  stored.stopBits = prefs.stopBits;
-  stored.parity = prefs.parity;
+void Win32Program::RunSerialPortDialog(desktop::SerialPortDialogRun& run) {
   SerialPortDialogHooks hooks;
-  hooks.portsFound = SerialPortNamesToOffer();
-  bool choiceOpened = false;
-  hooks.apply = [this, &choiceOpened](const HostSerialChoice& choice) {
-    choiceOpened = logic_->ApplySerialPortChoice(choice.portName.c_str(), choice.baudRate, choice.dataBits,
-                                                 choice.stopBits, choice.parity);
-    return choiceOpened;
-  };
-  hooks.startDetection = [this](const std::string& portName) { StartDetection(portName); };
-  hooks.cancelDetection = [this] { detectCancel_ = true; };
-  hooks.detectAtOnce = detectAtOnce;
-  hooks.opened = [this](HWND dialog) {
+  hooks.portsFound = std::move(run.portsFound);
+  hooks.apply = run.apply;
+  hooks.startDetection = run.startDetection;
+  hooks.cancelDetection = run.cancelDetection;
+  hooks.detectAtOnce = run.detectAtOnce;
+  std::unique_ptr<Win32SerialPortDialogView> view;
+  hooks.opened = [this, &run, &view](HWND dialog) {
     modalDialog_ = dialog;
     surface_->SetModalDialog(dialog);
+    view = std::make_unique<Win32SerialPortDialogView>(dialog);
+    run.viewChanged(view.get());
   };
-  hooks.closed = [this] {
+  hooks.closed = [this, &run] {
     // A search still running ends before the dialog's window is gone.
-    WaitForDetectionEnd();
+    run.viewChanged(nullptr);
     modalDialog_ = nullptr;
     surface_->SetModalDialog(nullptr);
   };
-  RunSerialPortDialog(window_, stored, std::move(hooks));
-  WaitForDetectionEnd();
-  logic_->EndSerialPortDialog();
-  if (workerPausedForDetection_) {
-    // The search had the port: without a new choice opened, the stored one comes back.
-    workerPausedForDetection_ = false;
-    if (!choiceOpened && !shutDown_) logic_->ReopenStoredPort();
-    if (!shutDown_) app_->StartWorker();
-  }
-}
-
-void Win32Program::StopWorkerServing() {
-  // The worker may be waiting for this thread to read a control: serve it until it is out.
-  app_->RequestStop();
-  while (!app_->WorkerEnded()) {
-    queue_.Drain();
-    queue_.WaitForWork(std::chrono::milliseconds(2));
-  }
-  app_->JoinWorker();
-  queue_.Drain();
-}
-
-void Win32Program::StartDetection(const std::string& portName) {
-  if (detecting_) return;
-  if (!workerPausedForDetection_) {
-    StopWorkerServing();
-    logic_->ReleasePortForDetection();
-    workerPausedForDetection_ = true;
-  }
-  detecting_ = true;
-  detectCancel_ = false;
-  detectPort_ = CreateSystemSerialPort();
-  detectThread_ = std::thread([this, portName] {
-    LineDetector detector(*detectPort_, SystemClock());
-    detector.SetCancel(&detectCancel_);
-    detector.SetProgress([this](const DetectionProgress& progress) {
-      queue_.Post([this, text = DetectionProgressText(progress)] {
-        if (modalDialog_ != nullptr) ShowDetectionProgress(modalDialog_, text);
-      });
-    });
-    const DetectionResult result = detector.Run(portName, false);
-    queue_.Post([this, result, portName] { FinishDetection(result, portName); });
-  });
-}
-
-void Win32Program::FinishDetection(const DetectionResult& result, const std::string& portName) {
-  if (detectThread_.joinable()) detectThread_.join();
-  detectPort_.reset();
-  detecting_ = false;
-  if (modalDialog_ == nullptr) return;
-  const std::string unsure = result.unitLeft == UnitLeft::NotConfirmed ? " It may be in command mode." : "";
-  switch (result.outcome) {
-    case DetectionOutcome::Found: {
-      HostSerialChoice found;
-      found.portName = portName;
-      found.baudRate = result.settings.baudRate;
-      found.dataBits = result.settings.dataBits;
-      found.stopBits = result.settings.stopBits;
-      found.parity = result.settings.parity;
-      DetectionEnded(modalDialog_, &found, "Found at " + LineSettingsText(result.settings) + ". OK stores it." + unsure);
-      break;
-    }
-    case DetectionOutcome::NotFound:
-      DetectionEnded(modalDialog_, nullptr,
-                     "Nothing answered at the " + std::to_string(result.triesMade) + " settings tried." + unsure);
-      break;
-    case DetectionOutcome::Cancelled: DetectionEnded(modalDialog_, nullptr, "Search stopped." + unsure); break;
-    case DetectionOutcome::PortProblem:
-      DetectionEnded(modalDialog_, nullptr,
-                     result.openResult.ok ? "The serial port was lost."
-                                          : DescribePortOpenFailure(portName, result.openResult));
-      break;
-  }
-}
-
-void Win32Program::WaitForDetectionEnd() {
-  if (!detecting_) return;
-  detectCancel_ = true;
-  // The search ends within a reply time-out and its TRANs; its end is posted here.
-  while (detecting_) {
-    queue_.Drain();
-    queue_.WaitForWork(std::chrono::milliseconds(10));
-  }
+  win32::RunSerialPortDialog(window_, run.stored, std::move(hooks));
 }
 
 void Win32Program::OnStatusPanelDoubleClick(POINT where) {
   const RECT area = StatusPanelArea(window_);
-  if (shutDown_ || !logic_ || !PtInRect(&area, where)) return;
-  if (logic_->CanNameThisUnit()) OnCommand(ids::kMenuNameThisUnit, kBnClicked);
+  if (host_ && PtInRect(&area, where)) host_->OnStatusPanelDoubleClick();
 }
 
 bool Win32Program::OnStatusPanelContextMenu(POINT screenPoint) {
-  if (shutDown_ || !logic_) return false;
+  if (!host_ || host_->IsShutDown()) return false;
   POINT where = screenPoint;
   ScreenToClient(window_, &where);
   const RECT area = StatusPanelArea(window_);
   if (!PtInRect(&area, where)) return false;
   const HMENU menu = CreatePopupMenu();
-  if (logic_->CanNameThisUnit()) AppendMenuW(menu, MF_STRING, ids::kMenuNameThisUnit, L"Name this unit...");
-  AppendMenuW(menu, MF_STRING, ids::kMenuRemoteConnections, L"Remote Connections...");
+  for (const desktop::StatusMenuItem& item : host_->StatusPanelMenu()) {
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), WidenLatin1(item.text).c_str());
+  }
   const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screenPoint.x,
                                     screenPoint.y, 0, window_, nullptr);
   DestroyMenu(menu);
-  if (chosen != 0) OnCommand(chosen, kBnClicked);
+  if (chosen != 0) host_->OnCommand(chosen, kBnClicked);
   return true;
 }
 
@@ -421,14 +342,13 @@ bool Win32Program::StartDemoUnit(std::string* error) {
     demo_.reset();
     return false;
   }
-  port_ = demo_->CreateHostPort();
   demoPortName_ = demo_->SlavePath();
   return true;
 }
 
 void Win32Program::Close() {
-  const bool dialogOpen = (dialogHost_ && dialogHost_->OpenDialog() != nullptr) || modalDialog_ != nullptr;
-  if (dialogOpen && surface_ && surface_->ShowingMessageBox()) {
+  const bool dialogOpen = OtherDialogOpen() || modalDialog_ != nullptr;
+  if (dialogOpen && surface_ != nullptr && surface_->ShowingMessageBox()) {
     // A warning is up over the dialog and the dialog's logic waits in it: a Cancel now
     // would run that logic inside itself, and a close posted again at once would come
     // straight back through the box's own loop, again and again. The close waits for
@@ -436,7 +356,7 @@ void Win32Program::Close() {
     closeAfterMessageBox_ = true;
     return;
   }
-  if (dialogHost_ && dialogHost_->OpenDialog() != nullptr) {
+  if (OtherDialogOpen()) {
     // The same for a remote connection dialog: its logic takes the Cancel.
     PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -454,22 +374,12 @@ void Win32Program::Close() {
 }
 
 void Win32Program::Paint(HDC dc) {
-  if (!logic_) return;
-  PaintStatusPanel(window_, dc, logic_->StatusSentence(), logic_->StatusNameLine());
+  if (!host_) return;
+  PaintStatusPanel(window_, dc, host_->Logic().StatusSentence(), host_->Logic().StatusNameLine());
 }
 
 void Win32Program::Shutdown() {
-  if (shutDown_) return;
-  shutDown_ = true;
-  if (!started_) return;
-  if (window_ != nullptr) ::KillTimer(window_, kOfferTimerId);
-  WaitForDetectionEnd();
-  // The worker first, so that nothing new starts.
-  StopWorkerServing();
-  // Then this thread returns the unit to transparent mode (or warns that it could not).
-  logic_->Shutdown();
-  queue_.Drain();
-  link_->Close();
+  if (host_) host_->Shutdown();
 }
 
 }  // namespace vqx::win32

@@ -2,17 +2,12 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <string>
 
-#include "app/app_window.h"
-#include "app/application.h"
-#include "link/line_candidates.h"
-#include "link/line_detector.h"
-#include "link/serial_comm.h"
+#include "desktop_host.h"
+#include "program_options.h"
 #include "ui_call_queue.h"
 #include "ui_pump_win32.h"
 #include "win32_dialog_host.h"
@@ -24,20 +19,15 @@ class SimRunner;
 
 namespace vqx::win32 {
 
-struct ProgramOptions {
-  // Talk to a simulated VQX-2 inside the program, for this run only (the stored port is kept).
-  bool demo = false;
-  // Where the preferences, communication logs and History.txt live; empty: the working directory.
-  std::string dataDirectory;
-};
+using ProgramOptions = desktop::RunOptions;
 
-// The Windows desktop program: the link, the window logic and the worker thread over the
-// main dialog built from template 101, in the order the program starts and stops them.
-// The user-interface thread is the thread that constructs it.
-class Win32Program {
+// The Windows desktop program: the shared host (link, window logic, worker, their order)
+// over the main dialog built from template 101. The user-interface thread is the thread
+// that constructs it.
+class Win32Program : private desktop::IDesktopFrontEnd {
  public:
   explicit Win32Program(ProgramOptions options);
-  ~Win32Program();
+  ~Win32Program() override;
   Win32Program(const Win32Program&) = delete;
   Win32Program& operator=(const Win32Program&) = delete;
 
@@ -46,9 +36,7 @@ class Win32Program {
   bool Start(std::string* error);
   // The message loop, until the main window is gone. Returns the exit code.
   int Run();
-  // The orderly stop, once: the worker out (its pending calls served meanwhile), the unit
-  // returned to transparent mode from this thread (a warning box when it did not
-  // confirm), then the port closed.
+  // The orderly stop (DesktopHost::Shutdown), once.
   void Shutdown();
 
   HWND MainWindow() const { return window_; }
@@ -61,16 +49,16 @@ class Win32Program {
   // Sizes the window so that its client area is the template's size below the menu bar.
   void FitClientToTemplate(bool centre);
   void OnControlCommand(WPARAM wParam, LPARAM lParam);
-  void OnCommand(int id, int notificationCode);
-  // detectAtOnce: the search for the unit's line settings starts as it opens (the answer
-  // to a read whose escape went unanswered).
-  void ShowSerialPortDialog(bool detectAtOnce = false);
-  void StopWorkerServing();
-  // Detect: the worker stops and the port is handed over (once per dialog), then the
-  // search runs on its own thread and port; its progress and end come back here.
-  void StartDetection(const std::string& portName);
-  void FinishDetection(const DetectionResult& result, const std::string& portName);
-  void WaitForDetectionEnd();
+  // The host's hooks.
+  std::unique_ptr<IWindowSurface> CreateSurface(desktop::UiCallQueue& queue) override;
+  std::unique_ptr<IDialogHost> CreateDialogHost(IWindowSurface& surface) override;
+  void ShowMainWindow() override;
+  void MainWindowFilled() override;
+  void CloseMainWindow() override;
+  void StartPeriodicTimer(std::chrono::milliseconds period, std::function<void()> tick) override;
+  void StopPeriodicTimer() override;
+  void RunSerialPortDialog(desktop::SerialPortDialogRun& run) override;
+  bool OtherDialogOpen() const override;
   // A double-click on the status panel names the unit shown there; its context menu offers
   // that and the remote connection list. where: client coordinates.
   void OnStatusPanelDoubleClick(POINT where);
@@ -86,26 +74,17 @@ class Win32Program {
   desktop::UiCallQueue queue_;
   Win32UiPump pump_;
   std::unique_ptr<sim::SimRunner> demo_;  // --demo: the simulated unit on its in-process line
-  std::unique_ptr<ISerialPort> port_;
   std::unique_ptr<IFileStore> files_;
-  std::unique_ptr<CSerialComm> link_;
   HWND window_ = nullptr;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
-  std::unique_ptr<Win32WindowSurface> surface_;
-  std::unique_ptr<Win32DialogHost> dialogHost_;  // the remote connection dialogs
-  std::unique_ptr<CAppWindow> logic_;
-  std::unique_ptr<CApplication> app_;
-  bool started_ = false;
-  bool shutDown_ = false;
+  Win32WindowSurface* surface_ = nullptr;   // owned by the host
+  Win32DialogHost* dialogHost_ = nullptr;   // the remote connection dialogs; owned by the host
+  std::function<void()> offerTick_;
   std::string demoPortName_;  // the simulated unit's port, for this run only
   HWND modalDialog_ = nullptr;  // the serial port dialog while it is open
   bool closeAfterMessageBox_ = false;  // a close came while a box was up over a dialog
-  std::unique_ptr<ISerialPort> detectPort_;
-  std::thread detectThread_;
-  std::atomic<bool> detectCancel_{false};
-  bool detecting_ = false;
-  bool workerPausedForDetection_ = false;
+  std::unique_ptr<desktop::DesktopHost> host_;
 };
 
 }  // namespace vqx::win32

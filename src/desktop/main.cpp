@@ -10,25 +10,12 @@
 #include <QStyleFactory>
 
 #include "desktop_program.h"
+#include "program_options.h"
 #include "signal_bridge.h"
 #include "system_port.h"
 #include "vqx_version.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: vqxsu [--demo]\n"
-    "\n"
-    "Configures a VQX-2 network radio-interface unit over a serial line.\n"
-    "The serial port is chosen in the program (File, Select Serial Port...) and remembered\n"
-    "in VQXSU_Prefs.cfg in the working directory, beside the communication logs and\n"
-    "History.txt (started from the desktop menu: the home folder; Help, About shows\n"
-    "the file's full path).\n"
-    "\n"
-    "  --demo     talk to a simulated VQX-2 started inside the program, on a\n"
-    "             pseudo-terminal, for this run only (the stored port is kept)\n"
-    "  --help     show this text\n"
-    "  --version  show the program's version\n";
 
 bool HasDisplay() {
   const auto set = [](const char* name) {
@@ -41,23 +28,11 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool demo = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::puts("vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE);
-      return 0;
-    }
-    if (arg == "--demo") {
-      demo = true;
-      continue;
-    }
-    std::fprintf(stderr, "vqxsu: unknown option '%s'\n\n%s", arg.c_str(), kUsage);
-    return 2;
+  const vqx::desktop::DesktopCommandLine line =
+      vqx::desktop::ParseDesktopCommandLine(vqx::ProgramArguments(argc, argv), vqx::desktop::DesktopPlatform::Linux);
+  if (line.action == vqx::desktop::DesktopCommandLine::Action::Answer) {
+    std::fputs(line.text.c_str(), line.error ? stderr : stdout);
+    return line.exitCode;
   }
   if (!HasDisplay()) {
     std::fputs(
@@ -77,7 +52,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vqxsu")));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   vqx::desktop::ProgramOptions options;
-  options.demo = demo;
+  options.demo = line.demo;
   vqx::desktop::DesktopProgram program(std::move(options));
   // As closing the window, also while a dialog or a message box is open: every window
   // closes (the main window's close runs the orderly stop), then the loop ends.

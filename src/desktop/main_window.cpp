@@ -118,10 +118,10 @@ void MainWindow::PaintClient(QPainter& painter) {
 
 std::vector<MainWindow::StatusMenuItem> MainWindow::StatusMenuItems() const {
   std::vector<StatusMenuItem> items;
-  if (handlers_.canNameThisUnit && handlers_.canNameThisUnit()) {
-    items.push_back({QStringLiteral("Name this unit..."), ids::kMenuNameThisUnit});
+  if (!handlers_.statusMenu) return items;
+  for (const ::vqx::desktop::StatusMenuItem& item : handlers_.statusMenu()) {
+    items.push_back({QString::fromLatin1(item.text), item.id});
   }
-  items.push_back({QStringLiteral("Remote Connections..."), ids::kMenuRemoteConnections});
   return items;
 }
 
@@ -135,7 +135,7 @@ bool MainWindow::HandleStatusPanelEvent(QWidget* widget, QEvent* event) {
     if (mouse->button() != Qt::LeftButton || !status_.area.contains(widget->mapTo(client_, mouse->position().toPoint()))) {
       return false;
     }
-    if (handlers_.canNameThisUnit && handlers_.canNameThisUnit()) handlers_.menuCommand(ids::kMenuNameThisUnit);
+    if (handlers_.statusDoubleClick) handlers_.statusDoubleClick();
     return true;
   }
   if (event->type() == QEvent::ContextMenu) {

@@ -9,6 +9,7 @@
 #include "control_factory.h"
 #include "dialog_units.h"
 #include "status_painter.h"
+#include "status_panel_menu.h"
 
 class QAction;
 
@@ -25,8 +26,9 @@ class MainWindow final : public QMainWindow {
     std::function<void()> closing;   // the close box, the system menu, a signal
     std::function<QString()> sentence;
     std::function<QString()> nameLine;
-    // The peer shown on the status panel has no name yet: "Name this unit..." is offered.
-    std::function<bool()> canNameThisUnit;
+    // What the status panel's context menu offers now, and a double-click on the panel.
+    std::function<std::vector<::vqx::desktop::StatusMenuItem>()> statusMenu;
+    std::function<void()> statusDoubleClick;
   };
   // The status panel's context menu: texts and the menu ids they send.
   struct StatusMenuItem {

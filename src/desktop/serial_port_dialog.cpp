@@ -7,20 +7,26 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "app/text_fields.h"
 #include "control_factory.h"
+#include "serial_choice_texts.h"
 #include "window/control_ids.h"
 #include "window/dialog_template.h"
 
 namespace vqx::desktop {
 namespace {
 
-void SelectByText(QComboBox* combo, const QString& text) { combo->setCurrentIndex(combo->findText(text)); }
+void SelectByText(QComboBox* combo, const std::string& text) {
+  combo->setCurrentIndex(combo->findText(QString::fromLatin1(text.c_str())));
+}
 
-int32_t NumberOf(const QComboBox* combo) {
-  int32_t value = 0;
-  const QByteArray text = combo->currentText().toLatin1().left(11);  // the list texts are short
-  return ParseDecimal(text.constData(), &value) ? value : 0;
+std::string TextOf(const QComboBox* combo) { return combo->currentText().toLatin1().toStdString(); }
+
+void SelectChoice(const std::map<int, QWidget*>& controls, const HostSerialChoice& choice) {
+  // Selected by their texts; a rate not in the list selects none.
+  SelectByText(static_cast<QComboBox*>(controls.at(ids::kSerialBaudRate)), BaudRateText(choice.baudRate));
+  SelectByText(static_cast<QComboBox*>(controls.at(ids::kSerialDataBits)), DataBitsText(choice.dataBits));
+  SelectByText(static_cast<QComboBox*>(controls.at(ids::kSerialStopBits)), StopBitsText(choice.stopBits));
+  SelectByText(static_cast<QComboBox*>(controls.at(ids::kSerialParity)), ParityText(choice.parity));
 }
 
 }  // namespace
@@ -55,16 +61,7 @@ SerialPortDialog::SerialPortDialog(const DialogUnits& units, const HostSerialCho
     name->setToolTip(QStringLiteral("Serial ports found:\n") + found.join(QLatin1Char('\n')));
   }
 
-  // The stored values, selected by their texts; a rate not in the list selects none.
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialBaudRate)), QString::number(stored.baudRate));
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialDataBits)),
-               stored.dataBits == 7 ? QStringLiteral("7") : QStringLiteral("8"));
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialStopBits)),
-               stored.stopBits == 2 ? QStringLiteral("2") : QStringLiteral("1"));
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialParity)),
-               stored.parity == 'E'   ? QStringLiteral("Even")
-               : stored.parity == 'O' ? QStringLiteral("Odd")
-                                      : QStringLiteral("None"));
+  SelectChoice(controls_, stored);
 
   auto* ok = static_cast<QPushButton*>(controls_.at(ids::kDialogOk));
   auto* cancel = static_cast<QPushButton*>(controls_.at(ids::kDialogCancel));
@@ -88,13 +85,10 @@ void SerialPortDialog::SetSearching(bool searching) {
 void SerialPortDialog::StartDetection() {
   if (detecting_ || !detection_.start) return;
   const std::string portName = CurrentChoice().portName;
-  if (portName.empty()) {
-    ShowDetectionProgress("Type the serial port's name first.");
-    return;
-  }
-  SetSearching(true);
-  ShowDetectionProgress("Looking for the VQX-2 on " + portName + "...");
-  detection_.start(portName);
+  const DetectPress press = PressDetect(portName);
+  if (press.start) SetSearching(true);
+  ShowDetectionProgress(press.text);
+  if (press.start) detection_.start(portName);
 }
 
 void SerialPortDialog::ShowDetectionProgress(const std::string& text) {
@@ -105,19 +99,13 @@ void SerialPortDialog::DetectionEnded(const HostSerialChoice* found, const std::
   SetSearching(false);
   ShowDetectionProgress(text);
   if (found == nullptr) return;
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialBaudRate)), QString::number(found->baudRate));
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialDataBits)), QString::number(found->dataBits));
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialStopBits)), QString::number(found->stopBits));
-  SelectByText(static_cast<QComboBox*>(controls_.at(ids::kSerialParity)),
-               found->parity == 'E'   ? QStringLiteral("Even")
-               : found->parity == 'O' ? QStringLiteral("Odd")
-                                      : QStringLiteral("None"));
+  SelectChoice(controls_, *found);
   controls_.at(ids::kDialogOk)->setFocus(Qt::OtherFocusReason);
 }
 
 void SerialPortDialog::reject() {
   if (detecting_) {
-    ShowDetectionProgress("Stopping the search...");
+    ShowDetectionProgress(kStoppingSearchText);
     if (detection_.cancel) detection_.cancel();
     return;
   }
@@ -130,14 +118,11 @@ QWidget* SerialPortDialog::Control(int id) const {
 }
 
 HostSerialChoice SerialPortDialog::CurrentChoice() const {
-  HostSerialChoice choice;
-  choice.portName = static_cast<QLineEdit*>(controls_.at(ids::kSerialPortName))->text().toLatin1().toStdString();
-  choice.baudRate = NumberOf(static_cast<QComboBox*>(controls_.at(ids::kSerialBaudRate)));
-  choice.dataBits = NumberOf(static_cast<QComboBox*>(controls_.at(ids::kSerialDataBits)));
-  choice.stopBits = NumberOf(static_cast<QComboBox*>(controls_.at(ids::kSerialStopBits)));
-  const QString parity = static_cast<QComboBox*>(controls_.at(ids::kSerialParity))->currentText();
-  choice.parity = parity.isEmpty() ? 'N' : parity.at(0).toLatin1();
-  return choice;
+  return ChoiceFromTexts(static_cast<QLineEdit*>(controls_.at(ids::kSerialPortName))->text().toLatin1().toStdString(),
+                         TextOf(static_cast<QComboBox*>(controls_.at(ids::kSerialBaudRate))),
+                         TextOf(static_cast<QComboBox*>(controls_.at(ids::kSerialDataBits))),
+                         TextOf(static_cast<QComboBox*>(controls_.at(ids::kSerialStopBits))),
+                         TextOf(static_cast<QComboBox*>(controls_.at(ids::kSerialParity))));
 }
 
 void SerialPortDialog::Accept() {

@@ -9,17 +9,9 @@
 #include <QDialog>
 
 #include "dialog_units.h"
+#include "host_serial_choice.h"
 
 namespace vqx::desktop {
-
-// The computer's side of the serial line, as the dialog shows and returns it.
-struct HostSerialChoice {
-  std::string portName;
-  int32_t baudRate = 9600;  // 0 or less: no rate selected
-  int32_t dataBits = 8;
-  int32_t stopBits = 1;
-  char parity = 'N';
-};
 
 // The search for the unit's line settings that Detect starts; the program runs it.
 struct DetectionHooks {
@@ -63,7 +55,5 @@ class SerialPortDialog final : public QDialog {
   DetectionHooks detection_;
   bool detecting_ = false;
 };
-
-inline constexpr int kPortNameCapacity = 255;
 
 }  // namespace vqx::desktop

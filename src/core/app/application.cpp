@@ -32,9 +32,20 @@ void CApplication::WorkerThreadMain() {
   workerEnded_.store(true);
 }
 
-LeaveOutcome CApplication::Shutdown() {
-  StopWorker();
+void CApplication::StopWorkerServing(const ServeCalls& serve) {
+  RequestStop();
+  if (serve) {
+    // The worker may be waiting for this thread to read a control: serve it until it is out.
+    while (!WorkerEnded() && worker_.joinable()) serve(std::chrono::milliseconds(2));
+  }
+  JoinWorker();
+  if (serve) serve(std::chrono::milliseconds(0));
+}
+
+LeaveOutcome CApplication::Shutdown(const ServeCalls& serve) {
+  StopWorkerServing(serve);
   const LeaveOutcome outcome = window_.Shutdown();
+  if (serve) serve(std::chrono::milliseconds(0));
   link_.Close();
   return outcome;
 }

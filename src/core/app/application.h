@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <thread>
 
 #include "app/app_window.h"
@@ -33,10 +35,19 @@ class CApplication {
   // every pass. The worker thread runs these; deterministic tests call them directly.
   void WorkerPass();
 
-  // The orderly stop: the worker ended (nothing new starts), the unit back to transparent
-  // mode by this thread, then the port closed. A front-end whose surface marshals worker
-  // calls to its own thread stops the worker itself (serving it) and then does the rest.
-  LeaveOutcome Shutdown();
+  // Runs the calls the worker left for this thread, waiting up to the time given for one
+  // to come (zero: only those waiting now). A front-end whose surface marshals the
+  // worker's calls to its own thread passes one, or the worker could wait on it for ever.
+  using ServeCalls = std::function<void(std::chrono::milliseconds wait)>;
+
+  // The worker out: asked to stop, its calls served (when serve is given) until it has
+  // left its loop, joined, then what it left behind served once more.
+  void StopWorkerServing(const ServeCalls& serve);
+
+  // The orderly stop, the one path that returns the unit to transparent mode: the worker
+  // ended (nothing new starts, its calls served), the unit back to transparent mode by
+  // this thread, the calls that left for the window served, then the port closed.
+  LeaveOutcome Shutdown(const ServeCalls& serve = {});
 
  private:
   void WorkerThreadMain();
