@@ -40,7 +40,7 @@ class RingHost final : public ILinkHost {
   void AppendOutput(const char* text) override {
     for (; *text; ++text) ring[n++ % sizeof ring] = *text;
   }
-  void SetStatusState(int8_t) override {}
+  void SetStatusState(StatusState) override {}
   void NoteLinkActivity() override { ++activity; }
   bool AcceptTypedCommand(const char*, const char*) override { return true; }
   char ring[1200] = {};

@@ -406,7 +406,7 @@ class StringHost final : public ILinkHost {
     std::lock_guard lock(mutex);
     text_ += text;
   }
-  void SetStatusState(int8_t) override {}
+  void SetStatusState(StatusState) override {}
   void NoteLinkActivity() override {}
   bool AcceptTypedCommand(const char*, const char*) override { return true; }
   void Clear() {

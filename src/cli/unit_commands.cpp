@@ -113,7 +113,7 @@ std::set<std::string> FieldsWithoutUnitValue(const std::vector<std::string>& uns
 }
 
 json LinkStatusJson(UnitSession& session) {
-  const int8_t status = session.Status();
+  const StatusState status = session.Status();
   const char* state = status == kStatusConnected    ? "connected"
                       : status == kStatusAttempting ? "attempting"
                                                     : "disconnected";

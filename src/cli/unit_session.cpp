@@ -151,7 +151,7 @@ ExitCode UnitSession::Connect(std::string* error) {
 ExitCode UnitSession::WaitForUnitIdle(const char* what, std::string* error) {
   const uint32_t start = clock_.NowMs();
   for (;;) {
-    const int8_t status = window_.GetStatusState();
+    const StatusState status = window_.GetStatusState();
     if (status != lastShownStatus_) {
       lastShownStatus_ = status;
       if (!ReadComplete() && status != kStatusNotResponding && status != kStatusPortNotOpen) {
@@ -212,7 +212,7 @@ ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* er
   window_.OnCommand(ids::kUpdateSettings, kBnClicked);
   for (const std::string& box : surface_.BoxesSince(mark)) warnings->push_back(OneLine(box));
 
-  const int8_t status = window_.GetStatusState();
+  const StatusState status = window_.GetStatusState();
   if (status == kStatusPortNotOpen) {
     *error = warnings->empty() ? std::string(kPortOpenFailedText) : warnings->back();
     return kExitPortNotOpened;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,7 +82,7 @@ class UnitSession {
   std::vector<std::string> UnsupportedKeywords() const;
   // "VQX-2 disconnected", "VQX-2 connected to 10.1.2.3", ...
   std::string LinkStatusSentence() const { return window_.StatusSentence(); }
-  int8_t Status() const { return window_.GetStatusState(); }
+  StatusState Status() const { return window_.GetStatusState(); }
   // The line settings in use (those found, after a detection).
   const LineOptions& Line() const { return options_.line; }
 
@@ -129,7 +130,7 @@ class UnitSession {
   bool started_ = false;
   bool closed_ = false;
   bool inTerminal_ = false;
-  int8_t lastShownStatus_ = 0;
+  std::optional<StatusState> lastShownStatus_;  // none before the first progress line
 };
 
 }  // namespace vqx::cli

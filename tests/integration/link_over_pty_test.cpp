@@ -39,7 +39,7 @@ class OutputHost final : public ILinkHost {
     std::lock_guard lock(mutex_);
     output_ += text;
   }
-  void SetStatusState(int8_t state) override { status = state; }
+  void SetStatusState(StatusState state) override { status = state; }
   void NoteLinkActivity() override {}
   bool AcceptTypedCommand(const char*, const char*) override { return true; }
   std::string Output() {

@@ -135,7 +135,7 @@ class FakeSerialPort final : public FakePortBase {
 class RecordingHost final : public ILinkHost {
  public:
   void AppendOutput(const char* text) override { output += text; }
-  void SetStatusState(int8_t state) override { statusStates.push_back(state); }
+  void SetStatusState(StatusState state) override { statusStates.push_back(state); }
   void NoteLinkActivity() override { ++activity; }
   bool AcceptTypedCommand(const char* keyword, const char* argument) override {
     typedKeywords.emplace_back(keyword);
@@ -144,7 +144,7 @@ class RecordingHost final : public ILinkHost {
   }
 
   std::string output;
-  std::vector<int8_t> statusStates;
+  std::vector<StatusState> statusStates;
   int activity = 0;
   bool acceptTyped = true;
   std::vector<std::string> typedKeywords;

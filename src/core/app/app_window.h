@@ -25,20 +25,6 @@
 
 namespace vqx {
 
-// What the status panel shows.
-enum StatusState : int8_t {
-  kStatusPortNotOpen = 1,
-  kStatusTransparent = 2,
-  kStatusEnteringCommand = 3,
-  kStatusDisconnected = 4,
-  kStatusAttempting = 5,
-  kStatusConnected = 6,
-  kStatusNotResponding = 7,
-  kStatusQuerying = 8,
-  kStatusCommunicating = 9,
-  kStatusRebootWait = 10,
-};
-
 // What the unit's next "OK" confirms.
 enum QueryStep : int32_t {
   kNothingPending = 0,
@@ -202,7 +188,7 @@ class CAppWindow final : public ILinkHost {
   void ClearSettingReadState();
 
   // ---- Status panel (status.cpp) -----------------------------------------------------
-  void SetStatusState(int8_t state) override;
+  void SetStatusState(StatusState state) override;
   void Attention();
   void StartRebootWait();
   void StopRebootWait();
@@ -252,7 +238,7 @@ class CAppWindow final : public ILinkHost {
   bool SavePreferences(MessageOwner owner = MessageOwner::MainWindow, const char* consequence = nullptr);
 
   // ---- Read access for front-ends and tests (any thread) -----------------------------
-  int8_t GetStatusState() const { return statusState_.load(); }
+  StatusState GetStatusState() const { return statusState_.load(); }
   int32_t GetQueryStep() const { return queryStep_.load(); }
   uint8_t GetOwnCommand() const { return ownCommand_.load(); }
   uint8_t GetFullReadActive() const { return fullReadActive_.load(); }
@@ -408,7 +394,7 @@ class CAppWindow final : public ILinkHost {
   AppServices services_;
 
   // Shared by both threads.
-  std::atomic<int8_t> statusState_{kStatusPortNotOpen};
+  std::atomic<StatusState> statusState_{kStatusPortNotOpen};
   std::atomic<int32_t> queryStep_{kNothingPending};
   std::atomic<uint8_t> ownCommand_{1};
   std::atomic<uint8_t> fullReadActive_{0};

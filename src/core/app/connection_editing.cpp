@@ -26,7 +26,7 @@ void CAppWindow::ShowRemoteConnectionsDialog() {
 }
 
 bool CAppWindow::CanNameThisUnit() const {
-  const int8_t state = statusState_.load();
+  const StatusState state = statusState_.load();
   if (state != kStatusAttempting && state != kStatusConnected) return false;
   return !FindConnectionName(nullptr, 0);
 }

@@ -260,7 +260,7 @@ void CAppWindow::TakeReply() {
     return;
   }
 
-  const int8_t status = statusState_.load();
+  const StatusState status = statusState_.load();
   if (status == kStatusEnteringCommand || status == kStatusNotResponding) {
     // Whatever it says, the unit answers: it is in command mode.
     ownCommand_.store(1);

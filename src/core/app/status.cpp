@@ -11,13 +11,13 @@
 
 namespace vqx {
 
-void CAppWindow::SetStatusState(int8_t state) {
+void CAppWindow::SetStatusState(StatusState state) {
   statusState_.store(state);
   surface_.Invalidate(true);
 }
 
 void CAppWindow::Attention() {
-  const int8_t state = statusState_.load();
+  const StatusState state = statusState_.load();
   if (state < kStatusPortNotOpen || state > kStatusRebootWait) VQX_IMPOSSIBLE("cappwindow");
   if (PortNotOpen()) {
     // No read can start without a port; the panel must not promise one. A running reboot
@@ -62,7 +62,7 @@ void CAppWindow::StopRebootWait() {
 }
 
 bool CAppWindow::IsUnitIdle() const {
-  const int8_t state = statusState_.load();
+  const StatusState state = statusState_.load();
   return state == kStatusDisconnected || state == kStatusAttempting || state == kStatusConnected;
 }
 
@@ -84,7 +84,7 @@ void CAppWindow::WaitForRebootIfIdle() {
 
 std::string CAppWindow::StatusSentence() const {
   char text[256];
-  const int8_t state = statusState_.load();
+  const StatusState state = statusState_.load();
   switch (state) {
     case kStatusPortNotOpen: return "Serial port not open";
     case kStatusTransparent: return "VQX-2 in transparent mode";

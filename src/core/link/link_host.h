@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "link/status_state.h"
+
 namespace vqx {
 
 // What the link needs of the window logic: the terminal output, the status panel,
@@ -13,7 +15,7 @@ class ILinkHost {
   // Appends text (at most 255 characters) to the terminal output. Either thread.
   virtual void AppendOutput(const char* text) = 0;
   // Stores the status state and repaints the status panel.
-  virtual void SetStatusState(int8_t state) = 0;
+  virtual void SetStatusState(StatusState state) = 0;
   // A byte was shown: the worker loop runs unpaused while the unit talks.
   virtual void NoteLinkActivity() = 0;
   // A line the user typed, before it is shown or written. keyword is the first word in

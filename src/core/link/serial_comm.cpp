@@ -15,7 +15,7 @@ namespace {
 class NullLinkHost final : public ILinkHost {
  public:
   void AppendOutput(const char*) override {}
-  void SetStatusState(int8_t) override {}
+  void SetStatusState(StatusState) override {}
   void NoteLinkActivity() override {}
   bool AcceptTypedCommand(const char*, const char*) override { return true; }
 };
@@ -82,7 +82,7 @@ bool CSerialComm::StartCommandMode() {
   if (!state_.TryMove(LinkState::Idle, LinkState::EscapeWait)) return false;
   // The probe's OK must be recognised even when HELP or WHAT was the last line typed.
   suppressParse_ = false;
-  host_->SetStatusState(kStatusEnteringCommandMode);
+  host_->SetStatusState(kStatusEnteringCommand);
   // The unit's quiet time runs from the last byte on the wire, not from the last write.
   DrainOutput();
   guardStart_ = clock_.NowMs();

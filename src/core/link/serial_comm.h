@@ -16,7 +16,6 @@ namespace vqx {
 
 inline constexpr uint32_t kEscapeGuardMs = 2100;  // quiet time before and after "+++"
 inline constexpr uint32_t kReplyTimeoutMs = 3000; // for each probe and each reply
-inline constexpr int8_t kStatusEnteringCommandMode = 3;
 // The longest a drain waits for output to leave a line that does not move (flow control
 // held, a dead adapter); a drain that long would take 1,200 bytes at 1200 baud.
 inline constexpr uint32_t kDrainLimitMs = 10000;

@@ -38,7 +38,7 @@ TEST_F(StatusTest, EveryStateHasItsSentence) {
       "Waiting for VQX-2 to reboot (please wait)"};
   const int erasesBefore = surface.InvalidateCount(true);
   for (int8_t state = 1; state <= 10; ++state) {
-    window.SetStatusState(state);
+    window.SetStatusState(static_cast<StatusState>(state));
     EXPECT_EQ(window.StatusSentence(), sentences[state - 1]) << int{state};
   }
   EXPECT_EQ(surface.InvalidateCount(true), erasesBefore + 10);
@@ -55,9 +55,9 @@ TEST_F(StatusTest, EveryStateHasItsSentence) {
 
 TEST_F(StatusTest, StateOutsideOneToTenStopsTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // the sanitizers run threads of their own
-  window.SetStatusState(11);
+  window.SetStatusState(static_cast<StatusState>(11));
   EXPECT_DEATH(window.StatusSentence(), "cappwindow");
-  window.SetStatusState(0);
+  window.SetStatusState(static_cast<StatusState>(0));
   EXPECT_DEATH(window.Attention(), "cappwindow");
 }
 
@@ -104,7 +104,7 @@ TEST_F(StatusTest, NameLineShowsTheWholeNameOrNothing) {
 TEST_F(StatusTest, AttentionAsksForANewReadOnlyFromSettledStates) {
   ASSERT_TRUE(window.Create());
   for (int8_t state = 2; state <= 10; ++state) {
-    window.SetStatusState(state);
+    window.SetStatusState(static_cast<StatusState>(state));
     window.NoteTypedSetting(kCmdMyip, "1.2.3.4");
     window.Attention();
     const bool acts = state == 2 || state == 4 || state == 6 || state == 7 || state == 8;
@@ -119,7 +119,7 @@ TEST_F(StatusTest, AttentionWithoutAnOpenPortSaysSoAndThePanelShowsSerialPortNot
   // whatever the status).
   for (int8_t state : {kStatusPortNotOpen, kStatusDisconnected, kStatusCommunicating}) {
     surface.ClearMessageBoxes();
-    window.SetStatusState(state);
+    window.SetStatusState(static_cast<StatusState>(state));
     window.Attention();
     EXPECT_EQ(window.GetStatusState(), kStatusPortNotOpen) << int{state};
     ASSERT_EQ(surface.MessageBoxes().size(), 1u) << int{state};

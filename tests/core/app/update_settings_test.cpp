@@ -110,7 +110,7 @@ class UpdateSettingsTest : public AppScriptedTest {
 TEST_F(UpdateSettingsTest, ClickOutsideStatus4To6SendsNothingAndSaysWhyWhileAReadIsDue) {
   surface.UserSetText(ids::kName, "Relay");
   struct Case {
-    int8_t status;
+    StatusState status;
     const char* box;  // nullptr: nothing shown
   };
   for (const Case& c : {Case{kStatusPortNotOpen, kPortNotOpen}, Case{kStatusTransparent, nullptr},

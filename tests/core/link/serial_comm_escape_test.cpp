@@ -16,7 +16,7 @@ TEST_F(EscapeTest, PlusesWaitForTheFirstQuietIntervalAndCarryNoLineEnd) {
   ASSERT_TRUE(comm.StartCommandMode());
   EXPECT_EQ(comm.GetState(), LinkState::EscapeWait);
   ASSERT_EQ(host.statusStates.size(), 1u);
-  EXPECT_EQ(host.statusStates[0], 3);
+  EXPECT_EQ(host.statusStates[0], kStatusEnteringCommand);
 
   AdvanceAndCheck(kEscapeGuardMs);  // exactly 2100 ms is not yet "over"
   EXPECT_EQ(port.written, "");

@@ -63,7 +63,7 @@ class PollingHost final : public ILinkHost {
       for (int i = 0; i < 50; ++i) comm_.Poll();
     }
   }
-  void SetStatusState(int8_t) override {}
+  void SetStatusState(StatusState) override {}
   void NoteLinkActivity() override {}
   bool AcceptTypedCommand(const char*, const char*) override { return true; }
 
