@@ -39,8 +39,9 @@ QtWindowSurface::QtWindowSurface(UiCallQueue& queue, QWidget* window, std::map<i
     : queue_(queue), window_(window) {
   for (const auto& [id, widget] : controls) controls_[id] = widget;
   queue_.SetAppendSink([this](int id, const std::string& text) { ApplyAppend(id, text); });
-  ConnectNotifications();
+  // The mirror first: the logic a notification reaches reads the control's new state.
   TrackControls();
+  ConnectNotifications();
 }
 
 QtWindowSurface::~QtWindowSurface() {
@@ -127,6 +128,7 @@ void QtWindowSurface::TrackControls() {
 }
 
 void QtWindowSurface::Notify(int id, int code) {
+  mirror_.Observed(id);  // whatever the order of the widget's signals
   if (commandSink_) commandSink_(id, code);
 }
 
@@ -178,21 +180,38 @@ void QtWindowSurface::ApplyAppend(int id, const std::string& text) {
   const auto [at, fresh] = outputFilters_.try_emplace(id);
   OutputFilter& filter = at->second;
   size_t cut = 0;
-  // Whatever the window held before its first append counts towards the scroll-back too.
-  if (fresh) cut = filter.scrollBack.Append(ToBytes(plain->toPlainText()));
+  if (fresh) {
+    filter.scrollBack.SetTrimBatch(kOutputTrimLines, kOutputTrimCharacters);
+    // Whatever the window held before its first append counts towards the scroll-back too.
+    cut = filter.scrollBack.Append(ToBytes(plain->toPlainText()));
+  }
   const std::string shown = filter.breaker.Break(filter.folder.Fold(text));
   if (shown.empty()) return;
+  // A block's end is one position in the document, as a line end is one in the count.
+  const size_t held = static_cast<size_t>(std::max(plain->document()->characterCount() - 1, 0));
   cut += filter.scrollBack.Append(shown);
-  QTextCursor cursor = plain->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(FromBytes(shown));
-  if (cut > 0) {
-    // A block's end is one position in the document, as a line end is one in the count.
-    QTextCursor front(plain->document());
-    front.setPosition(static_cast<int>(std::min(cut, static_cast<size_t>(plain->document()->characterCount() - 1))),
-                      QTextCursor::KeepAnchor);
-    front.removeSelectedText();
+  if (cut >= held) {
+    // The new text alone fills the scroll-back (a flood far faster than a serial line):
+    // it replaces the window's text, and only what is kept of it is laid out.
+    plain->setPlainText(FromBytes(shown.substr(std::min(cut - held, shown.size()))));
+  } else {
+    // The oldest lines go first, in batches, then the new text is added at the end:
+    // nothing that is about to give way is laid out.
+    QTextCursor cursor(plain->document());
+    if (cut > 0) {
+      cursor.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
+      cursor.removeSelectedText();
+    }
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(FromBytes(shown));
   }
+  // A hidden window (another view) is scrolled when it is shown: placing the cursor lays
+  // out the last lines, for nobody while it is hidden.
+  if (!plain->isHidden()) ScrollToEnd(plain);
+}
+
+void QtWindowSurface::ScrollToEnd(QPlainTextEdit* plain) {
+  QTextCursor cursor(plain->document());
   cursor.movePosition(QTextCursor::End);
   plain->setTextCursor(cursor);
   plain->ensureCursorVisible();
@@ -472,7 +491,11 @@ void QtWindowSurface::EnableControl(int id, bool enabled) {
 
 void QtWindowSurface::ShowControl(int id, bool visible) {
   queue_.Post([this, id, visible] {
-    if (QWidget* w = Control(id)) w->setVisible(visible);
+    QWidget* w = Control(id);
+    if (w == nullptr) return;
+    w->setVisible(visible);
+    auto* plain = qobject_cast<QPlainTextEdit*>(w);
+    if (visible && plain != nullptr && outputFilters_.count(id) != 0) ScrollToEnd(plain);
   });
 }
 

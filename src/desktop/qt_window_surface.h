@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QPlainTextEdit;
+
 #include "control_mirror.h"
 #include "output_text.h"
 #include "ui_call_queue.h"
@@ -88,6 +90,7 @@ class QtWindowSurface final : public IWindowSurface {
   std::string TextOf(int id) const;
   void ApplyText(int id, const std::string& text);
   void ApplyAppend(int id, const std::string& text);
+  static void ScrollToEnd(QPlainTextEdit* plain);
   template <typename R>
   R Read(const std::function<R()>& fn);
   // The mirror's view of the control's widget (user-interface thread).
