@@ -37,7 +37,8 @@ inline constexpr size_t kOutputColumns = 1024;
 // The output window keeps this many screen lines; older ones give way, as in a terminal's
 // scroll-back.
 inline constexpr int kOutputLines = 5000;
-// The front-ends let the oldest lines give way a tenth of the scroll-back at a time.
+// In the Qt window the oldest lines give way a tenth of the scroll-back at a time (the
+// Windows edit control keeps the last kOutputLines exactly; a flood it cuts otherwise).
 inline constexpr int kOutputTrimLines = kOutputLines / 10;
 // ... and at most this many characters (a line end counts one), the newest whole lines:
 // as many lines of a terminal's 80 columns. The unit's replies never come near it; a flood
