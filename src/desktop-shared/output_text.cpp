@@ -1,5 +1,7 @@
 #include "output_text.h"
 
+#include <algorithm>
+
 namespace vqx::desktop {
 
 std::string LineBreakFolder::Fold(std::string_view raw) {
@@ -87,13 +89,21 @@ size_t ScrollBack::Append(std::string_view shown) {
     ++characters_;
   }
   size_t cut = 0;
+  if (lengths_.size() <= lineLimit_ && characters_ <= characterLimit_) return cut;
+  const size_t lineTarget = lineLimit_ - std::min(lineBatch_, lineLimit_ - 1);
+  const size_t characterTarget = characterLimit_ - std::min(characterBatch_, characterLimit_);
   // The open last line always stays: the breaker keeps it within kOutputColumns.
-  while (lengths_.size() > 1 && (lengths_.size() > lineLimit_ || characters_ > characterLimit_)) {
+  while (lengths_.size() > 1 && (lengths_.size() > lineTarget || characters_ > characterTarget)) {
     cut += lengths_.front() + lineEndLength_;
     characters_ -= lengths_.front() + 1;
     lengths_.pop_front();
   }
   return cut;
+}
+
+void ScrollBack::SetTrimBatch(int lines, size_t characters) {
+  lineBatch_ = lines < 0 ? 0 : static_cast<size_t>(lines);
+  characterBatch_ = characters;
 }
 
 std::string ToDisplayLineEnds(std::string_view text) {

@@ -37,11 +37,15 @@ inline constexpr size_t kOutputColumns = 1024;
 // The output window keeps this many screen lines; older ones give way, as in a terminal's
 // scroll-back.
 inline constexpr int kOutputLines = 5000;
+// In the Qt window the oldest lines give way a tenth of the scroll-back at a time (the
+// Windows edit control keeps the last kOutputLines exactly; a flood it cuts otherwise).
+inline constexpr int kOutputTrimLines = kOutputLines / 10;
 // ... and at most this many characters (a line end counts one), the newest whole lines:
 // as many lines of a terminal's 80 columns. The unit's replies never come near it; a flood
 // of long lines does, and a window holding megabytes lays its text out again at every
 // update, slowly enough to look frozen.
 inline constexpr size_t kOutputCharacters = static_cast<size_t>(kOutputLines) * 80;
+inline constexpr size_t kOutputTrimCharacters = kOutputCharacters / 10;
 
 // Breaks the folder's lines (LF-ended) after kOutputColumns characters. Stateful, so that
 // a line's length counts across appends.
@@ -64,6 +68,11 @@ class LongLineBreaker {
 class ScrollBack {
  public:
   explicit ScrollBack(size_t lineEndLength = 1, int lines = kOutputLines, size_t characters = kOutputCharacters);
+  // Once the front must give way, this much more of it goes with it (whole lines), so
+  // that the next updates only add at the end: removing text from the front of a window
+  // makes it lay out what follows again, and in a flood that happened at every update.
+  // What is kept then never exceeds the limits less these batches, until it grows again.
+  void SetTrimBatch(int lines, size_t characters);
   // Notes text appended to the window (folded and broken: LF-ended lines). Returns how
   // many characters to remove from the window's front, whole lines only.
   size_t Append(std::string_view shown);
@@ -76,6 +85,8 @@ class ScrollBack {
   size_t lineEndLength_;
   size_t lineLimit_;
   size_t characterLimit_;
+  size_t lineBatch_ = 0;
+  size_t characterBatch_ = 0;
   size_t characters_ = 0;  // the lines' characters, each line end counted once
   std::deque<size_t> lengths_;
 };

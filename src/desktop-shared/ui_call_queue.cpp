@@ -24,6 +24,7 @@ void UiCallQueue::Call(const std::function<void()>& fn) {
     fn();
     return;
   }
+  const auto start = std::chrono::steady_clock::now();
   bool done = false;
   Item item;
   item.fn = fn;
@@ -31,6 +32,9 @@ void UiCallQueue::Call(const std::function<void()>& fn) {
   Push(std::move(item));
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return done; });
+  lock.unlock();
+  waitedCalls_.fetch_add(1);
+  waitedNs_.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 void UiCallQueue::Post(std::function<void()> fn) {

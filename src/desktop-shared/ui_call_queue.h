@@ -61,6 +61,14 @@ class UiCallQueue {
   void WaitForWork(std::chrono::milliseconds limit);
   size_t Pending() const;
 
+  // How often another thread waited in Call, and for how long in all: what the worker
+  // loses to the user-interface thread (the benches print it).
+  struct WaitStats {
+    uint64_t calls = 0;
+    std::chrono::nanoseconds waited{0};
+  };
+  WaitStats CrossThreadWaits() const { return {waitedCalls_.load(), std::chrono::nanoseconds(waitedNs_.load())}; }
+
  private:
   struct Item {
     std::function<void()> fn;  // empty for an append
@@ -78,6 +86,8 @@ class UiCallQueue {
   std::condition_variable changed_;
   std::deque<Item> items_;
   size_t lastDrainAppendedBytes_ = 0;  // owner thread only
+  std::atomic<uint64_t> waitedCalls_{0};
+  std::atomic<int64_t> waitedNs_{0};
 };
 
 }  // namespace vqx::desktop

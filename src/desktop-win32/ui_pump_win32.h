@@ -13,7 +13,7 @@ namespace vqx::win32 {
 // a posted message wakes the thread (one pending at a time), which drains the queue.
 // Output text is shown at most once per interval: after a drain that showed some, more
 // text only queues up until the window timer drains it in one piece, every 20 ms, or
-// every 100 ms while the unit floods the line. A unit talking without pause at 115200
+// every 250 ms while the unit floods the line. A unit talking without pause at 115200
 // baud then costs one window update per interval, and the message queue never fills.
 class Win32UiPump {
  public:
@@ -21,7 +21,7 @@ class Win32UiPump {
   static constexpr UINT_PTR kAppendTimerId = 0x7101;  // far from the window logic's timers
   static constexpr std::chrono::milliseconds kAppendInterval{20};
   static constexpr size_t kFloodBytes = 2048;
-  static constexpr std::chrono::milliseconds kFloodInterval{100};
+  static constexpr std::chrono::milliseconds kFloodInterval{250};
 
   explicit Win32UiPump(desktop::UiCallQueue& queue) : queue_(queue) {}
 

@@ -122,12 +122,13 @@ void Win32WindowSurface::ApplyAppend(int id, const std::string& text) {
   cut += filter.scrollBack.Append(shown);
   const size_t held = static_cast<size_t>(GetWindowTextLengthW(edit));
   ++programmaticChange_;
-  if (cut >= held) {
-    // The new text alone fills the scroll-back and replaces what is there. Only a flood
-    // far faster than any serial line brings that much between two updates, and laying
-    // out a whole scroll-back at every update would keep the window from answering: of
-    // more than kFloodShownCharacters it shows the newest whole lines within them, and
-    // fills up again from there.
+  if (cut >= held || shown.size() > kFloodShownCharacters) {
+    // A flood far faster than any serial line: more text than the window lays out quickly
+    // enough arrived since the last update. An edit control takes microseconds for each
+    // character it receives or gives up, so a window that took all of a flood fell ever
+    // further behind and stopped answering. The newest whole lines within
+    // kFloodShownCharacters replace what is there (nobody reads a flood as it passes),
+    // and the window fills up again from there.
     size_t from = shown.size() - std::min(filter.scrollBack.Characters(), shown.size());
     if (shown.size() - from > kFloodShownCharacters) {
       const size_t lineStart = shown.find('\n', shown.size() - kFloodShownCharacters);

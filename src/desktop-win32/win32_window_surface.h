@@ -97,8 +97,8 @@ class Win32WindowSurface final : public IWindowSurface {
 
 // The class name of a control window ("Edit", "ComboBox", ...), compared without case.
 bool HasWindowClass(HWND window, const wchar_t* className);
-// What an output window shows of a flood that alone fills its scroll-back in one update
-// (the newest whole lines): the characters an edit control lays out again quickly enough.
+// What an output window shows of a flood, more text in one update than this (the newest
+// whole lines): the characters an edit control lays out again quickly enough.
 inline constexpr size_t kFloodShownCharacters = 64 * 1024;
 
 // Readies the main dialog's controls for the program: the address and number boxes take

@@ -39,10 +39,13 @@ QtWindowSurface::QtWindowSurface(UiCallQueue& queue, QWidget* window, std::map<i
     : queue_(queue), window_(window) {
   for (const auto& [id, widget] : controls) controls_[id] = widget;
   queue_.SetAppendSink([this](int id, const std::string& text) { ApplyAppend(id, text); });
+  // The mirror first: the logic a notification reaches reads the control's new state.
+  TrackControls();
   ConnectNotifications();
 }
 
 QtWindowSurface::~QtWindowSurface() {
+  for (const auto& connection : mirrorConnections_) QObject::disconnect(connection);
   queue_.SetAppendSink(nullptr);
   for (auto& [id, timer] : timers_) delete timer;
 }
@@ -70,7 +73,62 @@ void QtWindowSurface::ConnectNotifications() {
   }
 }
 
+ControlState QtWindowSurface::Observe(int id) const {
+  ControlState state;
+  QWidget* w = Control(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    state.text = ToBytes(edit->text());
+  } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    for (int i = 0; i < combo->count(); ++i) state.items.push_back(ToBytes(combo->itemText(i)));
+    state.selection = combo->currentIndex();
+  } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+    for (int i = 0; i < list->count(); ++i) state.items.push_back(ToBytes(list->item(i)->text()));
+    const auto selected = list->selectedItems();
+    state.selection = selected.isEmpty() ? -1 : list->row(selected.front());
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    state.text = ToBytes(button->text());
+    state.checked = button->isChecked();
+  }
+  return state;
+}
+
+// Every change of a mirrored widget, whoever makes it, brings the mirror up to date (once
+// no change of the program is still on its way to it).
+void QtWindowSurface::TrackControls() {
+  for (const auto& [id, pointer] : controls_) {
+    QWidget* w = pointer.data();
+    const int controlId = id;
+    const auto observed = [this, controlId] { mirror_.Observed(controlId); };
+    QAbstractItemModel* model = nullptr;
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+      textLimits_[id] = edit->maxLength();
+      mirrorConnections_.push_back(QObject::connect(edit, &QLineEdit::textChanged, edit, observed));
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      lists_.insert(id);
+      model = combo->model();
+      mirrorConnections_.push_back(QObject::connect(combo, &QComboBox::currentIndexChanged, combo, observed));
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+      lists_.insert(id);
+      model = list->model();
+      mirrorConnections_.push_back(QObject::connect(list, &QListWidget::itemSelectionChanged, list, observed));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      mirrorConnections_.push_back(QObject::connect(button, &QAbstractButton::toggled, button, observed));
+    } else {
+      continue;  // read on the user-interface thread
+    }
+    if (model != nullptr) {
+      mirrorConnections_.push_back(QObject::connect(model, &QAbstractItemModel::rowsInserted, w, observed));
+      mirrorConnections_.push_back(QObject::connect(model, &QAbstractItemModel::rowsRemoved, w, observed));
+      mirrorConnections_.push_back(QObject::connect(model, &QAbstractItemModel::rowsMoved, w, observed));
+      mirrorConnections_.push_back(QObject::connect(model, &QAbstractItemModel::dataChanged, w, observed));
+      mirrorConnections_.push_back(QObject::connect(model, &QAbstractItemModel::modelReset, w, observed));
+    }
+    mirror_.Track(id, [this, controlId] { return Observe(controlId); });
+  }
+}
+
 void QtWindowSurface::Notify(int id, int code) {
+  mirror_.Observed(id);  // whatever the order of the widget's signals
   if (commandSink_) commandSink_(id, code);
 }
 
@@ -122,31 +180,70 @@ void QtWindowSurface::ApplyAppend(int id, const std::string& text) {
   const auto [at, fresh] = outputFilters_.try_emplace(id);
   OutputFilter& filter = at->second;
   size_t cut = 0;
-  // Whatever the window held before its first append counts towards the scroll-back too.
-  if (fresh) cut = filter.scrollBack.Append(ToBytes(plain->toPlainText()));
+  if (fresh) {
+    filter.scrollBack.SetTrimBatch(kOutputTrimLines, kOutputTrimCharacters);
+    // Whatever the window held before its first append counts towards the scroll-back too.
+    cut = filter.scrollBack.Append(ToBytes(plain->toPlainText()));
+  }
   const std::string shown = filter.breaker.Break(filter.folder.Fold(text));
   if (shown.empty()) return;
+  // A block's end is one position in the document, as a line end is one in the count.
+  const size_t held = static_cast<size_t>(std::max(plain->document()->characterCount() - 1, 0));
   cut += filter.scrollBack.Append(shown);
-  QTextCursor cursor = plain->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(FromBytes(shown));
-  if (cut > 0) {
-    // A block's end is one position in the document, as a line end is one in the count.
-    QTextCursor front(plain->document());
-    front.setPosition(static_cast<int>(std::min(cut, static_cast<size_t>(plain->document()->characterCount() - 1))),
-                      QTextCursor::KeepAnchor);
-    front.removeSelectedText();
+  if (cut >= held) {
+    // The new text alone fills the scroll-back (a flood far faster than a serial line):
+    // it replaces the window's text, and only what is kept of it is laid out.
+    plain->setPlainText(FromBytes(shown.substr(std::min(cut - held, shown.size()))));
+  } else {
+    // The oldest lines go first, in batches, then the new text is added at the end:
+    // nothing that is about to give way is laid out.
+    QTextCursor cursor(plain->document());
+    if (cut > 0) {
+      cursor.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
+      cursor.removeSelectedText();
+    }
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(FromBytes(shown));
   }
+  // A hidden window (another view) is scrolled when it is shown: placing the cursor lays
+  // out the last lines, for nobody while it is hidden.
+  if (!plain->isHidden()) ScrollToEnd(plain);
+}
+
+void QtWindowSurface::ScrollToEnd(QPlainTextEdit* plain) {
+  QTextCursor cursor(plain->document());
   cursor.movePosition(QTextCursor::End);
   plain->setTextCursor(cursor);
   plain->ensureCursorVisible();
 }
 
 void QtWindowSurface::SetText(int id, const char* text) {
-  queue_.Post([this, id, copy = std::string(text ? text : "")] { ApplyText(id, copy); });
+  std::string copy(text ? text : "");
+  if (!mirror_.Tracks(id)) {
+    queue_.Post([this, id, copy = std::move(copy)] { ApplyText(id, copy); });
+    return;
+  }
+  mirror_.Change(id, [&](ControlState& state) {
+    if (IsList(id)) return;  // a drop-down list's text is its selected item's
+    state.text = copy;
+    const auto limit = textLimits_.find(id);
+    if (limit != textLimits_.end() && limit->second >= 0 && state.text.size() > static_cast<size_t>(limit->second)) {
+      state.text.resize(static_cast<size_t>(limit->second));  // as the edit cuts it
+    }
+  });
+  queue_.Post([this, id, copy = std::move(copy)] {
+    ApplyText(id, copy);
+    mirror_.Applied(id);
+  });
 }
 
 size_t QtWindowSurface::GetText(int id, char* buffer, size_t size) {
+  if (mirror_.Tracks(id)) {
+    const ControlState state = mirror_.Read(id);
+    if (!IsList(id)) return CopyControlText(state.text, buffer, size);
+    const bool selected = state.selection >= 0 && static_cast<size_t>(state.selection) < state.items.size();
+    return CopyControlText(selected ? state.items[static_cast<size_t>(state.selection)] : std::string(), buffer, size);
+  }
   return CopyControlText(Read<std::string>([&] { return TextOf(id); }), buffer, size);
 }
 
@@ -190,6 +287,27 @@ void QtWindowSurface::SelectAllText(int id) {
 
 int QtWindowSurface::AddItem(int id, const char* text) {
   const std::string copy(text ? text : "");
+  if (IsList(id)) {
+    // Adding never moves the selection; the new item is the last.
+    const int index = mirror_.Change(id, [&](ControlState& state) {
+      state.items.push_back(copy);
+      return static_cast<int>(state.items.size()) - 1;
+    });
+    queue_.Post([this, id, copy] {
+      QWidget* w = Control(id);
+      ++programmaticChange_;
+      if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        const int selected = combo->currentIndex();
+        combo->addItem(FromBytes(copy));
+        combo->setCurrentIndex(selected);  // adding never selects, as in a drop-down list
+      } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        list->addItem(FromBytes(copy));
+      }
+      --programmaticChange_;
+      mirror_.Applied(id);
+    });
+    return index;
+  }
   return Read<int>([&] {
     QWidget* w = Control(id);
     ++programmaticChange_;
@@ -230,6 +348,7 @@ int QtWindowSurface::DeleteItem(int id, int index) {
 }
 
 int QtWindowSurface::ItemCount(int id) {
+  if (IsList(id)) return static_cast<int>(mirror_.Read(id).items.size());
   return Read<int>([&] {
     QWidget* w = Control(id);
     if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->count();
@@ -239,6 +358,7 @@ int QtWindowSurface::ItemCount(int id) {
 }
 
 int QtWindowSurface::CurrentSelection(int id) {
+  if (IsList(id)) return mirror_.Read(id).selection;
   return Read<int>([&] {
     QWidget* w = Control(id);
     if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex();
@@ -251,7 +371,13 @@ int QtWindowSurface::CurrentSelection(int id) {
 }
 
 void QtWindowSurface::SetCurrentSelection(int id, int index) {
-  queue_.Post([this, id, index] {
+  const bool tracked = IsList(id);
+  if (tracked) {
+    mirror_.Change(id, [&](ControlState& state) {
+      state.selection = index >= 0 && static_cast<size_t>(index) < state.items.size() ? index : -1;
+    });
+  }
+  queue_.Post([this, id, index, tracked] {
     QWidget* w = Control(id);
     ++programmaticChange_;
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
@@ -266,11 +392,42 @@ void QtWindowSurface::SetCurrentSelection(int id, int index) {
       }
     }
     --programmaticChange_;
+    if (tracked) mirror_.Applied(id);
   });
 }
 
 bool QtWindowSurface::SelectItemByPrefix(int id, const char* text) {
   const std::string prefix(text ? text : "");
+  if (IsList(id)) {
+    // Answered from the mirror and carried out later: the worker presents each reply's
+    // list values this way and need not wait for the window.
+    int found = -1;
+    const bool changed = mirror_.ChangeIf(id, [&](ControlState& state) {
+      for (size_t i = 0; i < state.items.size() && found < 0; ++i) {
+        if (StartsWithIgnoringAsciiCase(state.items[i], prefix)) found = static_cast<int>(i);
+      }
+      if (found < 0) return false;  // the selection stays as it was
+      state.selection = found;
+      return true;
+    });
+    if (!changed) return false;
+    queue_.Post([this, id, found] {
+      QWidget* w = Control(id);
+      ++programmaticChange_;
+      if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        if (found < combo->count()) combo->setCurrentIndex(found);
+      } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        if (found < list->count()) {
+          list->clearSelection();
+          list->setCurrentRow(found);
+          list->item(found)->setSelected(true);
+        }
+      }
+      --programmaticChange_;
+      mirror_.Applied(id);
+    });
+    return true;
+  }
   return Read<bool>([&] {
     QWidget* w = Control(id);
     ++programmaticChange_;
@@ -300,19 +457,26 @@ bool QtWindowSurface::SelectItemByPrefix(int id, const char* text) {
 // ---- Buttons, state, focus ----------------------------------------------------------
 
 void QtWindowSurface::SetChecked(int id, bool checked) {
-  queue_.Post([this, id, checked] {
+  const bool tracked = mirror_.Tracks(id) && !IsList(id) && textLimits_.count(id) == 0;
+  if (tracked) mirror_.Change(id, [&](ControlState& state) { state.checked = checked; });
+  queue_.Post([this, id, checked, tracked] {
     auto* button = qobject_cast<QAbstractButton*>(Control(id));
-    if (button == nullptr) return;
+    if (button == nullptr) {
+      if (tracked) mirror_.Applied(id);
+      return;
+    }
     // An exclusive button refuses to be unchecked on its own; the logic unchecks the
     // other view buttons itself.
     const bool exclusive = button->autoExclusive();
     button->setAutoExclusive(false);
     button->setChecked(checked);
     button->setAutoExclusive(exclusive);
+    if (tracked) mirror_.Applied(id);
   });
 }
 
 bool QtWindowSurface::IsChecked(int id) {
+  if (mirror_.Tracks(id)) return mirror_.Read(id).checked;
   return Read<bool>([&] {
     auto* button = qobject_cast<QAbstractButton*>(Control(id));
     return button != nullptr && button->isChecked();
@@ -327,7 +491,11 @@ void QtWindowSurface::EnableControl(int id, bool enabled) {
 
 void QtWindowSurface::ShowControl(int id, bool visible) {
   queue_.Post([this, id, visible] {
-    if (QWidget* w = Control(id)) w->setVisible(visible);
+    QWidget* w = Control(id);
+    if (w == nullptr) return;
+    w->setVisible(visible);
+    auto* plain = qobject_cast<QPlainTextEdit*>(w);
+    if (visible && plain != nullptr && outputFilters_.count(id) != 0) ScrollToEnd(plain);
   });
 }
 

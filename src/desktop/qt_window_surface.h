@@ -2,12 +2,17 @@
 
 #include <functional>
 #include <map>
+#include <set>
+#include <vector>
 #include <string>
 
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
+class QPlainTextEdit;
+
+#include "control_mirror.h"
 #include "output_text.h"
 #include "ui_call_queue.h"
 #include "window/window_surface.h"
@@ -17,9 +22,12 @@ namespace vqx::desktop {
 // The main window's controls as the window logic sees them, over Qt widgets.
 //
 // Every call is carried out on the user-interface thread through the UiCallQueue:
-// reads wait for their answer, writes are queued in order without waiting, and output
-// appends are joined. So the worker thread never waits for the user-interface thread
-// except to read a control, and the user-interface thread never waits for the worker.
+// writes are queued in order without waiting, and output appends are joined. Reads of
+// the edits, lists and buttons are answered from a ControlMirror kept current on the
+// user-interface thread, so the worker presenting a reply (list selections by text,
+// check boxes, edits) never waits for that thread; only the rarer reads and changes
+// whose outcome the widget alone knows (a multi-line pane's text, deleting a list
+// item, a message box) wait for it. The user-interface thread never waits for the worker.
 //
 // The surface also turns the user's actions on the controls into the notifications the
 // window procedure expects (clicks, edits, History selections), but never for changes
@@ -82,12 +90,24 @@ class QtWindowSurface final : public IWindowSurface {
   std::string TextOf(int id) const;
   void ApplyText(int id, const std::string& text);
   void ApplyAppend(int id, const std::string& text);
+  static void ScrollToEnd(QPlainTextEdit* plain);
   template <typename R>
   R Read(const std::function<R()>& fn);
+  // The mirror's view of the control's widget (user-interface thread).
+  ControlState Observe(int id) const;
+  void TrackControls();
+  bool IsList(int id) const { return lists_.count(id) != 0; }
 
   UiCallQueue& queue_;
   QPointer<QWidget> window_;
   std::map<int, QPointer<QWidget>> controls_;
+  ControlMirror mirror_;
+  // The mirror's connections, cut when the surface goes: the widgets may outlive it and
+  // still signal (a list's model resets as the window is destroyed).
+  std::vector<QMetaObject::Connection> mirrorConnections_;
+  // Set before the worker starts, read-only afterwards.
+  std::map<int, int> textLimits_;  // line edits: their maximum length
+  std::set<int> lists_;            // drop-down lists and list boxes
   std::map<int, std::string> exactTexts_;   // read-only multi-line edits: text as set
   struct OutputFilter {
     LineBreakFolder folder;

@@ -22,7 +22,7 @@ class UiPump : public QObject {
   // A drain that showed this much text means the unit floods the line (relayed data,
   // noise): nobody reads that as it scrolls by, so the window is updated less often.
   static constexpr size_t kFloodBytes = 2048;
-  static constexpr std::chrono::milliseconds kFloodInterval{100};
+  static constexpr std::chrono::milliseconds kFloodInterval{250};
 
   explicit UiPump(UiCallQueue& queue, std::chrono::milliseconds appendInterval = kAppendInterval);
   // For the queue's wake function: any thread.

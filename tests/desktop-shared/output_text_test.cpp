@@ -92,5 +92,30 @@ TEST(ScrollBackTest, TheOldestWholeLinesGiveWayOnceTheWindowHoldsMoreThanItsLine
   EXPECT_EQ(bounded.Lines(), 1);
 }
 
+// Trimmed in batches: once the front must give way, a batch more goes with it, so that
+// the next updates only add at the end; the limits hold after every append all the same.
+TEST(ScrollBackTest, TheFrontGivesWayInBatchesAndTheLimitsHoldAfterEveryAppend) {
+  ScrollBack lines(2, 10, SIZE_MAX);
+  lines.SetTrimBatch(4, 0);
+  size_t cuts = 0;
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(lines.Append("ab\n"), 0u);
+  EXPECT_EQ(lines.Lines(), 10);
+  EXPECT_EQ(lines.Append("cd\n"), 5u * 4u) << "the one line over and a batch of four more, CR LF each";
+  EXPECT_EQ(lines.Lines(), 6);
+  for (int i = 0; i < 100; ++i) {
+    if (lines.Append("ef\n") > 0) ++cuts;
+    EXPECT_LE(lines.Lines(), 10);
+  }
+  EXPECT_EQ(cuts, 20u) << "one cut per batch, not one per line";
+
+  ScrollBack characters(1, 1000, 40);
+  characters.SetTrimBatch(0, 20);
+  EXPECT_EQ(characters.Append(std::string(39, 'x') + "\n"), 0u);
+  EXPECT_EQ(characters.Append("0123456789\nabc"), 40u) << "whole lines only: the long one";
+  EXPECT_EQ(characters.Characters(), 14u);
+  EXPECT_EQ(characters.Append(std::string(30, 'y')), 11u) << "down to 20 at most, the open line kept";
+  EXPECT_EQ(characters.Characters(), 33u) << "the open line stays whole even above the target";
+}
+
 }  // namespace
 }  // namespace vqx::desktop

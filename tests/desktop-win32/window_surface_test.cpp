@@ -214,6 +214,34 @@ TEST_F(WindowSurfaceTest, OutputIsFoldedToScreenLinesJoinedAndKeptToTheScrollBac
   EXPECT_EQ(surface_.GetLines(ids::kReportPane), (std::vector<std::string>{"Name: A", "Vocoder: B", ""}));
 }
 
+// More text in one update than the window lays out quickly enough (a flood no serial line
+// delivers): the window shows the newest whole lines within kFloodShownCharacters instead
+// of taking it all, and fills up again from there with the next updates.
+TEST_F(WindowSurfaceTest, AFloodedUpdateShowsOnlyItsNewestWholeLines) {
+  const HWND output = dialog_.Control(ids::kOutputWindow);
+  std::string flood;
+  int line = 0;
+  while (flood.size() < 2 * kFloodShownCharacters) flood += "f" + std::to_string(line++) + std::string(90, '.') + "\n";
+  ASSERT_TRUE(OnWorker([&] {
+    surface_.AppendToOutput(ids::kOutputWindow, "before\n");
+    (void)surface_.IsChecked(ids::kAllowTelnet);  // shown in an update of its own
+    surface_.AppendToOutput(ids::kOutputWindow, flood.c_str());
+  }));
+  const std::string shown = WholeText(ids::kOutputWindow);
+  const int shownLines = static_cast<int>(SendMessageW(output, EM_GETLINECOUNT, 0, 0));
+  EXPECT_EQ(shown.find("before"), std::string::npos);
+  EXPECT_LE(shown.size(), kFloodShownCharacters + static_cast<size_t>(shownLines));
+  EXPECT_GT(shown.size(), kFloodShownCharacters - 200) << "as much of the flood as the window takes";
+  EXPECT_EQ(shown.substr(0, 1), "f") << "a whole line first";
+  const std::string last = "f" + std::to_string(line - 1) + std::string(90, '.') + "\r\n";
+  EXPECT_EQ(shown.substr(shown.size() - last.size()), last);
+
+  // Updates of a serial line's size are added whole again.
+  ASSERT_TRUE(OnWorker([&] { surface_.AppendToOutput(ids::kOutputWindow, "after\n"); }));
+  const std::string after = WholeText(ids::kOutputWindow);
+  EXPECT_EQ(after, shown + "after\r\n");
+}
+
 TEST_F(WindowSurfaceTest, AWorkerAppendingWithoutPauseNeverKeepsTheWindowFromAnswering) {
   // Output queued as fast as a worker can queue it, far more than a unit talking without
   // pause at 115200 baud (11520 bytes a second) can send, for twice the unit's reply

@@ -367,7 +367,16 @@ TEST_F(DesktopTest, PortThatCannotBeOpenedWarnsBeforeTheWindowAppearsAndStaysInS
 }
 
 TEST_F(DesktopTest, ClosingWhileTheUnitIsBeingReadEndsAtOnceWithThePortClosed) {
-  StartDemo();
+  // The unit's replies at 9600 baud, as on a real line: the read lasts long enough to be
+  // caught in the middle (an unpaced unit is read between two looks of this thread).
+  ProgramOptions options;
+  options.demo = true;
+  options.dataDirectory = dir_.string();
+  options.tuneDemoUnit = [](sim::SimConfig& config) {
+    config.faults.pace = true;
+    config.hostBaud = 9600;
+  };
+  Start(std::move(options));
   ASSERT_TRUE(WaitFor([&] { return program_->Logic().GetStatusState() == kStatusQuerying; }, 15s));
   QTest::qWait(30);  // in the middle of the read, the worker filling the form
   const auto start = std::chrono::steady_clock::now();
