@@ -166,6 +166,7 @@ class CAppWindow final : public ILinkHost {
   void MarkSettingRead();
   void MarkSettingUnsupported();
   void MarkPendingSetting(ReadMark mark);
+  void RunUpdate(const DeviceSettings* target);
 
   // ---- Device logic (device_logic.cpp, settings_presentation.cpp) --------------------
   void Step();
@@ -197,10 +198,17 @@ class CAppWindow final : public ILinkHost {
 
   // ---- Update Settings and Reset (update_settings.cpp) -------------------------------
   void UpdateSettings();
+  // Update Settings towards the settings given instead of the form's (vqxctl apply):
+  // the same checks, warnings, order and reboot wait.
+  void UpdateSettingsTo(const DeviceSettings& target);
   void ResetSerialLink();
   // What Update Settings would send for the form as it stands: the settings the unit
   // refused in its last read are left out.
   UpdatePlan PlanUpdateFromForm();
+  // The same for the settings given.
+  UpdatePlan PlanUpdateTo(const DeviceSettings& target);
+  // The settings the unit answered ERR to in its last full read.
+  RefusedSettings RefusedByTheUnit() const;
 
   // ---- Terminal (terminal.cpp) -------------------------------------------------------
   void SubmitCommandEntry();

@@ -52,7 +52,7 @@ constexpr SettingRow kRows[] = {
     {.commandId = kCmdBcast, .responseId = kRspBcast, .typedStep = kConfirmBroadcastMode,
      .value = SettingValue::Number, VQX_MEMBER(broadcastMode), .controls = {ids::kBroadcastMode},
      .shows = FormShows::ListText, VQX_CHOICES(kBroadcastModes), .range = {0, 3}, .typed = {0, 3},
-     .replyWithinRange = true, .reading = FormReading::Choice, .sendOrder = 12},
+     .replyWithinRange = true, .multicastNeedsGroup = true, .reading = FormReading::Choice, .sendOrder = 12},
     {.commandId = kCmdBoost, .responseId = kRspBoost, .typedStep = kNothingPending, .value = SettingValue::Number,
      VQX_MEMBER(inputBoost), .controls = {ids::kInputBoost}, .shows = FormShows::ListText,
      VQX_CHOICES(kInputBoosts), .otherValuesShowAsOne = true, .reading = FormReading::Choice, .sendOrder = 18},
@@ -233,6 +233,17 @@ bool ChoiceValueOf(const SettingRow& row, const char* text, int32_t& value) {
       value = choice.value;
       return true;
     }
+  }
+  return false;
+}
+
+bool FormOffers(const SettingRow& row, const DeviceSettings& s) {
+  if (row.shows != FormShows::ListText && row.shows != FormShows::ListNumber) return true;
+  const int32_t value = NumberOf(s, row);
+  // A list of every number of its range (the DSCP values).
+  if (row.choices.empty()) return row.range.Holds(value);
+  for (const ValueText& choice : row.choices.first(row.offered)) {
+    if (choice.value == value) return true;
   }
   return false;
 }

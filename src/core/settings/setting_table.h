@@ -112,7 +112,11 @@ struct SettingRow {
   ValueRange range{};       // the values the unit takes
   ValueRange typed{};       // the values a typed command may carry for the form to follow it
   bool replyWithinRange = false;  // a reply outside range stores nothing
-  bool keepsServerModes = false;  // a typed 0/1 does not replace the unit's modes above 1
+  // The list shows "Server" for every mode above client: neither a typed 1 nor a "Server"
+  // left as shown replaces the unit's modes above 1.
+  bool keepsServerModes = false;
+  // Its multicast mode goes out only with a multicast group (or no server) to join.
+  bool multicastNeedsGroup = false;
   HostLine hostLine = HostLine::None;
   bool dhcpRemark = false;        // the reply carries the unit's DHCP remark
   bool staysEnabled = false;      // refused, its controls stay enabled (an edit is named instead)
@@ -150,5 +154,8 @@ const char* ChoiceTextOf(const SettingRow& row, int32_t value);
 bool ChoiceValueOf(const SettingRow& row, const char* text, int32_t& value);
 
 bool IsParityLetter(char letter);
+
+// Whether the form's list can show the row's value in s (a row without a list shows any).
+bool FormOffers(const SettingRow& row, const DeviceSettings& s);
 
 }  // namespace vqx

@@ -131,6 +131,28 @@ TEST(SettingTable, ChoiceTextsRoundTripAndTheOfferedOnesAreTheFormsList) {
   }
 }
 
+TEST(SettingTable, TheFormOffersExactlyWhatItsListShows) {
+  for (const SettingRow& row : SettingRows()) {
+    SCOPED_TRACE(Keyword(row));
+    const auto items = InitialListItems(row.controls[0]);
+    DeviceSettings s{};
+    for (int32_t value : {-1, 0, 1, 2, 7, 8, 63, 64, 500, 9600, int32_t{'N'}, int32_t{'X'}}) {
+      SetNumber(s, row, value);
+      if (row.value == SettingValue::Text || row.value == SettingValue::Address) continue;
+      const char* text = row.shows == FormShows::ListText ? ChoiceTextOf(row, value) : nullptr;
+      const std::string digits = std::to_string(value);
+      bool listed = false;
+      for (const char* item : items) {
+        listed = listed || (text != nullptr ? std::strcmp(item, text) == 0 : item == digits);
+      }
+      // A value shown as another's text (every mode above client as "Server") is not offered.
+      if (row.otherValuesShowAsOne && value != 0 && value != 1) listed = false;
+      if (items.empty()) listed = true;
+      EXPECT_EQ(FormOffers(row, s), listed) << value;
+    }
+  }
+}
+
 TEST(SettingTable, EveryControlIsOnTheFormAndBelongsToOneSetting) {
   std::set<int> onForm;
   for (const ControlTemplate& control : MainDialogTemplate().controls) onForm.insert(control.id);
