@@ -19,6 +19,7 @@
 #include "cli_run.h"
 #include "link/serial_comm.h"
 #include "runner/sim_runner.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx::cli {
 namespace {
@@ -27,11 +28,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using namespace std::chrono_literals;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
 // Long enough for the unit's answer to TRAN at the slowest pace the link allows.
 constexpr auto kSettleTime = std::chrono::milliseconds(kReplyTimeoutMs);
@@ -53,13 +50,7 @@ class CliDetect : public ::testing::Test {
     ASSERT_TRUE(sim_->Start(&error)) << error;
   }
 
-  Outcome Vqxctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    CliEnvironment env{out, err};
-    env.interrupt = &interrupt_;
-    const int code = RunVqxctl(args, env);
-    return {code, out.str(), err.str()};
-  }
+  Outcome Vqxctl(const std::vector<std::string>& args) { return testing::RunVqxctlHere(args, &interrupt_); }
   Outcome Detect(std::vector<std::string> rest = {}) {
     std::vector<std::string> args = {"detect", "--port", sim_->SlavePath()};
     args.insert(args.end(), rest.begin(), rest.end());

@@ -22,6 +22,8 @@
 #include "cli_run.h"
 #include "preferences_path.h"
 #include "vqx_version.h"
+#include "support/sample_settings.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx::cli {
 namespace {
@@ -30,30 +32,18 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
 DeviceSettings Entry(const char* serial, const char* name, uint8_t lastOctet, int32_t vocoder) {
-  DeviceSettings s{};
-  std::strcpy(s.serialNumber, serial);
-  std::strcpy(s.name, name);
-  std::strcpy(s.webPassword, "admin");
-  std::strcpy(s.firmwareVersion, "VQX-2 v1.00");
-  std::strcpy(s.macAddress, "00:50:C2:12:34:56");
-  const uint8_t ip[4] = {10, 0, 0, lastOctet}, mask[4] = {255, 255, 255, 0};
-  std::memcpy(s.ipAddress, ip, 4);
-  std::memcpy(s.subnetMask, mask, 4);
-  s.voipPort = 2000;
+  DeviceSettings s = testing::Record(serial, name, {10, 0, 0, lastOctet}, 2000);
+  testing::SetText(s.webPassword, "admin");
+  testing::SetText(s.firmwareVersion, "VQX-2 v1.00");
+  testing::SetText(s.macAddress, "00:50:C2:12:34:56");
+  testing::SetAddress(s.subnetMask, {255, 255, 255, 0});
   s.commandPort = 2001;
   s.vocoder = vocoder;
   s.hangTime = 1000;
-  s.serialBaudRate = 9600;
-  s.serialDataBits = 8;
-  s.serialStopBits = 1;
-  s.serialParity = 'N';
+  testing::SetSerialLine(s, 9600, 8, 1, 'N');
   s.qosDscp = 46;
   s.padding1[1] = 0x5A;  // bytes no field names still travel with the entry
   return s;
@@ -66,12 +56,7 @@ class CliOffline : public ::testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  Outcome Vqxctl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    CliEnvironment env{out, err};
-    const int code = RunVqxctl(args, env);
-    return {code, out.str(), err.str()};
-  }
+  Outcome Vqxctl(const std::vector<std::string>& args) { return testing::RunVqxctlHere(args); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string WriteFile(const std::string& name, const std::string& content) {

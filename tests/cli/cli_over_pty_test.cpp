@@ -23,6 +23,7 @@
 #include "link/serial_comm.h"
 #include "posix/posix_serial_port.h"
 #include "runner/sim_runner.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx::cli {
 namespace {
@@ -38,11 +39,7 @@ const std::vector<std::string> kFullRead = {"",        "ECHO OFF", "BAUD",     "
                                             "STOP",    "SUBNET",   "TXDELAY",  "VER",     "VOCODER", "VSENSE",
                                             "STAT"};
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
 class CliOverPty : public ::testing::Test {
  protected:
@@ -59,13 +56,7 @@ class CliOverPty : public ::testing::Test {
     ASSERT_TRUE(sim_->Start(&error)) << error;
   }
 
-  Outcome Vqxctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    CliEnvironment env{out, err};
-    env.interrupt = &interrupt_;
-    const int code = RunVqxctl(args, env);
-    return {code, out.str(), err.str()};
-  }
+  Outcome Vqxctl(const std::vector<std::string>& args) { return testing::RunVqxctlHere(args, &interrupt_); }
   // A unit command on the simulated unit's port, the reboot wait cut to what it needs.
   Outcome OnUnit(const std::string& command, std::vector<std::string> rest) {
     std::vector<std::string> args = {command, "--port", sim_->SlavePath()};

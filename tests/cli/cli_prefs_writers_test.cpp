@@ -25,7 +25,7 @@
 #include "cli_run.h"
 #include "support/vqxctl_runner.h"
 #include "snapshot.h"
-#include "snapshot/sample_settings.h"
+#include "support/sample_settings.h"
 #include "system_port.h"
 
 extern char** environ;

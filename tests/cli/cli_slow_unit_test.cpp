@@ -12,6 +12,7 @@
 #include "cli_run.h"
 #include "link/serial_comm.h"
 #include "runner/sim_runner.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx::cli {
 namespace {
@@ -25,13 +26,11 @@ TEST(CliSlowUnit, AUnitAnsweringEachQueryHalfASecondInsideTheTimeOutIsReadComple
   std::string error;
   ASSERT_TRUE(unit.Start(&error)) << error;
 
-  std::ostringstream out, err;
-  CliEnvironment env{out, err};
-  const int code = RunVqxctl({"read", "--port", unit.SlavePath(), "--quiet"}, env);
+  const testing::VqxctlOutcome run = testing::RunVqxctlHere({"read", "--port", unit.SlavePath(), "--quiet"});
   unit.Stop();
-  EXPECT_EQ(code, 0) << err.str();
-  EXPECT_THAT(out.str(), HasSubstr("Name: VQX-2\n"));
-  EXPECT_THAT(out.str(), HasSubstr("Link status: "));
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("Name: VQX-2\n"));
+  EXPECT_THAT(run.out, HasSubstr("Link status: "));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "cli_run.h"
 #include "help_text.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx::cli {
 namespace {
@@ -35,11 +36,10 @@ std::vector<std::string> Words(const std::string& text) {
 std::string Help(const std::vector<std::string>& command, size_t width) {
   std::vector<std::string> args = command;
   args.push_back("--help");
-  std::ostringstream out, err;
-  CliEnvironment env{out, err};
-  env.helpWidth = width;
-  EXPECT_EQ(RunVqxctl(args, env), 0) << err.str();
-  return out.str();
+  const testing::VqxctlOutcome run =
+      testing::RunVqxctlWith(args, [width](CliEnvironment& env) { env.helpWidth = width; });
+  EXPECT_EQ(run.code, 0) << run.err;
+  return run.out;
 }
 
 // The subcommands a help lists, from its "Subcommands:" block.

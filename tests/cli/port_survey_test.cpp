@@ -16,6 +16,7 @@
 
 #include "cli_run.h"
 #include "posix/port_survey.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx {
 namespace {
@@ -134,6 +135,12 @@ class PortSurveyTest : public ::testing::Test {
     machine.directories["/dev/serial/by-id"] = {"usb-FTDI_FT232R_A1B2-if00-port0"};
     machine.links["/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0"] = "../../ttyUSB0";
   }
+  // vqxctl ports on the fake machine.
+  testing::VqxctlOutcome SurveyPorts() {
+    return testing::RunVqxctlWith({"ports"}, [this](cli::CliEnvironment& env) {
+      env.listPorts = [this] { return posix::ListSerialPorts(machine); };
+    });
+  }
   FakeMachine machine;
 };
 
@@ -166,12 +173,10 @@ TEST_F(PortSurveyTest, BusyPortNamesTheProcessHoldingItAndDeniedPortNamesTheGrou
   machine.lockErrors["/dev/ttyACM0"] = EWOULDBLOCK;  // held by a program that locks it
   machine.Holds("99", "vqxsu", "/dev/ttyACM0");
 
-  std::ostringstream out, err;
-  cli::CliEnvironment env{out, err};
-  env.listPorts = [&] { return posix::ListSerialPorts(machine); };
-  ASSERT_EQ(cli::RunVqxctl({"ports"}, env), 0) << err.str();
+  const testing::VqxctlOutcome run = SurveyPorts();
+  ASSERT_EQ(run.code, 0) << run.err;
   const std::string group = GroupName(20);
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(run.out,
             "/dev/ttyACM0: cannot be opened\n"
             "    /dev/ttyACM0 is in use by another program: vqxsu (PID 99). Close it and try again.\n"
             "/dev/ttyS0: can be opened\n"
@@ -233,11 +238,9 @@ TEST_F(PortSurveyTest, CanonicalPathFollowsRelativeAndAbsoluteLinksAndStopsOnALo
 TEST_F(PortSurveyTest, NoPortsAtAllSaysSo) {
   machine.directories.erase("/dev");
   machine.directories.erase("/dev/serial/by-id");
-  std::ostringstream out, err;
-  cli::CliEnvironment env{out, err};
-  env.listPorts = [&] { return posix::ListSerialPorts(machine); };
-  EXPECT_EQ(cli::RunVqxctl({"ports"}, env), 0);
-  EXPECT_EQ(out.str(), "No serial ports found.\n");
+  const testing::VqxctlOutcome run = SurveyPorts();
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "No serial ports found.\n");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "link/serial_comm.h"
 #include "runner/sim_runner.h"
 #include "support/random_closes.h"
+#include "support/vqxctl_runner.h"
 
 namespace vqx::cli {
 namespace {
@@ -30,11 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kSimRebootMs = 1000;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::VqxctlOutcome;
 
 class CliInterruptTest : public ::testing::Test {
  protected:
@@ -61,17 +58,14 @@ class CliInterruptTest : public ::testing::Test {
       std::unique_lock lock(mutex);
       if (!ended.wait_for(lock, interruptAfter, [&] { return done; })) interrupt.store(true);
     });
-    std::ostringstream out, err;
-    CliEnvironment env{out, err};
-    env.interrupt = &interrupt;
-    const int code = RunVqxctl(args, env);
+    Outcome run = testing::RunVqxctlHere(args, &interrupt);
     {
       std::lock_guard lock(mutex);
       done = true;
     }
     ended.notify_all();
     user.join();
-    return {code, out.str(), err.str()};
+    return run;
   }
 
   std::vector<std::string> Command(const std::string& command, std::vector<std::string> rest) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "snapshot.h"
-#include "snapshot/sample_settings.h"
+#include "support/sample_settings.h"
 
 namespace vqx::snapshot {
 namespace {

@@ -12,7 +12,7 @@
 #include "app/settings_report.h"
 #include "posix/posix_file_store.h"
 #include "snapshot.h"
-#include "snapshot/sample_settings.h"
+#include "support/sample_settings.h"
 #include "support/memory_files.h"
 
 namespace vqx::snapshot {

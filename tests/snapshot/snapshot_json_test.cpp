@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "snapshot/sample_settings.h"
+#include "support/sample_settings.h"
 
 namespace vqx::snapshot {
 namespace {

@@ -50,25 +50,36 @@ struct FakeDrain {
   std::vector<uint32_t> doneTimes;  // clock times at which a wait saw the output leave
 };
 
-class FakeSerialPort final : public ISerialPort {
+// What every fake port does on Open and Close: it remembers what it was asked and opens
+// unless told not to (then the port is not found). A port with more to do on opening
+// (a refused line setting, the time of the open) adds it in Opened.
+class FakePortBase : public ISerialPort {
  public:
   PortOpenResult Open(const char* name, const LineSettings& settings) override {
     openedName = name;
     openedSettings = settings;
     ++openCount;
-    if (drain.clock != nullptr) openTimes.push_back(drain.clock->now);
     isOpen = openSucceeds;
-    lost = false;
     PortOpenResult r;
     r.ok = openSucceeds;
     r.error = openSucceeds ? PortOpenError::None : PortOpenError::NotFound;
-    if (openSucceeds && refusesTo.has_value() && !SameLine(*refusesTo, settings)) {
-      r.settingsRefused = true;
-      r.lineInEffect = *refusesTo;
-    }
+    Opened(settings, r);
     return r;
   }
   void Close() override { isOpen = false; }
+
+  bool openSucceeds = true;
+  bool isOpen = false;
+  int openCount = 0;
+  std::string openedName;
+  LineSettings openedSettings;
+
+ protected:
+  virtual void Opened(const LineSettings&, PortOpenResult&) {}
+};
+
+class FakeSerialPort final : public FakePortBase {
+ public:
   int32_t QueuedBytes() override {
     ++queueQueries;
     if (lost) return -1;
@@ -98,22 +109,27 @@ class FakeSerialPort final : public ISerialPort {
     return w;
   }
 
-  bool openSucceeds = true;
-  bool isOpen = false;
   bool lost = false;
   bool failWrites = false;
   size_t writeLimit = SIZE_MAX;
   // A driver that keeps these settings whatever it is asked (the port still opens).
   std::optional<LineSettings> refusesTo;
   FakeDrain drain;
-  int openCount = 0;
   std::vector<uint32_t> openTimes;  // clock times of the opens, once drain has a clock
   int queueQueries = 0;
   int reads = 0;
-  std::string openedName;
-  LineSettings openedSettings;
   std::deque<uint8_t> incoming;
   std::string written;
+
+ private:
+  void Opened(const LineSettings& settings, PortOpenResult& r) override {
+    if (drain.clock != nullptr) openTimes.push_back(drain.clock->now);
+    lost = false;
+    if (openSucceeds && refusesTo.has_value() && !SameLine(*refusesTo, settings)) {
+      r.settingsRefused = true;
+      r.lineInEffect = *refusesTo;
+    }
+  }
 };
 
 class RecordingHost final : public ILinkHost {

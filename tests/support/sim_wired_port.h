@@ -16,21 +16,10 @@
 
 namespace vqx::testing {
 
-class SimWiredPort final : public ISerialPort {
+class SimWiredPort final : public FakePortBase {
  public:
   SimWiredPort(FakeClock& clock, sim::SimConfig config) : unit(std::move(config), clock.now), clock_(clock) {}
 
-  PortOpenResult Open(const char* name, const LineSettings& settings) override {
-    openedName = name;
-    openedSettings = settings;
-    ++openCount;
-    isOpen = openSucceeds;
-    PortOpenResult r;
-    r.ok = openSucceeds;
-    r.error = openSucceeds ? PortOpenError::None : PortOpenError::NotFound;
-    return r;
-  }
-  void Close() override { isOpen = false; }
   int32_t QueuedBytes() override {
     Pump();
     return static_cast<int32_t>(incoming_.size() - readPos_);
@@ -80,12 +69,7 @@ class SimWiredPort final : public ISerialPort {
   sim::SimUnit unit;
   // The unit's serial settings; unset, bytes pass unchanged whatever the host opened.
   std::optional<sim::SerialFrame> unitLine;
-  bool openSucceeds = true;
-  bool isOpen = false;
   FakeDrain drain;
-  int openCount = 0;
-  std::string openedName;
-  LineSettings openedSettings;
   std::string written;
 
  private:

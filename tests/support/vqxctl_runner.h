@@ -2,6 +2,8 @@
 
 // vqxctl run in the test's own process, its output and error output caught.
 
+#include <atomic>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,11 +18,21 @@ struct VqxctlOutcome {
   std::string err;
 };
 
-inline VqxctlOutcome RunVqxctlHere(const std::vector<std::string>& args) {
+// adjust may replace the machine services of the environment (the port survey, the help
+// width) before the run.
+inline VqxctlOutcome RunVqxctlWith(const std::vector<std::string>& args,
+                                   const std::function<void(cli::CliEnvironment&)>& adjust) {
   std::ostringstream out, err;
   cli::CliEnvironment env{out, err};
+  if (adjust) adjust(env);
   const int code = cli::RunVqxctl(args, env);
   return {code, out.str(), err.str()};
+}
+
+// interrupt, when given, plays Ctrl-C: the run stops once it is set.
+inline VqxctlOutcome RunVqxctlHere(const std::vector<std::string>& args,
+                                   const std::atomic<bool>* interrupt = nullptr) {
+  return RunVqxctlWith(args, [interrupt](cli::CliEnvironment& env) { env.interrupt = interrupt; });
 }
 
 }  // namespace vqx::testing

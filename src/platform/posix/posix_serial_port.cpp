@@ -147,9 +147,15 @@ PortOpenResult PosixSerialPort::Open(const char* name, const LineSettings& setti
   const LineSettings line = LineOfAttributes(actual);
   const uint32_t baud = line.baudRate > 0 ? static_cast<uint32_t>(line.baudRate) : 50U;
   msPerByte_ = std::max<uint32_t>(1U, (12000U + baud - 1) / baud);
-  // Bytes an earlier program left in either queue must never be taken for a reply, nor
-  // reach the unit ahead of our first line.
-  sys_.TcFlush(fd_, TCIOFLUSH);
+  // Bytes an earlier program left to be read must never be taken for a reply, nor bytes it
+  // left unsent reach the unit ahead of our first line. Only the driver's own queue holds
+  // unsent bytes: on a pseudo-terminal what was written already waits in the other side's
+  // input, and an output flush there throws away lines the unit has not read yet (the SAVE
+  // of an update, when the port is reopened at the unit's new line settings). A driver that
+  // cannot count its queue is flushed both ways, as before.
+  int unsent = 0;
+  const bool flushOutput = sys_.IoctlInt(fd_, TIOCOUTQ, &unsent) != 0 || unsent > 0;
+  sys_.TcFlush(fd_, flushOutput ? TCIOFLUSH : TCIFLUSH);
 
   gone_.store(false);
   readHead_ = 0;

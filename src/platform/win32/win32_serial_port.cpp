@@ -174,9 +174,16 @@ PortOpenResult Win32SerialPort::Open(const char* name, const LineSettings& setti
   timeouts.WriteTotalTimeoutMultiplier = msPerByte_;
   timeouts.WriteTotalTimeoutConstant = writeTimeoutMs_;
   if (!calls_.SetTimeouts(handle_, &timeouts)) return Fail(PortOpenError::Other, calls_.LastError());
-  // Bytes an earlier program left in either queue must never be taken for a reply, nor
-  // reach the unit ahead of our first line.
-  calls_.Purge(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+  // Bytes an earlier program left to be read must never be taken for a reply, nor bytes it
+  // left unsent reach the unit ahead of our first line. The transmit queue is purged only
+  // when it holds bytes: a virtual port pair may hand written bytes to its other end at
+  // once, and purging there would throw away lines the unit has not read yet (the SAVE of
+  // an update, when the port is reopened at the unit's new line settings). A driver that
+  // cannot report its queue is purged both ways, as before.
+  DWORD openErrors = 0;
+  COMSTAT openStatus{};
+  const bool purgeOutput = !calls_.ClearErrors(handle_, &openErrors, &openStatus) || openStatus.cbOutQue > 0;
+  calls_.Purge(handle_, PURGE_RXABORT | PURGE_RXCLEAR | (purgeOutput ? PURGE_TXABORT | PURGE_TXCLEAR : 0));
 
   timerPeriodSet_ = calls_.BeginTimerPeriod(kTimerPeriodMs);
   gone_.store(false);

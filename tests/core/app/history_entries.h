@@ -8,17 +8,12 @@
 #include <vector>
 
 #include "core/app/app_fixture.h"
+#include "support/sample_settings.h"
 
 namespace vqx::testing {
 
 inline DeviceSettings MakeEntry(const char* serial, const char* name, uint8_t lastOctet) {
-  DeviceSettings s{};
-  std::strncpy(s.serialNumber, serial, sizeof(s.serialNumber) - 1);
-  std::strncpy(s.name, name, sizeof(s.name) - 1);
-  s.ipAddress[0] = 10;
-  s.ipAddress[3] = lastOctet;
-  s.voipPort = 1221;
-  return s;
+  return Record(serial, name, {10, 0, 0, lastOctet}, 1221);
 }
 
 inline int32_t Int32At(const std::string& file, size_t offset) {

@@ -8,15 +8,15 @@ namespace {
 DeviceSettings FullEntry() {
   DeviceSettings s = MakeEntry("A17", "Tower", 5);
   s.commandPort = 1222;
-  std::memcpy(s.gatewayIp, "\x0a\x00\x00\x01", 4);
-  std::memcpy(s.subnetMask, "\xff\xff\xff\x00", 4);
-  std::memcpy(s.serverIp, "\xc0\xa8\x01\x09", 4);  // not reported
-  std::strcpy(s.firmwareVersion, "2.14");
+  SetAddress(s.gatewayIp, {10, 0, 0, 1});
+  SetAddress(s.subnetMask, {255, 255, 255, 0});
+  SetAddress(s.serverIp, {192, 168, 1, 9});  // not reported
+  SetText(s.firmwareVersion, "2.14");
   s.securityFlags = kSecurityNoTelnet | kSecurityNoHttpConnectionManagement;
-  std::strcpy(s.webPassword, "secret");
+  SetText(s.webPassword, "secret");
   s.vocoder = 3, s.qosDscp = 46, s.corSquelchType = 1, s.corInhibitTime = 250, s.voxThreshold = 2;
   s.hangTime = 1000, s.duplex = 1, s.inputBoost = 1, s.rxDelay = 20, s.txDelay = -40;
-  s.serialBaudRate = 19200, s.serialDataBits = 8, s.serialStopBits = 1, s.serialParity = 'E';
+  SetSerialLine(s, 19200, 8, 1, 'E');
   return s;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/app/app_fixture.h"
+#include "support/sample_settings.h"
 
 namespace vqx::testing {
 namespace {
@@ -17,22 +18,15 @@ constexpr const char* kMulticastWarning =
     "multicast address (224.0.0.0 - 239.255.255.255) or all zeros.";
 
 DeviceSettings Baseline() {
-  DeviceSettings s{};
-  const uint8_t ip[4] = {192, 168, 1, 10}, gateway[4] = {192, 168, 1, 1}, subnet[4] = {255, 255, 255, 0};
-  std::memcpy(s.ipAddress, ip, 4);
-  std::memcpy(s.gatewayIp, gateway, 4);
-  std::memcpy(s.subnetMask, subnet, 4);
-  s.voipPort = 1221;
+  DeviceSettings s = Record("", "Tower", {192, 168, 1, 10}, 1221);
+  SetAddress(s.gatewayIp, {192, 168, 1, 1});
+  SetAddress(s.subnetMask, {255, 255, 255, 0});
   s.serverPort = 0;
-  std::strcpy(s.name, "Tower");
-  std::strcpy(s.webPassword, "secret");
+  SetText(s.webPassword, "secret");
   s.securityFlags = 0;
   s.vocoder = 1;
   s.hangTime = 500;
-  s.serialBaudRate = 9600;
-  s.serialDataBits = 8;
-  s.serialStopBits = 1;
-  s.serialParity = 'N';
+  SetSerialLine(s, 9600, 8, 1, 'N');
   s.commandPort = 23;
   s.qosDscp = 0;
   return s;

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -59,10 +60,30 @@ TEST_F(SerialPortFaultTest, ASpeedTheDriverDidNotTakeIsReportedThoughTcsetattrSu
 
 TEST_F(SerialPortFaultTest, OpenFlushesBothQueuesOfWhatAnEarlierProgramLeft) {
   WriteAll(pty.MasterFd(), {'O', 'K', '\n', '\r'});
+  sys.outputQueued = {6};  // and six bytes it left unsent
   ASSERT_TRUE(OpenPort().ok);
   ASSERT_FALSE(sys.flushes.empty());
   EXPECT_EQ(sys.flushes.back(), TCIOFLUSH);
   EXPECT_EQ(port.QueuedBytes(), 0) << "a stale OK is never taken for a reply";
+}
+
+// A pseudo-terminal hands written bytes to its other side at once. Reopening the port (at
+// the unit's new line settings after an update) must not throw away the lines the unit
+// has not read yet, SAVE among them; stale input is still dropped.
+TEST_F(SerialPortFaultTest, ReopeningKeepsWrittenBytesTheOtherSideHasNotReadYet) {
+  ASSERT_TRUE(OpenPort().ok);
+  const std::string line = "SAVE\r";
+  ASSERT_EQ(port.Write(reinterpret_cast<const uint8_t*>(line.data()), line.size()), line.size());
+  WriteAll(pty.MasterFd(), {'O', 'K', '\n', '\r'});
+  port.Close();
+  ASSERT_TRUE(OpenPort().ok);
+  EXPECT_EQ(sys.flushes.back(), TCIFLUSH);
+  EXPECT_EQ(port.QueuedBytes(), 0) << "a stale OK is never taken for a reply";
+  pollfd ready{pty.MasterFd(), POLLIN, 0};
+  ASSERT_EQ(poll(&ready, 1, 2000), 1) << "SAVE never reached the other side";
+  char got[16] = {};
+  const ssize_t n = read(pty.MasterFd(), got, sizeof got);
+  EXPECT_EQ(std::string(got, n > 0 ? static_cast<size_t>(n) : 0), line);
 }
 
 TEST_F(SerialPortFaultTest, InterruptedReadsAreRetried) {

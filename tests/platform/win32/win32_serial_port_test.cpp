@@ -161,6 +161,7 @@ TEST(Win32SerialPort, OpenPurgesBothQueuesAndCloseGivesBackTheDevicesTimeOutsBut
   calls.originalTimeouts.ReadIntervalTimeout = 50;
   calls.originalTimeouts.WriteTotalTimeoutConstant = 777;
   calls.input = "OK\n\rERROR\n\r";  // left by an earlier program
+  calls.outQueue = {6, 0};            // and so are these, still unsent
   Win32SerialPort port(calls);
   ASSERT_TRUE(port.Open("COM3", Settings(9600, 'N', 8, 1)).ok);
   ASSERT_EQ(calls.purges.size(), 1u);
@@ -186,6 +187,25 @@ TEST(Win32SerialPort, OpenPurgesBothQueuesAndCloseGivesBackTheDevicesTimeOutsBut
   EXPECT_EQ(calls.setTimeouts.size(), setsBefore);
 }
 
+
+// A virtual pair hands written bytes to its other end at once: with nothing left in the
+// transmit queue, a reopen (at the unit's new line settings after an update) must not
+// purge the lines the unit has still to read, SAVE among them. A driver that cannot
+// report its queue is purged both ways.
+TEST(Win32SerialPort, OpenPurgesTheTransmitQueueOnlyWhenItHoldsBytes) {
+  FakeWin32Calls calls;
+  Win32SerialPort port(calls);
+  calls.outQueue = {0};
+  ASSERT_TRUE(port.Open("COM3", Settings(9600, 'N', 8, 1)).ok);
+  ASSERT_EQ(calls.purges.size(), 1u);
+  EXPECT_EQ(calls.purges[0], static_cast<DWORD>(PURGE_RXABORT | PURGE_RXCLEAR));
+  port.Close();
+
+  calls.clearErrorsError = ERROR_ACCESS_DENIED;
+  ASSERT_TRUE(port.Open("COM3", Settings(9600, 'N', 8, 1)).ok);
+  ASSERT_EQ(calls.purges.size(), 2u);
+  EXPECT_EQ(calls.purges[1], static_cast<DWORD>(PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
+}
 TEST(Win32SerialPort, TheTimerRunsAtOneMillisecondExactlyWhileAPortIsOpen) {
   FakeWin32Calls calls;
   calls.timerPeriodDefaultMs = calls.periodMs = 15.625;
