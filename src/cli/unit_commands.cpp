@@ -6,7 +6,6 @@
 
 #include "app/settings_report.h"
 #include "commands.h"
-#include "form_fill.h"
 #include "protocol/command_format.h"
 #include "protocol/command_table.h"
 #include "runner/sim_runner.h"
@@ -212,11 +211,12 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
 
   std::vector<std::string> keys;
   for (const snapshot::FieldDifference& d : changes) keys.push_back(d.key);
-  if (!FillForm(session.Surface(), session.Window(), target, keys, &error)) {
+  // vqxctl sends what the desktop's form could send, no more.
+  if (!snapshot::FormCanSend(target, keys, &error)) {
     env.err << "vqxctl: " << wanted->label << ": " << error << "; nothing was sent.\n";
     return unit.Finish(kExitBadInput);
   }
-  const UpdatePlan plan = session.PlanFromForm();
+  const UpdatePlan plan = session.PlanFor(target);
   for (const char* label : plan.lineBreakLabels) {
     env.err << "vqxctl: The " << label << " cannot be sent to the VQX-2 because it contains a line break.\n";
   }
@@ -236,7 +236,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   }
 
   std::vector<std::string> warnings;
-  const ExitCode updated = session.Update(&warnings, &error);
+  const ExitCode updated = session.Update(target, &warnings, &error);
   for (const std::string& warning : warnings) env.err << "VQX-2: " << warning << "\n";
   if (updated != kExitOk) {
     env.err << "vqxctl: " << error << "\n";

@@ -205,11 +205,11 @@ std::vector<std::string> UnitSession::UnsupportedKeywords() const {
   return keywords;
 }
 
-UpdatePlan UnitSession::PlanFromForm() { return window_.PlanUpdateFromForm(); }
+UpdatePlan UnitSession::PlanFor(const DeviceSettings& target) { return window_.PlanUpdateTo(target); }
 
-ExitCode UnitSession::Update(std::vector<std::string>* warnings, std::string* error) {
+ExitCode UnitSession::Update(const DeviceSettings& target, std::vector<std::string>* warnings, std::string* error) {
   const size_t mark = surface_.BoxCount();
-  window_.OnCommand(ids::kUpdateSettings, kBnClicked);
+  window_.UpdateSettingsTo(target);
   for (const std::string& box : surface_.BoxesSince(mark)) warnings->push_back(OneLine(box));
 
   const StatusState status = window_.GetStatusState();

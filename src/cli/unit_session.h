@@ -86,16 +86,12 @@ class UnitSession {
   // The line settings in use (those found, after a detection).
   const LineOptions& Line() const { return options_.line; }
 
-  // The settings form, as a user would fill it.
-  CliSurface& Surface() { return surface_; }
-  CAppWindow& Window() { return window_; }
+  // What Update Settings would send to make the unit hold target.
+  UpdatePlan PlanFor(const DeviceSettings& target);
 
-  // What Update Settings would send for the form as it stands now.
-  UpdatePlan PlanFromForm();
-
-  // Update Settings: the changed rows, SAVE, the reboot wait, the read again.
-  // *warnings receives the boxes the logic showed.
-  ExitCode Update(std::vector<std::string>* warnings, std::string* error);
+  // Update Settings towards target: the changed settings, SAVE, the reboot wait, the
+  // read again. *warnings receives the boxes the logic showed.
+  ExitCode Update(const DeviceSettings& target, std::vector<std::string>* warnings, std::string* error);
 
   // Types one line into the terminal and returns what the unit answered (its lines, LF
   // ended). A line the logic refuses gives kExitRefused with its reason in *error.

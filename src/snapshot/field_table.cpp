@@ -1,34 +1,26 @@
 #include "field_table.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
+#include <vector>
 #include <cstdio>
 #include <cstring>
 
+#include "protocol/command_table.h"
+#include "settings/setting_table.h"
 #include "text_codec.h"
 
 namespace vqx::snapshot::detail {
 
 namespace {
 
-// The values the desktop form's lists offer (the hang-time list also understands 0).
-constexpr int32_t kBaudRates[] = {300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-constexpr int32_t kDataBits[] = {7, 8};
-constexpr int32_t kStopBits[] = {1, 2};
-constexpr int32_t kInhibitTimes[] = {0, 500, 1000, 2000, 3000, 4000};
-constexpr int32_t kHangTimes[] = {0, 500, 1000, 2000, 3000, 4000};
-
-constexpr ValueText kConnectionModes[] = {{0, "Client"}, {1, "Server"}};
-constexpr ValueText kInputBoosts[] = {{0, "None"}, {1, "+20 db"}};
 constexpr ValueText kInputBoostReport[] = {{0, "None"}, {1, "+20 dB"}};
-constexpr ValueText kDuplexModes[] = {{0, "Full"}, {1, "Half"}};
-
-constexpr int32_t kPortLimit = 65535;
-constexpr int32_t kDscpLimit = 63;
-constexpr int32_t kDelayLimit = 10000;
 
 #define VQX_AT(member) .offset = offsetof(DeviceSettings, member), .size = sizeof(DeviceSettings::member)
 
-const Field kFields[] = {
+// The lists, ranges and values of each field come from the setting table, by keyword.
+const Field kLiteralFields[] = {
     {.key = "serialNumber", .label = "Serial Number", .keyword = "", .kind = Kind::Text, .readOnly = true,
      VQX_AT(serialNumber), .maxLength = 10},
     {.key = "name", .label = "Name", .keyword = "NAME", .kind = Kind::Text, .readOnly = false, VQX_AT(name),
@@ -36,21 +28,21 @@ const Field kFields[] = {
     {.key = "ipAddress", .label = "IP Address", .keyword = "MYIP", .kind = Kind::Address, .readOnly = false,
      VQX_AT(ipAddress)},
     {.key = "voipPort", .label = "VoIP Port", .keyword = "PORT", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(voipPort), .low = 0, .high = kPortLimit},
+     VQX_AT(voipPort)},
     {.key = "commandPort", .label = "Command Port", .keyword = "CMDPORT", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(commandPort), .low = 0, .high = kPortLimit},
+     VQX_AT(commandPort)},
     {.key = "serverIp", .label = "Server IP Address", .keyword = "SRVRIP", .kind = Kind::Address, .readOnly = false,
      VQX_AT(serverIp)},
     {.key = "serverPort", .label = "Server Port", .keyword = "SRVRPORT", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(serverPort), .low = 0, .high = kPortLimit},
+     VQX_AT(serverPort)},
     {.key = "gateway", .label = "Gateway IP", .keyword = "GATEIP", .kind = Kind::Address, .readOnly = false,
      VQX_AT(gatewayIp)},
     {.key = "subnetMask", .label = "Subnet Mask", .keyword = "SUBNET", .kind = Kind::Address, .readOnly = false,
      VQX_AT(subnetMask)},
     {.key = "connectionMode", .label = "Connection Mode", .keyword = "CONMODE", .kind = Kind::Choice,
-     .readOnly = false, VQX_AT(connectionMode), .choices = kConnectionModes},
+     .readOnly = false, VQX_AT(connectionMode)},
     {.key = "broadcastMode", .label = "Broadcast Mode", .keyword = "BCAST", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(broadcastMode), .choices = kBroadcastModeTexts.entries},
+     VQX_AT(broadcastMode)},
     {.key = "firmwareVersion", .label = "Firmware Ver", .keyword = "VER", .kind = Kind::Text, .readOnly = true,
      VQX_AT(firmwareVersion), .maxLength = 63},
     {.key = "macAddress", .label = "Mac Address", .keyword = "MAC", .kind = Kind::Text, .readOnly = true,
@@ -70,43 +62,80 @@ const Field kFields[] = {
     {.key = "webPassword", .label = "Web access password", .keyword = "PASS", .kind = Kind::Text, .readOnly = false,
      VQX_AT(webPassword), .maxLength = 63},
     {.key = "vocoder", .label = "Vocoder", .keyword = "VOCODER", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(vocoder), .choices = kVocoderTexts.entries},
+     VQX_AT(vocoder)},
     {.key = "qosDscp", .label = "QOS DSCP Value", .keyword = "DSCP", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(qosDscp), .low = 0, .high = kDscpLimit},
+     VQX_AT(qosDscp)},
     {.key = "corSquelchType", .label = "COR Squelch Type", .keyword = "COR", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(corSquelchType), .choices = kCorSquelchTexts.entries},
+     VQX_AT(corSquelchType)},
     {.key = "corInhibitTime", .label = "COR Inhibit Time", .keyword = "CORINH", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(corInhibitTime), .allowed = kInhibitTimes, .milliseconds = true},
+     .readOnly = false, VQX_AT(corInhibitTime), .milliseconds = true},
     {.key = "voxThreshold", .label = "VOX/VMR Threshold", .keyword = "VSENSE", .kind = Kind::Choice,
-     .readOnly = false, VQX_AT(voxThreshold), .choices = kVoxThresholdTexts.entries},
+     .readOnly = false, VQX_AT(voxThreshold)},
     {.key = "hangTime", .label = "VOX/VMR Hang Time", .keyword = "HANGTM", .kind = Kind::Listed, .readOnly = false,
-     VQX_AT(hangTime), .allowed = kHangTimes, .milliseconds = true},
+     VQX_AT(hangTime), .milliseconds = true},
     {.key = "duplex", .label = "Duplex", .keyword = "DUPLEX", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(duplex), .choices = kDuplexModes},
+     VQX_AT(duplex)},
     {.key = "inputBoost", .label = "Input Boost", .keyword = "BOOST", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(inputBoost), .choices = kInputBoosts, .reportTexts = kInputBoostReport},
+     VQX_AT(inputBoost), .reportTexts = kInputBoostReport},
     {.key = "rxDelay", .label = "RX Delay", .keyword = "RXDELAY", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(rxDelay), .low = 0, .high = kDelayLimit, .milliseconds = true},
+     VQX_AT(rxDelay), .milliseconds = true},
     {.key = "txDelay", .label = "TX Delay", .keyword = "TXDELAY", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(txDelay), .low = 0, .high = kDelayLimit, .milliseconds = true},
+     VQX_AT(txDelay), .milliseconds = true},
     {.key = "serialBaudRate", .label = "Serial Baud Rate", .keyword = "BAUD", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(serialBaudRate), .allowed = kBaudRates},
+     .readOnly = false, VQX_AT(serialBaudRate)},
     {.key = "serialDataBits", .label = "Serial Data Bits", .keyword = "DATA", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(serialDataBits), .allowed = kDataBits},
+     .readOnly = false, VQX_AT(serialDataBits)},
     {.key = "serialStopBits", .label = "Serial Stop Bits", .keyword = "STOP", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(serialStopBits), .allowed = kStopBits},
+     .readOnly = false, VQX_AT(serialStopBits)},
     {.key = "serialParity", .label = "Serial Parity", .keyword = "PARITY", .kind = Kind::Parity, .readOnly = false,
-     VQX_AT(serialParity), .choices = kParityTexts.entries},
+     VQX_AT(serialParity)},
 };
 
 #undef VQX_AT
 
+struct FieldTable {
+  std::vector<Field> fields;
+  std::vector<std::vector<int32_t>> allowed;  // each Listed field's values, ascending
+};
+
+FieldTable BuildFields() {
+  FieldTable table;
+  table.fields.assign(std::begin(kLiteralFields), std::end(kLiteralFields));
+  table.allowed.resize(table.fields.size());
+  for (size_t i = 0; i < table.fields.size(); ++i) {
+    Field& f = table.fields[i];
+    const SettingRow* row = f.keyword.empty() ? nullptr : RowOfCommand(FindCommandId(std::string(f.keyword).c_str()));
+    if (row == nullptr) continue;
+    switch (f.kind) {
+      case Kind::Range:
+        f.low = row->range.low;
+        f.high = row->range.high;
+        break;
+      case Kind::Listed:
+        // Every value the form understands, also one its list does not offer (a hang time of 0).
+        for (const ValueText& choice : row->choices) table.allowed[i].push_back(choice.value);
+        std::sort(table.allowed[i].begin(), table.allowed[i].end());
+        f.allowed = table.allowed[i];
+        break;
+      case Kind::Choice:
+      case Kind::Parity: f.choices = row->choices.first(row->offered); break;
+      default: break;
+    }
+  }
+  return table;
+}
+
+const std::vector<Field>& Table() {
+  static const FieldTable table = BuildFields();
+  return table.fields;
+}
+
 }  // namespace
 
-std::span<const Field> Fields() { return kFields; }
+std::span<const Field> Fields() { return Table(); }
 
 const Field* FindField(std::string_view key) {
-  for (const Field& f : kFields) {
+  for (const Field& f : Table()) {
     if (f.key == key) return &f;
   }
   return nullptr;

@@ -90,6 +90,11 @@ void ApplyTo(const PartialSettings& partial, DeviceSettings& target);
 // desktop's box breaks the line.
 std::string MulticastProblem(const DeviceSettings& s);
 
+// Whether the desktop's settings form could send s's value of each named field: a list
+// value the form does not offer (a hang time of 0, a connection mode above 1) and a field
+// the unit cannot be told are refused, naming the field in *error.
+bool FormCanSend(const DeviceSettings& s, std::span<const std::string> fields, std::string* error);
+
 // ---- Files --------------------------------------------------------------------------
 
 // Parses JSON text without throwing. Refuses, with the reason in *reason: text that is

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "field_table.h"
+#include "protocol/command_table.h"
 #include "protocol/reply_recognizer.h"
+#include "settings/setting_table.h"
 #include "snapshot.h"
 #include "text_codec.h"
 
@@ -298,6 +300,22 @@ std::vector<std::string_view> FieldsForKeyword(std::string_view keyword) {
 std::string_view KeywordOfField(std::string_view field) {
   const Field* f = detail::FindField(field);
   return f != nullptr ? f->keyword : std::string_view();
+}
+
+bool FormCanSend(const DeviceSettings& s, std::span<const std::string> fields, std::string* error) {
+  for (const std::string& key : fields) {
+    const std::string keyword(KeywordOfField(key));
+    const SettingRow* row = keyword.empty() ? nullptr : RowOfCommand(FindCommandId(keyword.c_str()));
+    if (row == nullptr || row->reading == FormReading::NotSent || IsReadOnlyField(key)) {
+      *error = key + ": cannot be sent to the VQX-2";
+      return false;
+    }
+    if (!FormOffers(*row, s)) {
+      *error = key + ": the settings form offers no such value (vqxctl send can set it as a command line)";
+      return false;
+    }
+  }
+  return true;
 }
 
 json ToJson(const DeviceSettings& s, std::span<const std::string> unsupported) {

@@ -1,6 +1,6 @@
-// Filling the settings form from a snapshot and planning Update Settings from it, on the
-// window logic after a full read of a simulated unit wired to the port (no pty, no real
-// time): a field filled alone must send its own command and nothing else.
+// Planning Update Settings from a snapshot's values as vqxctl apply does, on the window
+// logic after a full read of a simulated unit wired to the port (no pty, no real time): a
+// field changed alone must send its own command and nothing else.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,6 @@
 #include "app/application.h"
 #include "app/update_plan.h"
 #include "cli_surface.h"
-#include "form_fill.h"
 #include "link/serial_comm.h"
 #include "protocol/command_format.h"
 #include "protocol/command_table.h"
@@ -52,18 +51,22 @@ class FormPlanTest : public ::testing::Test {
       ASSERT_LT(clock.now - start, 60000u) << "the read did not finish";
     }
     current = window.GetCurrentSettings();
+    wanted = current;
   }
 
-  // The plan vqxctl apply sends, as the desktop's Update Settings makes it.
-  UpdatePlan Plan() { return window.PlanUpdateFromForm(); }
+  // The plan vqxctl apply sends, by the desktop's Update Settings rules.
+  UpdatePlan Plan() { return window.PlanUpdateTo(wanted); }
   std::vector<std::string> PlannedLines() {
     std::vector<std::string> lines;
     for (const UpdateStep& step : Plan().steps) lines.push_back(LineOf(step.record));
     return lines;
   }
+  // Takes target as what apply wants once the form could send each named field of it.
   bool Fill(const DeviceSettings& target, const std::vector<std::string>& fields, std::string* error = nullptr) {
     std::string ignored;
-    return FillForm(surface, window, target, fields, error != nullptr ? error : &ignored);
+    if (!snapshot::FormCanSend(target, fields, error != nullptr ? error : &ignored)) return false;
+    wanted = target;
+    return true;
   }
 
   testing::FakeClock clock;
@@ -76,6 +79,7 @@ class FormPlanTest : public ::testing::Test {
   CAppWindow window{comm, surface, services};
   CApplication app{comm, window};
   DeviceSettings current{};
+  DeviceSettings wanted{};
 };
 
 struct FieldChange {
@@ -172,8 +176,8 @@ TEST_F(FormPlanTest, MulticastWithoutAGroupAddressIsHeldBackAndWithOneItGoesOut)
 TEST_F(FormPlanTest, ALineBreakInATextRefusesTheWholePlan) {
   DeviceSettings target = current;
   target.vocoder = 4;
-  ASSERT_TRUE(Fill(target, {"vocoder"}));
-  surface.Inner().UserSetText(ids::kWebPassword, "one\rtwo");
+  std::strcpy(target.webPassword, "one\rtwo");
+  ASSERT_TRUE(Fill(target, {"vocoder", "webPassword"}));
   const UpdatePlan plan = Plan();
   EXPECT_THAT(plan.lineBreakLabels, ElementsAre(::testing::StrEq("Password for web access")));
   EXPECT_TRUE(plan.steps.empty());
@@ -206,6 +210,7 @@ class RefusingUnitFormPlanTest : public FormPlanTest {
 
 TEST_F(RefusingUnitFormPlanTest, FieldsOfSettingsTheUnitRefusedAreNeverPlannedWhateverTheFormShows) {
   // The five security boxes were never filled (all unchecked: 248); no SECURITY 248.
+  EXPECT_TRUE(window.PlanUpdateFromForm().steps.empty());
   EXPECT_TRUE(Plan().steps.empty());
   DeviceSettings target = current;
   target.duplex = 1;

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "protocol/command_table.h"
 #include "settings/device_settings.h"
+#include "settings/setting_table.h"
 #include "support/sample_settings.h"
 
 namespace vqx::testing {
@@ -27,17 +29,23 @@ void FillField(char (&field)[N], const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), N));
 }
 
+// Entry i of the form's list of a setting, wrapping round.
+inline int32_t OfferedValue(int32_t commandId, size_t i) {
+  const SettingRow& row = *RowOfCommand(commandId);
+  return row.choices[i % row.offered].value;
+}
+
 // Record i takes entry i of each list (wrapping round the shorter lists), so six records
 // go through every entry of the longest list and all of every shorter one.
 inline DeviceSettings ChoiceRecord(size_t i) {
   DeviceSettings s = SampleSettings();
-  s.vocoder = kVocoderTexts.entries[i % kVocoderTexts.size()].value;
-  s.corSquelchType = kCorSquelchTexts.entries[i % kCorSquelchTexts.size()].value;
-  s.broadcastMode = kBroadcastModeTexts.entries[i % kBroadcastModeTexts.size()].value;
-  s.voxThreshold = kVoxThresholdTexts.entries[i % kVoxThresholdTexts.size()].value;
-  s.serialParity = static_cast<char>(kParityTexts.entries[i % kParityTexts.size()].value);
-  s.corInhibitTime = kCorInhibitTimeTexts.entries[i % kCorInhibitTimeTexts.size()].value;
-  s.hangTime = kHangTimeTexts.entries[i % kHangTimeTexts.size()].value;
+  s.vocoder = OfferedValue(kCmdVocoder, i);
+  s.corSquelchType = OfferedValue(kCmdCor, i);
+  s.broadcastMode = OfferedValue(kCmdBcast, i);
+  s.voxThreshold = OfferedValue(kCmdVsense, i);
+  s.serialParity = static_cast<char>(OfferedValue(kCmdParity, i));
+  s.corInhibitTime = OfferedValue(kCmdCorinh, i);
+  s.hangTime = OfferedValue(kCmdHangtm, i);
   s.connectionMode = static_cast<int32_t>(i % 2);
   s.inputBoost = static_cast<int32_t>((i + 1) % 2);
   s.duplex = static_cast<int32_t>(i % 2);

@@ -7,12 +7,11 @@
 
 namespace vqx {
 
-const std::array<int32_t, kSettingCount> kFullReadOrder = {
-    kCmdBaud,    kCmdBcast,  kCmdBoost,    kCmdCmdport, kCmdConmode,  kCmdCor,     kCmdCorinh,
-    kCmdData,    kCmdDscp,   kCmdDuplex,   kCmdGateip,  kCmdHangtm,   kCmdMac,     kCmdMyip,
-    kCmdName,    kCmdParity, kCmdPass,     kCmdPort,    kCmdRxdelay,  kCmdSecurity, kCmdSrvrip,
-    kCmdSrvrport, kCmdStop,  kCmdSubnet,   kCmdTxdelay, kCmdVer,      kCmdVocoder, kCmdVsense,
-};
+const std::array<int32_t, kSettingCount> kFullReadOrder = [] {
+  std::array<int32_t, kSettingCount> order{};
+  for (size_t i = 0; i < order.size(); ++i) order[i] = SettingRows()[i].commandId;
+  return order;
+}();
 
 CAppWindow::CAppWindow(CSerialComm& link, IWindowSurface& surface, const AppServices& services)
     : link_(link), surface_(surface), services_(services), prefs_(std::make_unique<PreferencesBlock>()) {

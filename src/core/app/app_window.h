@@ -20,41 +20,15 @@
 #include "port/wall_clock.h"
 #include "protocol/records.h"
 #include "settings/device_settings.h"
+#include "settings/setting_table.h"
 #include "window/dialog_host.h"
 #include "window/window_surface.h"
 
 namespace vqx {
 
-// What the unit's next "OK" confirms.
-enum QueryStep : int32_t {
-  kNothingPending = 0,
-  kAwaitTransparent = 1,
-  kAwaitCommandMode = 2,
-  kAwaitEchoOff = 3,
-  kConfirmIpAddress = 4,
-  kConfirmServerIp = 5,
-  kConfirmGatewayIp = 6,
-  kConfirmSubnetMask = 7,
-  kConfirmBroadcastMode = 8,
-  kConfirmConnectionMode = 9,
-  kConfirmBaudRate = 10,
-  kConfirmVoipPort = 11,
-  kConfirmServerPort = 12,
-  kConfirmSecurity = 13,
-  kConfirmName = 14,
-  kConfirmCorSquelchType = 15,
-  kConfirmCorInhibitTime = 16,
-  kConfirmHangTime = 17,
-  kConfirmVocoder = 18,
-  kConfirmDataBits = 19,
-  kConfirmStopBits = 20,
-  kConfirmParity = 21,
-  kConfirmWebPassword = 22,
-};
-
 enum View : int32_t { kViewSettings = 1, kViewTerminal = 2, kViewHistory = 4 };
 
-inline constexpr int kSettingCount = 28;        // settings of the full read
+inline constexpr int kSettingCount = static_cast<int>(kSettingRowCount);  // settings of the full read
 inline constexpr int32_t kIdlePassLimit = 2000; // unpaused worker passes after activity
 inline constexpr uint32_t kIdleSleepMs = 5;
 inline constexpr uint32_t kReplyDueSleepMs = 1;  // instead, while the link awaits a reply
@@ -177,6 +151,8 @@ class CAppWindow final : public ILinkHost {
   void SwitchView(int32_t view);
   void MarkSettingRead();
   void MarkSettingUnsupported();
+  void MarkPendingSetting(ReadMark mark);
+  void RunUpdate(const DeviceSettings* target);
 
   // ---- Device logic (device_logic.cpp, settings_presentation.cpp) --------------------
   void Step();
@@ -208,10 +184,17 @@ class CAppWindow final : public ILinkHost {
 
   // ---- Update Settings and Reset (update_settings.cpp) -------------------------------
   void UpdateSettings();
+  // Update Settings towards the settings given instead of the form's (vqxctl apply):
+  // the same checks, warnings, order and reboot wait.
+  void UpdateSettingsTo(const DeviceSettings& target);
   void ResetSerialLink();
   // What Update Settings would send for the form as it stands: the settings the unit
   // refused in its last read are left out.
   UpdatePlan PlanUpdateFromForm();
+  // The same for the settings given.
+  UpdatePlan PlanUpdateTo(const DeviceSettings& target);
+  // The settings the unit answered ERR to in its last full read.
+  RefusedSettings RefusedByTheUnit() const;
 
   // ---- Terminal (terminal.cpp) -------------------------------------------------------
   void SubmitCommandEntry();
@@ -358,13 +341,8 @@ class CAppWindow final : public ILinkHost {
   bool SendAndAwait(int32_t commandId, int32_t value, ResponseRecord* reply);
 
   // ---- settings_presentation.cpp ----
-  // Puts the value of one reply's setting (by response id) into its control.
-  void PresentReplyValue(int32_t responseId, const DeviceSettings& settings);
-  // Presents a setting the user typed and the unit confirmed (by QueryStep).
-  void PresentConfirmedValue(int32_t step, const DeviceSettings& settings);
-  void PresentAddress(const int ids[4], const uint8_t address[4]);
-  void PresentNumber(int id, int32_t value);
-  void PresentSecurity(int32_t flags);
+  // Puts one setting's value, as the unit reported or confirmed it, into its controls.
+  void PresentSetting(const SettingRow& row, const DeviceSettings& settings);
 
   // ---- update_settings.cpp ----
   // SendCommand for one command of the update's burst, waiting a moment while the link

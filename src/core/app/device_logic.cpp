@@ -14,20 +14,13 @@ namespace vqx {
 
 namespace {
 
-// A reply's text may fill its whole field; never read past it, never write past ours.
-template <size_t N>
-void CopyReplyText(char (&field)[N], const char (&text)[kTextSize]) {
-  size_t length = FieldLength(text);
-  if (length > N - 1) length = N - 1;
+// A text may fill the whole field it comes in; never read past it, never write past ours.
+void CopyText(const SettingRow& row, DeviceSettings& s, const char* text, size_t limit) {
+  size_t length = 0;
+  while (length < limit && text[length] != '\0') ++length;
+  if (length > row.size - 1) length = row.size - 1;
+  char* field = reinterpret_cast<char*>(BytesOf(s, row));
   std::memcpy(field, text, length);
-  field[length] = '\0';
-}
-
-template <size_t N>
-void CopyArgument(char (&field)[N], const char* argument) {
-  size_t length = std::strlen(argument);
-  if (length > N - 1) length = N - 1;
-  std::memcpy(field, argument, length);
   field[length] = '\0';
 }
 
@@ -36,13 +29,11 @@ uint32_t PackAddress(const uint8_t (&address)[4]) {
          uint32_t{address[3]} << 24;
 }
 
-bool InRange(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
-
-bool ReadAddress(const char* text, uint8_t (&address)[4]) {
+bool ReadAddress(const char* text, uint8_t* address) {
   int32_t numbers[4];
   if (!ParseFourDecimals(text, std::strlen(text), numbers)) return false;
   for (int32_t n : numbers) {
-    if (!InRange(n, 0, 255)) return false;
+    if (n < 0 || n > 255) return false;
   }
   for (size_t i = 0; i < 4; ++i) address[i] = static_cast<uint8_t>(numbers[i]);
   return true;
@@ -50,133 +41,53 @@ bool ReadAddress(const char* text, uint8_t (&address)[4]) {
 
 // Stores a confirmed typed setting when its argument is acceptable; false stores nothing.
 // Runs under stateMutex_ (the settings and the host serial settings).
-bool StoreConfirmedSetting(int32_t step, const char* argument, DeviceSettings& settings, PreferencesBlock& prefs) {
-  int32_t v = 0;
-  switch (step) {
-    case kConfirmIpAddress: return ReadAddress(argument, settings.ipAddress);
-    case kConfirmServerIp: return ReadAddress(argument, settings.serverIp);
-    case kConfirmGatewayIp: return ReadAddress(argument, settings.gatewayIp);
-    case kConfirmSubnetMask: return ReadAddress(argument, settings.subnetMask);
-    case kConfirmName: CopyArgument(settings.name, argument); return true;
-    case kConfirmWebPassword: CopyArgument(settings.webPassword, argument); return true;
-    case kConfirmParity: {
-      const char parity = argument[0];
-      if (parity != 'E' && parity != 'N' && parity != 'O') return false;
-      settings.serialParity = parity;
-      prefs.parity = parity;
-      return true;
-    }
-    default: break;
-  }
-
-  if (!ParseDecimal(argument, &v)) return false;
-  switch (step) {
-    case kConfirmBroadcastMode:
-      if (!InRange(v, 0, 3)) return false;
-      settings.broadcastMode = v;
-      return true;
-    case kConfirmConnectionMode:
+bool StoreConfirmedSetting(const SettingRow& row, const char* argument, DeviceSettings& settings,
+                           PreferencesBlock& prefs) {
+  switch (row.value) {
+    case SettingValue::Address: return ReadAddress(argument, BytesOf(settings, row));
+    case SettingValue::Text: CopyText(row, settings, argument, kPendingArgumentSize); return true;
+    case SettingValue::Parity:
+      if (!IsParityLetter(argument[0])) return false;
+      settings.serialParity = argument[0];
+      break;
+    case SettingValue::Number:
+    case SettingValue::Security: {
+      int32_t v = 0;
+      if (!ParseDecimal(argument, &v) || !row.typed.Holds(v)) return false;
       // Server mode and above are set by the unit's own means; a typed 0 or 1 does not
       // replace them.
-      if (!InRange(v, 0, 1) || settings.connectionMode > 1) return false;
-      settings.connectionMode = v;
-      return true;
-    case kConfirmBaudRate:
-      if (v < 0) return false;
-      settings.serialBaudRate = v;
-      prefs.baudRate = v;
-      return true;
-    case kConfirmVoipPort:
-      if (!InRange(v, 0, 65535)) return false;
-      settings.voipPort = v;
-      return true;
-    case kConfirmServerPort:
-      if (!InRange(v, 0, 65535)) return false;
-      settings.serverPort = v;
-      return true;
-    case kConfirmSecurity:
-      if (!InRange(v, 0, 255)) return false;
-      settings.securityFlags = v;
-      return true;
-    case kConfirmCorSquelchType:
-      if (!InRange(v, 0, 2)) return false;
-      settings.corSquelchType = v;
-      return true;
-    case kConfirmCorInhibitTime:
-      if (!InRange(v, 0, 4000)) return false;
-      settings.corInhibitTime = v;
-      return true;
-    case kConfirmHangTime:
-      if (!InRange(v, 0, 4000)) return false;
-      settings.hangTime = v;
-      return true;
-    case kConfirmVocoder:
-      if (!InRange(v, 1, 5)) return false;
-      settings.vocoder = v;
-      return true;
-    case kConfirmDataBits:
-      if (!InRange(v, 7, 8)) return false;
-      settings.serialDataBits = v;
-      prefs.dataBits = v;
-      return true;
-    case kConfirmStopBits:
-      if (!InRange(v, 1, 2)) return false;
-      settings.serialStopBits = v;
-      prefs.stopBits = v;
-      return true;
-    default: return false;
+      if (row.keepsServerModes && NumberOf(settings, row) > 1) return false;
+      SetNumber(settings, row, v);
+      break;
+    }
   }
+  FollowHostLine(row, settings, prefs);
+  return true;
 }
 
 // Stores the setting a reply carries. False when the reply stores nothing (a broadcast
-// mode outside 0..3) and so presents nothing either. Runs under stateMutex_.
-bool StoreReplyValue(const ResponseRecord& reply, DeviceSettings& s, PreferencesBlock& prefs) {
-  const int32_t v = reply.value;
-  switch (reply.responseId) {
-    case kRspMyip:
-      std::memcpy(s.ipAddress, reply.address, 4);
-      s.dhcpAssigned = v != 0 ? 1 : 0;
+// mode outside 0..3, an unknown parity) and so presents nothing either. Runs under
+// stateMutex_.
+bool StoreReplyValue(const SettingRow& row, const ResponseRecord& reply, DeviceSettings& s, PreferencesBlock& prefs) {
+  switch (row.value) {
+    case SettingValue::Address:
+      std::memcpy(BytesOf(s, row), reply.address, 4);
+      if (row.dhcpRemark) s.dhcpAssigned = reply.value != 0 ? 1 : 0;
       return true;
-    case kRspSubnet:
-      std::memcpy(s.subnetMask, reply.address, 4);
-      s.dhcpAssigned = v != 0 ? 1 : 0;
-      return true;
-    case kRspGateip: std::memcpy(s.gatewayIp, reply.address, 4); return true;
-    case kRspSrvrip: std::memcpy(s.serverIp, reply.address, 4); return true;
-    case kRspBaud: s.serialBaudRate = v; prefs.baudRate = v; return true;
-    case kRspPort: s.voipPort = v; return true;
-    case kRspBcast:
-      if (!InRange(v, 0, 3)) return false;
-      s.broadcastMode = v;
-      return true;
-    case kRspConmode: s.connectionMode = v; return true;
-    case kRspName: CopyReplyText(s.name, reply.text); return true;
-    case kRspSecurity: s.securityFlags = v; return true;
-    case kRspVer: CopyReplyText(s.firmwareVersion, reply.text); return true;
-    case kRspCor: s.corSquelchType = v; return true;
-    case kRspCorinh: s.corInhibitTime = v; return true;
-    case kRspData: s.serialDataBits = v; prefs.dataBits = v; return true;
-    case kRspStop: s.serialStopBits = v; prefs.stopBits = v; return true;
-    case kRspParity:
+    case SettingValue::Text: CopyText(row, s, reply.text, kTextSize); return true;
+    case SettingValue::Parity:
       // An empty or unknown parity must not become the host's line setting.
-      if (reply.text[0] != 'E' && reply.text[0] != 'N' && reply.text[0] != 'O') return false;
+      if (!IsParityLetter(reply.text[0])) return false;
       s.serialParity = reply.text[0];
-      prefs.parity = reply.text[0];
-      return true;
-    case kRspHangtm: s.hangTime = v; return true;
-    case kRspVocoder: s.vocoder = v; return true;
-    case kRspPass: CopyReplyText(s.webPassword, reply.text); return true;
-    case kRspSrvrport: s.serverPort = v; return true;
-    case kRspCmdport: s.commandPort = v; return true;
-    case kRspDscp: s.qosDscp = v; return true;
-    case kRspVsense: s.voxThreshold = v; return true;
-    case kRspBoost: s.inputBoost = v; return true;
-    case kRspDuplex: s.duplex = v; return true;
-    case kRspRxdelay: s.rxDelay = v; return true;
-    case kRspTxdelay: s.txDelay = v; return true;
-    case kRspMac: CopyReplyText(s.macAddress, reply.text); return true;
-    default: return false;
+      break;
+    case SettingValue::Number:
+    case SettingValue::Security:
+      if (row.replyWithinRange && !row.range.Holds(reply.value)) return false;
+      SetNumber(s, row, reply.value);
+      break;
   }
+  FollowHostLine(row, s, prefs);
+  return true;
 }
 
 }  // namespace
@@ -345,14 +256,15 @@ void CAppWindow::HandleValueReply(const ResponseRecord& reply) {
     default: break;
   }
 
+  const SettingRow* row = RowOfReply(reply.responseId);
   DeviceSettings shown;
   bool stored;
   {
     std::lock_guard lock(stateMutex_);
-    stored = StoreReplyValue(reply, currentSettings_, *prefs_);
+    stored = row != nullptr && StoreReplyValue(*row, reply, currentSettings_, *prefs_);
     shown = currentSettings_;
   }
-  if (stored) PresentReplyValue(reply.responseId, shown);
+  if (stored) PresentSetting(*row, shown);
 
   if (reply.responseId == kRspVer) {
     // The version line is drawn with the next ordinary paint.
@@ -380,6 +292,8 @@ void CAppWindow::ContinueSequence() {
 void CAppWindow::ConfirmTypedSetting(int32_t step) {
   ownCommand_.store(1);
   queryStep_.store(kNothingPending);
+  const SettingRow* row = RowOfTypedStep(step);
+  if (row == nullptr) return;
 
   DeviceSettings shown;
   {
@@ -387,19 +301,20 @@ void CAppWindow::ConfirmTypedSetting(int32_t step) {
     char argument[kPendingArgumentSize];
     std::memcpy(argument, pendingArgument_, sizeof(argument));
     argument[sizeof(argument) - 1] = '\0';
-    if (!StoreConfirmedSetting(step, argument, currentSettings_, *prefs_)) return;
+    if (!StoreConfirmedSetting(*row, argument, currentSettings_, *prefs_)) return;
     shown = currentSettings_;
   }
-  PresentConfirmedValue(step, shown);
+  PresentSetting(*row, shown);
   surface_.Invalidate(true);
   surface_.UpdateNow();
 }
 
 void CAppWindow::SendNextQuery() {
+  const std::span<const SettingRow> rows = SettingRows();
   for (size_t i = 0; i < kSettingCount; ++i) {
     if (settingReadState_[i].load() == 0) {
-      pendingQuery_.store(kFullReadOrder[i]);
-      SendQuery(kFullReadOrder[i]);
+      pendingQuery_.store(rows[i].commandId);
+      SendQuery(rows[i].commandId);
       return;
     }
   }

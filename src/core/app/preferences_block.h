@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "settings/device_settings.h"
+#include "settings/setting_table.h"
 
 namespace vqx {
 
@@ -44,5 +45,17 @@ static_assert(offsetof(PreferencesBlock, reserved2) == 20757);
 static_assert(offsetof(PreferencesBlock, connectionCount) == 20760);
 static_assert(offsetof(PreferencesBlock, history) == 20764);
 static_assert(offsetof(PreferencesBlock, historyCount) == 86364);
+
+// A host-line setting the unit took or reported becomes the host's own: after the next
+// reboot or reopen the host speaks what the unit speaks.
+inline void FollowHostLine(const SettingRow& row, const DeviceSettings& s, PreferencesBlock& prefs) {
+  switch (row.hostLine) {
+    case HostLine::BaudRate: prefs.baudRate = s.serialBaudRate; break;
+    case HostLine::DataBits: prefs.dataBits = s.serialDataBits; break;
+    case HostLine::StopBits: prefs.stopBits = s.serialStopBits; break;
+    case HostLine::Parity: prefs.parity = s.serialParity; break;
+    case HostLine::None: break;
+  }
+}
 
 }  // namespace vqx

@@ -17,31 +17,11 @@ constexpr const char* kFirstLineOnlyText =
     "The command entry held more than one line. Only its first line was sent to the VQX-2; "
     "send the others one at a time.";
 
-struct TypedSetting {
-  int32_t commandId;
-  int32_t step;
-};
-
-// Typed setting commands the settings form follows once the unit answers OK.
-constexpr TypedSetting kTypedSettings[] = {
-    {kCmdMyip, kConfirmIpAddress},        {kCmdSubnet, kConfirmSubnetMask},
-    {kCmdGateip, kConfirmGatewayIp},      {kCmdSrvrip, kConfirmServerIp},
-    {kCmdBaud, kConfirmBaudRate},         {kCmdPort, kConfirmVoipPort},
-    {kCmdBcast, kConfirmBroadcastMode},   {kCmdConmode, kConfirmConnectionMode},
-    {kCmdName, kConfirmName},             {kCmdSecurity, kConfirmSecurity},
-    {kCmdCor, kConfirmCorSquelchType},    {kCmdCorinh, kConfirmCorInhibitTime},
-    {kCmdData, kConfirmDataBits},         {kCmdStop, kConfirmStopBits},
-    {kCmdParity, kConfirmParity},         {kCmdHangtm, kConfirmHangTime},
-    {kCmdVocoder, kConfirmVocoder},       {kCmdPass, kConfirmWebPassword},
-    {kCmdSrvrport, kConfirmServerPort},
-};
-
-// The QueryStep that confirms a typed setting, or 0 for a command the form does not follow.
+// The step that confirms a typed setting the settings form follows once the unit
+// answers OK, or kNothingPending for a command the form does not follow.
 int32_t TypedSettingStep(int32_t commandId) {
-  for (const TypedSetting& setting : kTypedSettings) {
-    if (setting.commandId == commandId) return setting.step;
-  }
-  return kNothingPending;
+  const SettingRow* row = RowOfCommand(commandId);
+  return row != nullptr ? row->typedStep : kNothingPending;
 }
 
 }  // namespace

@@ -19,7 +19,16 @@ constexpr const char* kMulticastWarning =
 
 }  // namespace
 
-void CAppWindow::UpdateSettings() {
+void CAppWindow::UpdateSettings() { RunUpdate(nullptr); }
+
+void CAppWindow::UpdateSettingsTo(const DeviceSettings& target) {
+  // After the orderly stop nothing more goes to the unit.
+  if (shutDown_.load()) return;
+  idlePasses_.store(0);
+  RunUpdate(&target);
+}
+
+void CAppWindow::RunUpdate(const DeviceSettings* target) {
   if (PortNotOpen()) {
     ShowBox(MessageOwner::None, kPortNotOpenText, MessageIcon::Warning);
     return;
@@ -40,7 +49,7 @@ void CAppWindow::UpdateSettings() {
     return;
   }
 
-  const UpdatePlan plan = PlanUpdateFromForm();
+  const UpdatePlan plan = target != nullptr ? PlanUpdateTo(*target) : PlanUpdateFromForm();
   if (!plan.lineBreakLabels.empty()) {
     for (const char* label : plan.lineBreakLabels) {
       const std::string warning =
@@ -64,12 +73,7 @@ void CAppWindow::UpdateSettings() {
     }
     if (step.hostSerial) {
       std::lock_guard lock(stateMutex_);
-      switch (step.record.commandId) {
-        case kCmdBaud: prefs_->baudRate = plan.form.serialBaudRate; break;
-        case kCmdData: prefs_->dataBits = plan.form.serialDataBits; break;
-        case kCmdStop: prefs_->stopBits = plan.form.serialStopBits; break;
-        default: prefs_->parity = plan.form.serialParity; break;
-      }
+      FollowHostLine(*RowOfCommand(step.record.commandId), plan.target, *prefs_);
       serialChanged = true;
     }
     if (!SendInBurst(step.record)) {
@@ -112,18 +116,33 @@ void CAppWindow::UpdateSettings() {
   StartRebootWait();
 }
 
-UpdatePlan CAppWindow::PlanUpdateFromForm() {
+RefusedSettings CAppWindow::RefusedByTheUnit() const {
   RefusedSettings refused;
+  const auto rows = SettingRows();
   for (size_t i = 0; i < kSettingCount; ++i) {
-    if (settingReadState_[i].load() == 1) refused.byCommand[static_cast<size_t>(kFullReadOrder[i])] = true;
+    if (settingReadState_[i].load() == static_cast<uint8_t>(ReadMark::Refused)) {
+      refused.byCommand[static_cast<size_t>(rows[i].commandId)] = true;
+    }
   }
+  return refused;
+}
+
+UpdatePlan CAppWindow::PlanUpdateFromForm() {
+  const RefusedSettings refused = RefusedByTheUnit();
   // Read the whole form first: the surface is never called under stateMutex_.
   auto texts = std::make_unique<UpdateFormTexts>();
   ReadUpdateForm(surface_, *texts);
   // The fallbacks decide only what is compared; currentSettings changes only by what
   // the unit reports.
   std::lock_guard lock(stateMutex_);
-  return PlanUpdate(*texts, currentSettings_, refused);
+  const FormValues values = UnderstandForm(*texts, currentSettings_);
+  return PlanUpdate(values.target, values.compared, refused);
+}
+
+UpdatePlan CAppWindow::PlanUpdateTo(const DeviceSettings& target) {
+  const RefusedSettings refused = RefusedByTheUnit();
+  std::lock_guard lock(stateMutex_);
+  return PlanUpdate(target, currentSettings_, refused);
 }
 
 bool CAppWindow::SendInBurst(const CommandRecord& record) {

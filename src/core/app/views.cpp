@@ -12,45 +12,6 @@ namespace vqx {
 
 namespace {
 
-struct SettingControls {
-  int32_t commandId;
-  int controls[5];  // 0 ends the list
-};
-
-// The controls of each setting of the full read, in settingReadState order.
-constexpr SettingControls kSettingControls[kSettingCount] = {
-    {kCmdBaud, {ids::kBaudRate}},
-    {kCmdBcast, {ids::kBroadcastMode}},
-    {kCmdBoost, {ids::kInputBoost}},
-    {kCmdCmdport, {ids::kCommandPort}},
-    {kCmdConmode, {ids::kConnectionMode}},
-    {kCmdCor, {ids::kCorSquelchType}},
-    {kCmdCorinh, {ids::kCorInhibitTime}},
-    {kCmdData, {ids::kDataBits}},
-    {kCmdDscp, {ids::kQosDscp}},
-    {kCmdDuplex, {ids::kDuplex}},
-    {kCmdGateip, {ids::kGateway1, ids::kGateway2, ids::kGateway3, ids::kGateway4}},
-    {kCmdHangtm, {ids::kHangTime}},
-    {kCmdMac, {ids::kMacAddress}},
-    {kCmdMyip, {ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4}},
-    {kCmdName, {}},
-    {kCmdParity, {ids::kParity}},
-    {kCmdPass, {ids::kWebPassword}},
-    {kCmdPort, {ids::kVoipPort}},
-    {kCmdRxdelay, {ids::kRxDelay}},
-    {kCmdSecurity,
-     {ids::kAllowTelnet, ids::kAllowHttpConnectionManagement, ids::kAllowHttpConfiguration, ids::kAllowHttpAccess,
-      ids::kAllowHttpAuthentication}},
-    {kCmdSrvrip, {ids::kServerIp1, ids::kServerIp2, ids::kServerIp3, ids::kServerIp4}},
-    {kCmdSrvrport, {ids::kServerPort}},
-    {kCmdStop, {ids::kStopBits}},
-    {kCmdSubnet, {ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4}},
-    {kCmdTxdelay, {ids::kTxDelay}},
-    {kCmdVer, {ids::kFirmwareVersion}},
-    {kCmdVocoder, {ids::kVocoder}},
-    {kCmdVsense, {ids::kVoxThreshold}},
-};
-
 // The first three boxes of each address row and the box that follows each.
 struct AdvanceStep {
   int from;
@@ -62,13 +23,6 @@ constexpr AdvanceStep kIpAdvance[] = {
     {ids::kGateway1, ids::kGateway2}, {ids::kGateway2, ids::kGateway3}, {ids::kGateway3, ids::kGateway4},
     {ids::kSubnet1, ids::kSubnet2},   {ids::kSubnet2, ids::kSubnet3},   {ids::kSubnet3, ids::kSubnet4},
 };
-
-int SettingIndexOf(int32_t commandId) {
-  for (int i = 0; i < kSettingCount; ++i) {
-    if (kSettingControls[i].commandId == commandId) return i;
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -97,21 +51,20 @@ void CAppWindow::SwitchView(int32_t view) {
   surface_.Invalidate(true);
 }
 
-void CAppWindow::MarkSettingRead() {
-  const int index = SettingIndexOf(pendingQuery_.load());
-  if (index < 0) return;
-  settingReadState_[static_cast<size_t>(index)].store(2);
-  for (int id : kSettingControls[index].controls) {
-    if (id != 0) surface_.EnableControl(id, true);
-  }
-}
+void CAppWindow::MarkSettingRead() { MarkPendingSetting(ReadMark::Read); }
 
-void CAppWindow::MarkSettingUnsupported() {
-  const int index = SettingIndexOf(pendingQuery_.load());
+void CAppWindow::MarkSettingUnsupported() { MarkPendingSetting(ReadMark::Refused); }
+
+// A refused setting's controls are disabled, so it can be neither edited nor sent; a
+// setting read enables them again.
+void CAppWindow::MarkPendingSetting(ReadMark mark) {
+  const int index = ReadIndexOf(pendingQuery_.load());
   if (index < 0) return;
-  settingReadState_[static_cast<size_t>(index)].store(1);
-  for (int id : kSettingControls[index].controls) {
-    if (id != 0) surface_.EnableControl(id, false);
+  settingReadState_[static_cast<size_t>(index)].store(static_cast<uint8_t>(mark));
+  const SettingRow& row = SettingRows()[static_cast<size_t>(index)];
+  if (row.staysEnabled) return;
+  for (int id : row.controls) {
+    if (id != 0) surface_.EnableControl(id, mark == ReadMark::Read);
   }
 }
 

@@ -85,38 +85,10 @@ inline constexpr int32_t kSecurityNoHttpConnectionManagement = 0x20;
 inline constexpr int32_t kSecurityNoHttpConfiguration = 0x40;
 inline constexpr int32_t kSecurityNoHttpAccess = 0x80;
 
-// A value and the text the form's lists and the report show for it.
+// A value and the text the form's lists show for it (settings/setting_table.h).
 struct ValueText {
   int32_t value;
   const char* text;
 };
-
-template <size_t N>
-struct ValueTextTable {
-  ValueText entries[N];
-  // nullptr when the value has no entry.
-  constexpr const char* TextOf(int32_t value) const {
-    for (const ValueText& e : entries) {
-      if (e.value == value) return e.text;
-    }
-    return nullptr;
-  }
-  static constexpr size_t size() { return N; }
-};
-
-extern const ValueTextTable<5> kVocoderTexts;
-extern const ValueTextTable<4> kCorSquelchTexts;
-extern const ValueTextTable<4> kBroadcastModeTexts;
-extern const ValueTextTable<3> kVoxThresholdTexts;
-extern const ValueTextTable<3> kParityTexts;              // 'N', 'E', 'O'
-extern const ValueTextTable<6> kCorInhibitTimeTexts;      // "0 ms" .. "4000 ms"
-extern const ValueTextTable<5> kHangTimeTexts;            // "500 ms" .. "4000 ms"
-
-// 0 "Client", any other value "Server".
-const char* ConnectionModeText(int32_t connectionMode);
-// 0 "None", not 0 "+20 db".
-const char* InputBoostText(int32_t inputBoost);
-// 0 "Full", not 0 "Half".
-const char* DuplexText(int32_t duplex);
 
 }  // namespace vqx

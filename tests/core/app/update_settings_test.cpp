@@ -46,6 +46,9 @@ class UpdateSettingsTest : public AppScriptedTest {
     Show(Baseline());
   }
 
+  // The text the form's list shows for the value; nullptr when it shows none.
+  static const char* ListText(int32_t commandId, int32_t value) { return ChoiceTextOf(*RowOfCommand(commandId), value); }
+
   void Show(const DeviceSettings& s) {
     window.SetCurrentSettings(s);
     surface.UserSetText(ids::kName, s.name);
@@ -55,29 +58,29 @@ class UpdateSettingsTest : public AppScriptedTest {
     surface.UserSetChecked(ids::kAllowHttpConnectionManagement, (s.securityFlags & 32) == 0);
     surface.UserSetChecked(ids::kAllowHttpConfiguration, (s.securityFlags & 64) == 0);
     surface.UserSetChecked(ids::kAllowHttpAccess, (s.securityFlags & 128) == 0);
-    Choose(ids::kVocoder, kVocoderTexts.TextOf(s.vocoder));
-    Choose(ids::kHangTime, kHangTimeTexts.TextOf(s.hangTime));
-    Choose(ids::kCorSquelchType, kCorSquelchTexts.TextOf(s.corSquelchType));
-    Choose(ids::kCorInhibitTime, kCorInhibitTimeTexts.TextOf(s.corInhibitTime));
+    Choose(ids::kVocoder, ListText(kCmdVocoder, s.vocoder));
+    Choose(ids::kHangTime, ListText(kCmdHangtm, s.hangTime));
+    Choose(ids::kCorSquelchType, ListText(kCmdCor, s.corSquelchType));
+    Choose(ids::kCorInhibitTime, ListText(kCmdCorinh, s.corInhibitTime));
     SetAddress({ids::kIp1, ids::kIp2, ids::kIp3, ids::kIp4}, s.ipAddress);
     SetAddress({ids::kServerIp1, ids::kServerIp2, ids::kServerIp3, ids::kServerIp4}, s.serverIp);
     SetAddress({ids::kGateway1, ids::kGateway2, ids::kGateway3, ids::kGateway4}, s.gatewayIp);
     SetAddress({ids::kSubnet1, ids::kSubnet2, ids::kSubnet3, ids::kSubnet4}, s.subnetMask);
-    Choose(ids::kConnectionMode, ConnectionModeText(s.connectionMode));
-    Choose(ids::kBroadcastMode, kBroadcastModeTexts.TextOf(s.broadcastMode));
+    Choose(ids::kConnectionMode, ListText(kCmdConmode, s.connectionMode));
+    Choose(ids::kBroadcastMode, ListText(kCmdBcast, s.broadcastMode));
     surface.UserSetText(ids::kVoipPort, std::to_string(s.voipPort));
     surface.UserSetText(ids::kServerPort, std::to_string(s.serverPort));
     surface.UserSetText(ids::kCommandPort, std::to_string(s.commandPort));
     Choose(ids::kQosDscp, std::to_string(s.qosDscp));
-    Choose(ids::kVoxThreshold, kVoxThresholdTexts.TextOf(s.voxThreshold));
-    Choose(ids::kInputBoost, InputBoostText(s.inputBoost));
-    Choose(ids::kDuplex, DuplexText(s.duplex));
+    Choose(ids::kVoxThreshold, ListText(kCmdVsense, s.voxThreshold));
+    Choose(ids::kInputBoost, ListText(kCmdBoost, s.inputBoost));
+    Choose(ids::kDuplex, ListText(kCmdDuplex, s.duplex));
     surface.UserSetText(ids::kRxDelay, std::to_string(s.rxDelay));
     surface.UserSetText(ids::kTxDelay, std::to_string(s.txDelay));
     Choose(ids::kBaudRate, std::to_string(s.serialBaudRate));
     Choose(ids::kDataBits, std::to_string(s.serialDataBits));
     Choose(ids::kStopBits, std::to_string(s.serialStopBits));
-    Choose(ids::kParity, kParityTexts.TextOf(s.serialParity));
+    Choose(ids::kParity, ListText(kCmdParity, s.serialParity));
     MarkEverySettingRead(window);
     window.SetStatusState(kStatusConnected);
   }

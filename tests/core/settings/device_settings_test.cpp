@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "protocol/command_table.h"
+#include "settings/setting_table.h"
+
 namespace vqx {
 namespace {
 
@@ -19,21 +22,22 @@ TEST(DeviceSettings, CopiesCarryPaddingAndBytesPastTerminators) {
 }
 
 TEST(DeviceSettings, ValueTextsMatchTheFormsLists) {
-  EXPECT_STREQ(kVocoderTexts.TextOf(1), "GSM 13Kbps");
-  EXPECT_STREQ(kVocoderTexts.TextOf(5), "PCM 64Kbps");
-  EXPECT_EQ(kVocoderTexts.TextOf(0), nullptr);
-  EXPECT_STREQ(kCorSquelchTexts.TextOf(3), "VMR");
-  EXPECT_STREQ(kBroadcastModeTexts.TextOf(2), "Connectionless");
-  EXPECT_STREQ(kVoxThresholdTexts.TextOf(1), "Medium");
-  EXPECT_STREQ(kParityTexts.TextOf('O'), "Odd");
-  EXPECT_STREQ(kCorInhibitTimeTexts.TextOf(0), "0 ms");
-  EXPECT_EQ(kHangTimeTexts.TextOf(0), nullptr);  // valid value, no list entry
-  EXPECT_STREQ(kHangTimeTexts.TextOf(4000), "4000 ms");
-  EXPECT_STREQ(ConnectionModeText(0), "Client");
-  EXPECT_STREQ(ConnectionModeText(3), "Server");
-  EXPECT_STREQ(InputBoostText(7), "+20 db");
-  EXPECT_STREQ(DuplexText(0), "Full");
-  EXPECT_STREQ(DuplexText(1), "Half");
+  const auto text = [](int32_t commandId, int32_t value) { return ChoiceTextOf(*RowOfCommand(commandId), value); };
+  EXPECT_STREQ(text(kCmdVocoder, 1), "GSM 13Kbps");
+  EXPECT_STREQ(text(kCmdVocoder, 5), "PCM 64Kbps");
+  EXPECT_EQ(text(kCmdVocoder, 0), nullptr);
+  EXPECT_STREQ(text(kCmdCor, 3), "VMR");
+  EXPECT_STREQ(text(kCmdBcast, 2), "Connectionless");
+  EXPECT_STREQ(text(kCmdVsense, 1), "Medium");
+  EXPECT_STREQ(text(kCmdParity, 'O'), "Odd");
+  EXPECT_STREQ(text(kCmdCorinh, 0), "0 ms");
+  EXPECT_EQ(text(kCmdHangtm, 0), nullptr);  // valid value, no list entry
+  EXPECT_STREQ(text(kCmdHangtm, 4000), "4000 ms");
+  EXPECT_STREQ(text(kCmdConmode, 0), "Client");
+  EXPECT_STREQ(text(kCmdConmode, 3), "Server");
+  EXPECT_STREQ(text(kCmdBoost, 7), "+20 db");
+  EXPECT_STREQ(text(kCmdDuplex, 0), "Full");
+  EXPECT_STREQ(text(kCmdDuplex, 1), "Half");
 }
 
 }  // namespace
