@@ -198,7 +198,7 @@ bool UnitSession::WaitForQuietLink(uint32_t limitMs) {
 std::vector<std::string> UnitSession::UnsupportedKeywords() const {
   std::vector<std::string> keywords;
   for (int i = 0; i < kSettingCount; ++i) {
-    if (window_.GetSettingReadState(i) == 1) {
+    if (window_.GetSettingReadState(i) == ReadMark::Refused) {
       keywords.emplace_back(CommandKeywordTable[kFullReadOrder[static_cast<size_t>(i)]]);
     }
   }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/app_window_access.h"
 #include "app/preferences_block.h"
 #include "app/settings_report.h"
 #include "commands.h"
@@ -252,7 +253,7 @@ TEST_F(GoldenDesktopPrefs, FileAndReportsAfterHistoryLineSettingsAndConnectionCh
   Click(ids::kViewHistory);
   const std::vector<NamedRecord> records = GoldenRecords();
   for (const NamedRecord& r : records) {
-    window.SetCurrentSettings(r.settings);
+    CAppWindowTestAccess::SetCurrentSettings(window, r.settings);
     // A foreign record's serial number may fill its field without a terminator.
     Type(ids::kSerialNumberEntry,
          std::string(r.settings.serialNumber, strnlen(r.settings.serialNumber, sizeof r.settings.serialNumber)));

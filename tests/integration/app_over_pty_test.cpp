@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/app_window_access.h"
 #include "app/app_window.h"
 #include "app/application.h"
 #include "app/settings_report.h"
@@ -147,7 +148,7 @@ TEST_F(AppOverPty, ReadUpdateTerminalHistoryAndShutdownAgainstTheSimulatedUnit) 
   EXPECT_EQ(surface_.Text(ids::kMacAddress), "Mac Address: 00:50:C2:12:34:56");
   EXPECT_EQ(surface_.Text(ids::kFirmwareVersion), "Firmware Ver: VQX-2 v1.00");
   EXPECT_EQ(surface_.Text(ids::kWebPassword), "admin");
-  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window_.GetSettingReadState(i), 2) << i;
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window_.GetSettingReadState(i), ReadMark::Read) << i;
 
   // Update Settings: three edits go out in the fixed order, then SAVE; the reboot wait
   // runs and everything is read again.
@@ -279,7 +280,7 @@ TEST_F(AppOverPty, UpdateWhileAnEarlyStatusReplyShowsTheUnitIdleSendsNothingUnti
   ASSERT_TRUE(WaitForUnitIdle()) << "status " << int{window_.GetStatusState()};
   const size_t mark = LinesReceived();
   window_.OnCommand(ids::kUpdateSettings, kBnClicked);
-  ASSERT_EQ(window_.GetFullReadActive(), 1) << "the click landed in the middle of the read";
+  ASSERT_TRUE(CAppWindowTestAccess::FullReadActive(window_)) << "the click landed in the middle of the read";
   ASSERT_EQ(surface_.MessageBoxes().size(), 1u);
   EXPECT_EQ(surface_.MessageBoxes()[0].text,
             "The VQX-2 settings are still being read. Please wait until the read has finished.");

@@ -31,16 +31,6 @@ DeviceSettings CAppWindow::GetCurrentSettings() const {
   return currentSettings_;
 }
 
-void CAppWindow::SetCurrentSettings(const DeviceSettings& settings) {
-  std::lock_guard lock(stateMutex_);
-  currentSettings_ = settings;
-}
-
-std::string CAppWindow::GetPendingArgument() const {
-  std::lock_guard lock(stateMutex_);
-  return std::string(pendingArgument_);
-}
-
 std::string CAppWindow::GetOutputLog() const {
   std::lock_guard lock(outputMutex_);
   return std::string(outputLog_, outputLogLength_);

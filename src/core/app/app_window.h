@@ -1,5 +1,8 @@
 #pragma once
 
+// CAppWindow is the window logic, not a window: the main window's behaviour behind both
+// desktop programs and vqxctl, which reaches whatever window there is through IWindowSurface.
+
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -105,7 +108,7 @@ class CAppWindow final : public ILinkHost {
   CAppWindow(const CAppWindow&) = delete;
   CAppWindow& operator=(const CAppWindow&) = delete;
 
-  // ---- Start and stop (app_window_lifecycle.cpp) -------------------------------------
+  // ---- Start and stop (app_window_lifecycle.cpp; the leave: leave_command_mode.cpp) ---
   // Start state, preferences, serial port (warning box when it cannot be opened).
   // Returns whether the port opened. Runs before the front-end shows the window.
   bool StartUp();
@@ -152,7 +155,6 @@ class CAppWindow final : public ILinkHost {
   void MarkSettingRead();
   void MarkSettingUnsupported();
   void MarkPendingSetting(ReadMark mark);
-  void RunUpdate(const DeviceSettings* target);
 
   // ---- Device logic (device_logic.cpp, settings_presentation.cpp) --------------------
   void Step();
@@ -220,17 +222,12 @@ class CAppWindow final : public ILinkHost {
   // in this window until the next save). Returns whether the file was written.
   bool SavePreferences(MessageOwner owner = MessageOwner::MainWindow, const char* consequence = nullptr);
 
-  // ---- Read access for front-ends and tests (any thread) -----------------------------
+  // ---- Read access for front-ends (any thread; app_window.cpp) ------------------------
   StatusState GetStatusState() const { return statusState_.load(); }
   int32_t GetQueryStep() const { return queryStep_.load(); }
-  uint8_t GetOwnCommand() const { return ownCommand_.load(); }
-  uint8_t GetFullReadActive() const { return fullReadActive_.load(); }
-  int32_t GetPendingQuery() const { return pendingQuery_.load(); }
-  int32_t GetIdlePasses() const { return idlePasses_.load(); }
-  uint8_t GetSettingReadState(int index) const { return settingReadState_[static_cast<size_t>(index)].load(); }
+  ReadMark GetSettingReadState(int index) const { return settingReadState_[static_cast<size_t>(index)].load(); }
   std::array<uint8_t, 4> GetPeerAddress() const;
   DeviceSettings GetCurrentSettings() const;
-  std::string GetPendingArgument() const;
   std::string GetOutputLog() const;
   // The preferences as they would be saved now (a copy taken under the lock).
   PreferencesBlock GetPreferences() const;
@@ -288,18 +285,17 @@ class CAppWindow final : public ILinkHost {
   // A box of the connection dialogs (caption "VQX Setup Utility", owned by the dialog).
   int ShowDialogBox(const std::string& text, MessageIcon icon, MessageButtons buttons);
 
-  // ---- For the front-end's serial port dialog and tests (user-interface thread) -------
+  // ---- For the front-end's serial port dialog (user-interface thread; app_window.cpp) --
   // Replaces the host serial settings and port name in the preferences.
   void SetHostSerialSettings(const char* portName, int32_t baudRate, int32_t dataBits, int32_t stopBits,
                              char parity);
-  // Tests: edit the remembered remote connections and History in place.
-  PreferencesBlock& MutablePreferences() { return *prefs_; }
-  void SetCurrentSettings(const DeviceSettings& settings);
-  // Tests: the mark of one setting of the full read (0 open, 1 refused, 2 read).
-  void SetSettingReadState(int index, uint8_t state) { settingReadState_[static_cast<size_t>(index)].store(state); }
 
  private:
-  // Common pieces.
+  // The tests' way in (tests/support/app_window_access.h): the state behind the read
+  // access above, and the settings and marks set directly.
+  friend class CAppWindowTestAccess;
+
+  // Common pieces (app_window.cpp; PortNotOpen in status.cpp).
   void ShowPortOpenFailure(MessageOwner owner);
   // No port to talk to: the status says so, or the link was closed and not reopened.
   bool PortNotOpen() const;
@@ -308,7 +304,7 @@ class CAppWindow final : public ILinkHost {
   bool OpenPortFromPreferences(MessageOwner owner);
   int ShowBox(MessageOwner owner, const char* text, MessageIcon icon);
 
-  // ---- device_logic.cpp ----
+  // ---- device_logic.cpp (ShowLostPortWarning: app_window.cpp) ----
   void TakeReply();
   // The port went away (adapter unplugged, hang-up): status 1, warning on the UI thread.
   void ReportLostPort();
@@ -345,6 +341,8 @@ class CAppWindow final : public ILinkHost {
   void PresentSetting(const SettingRow& row, const DeviceSettings& settings);
 
   // ---- update_settings.cpp ----
+  // UpdateSettings and UpdateSettingsTo: target nullptr reads the form.
+  void RunUpdate(const DeviceSettings* target);
   // SendCommand for one command of the update's burst, waiting a moment while the link
   // is busy with a reply; false when it could not be sent.
   bool SendInBurst(const CommandRecord& record);
@@ -374,11 +372,13 @@ class CAppWindow final : public ILinkHost {
   // Shared by both threads.
   std::atomic<StatusState> statusState_{kStatusPortNotOpen};
   std::atomic<int32_t> queryStep_{kNothingPending};
-  std::atomic<uint8_t> ownCommand_{1};
-  std::atomic<uint8_t> fullReadActive_{0};
+  // The link's reply belongs to a command of this program's, not one the user typed.
+  std::atomic<bool> ownCommand_{true};
+  // A full read is under way: its queries go out one after another.
+  std::atomic<bool> fullReadActive_{false};
   std::atomic<int32_t> pendingQuery_{0};
   std::atomic<int32_t> idlePasses_{0};
-  std::array<std::atomic<uint8_t>, kSettingCount> settingReadState_{};
+  std::array<std::atomic<ReadMark>, kSettingCount> settingReadState_{};
   std::atomic<uint32_t> peerAddress_{0};  // octet 0 in the low byte
   std::atomic<bool> shutDown_{false};
   std::atomic<bool> commandModePossible_{false};

@@ -29,8 +29,8 @@ int ViewButton(int32_t view) {
 bool CAppWindow::StartUp() {
   idlePasses_.store(0);
   queryStep_.store(kNothingPending);
-  ownCommand_.store(1);
-  fullReadActive_.store(0);
+  ownCommand_.store(true);
+  fullReadActive_.store(false);
   {
     std::lock_guard lock(stateMutex_);
     currentSettings_.name[0] = '\0';

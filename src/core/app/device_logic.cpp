@@ -136,7 +136,7 @@ void CAppWindow::Step() {
 
 void CAppWindow::BeginReadInCommandMode() {
   NoteUnitAnswered();
-  ownCommand_.store(1);
+  ownCommand_.store(true);
   ClearSettingReadState();
   statusState_.store(kStatusQuerying);
   queryStep_.store(kAwaitEchoOff);
@@ -147,7 +147,7 @@ void CAppWindow::ReportLostPort() {
   // The unit may be fine; the line to it is gone. Nothing more goes out until File/Reset
   // or the serial port dialog opens a port again.
   queryStep_.store(kNothingPending);
-  fullReadActive_.store(0);
+  fullReadActive_.store(false);
   statusState_.store(kStatusPortNotOpen);
   surface_.KillTimer(ids::kRebootTimer);
   surface_.Invalidate(false);
@@ -164,7 +164,7 @@ void CAppWindow::TakeReply() {
   if (typedTranPending_.exchange(false) && reply.responseId == kRspOk) {
     // The user's TRAN was taken: the unit passes its data again.
     NoteUnitTransparent();
-    ownCommand_.store(1);
+    ownCommand_.store(true);
     queryStep_.store(kNothingPending);
     statusState_.store(kStatusTransparent);
     surface_.Invalidate(false);
@@ -174,7 +174,7 @@ void CAppWindow::TakeReply() {
   const StatusState status = statusState_.load();
   if (status == kStatusEnteringCommand || status == kStatusNotResponding) {
     // Whatever it says, the unit answers: it is in command mode.
-    ownCommand_.store(1);
+    ownCommand_.store(true);
     statusState_.store(kStatusQuerying);
     ClearSettingReadState();
     queryStep_.store(kAwaitEchoOff);
@@ -199,9 +199,9 @@ void CAppWindow::HandleOk() {
     return;
   }
   if (step != kAwaitTransparent && step != kAwaitCommandMode && step != kAwaitEchoOff) return;
-  if (ownCommand_.load() == 0) {
+  if (!ownCommand_.load()) {
     // The "OK" answers a line the user typed.
-    ownCommand_.store(1);
+    ownCommand_.store(true);
     return;
   }
   switch (step) {
@@ -220,7 +220,7 @@ void CAppWindow::HandleOk() {
     case kAwaitEchoOff:
       statusState_.store(kStatusQuerying);
       queryStep_.store(kNothingPending);
-      fullReadActive_.store(1);
+      fullReadActive_.store(true);
       pendingQuery_.store(kCmdStat);
       SendNextQuery();
       break;
@@ -229,14 +229,14 @@ void CAppWindow::HandleOk() {
 }
 
 void CAppWindow::HandleErr() {
-  if (ownCommand_.load() == 1 && queryStep_.load() == kNothingPending) {
-    if (fullReadActive_.load() == 1) {
+  if (ownCommand_.load() && queryStep_.load() == kNothingPending) {
+    if (fullReadActive_.load()) {
       MarkSettingUnsupported();
       SendNextQuery();
     }
     SendQuery(kCmdStat);
   }
-  ownCommand_.store(1);
+  ownCommand_.store(true);
 }
 
 void CAppWindow::HandleValueReply(const ResponseRecord& reply) {
@@ -245,14 +245,14 @@ void CAppWindow::HandleValueReply(const ResponseRecord& reply) {
     case kRspAtt:
     case kRspDis:
       if (reply.responseId != kRspDis) peerAddress_.store(PackAddress(reply.address));
-      ownCommand_.store(1);
+      ownCommand_.store(true);
       statusState_.store(reply.responseId == kRspCon   ? kStatusConnected
                          : reply.responseId == kRspAtt ? kStatusAttempting
                                                        : kStatusDisconnected);
       surface_.Invalidate(true);
       surface_.UpdateNow();
       return;
-    case kRspEcho: ownCommand_.store(1); return;
+    case kRspEcho: ownCommand_.store(true); return;
     default: break;
   }
 
@@ -278,19 +278,19 @@ void CAppWindow::HandleValueReply(const ResponseRecord& reply) {
 }
 
 void CAppWindow::ContinueSequence() {
-  if (ownCommand_.load() == 0) {
+  if (!ownCommand_.load()) {
     // The user typed the query; the read, if one runs, does not move on.
-    ownCommand_.store(1);
+    ownCommand_.store(true);
     return;
   }
-  if (fullReadActive_.load() == 1) {
+  if (fullReadActive_.load()) {
     MarkSettingRead();
     SendNextQuery();
   }
 }
 
 void CAppWindow::ConfirmTypedSetting(int32_t step) {
-  ownCommand_.store(1);
+  ownCommand_.store(true);
   queryStep_.store(kNothingPending);
   const SettingRow* row = RowOfTypedStep(step);
   if (row == nullptr) return;
@@ -312,18 +312,18 @@ void CAppWindow::ConfirmTypedSetting(int32_t step) {
 void CAppWindow::SendNextQuery() {
   const std::span<const SettingRow> rows = SettingRows();
   for (size_t i = 0; i < kSettingCount; ++i) {
-    if (settingReadState_[i].load() == 0) {
+    if (settingReadState_[i].load() == ReadMark::NotRead) {
       pendingQuery_.store(rows[i].commandId);
       SendQuery(rows[i].commandId);
       return;
     }
   }
-  fullReadActive_.store(0);
+  fullReadActive_.store(false);
   SendQuery(kCmdStat);
 }
 
 void CAppWindow::ClearSettingReadState() {
-  for (auto& state : settingReadState_) state.store(0);
+  for (auto& state : settingReadState_) state.store(ReadMark::NotRead);
 }
 
 void CAppWindow::SendEchoOff() {

@@ -113,7 +113,7 @@ LeaveOutcome CAppWindow::LeaveCommandMode() {
   link_.ResetLink();
   if (!commandModePossible_.load() && !escapeWentOut_.load()) return LeaveOutcome::NothingToLeave;
 
-  ownCommand_.store(1);
+  ownCommand_.store(true);
   SendAndAwait(kCmdEcho, 1, nullptr);
   if (link_.GetState() != LinkState::Idle) link_.ResetLink();
   ResponseRecord reply{};

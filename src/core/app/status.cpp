@@ -44,7 +44,7 @@ void CAppWindow::StartRebootWait() {
   // What was read no longer stands once the unit restarts: a reply to the burst (the
   // STAT after an ERR) may make the unit look idle during the wait, and nothing may be
   // updated on the strength of the old read. The read after the wait starts afresh.
-  fullReadActive_.store(0);
+  fullReadActive_.store(false);
   ClearSettingReadState();
   // SAVE or REBOOT went out: the unit starts up again in transparent mode.
   NoteUnitTransparent();
@@ -67,9 +67,9 @@ bool CAppWindow::IsUnitIdle() const {
 }
 
 bool CAppWindow::IsReadFinished() const {
-  if (!IsUnitIdle() || fullReadActive_.load() != 0) return false;
+  if (!IsUnitIdle() || fullReadActive_.load()) return false;
   for (const auto& state : settingReadState_) {
-    if (state.load() == 0) return false;
+    if (state.load() == ReadMark::NotRead) return false;
   }
   return true;
 }

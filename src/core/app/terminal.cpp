@@ -72,7 +72,7 @@ bool CAppWindow::AcceptTypedCommand(const char* keyword, const char* argument) {
   typedTranPending_.store(commandId == kCmdTran && argument == nullptr);
   // The next reply answers the user. Set only for a line that goes out: a refused line
   // would otherwise make the device logic take its own next reply for the user's.
-  ownCommand_.store(0);
+  ownCommand_.store(false);
   return true;
 }
 

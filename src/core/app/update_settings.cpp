@@ -120,7 +120,7 @@ RefusedSettings CAppWindow::RefusedByTheUnit() const {
   RefusedSettings refused;
   const auto rows = SettingRows();
   for (size_t i = 0; i < kSettingCount; ++i) {
-    if (settingReadState_[i].load() == static_cast<uint8_t>(ReadMark::Refused)) {
+    if (settingReadState_[i].load() == ReadMark::Refused) {
       refused.byCommand[static_cast<size_t>(rows[i].commandId)] = true;
     }
   }
@@ -169,7 +169,7 @@ void CAppWindow::ResetSerialLink() {
   }
   queryStep_.store(kNothingPending);
   SetStatusState(kStatusPortNotOpen);
-  ownCommand_.store(1);
+  ownCommand_.store(true);
   {
     std::lock_guard lock(stateMutex_);
     prefs_->baudRate = 9600;

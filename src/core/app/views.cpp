@@ -60,7 +60,7 @@ void CAppWindow::MarkSettingUnsupported() { MarkPendingSetting(ReadMark::Refused
 void CAppWindow::MarkPendingSetting(ReadMark mark) {
   const int index = ReadIndexOf(pendingQuery_.load());
   if (index < 0) return;
-  settingReadState_[static_cast<size_t>(index)].store(static_cast<uint8_t>(mark));
+  settingReadState_[static_cast<size_t>(index)].store(mark);
   const SettingRow& row = SettingRows()[static_cast<size_t>(index)];
   if (row.staysEnabled) return;
   for (int id : row.controls) {

@@ -5,18 +5,19 @@
 namespace vqx {
 
 // What the status panel shows. The link sets one of them itself (entering command mode,
-// as it starts the escape); the window logic sets the others.
+// as it starts the escape); the window logic sets the others. Numbered 1 to 10 in this
+// order; a value outside 1..10 stops the program (status.cpp).
 enum StatusState : int8_t {
   kStatusPortNotOpen = 1,
-  kStatusTransparent = 2,
-  kStatusEnteringCommand = 3,
-  kStatusDisconnected = 4,
-  kStatusAttempting = 5,
-  kStatusConnected = 6,
-  kStatusNotResponding = 7,
-  kStatusQuerying = 8,
-  kStatusCommunicating = 9,
-  kStatusRebootWait = 10,
+  kStatusTransparent,
+  kStatusEnteringCommand,
+  kStatusDisconnected,
+  kStatusAttempting,
+  kStatusConnected,
+  kStatusNotResponding,
+  kStatusQuerying,
+  kStatusCommunicating,
+  kStatusRebootWait,
 };
 
 }  // namespace vqx

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
 
@@ -52,8 +53,8 @@ TEST_F(AppSimTest, FullReadFillsEveryControlAndEndsWithStatusAfterThirtyLines) {
   EXPECT_EQ(SinceEchoOff(port.TakeWritten()), expected);
 
   EXPECT_EQ(window.GetStatusState(), kStatusDisconnected);
-  EXPECT_EQ(window.GetFullReadActive(), 0);
-  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 2) << i;
+  EXPECT_FALSE(CAppWindowTestAccess::FullReadActive(window));
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), ReadMark::Read) << i;
   for (int id : kAllSettingControls) EXPECT_TRUE(surface.Enabled(id)) << id;
   EXPECT_EQ(Shown(surface, {ids::kIp1, ids::kIp4, ids::kSubnet1, ids::kName, ids::kWebPassword, ids::kFirmwareVersion,
                             ids::kMacAddress, ids::kBaudRate, ids::kQosDscp, ids::kHangTime, ids::kCorInhibitTime,
@@ -107,7 +108,7 @@ class RefusingUnitTest : public AppSimTest {
   explicit RefusingUnitTest(std::set<std::string> keywords) : AppSimTest(Refusing(std::move(keywords))) {}
   void ReadToTheEnd() {
     ASSERT_TRUE(window.Create());
-    ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 0 && window.GetSettingReadState(27) != 0; }));
+    ASSERT_TRUE(RunUntil([&] { return !CAppWindowTestAccess::FullReadActive(window) && window.GetSettingReadState(27) != ReadMark::NotRead; }));
     // The last replies (to the closing "STAT" queries) arrive.
     for (int i = 0; i < 300; ++i) {
       Passes(50);
@@ -132,7 +133,7 @@ TEST_F(EverySettingRefusedTest, AllControlsDisabledAndStatusAskedAfterEveryErr) 
   for (size_t i = 1; i < kFullReadOrder.size(); ++i) expected += Line(kFullReadOrder[i]) + "STAT\r\n";
   expected += "STAT\r\nSTAT\r\n";  // the end of the read, then the status after the last ERR
   EXPECT_EQ(SinceEchoOff(port.TakeWritten()), expected);
-  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 1) << i;
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), ReadMark::Refused) << i;
   for (int id : kAllSettingControls) EXPECT_FALSE(surface.Enabled(id)) << id;
   EXPECT_EQ(window.GetStatusState(), kStatusDisconnected);
 }
@@ -144,7 +145,7 @@ class SecurityRefusedTest : public RefusingUnitTest {
 
 TEST_F(SecurityRefusedTest, OnlyTheFiveCheckBoxesAreDisabled) {
   ReadToTheEnd();
-  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), i == 19 ? 1 : 2) << i;
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), i == 19 ? ReadMark::Refused : ReadMark::Read) << i;
   for (int id : kSecurityBoxes) EXPECT_FALSE(surface.Enabled(id)) << id;
   EXPECT_TRUE(surface.Enabled(ids::kBaudRate));
   EXPECT_TRUE(surface.Enabled(ids::kServerIp1));
@@ -223,28 +224,28 @@ TEST_F(DeviceLogicTest, ErrMarksTheQueryRefusedAndAStatusReplyDoesNotAdvanceTheR
   StartFullRead();
   UnitSays("ERR\n");
   EXPECT_EQ(port.TakeWritten(), "BCAST\r\nSTAT\r\n");
-  EXPECT_EQ(window.GetSettingReadState(0), 1);
+  EXPECT_EQ(window.GetSettingReadState(0), ReadMark::Refused);
   EXPECT_FALSE(surface.Enabled(ids::kBaudRate));
 
   UnitSays("CON 10.1.2.3:5000\n");
   EXPECT_EQ(port.TakeWritten(), "");
   EXPECT_EQ(window.GetStatusState(), kStatusConnected);
-  EXPECT_EQ(window.GetSettingReadState(1), 0);
+  EXPECT_EQ(window.GetSettingReadState(1), ReadMark::NotRead);
 
   UnitSays("BCAST 1\n");
   EXPECT_EQ(port.TakeWritten(), "BOOST\r\n");
-  EXPECT_EQ(window.GetSettingReadState(1), 2);
-  EXPECT_EQ(window.GetPendingQuery(), kCmdBoost);
+  EXPECT_EQ(window.GetSettingReadState(1), ReadMark::Read);
+  EXPECT_EQ(CAppWindowTestAccess::PendingQuery(window), kCmdBoost);
 
   // A typed command without argument: its OK leaves ownCommand at 0, so the next reply
   // counts as the user's and the read stops there.
   ASSERT_TRUE(comm.SendTypedLine("DISC\r\n"));
   UnitSays("OK\n");
-  EXPECT_EQ(window.GetOwnCommand(), 0);
+  EXPECT_FALSE(CAppWindowTestAccess::OwnCommand(window));
   port.TakeWritten();
   UnitSays("BOOST 1\n");
-  EXPECT_EQ(window.GetOwnCommand(), 1);
-  EXPECT_EQ(window.GetSettingReadState(2), 0);
+  EXPECT_TRUE(CAppWindowTestAccess::OwnCommand(window));
+  EXPECT_EQ(window.GetSettingReadState(2), ReadMark::NotRead);
   EXPECT_EQ(port.TakeWritten(), "");
   EXPECT_EQ(surface.Text(ids::kInputBoost), "+20 db");
 }
@@ -262,7 +263,7 @@ TEST_F(DeviceLogicTest, ReplyAfterTheUnitStoppedAnsweringRestartsTheCycle) {
   EXPECT_EQ(port.TakeWritten(), "ECHO OFF\r\n");
   EXPECT_EQ(window.GetStatusState(), kStatusQuerying);
   EXPECT_EQ(window.GetQueryStep(), kAwaitEchoOff);
-  EXPECT_EQ(window.GetSettingReadState(0), 0) << "read states cleared";
+  EXPECT_EQ(window.GetSettingReadState(0), ReadMark::NotRead) << "read states cleared";
   EXPECT_EQ(window.GetCurrentSettings().broadcastMode, 0) << "the reply itself is not used";
 }
 
@@ -304,14 +305,14 @@ TEST_F(DeviceLogicTest, TypedSettingsAreStoredOnlyWhenTheArgumentIsAcceptable) {
   EnterCommandMode();
   DeviceSettings start = window.GetCurrentSettings();
   start.connectionMode = 2;
-  window.SetCurrentSettings(start);
+  CAppWindowTestAccess::SetCurrentSettings(window, start);
   const std::string hostBefore = HostSettings(window);
 
   for (const char* refused : {"MYIP 10.0.0.300", "MYIP 1.2.3", "PARITY e", "CONMODE 1", "COR 3", "VOCODER abc",
                               "SRVRPORT 99999999999", "DATA 9"}) {
     TypeAndConfirm(refused);
     EXPECT_EQ(window.GetQueryStep(), kNothingPending) << refused;
-    EXPECT_EQ(window.GetOwnCommand(), 1) << refused;
+    EXPECT_TRUE(CAppWindowTestAccess::OwnCommand(window)) << refused;
   }
   const DeviceSettings after = window.GetCurrentSettings();
   EXPECT_EQ(std::memcmp(&after, &start, sizeof(after)), 0) << "nothing stored";
@@ -348,21 +349,21 @@ TEST_F(DeviceLogicTest, QuietLineSleepsFiveMillisecondsPerPassAfter2000AndAReply
   UnitSays("ERR\n");  // ECHO OFF refused: nothing more is sent, nothing awaited
   ASSERT_FALSE(comm.AwaitingReply());
   const uint32_t start = clock.now;
-  Passes(kIdlePassLimit - window.GetIdlePasses());
+  Passes(kIdlePassLimit - CAppWindowTestAccess::IdlePasses(window));
   EXPECT_EQ(clock.now, start) << "no sleep within the first 2000 passes";
   Passes(10);
   EXPECT_EQ(clock.now, start + 50);
-  EXPECT_EQ(window.GetIdlePasses(), kIdlePassLimit);
+  EXPECT_EQ(CAppWindowTestAccess::IdlePasses(window), kIdlePassLimit);
 
   UnitSays("OK\n");
-  EXPECT_LT(window.GetIdlePasses(), 10);
+  EXPECT_LT(CAppWindowTestAccess::IdlePasses(window), 10);
 }
 
 TEST_F(DeviceLogicTest, WhileAReplyIsDueTheWorkerNapsOneMillisecondPerPass) {
   EnterCommandMode();  // ECHO OFF awaits its OK
   ASSERT_TRUE(comm.AwaitingReply());
   const uint32_t start = clock.now;
-  Passes(kIdlePassLimit - window.GetIdlePasses());
+  Passes(kIdlePassLimit - CAppWindowTestAccess::IdlePasses(window));
   EXPECT_EQ(clock.now, start);
   Passes(10);
   EXPECT_EQ(clock.now, start + 10) << "each exchange of a read would otherwise wait up to 10 ms for its Poll";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "support/sample_settings.h"
 
@@ -26,7 +27,7 @@ class HistoryFixture : public AppScriptedTest {
  protected:
   void SetUp() override { ASSERT_TRUE(window.Create()); }
   void Store(const std::vector<DeviceSettings>& entries) {
-    PreferencesBlock& prefs = window.MutablePreferences();
+    PreferencesBlock& prefs = CAppWindowTestAccess::Preferences(window);
     std::copy(entries.begin(), entries.end(), prefs.history);
     // As in a file this program wrote: nothing past the count.
     std::fill(prefs.history + entries.size(), prefs.history + kHistoryCapacity, DeviceSettings{});

@@ -1,3 +1,4 @@
+#include "support/app_window_access.h"
 #include "core/app/history_entries.h"
 
 namespace vqx::testing {
@@ -25,7 +26,7 @@ class HistoryTest : public HistoryFixture {
 };
 
 TEST_F(HistoryTest, AddCurrentAppendsTheTaggedSettingsAndSavesUntilTheListIsFull) {
-  window.SetCurrentSettings(MakeEntry("", "Tower", 5));
+  CAppWindowTestAccess::SetCurrentSettings(window, MakeEntry("", "Tower", 5));
   Type(ids::kSerialNumberEntry, "A17");
   Click(ids::kAddCurrent);
   Type(ids::kSerialNumberEntry, "ABCDEFGHIJKLMN");
@@ -75,7 +76,7 @@ TEST_F(HistoryTest, RemoveMovesTheLastEntryIntoTheGapAndSavesAtOnce) {
 }
 
 TEST_F(HistoryTest, AddOrRemoveThatCannotBeSavedIsTakenBackAndTheReasonShown) {
-  window.SetCurrentSettings(MakeEntry("", "Tower", 5));
+  CAppWindowTestAccess::SetCurrentSettings(window, MakeEntry("", "Tower", 5));
   Click(ids::kAddCurrent);
   const std::string saved = files.Content(kPreferencesFileName);
   files.failWrites = true;  // the disk is full
@@ -137,7 +138,7 @@ TEST_F(HistoryTest, RemovedEntriesLeaveNoBytesBehindTheCountInTheFile) {
   Remove(2);
   EXPECT_EQ(Serials(), "ABC");
   EXPECT_STREQ(window.GetPreferences().history[2].webPassword, "pw-charlie");
-  window.SetCurrentSettings(withPassword("D", 4, "pw-delta"));
+  CAppWindowTestAccess::SetCurrentSettings(window, withPassword("D", 4, "pw-delta"));
   Click(ids::kAddCurrent);
   files.failWrites = false;
   Remove(3);

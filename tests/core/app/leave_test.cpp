@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
 
@@ -86,7 +87,7 @@ TEST_F(LeaveTest, CloseWithAQueryInFlightWaitsForItsReplyAndSendsNothingAfterTra
   ASSERT_TRUE(window.Create());
   // Some settings read, the next query written and its answer not yet in.
   ASSERT_TRUE(RunUntil([&] {
-    return window.GetFullReadActive() == 1 && window.GetSettingReadState(5) != 0 && comm.AwaitingReply() &&
+    return CAppWindowTestAccess::FullReadActive(window) && window.GetSettingReadState(5) != ReadMark::NotRead && comm.AwaitingReply() &&
            comm.GetState() == LinkState::Idle;
   }));
   const size_t mark = LinesNow();
@@ -240,7 +241,7 @@ class SlowUnitLeaveTest : public AppSimTest {
 
 TEST_F(SlowUnitLeaveTest, ASlowUnitIsStillLeftTransparent) {
   ASSERT_TRUE(window.Create());
-  ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 1 && window.GetSettingReadState(2) != 0; }, 120000));
+  ASSERT_TRUE(RunUntil([&] { return CAppWindowTestAccess::FullReadActive(window) && window.GetSettingReadState(2) != ReadMark::NotRead; }, 120000));
   EXPECT_GE(comm.SlowestReplyMs(), 2500u);
   EXPECT_EQ(app.Shutdown(), LeaveOutcome::Transparent);
   clock.Advance(kEscapeGuardMs + 100);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
 
@@ -16,9 +17,9 @@ namespace {
 constexpr uint32_t kFullReadLimitMs = 10000;
 
 bool FullReadEnded(const CAppWindow& window) {
-  if (!window.IsUnitIdle() || window.GetFullReadActive() != 0) return false;
+  if (!window.IsUnitIdle() || CAppWindowTestAccess::FullReadActive(window)) return false;
   for (int i = 0; i < kSettingCount; ++i) {
-    if (window.GetSettingReadState(i) == 0) return false;
+    if (window.GetSettingReadState(i) == ReadMark::NotRead) return false;
   }
   return true;
 }
@@ -115,7 +116,7 @@ class EveryStateLeadsBackTest : public AppSimTest, public ::testing::WithParamIn
         ASSERT_TRUE(RunUntil([&] { return comm.GetState() == LinkState::ProbeSent; }));
         break;
       case Moment::Querying:
-        ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 1 && window.GetSettingReadState(12) == 2; }));
+        ASSERT_TRUE(RunUntil([&] { return CAppWindowTestAccess::FullReadActive(window) && window.GetSettingReadState(12) == ReadMark::Read; }));
         break;
       case Moment::Idle: ASSERT_TRUE(RunUntil([&] { return FullReadEnded(window); })); break;
       case Moment::AfterHelp:
@@ -131,7 +132,7 @@ class EveryStateLeadsBackTest : public AppSimTest, public ::testing::WithParamIn
         }
         break;
       case Moment::NotResponding:
-        ASSERT_TRUE(RunUntil([&] { return window.GetFullReadActive() == 1; }));
+        ASSERT_TRUE(RunUntil([&] { return CAppWindowTestAccess::FullReadActive(window); }));
         {
           sim::FaultConfig faults = port.unit.Faults();
           faults.silent = true;
@@ -286,8 +287,8 @@ TEST_F(UnreadableReplyTest, AnAddressWithAWordForAnOctetMarksThatSettingUnsuppor
   bool srvripRefused = false;
   for (int i = 0; i < kSettingCount; ++i) {
     const bool isSrvrip = kFullReadOrder[static_cast<size_t>(i)] == kCmdSrvrip;
-    EXPECT_EQ(window.GetSettingReadState(i), isSrvrip ? 1 : 2) << CommandKeywordTable[kFullReadOrder[i]];
-    srvripRefused = srvripRefused || (isSrvrip && window.GetSettingReadState(i) == 1);
+    EXPECT_EQ(window.GetSettingReadState(i), isSrvrip ? ReadMark::Refused : ReadMark::Read) << CommandKeywordTable[kFullReadOrder[i]];
+    srvripRefused = srvripRefused || (isSrvrip && window.GetSettingReadState(i) == ReadMark::Refused);
   }
   EXPECT_TRUE(srvripRefused);
   EXPECT_FALSE(surface.Enabled(ids::kServerIp1));

@@ -1,3 +1,4 @@
+#include "support/app_window_access.h"
 #include "core/app/history_entries.h"
 
 #include <set>
@@ -37,7 +38,7 @@ TEST_F(PreferencesTest, SavedFileIsTheBlockAtFixedOffsetsAndTheNextStartRestores
   DeviceSettings entries[2] = {MakeEntry("", "Tower", 5), MakeEntry("", "Mast", 6)};
   entries[0].padding1[1] = 0x5A;  // padding travels with the record
   for (DeviceSettings& entry : entries) {
-    window.SetCurrentSettings(entry);
+    CAppWindowTestAccess::SetCurrentSettings(window, entry);
     Type(ids::kSerialNumberEntry, &entry == entries ? "A17" : "B2");
     Click(ids::kAddCurrent);
     std::strcpy(entry.serialNumber, &entry == entries ? "A17" : "B2");
@@ -144,7 +145,7 @@ class ChangedOnDiskTest : public PreferencesTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(window.Create());
-    window.SetCurrentSettings(MakeEntry("", "a", 1));
+    CAppWindowTestAccess::SetCurrentSettings(window, MakeEntry("", "a", 1));
     Type(ids::kSerialNumberEntry, "A");
     Click(ids::kAddCurrent);
     // The import appends X and Y to the file as it was saved here.
@@ -153,7 +154,7 @@ class ChangedOnDiskTest : public PreferencesTest {
     imported.history[2] = MakeEntry("Y", "y", 9);
     imported.historyCount = 3;
     PutFile(imported);
-    window.SetCurrentSettings(MakeEntry("", "n", 2));
+    CAppWindowTestAccess::SetCurrentSettings(window, MakeEntry("", "n", 2));
     Type(ids::kSerialNumberEntry, "N");
   }
   void Answer(int answer) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "protocol/command_table.h"
 
@@ -18,7 +19,7 @@ class StatusTest : public AppScriptedTest {
     UnitSays(reply + "\n");
   }
   void AddConnection(const char* address, const char* description) {
-    PreferencesBlock& prefs = window.MutablePreferences();
+    PreferencesBlock& prefs = CAppWindowTestAccess::Preferences(window);
     const int32_t i = prefs.connectionCount++;
     std::strncpy(prefs.connectionAddresses[i], address, sizeof(prefs.connectionAddresses[i]));
     std::strncpy(prefs.connectionDescriptions[i], description, sizeof(prefs.connectionDescriptions[i]) - 1);
@@ -26,7 +27,7 @@ class StatusTest : public AppScriptedTest {
   void SetMode(int32_t mode) {
     DeviceSettings s = window.GetCurrentSettings();
     s.connectionMode = mode;
-    window.SetCurrentSettings(s);
+    CAppWindowTestAccess::SetCurrentSettings(window, s);
   }
 };
 
@@ -76,11 +77,11 @@ TEST_F(StatusTest, PeerIsNamedByTheFirstMatchingConnectionOrShownAsNumbers) {
   EXPECT_STREQ(small, "Tow");
 
   // A damaged count is clamped: never below 0, never past the 256 slots.
-  window.MutablePreferences().connectionCount = 100000;
+  CAppWindowTestAccess::Preferences(window).connectionCount = 100000;
   EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to Tower");
-  window.MutablePreferences().connectionCount = -3;
+  CAppWindowTestAccess::Preferences(window).connectionCount = -3;
   EXPECT_EQ(window.StatusSentence(), "VQX-2 connected to 10.1.2.3");
-  window.MutablePreferences().connectionCount = 2;
+  CAppWindowTestAccess::Preferences(window).connectionCount = 2;
   char untouched[8] = "same";
   EXPECT_FALSE(window.FindConnectionName(untouched, sizeof(untouched)));
   EXPECT_STREQ(untouched, "same");
@@ -94,10 +95,10 @@ TEST_F(StatusTest, NameLineShowsTheWholeNameOrNothing) {
   DeviceSettings s{};
   const std::string name63(63, 'N');
   std::memcpy(s.name, name63.c_str(), 64);
-  window.SetCurrentSettings(s);
+  CAppWindowTestAccess::SetCurrentSettings(window, s);
   EXPECT_EQ(window.StatusNameLine(), "Name: " + name63);
   std::memset(s.name, 'M', sizeof(s.name));  // no terminator
-  window.SetCurrentSettings(s);
+  CAppWindowTestAccess::SetCurrentSettings(window, s);
   EXPECT_EQ(window.StatusNameLine(), "Name: " + std::string(64, 'M'));
 }
 

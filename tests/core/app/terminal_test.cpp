@@ -2,6 +2,7 @@
 #include <string>
 #include <thread>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "window/forwarding_surface.h"
 #include "protocol/command_table.h"
@@ -37,15 +38,15 @@ TEST_F(TerminalTest, TypedSettingGoesOutAsTypedAndArmsItsConfirmation) {
   Submit("myip 10.0.0.7");
   EXPECT_EQ(port.TakeWritten(), "myip 10.0.0.7\r\n");
   EXPECT_EQ(window.GetQueryStep(), kConfirmIpAddress);
-  EXPECT_EQ(window.GetPendingArgument(), "10.0.0.7");
-  EXPECT_EQ(window.GetOwnCommand(), 0);
+  EXPECT_EQ(CAppWindowTestAccess::PendingArgument(window), "10.0.0.7");
+  EXPECT_FALSE(CAppWindowTestAccess::OwnCommand(window));
   EXPECT_EQ(surface.Text(ids::kCommandEntry), "");
   EXPECT_EQ(surface.Text(ids::kOutputWindow), "\r\nmyip 10.0.0.7\r\n");
 
   Submit("Name  Relay One");
   EXPECT_EQ(port.TakeWritten(), "Name  Relay One\r\n");
   EXPECT_EQ(window.GetQueryStep(), kConfirmName);
-  EXPECT_EQ(window.GetPendingArgument(), " Relay One");
+  EXPECT_EQ(CAppWindowTestAccess::PendingArgument(window), " Relay One");
 }
 
 TEST_F(TerminalTest, QueriesAndUnfollowedSettingsLeaveTheConfirmationAlone) {
@@ -53,7 +54,7 @@ TEST_F(TerminalTest, QueriesAndUnfollowedSettingsLeaveTheConfirmationAlone) {
     Submit(line);
     EXPECT_EQ(port.TakeWritten(), std::string(line) + "\r\n");
     EXPECT_EQ(window.GetQueryStep(), kNothingPending) << line;
-    EXPECT_EQ(window.GetPendingArgument(), "") << line;
+    EXPECT_EQ(CAppWindowTestAccess::PendingArgument(window), "") << line;
   }
 }
 
@@ -63,7 +64,7 @@ TEST_F(TerminalTest, EchoWithArgumentIsRefusedWithItsBoxButEchoQueryGoesOut) {
   EXPECT_EQ(surface.Text(ids::kCommandEntry), "");
   EXPECT_EQ(surface.Text(ids::kOutputWindow), "");
   // The refused line does not make the next reply the user's.
-  EXPECT_EQ(window.GetOwnCommand(), 1);
+  EXPECT_TRUE(CAppWindowTestAccess::OwnCommand(window));
   const auto boxes = surface.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].owner, MessageOwner::MainWindow);
@@ -137,7 +138,7 @@ TEST_F(TerminalTest, APastedLineBreakSendsOnlyTheFirstLineAndTellsTheUser) {
   }
   EXPECT_EQ(surface.Text(ids::kOutputWindow).find("SAVE"), std::string::npos) << "the rest never shows as sent";
   // The setting the form follows is the first line's, without the next line's text.
-  EXPECT_EQ(window.GetPendingArgument(), "Relay");
+  EXPECT_EQ(CAppWindowTestAccess::PendingArgument(window), "Relay");
 
   // A single line says nothing; a first line that is refused says only its own refusal.
   Submit("VER");
@@ -160,7 +161,7 @@ TEST_F(TerminalTest, EmptyOrBlankEntryAndOtherViewsSendNothing) {
   EXPECT_EQ(port.TakeWritten(), "");
   EXPECT_EQ(comm.GetState(), LinkState::Idle);
   EXPECT_EQ(surface.Text(ids::kCommandEntry), "");
-  EXPECT_EQ(window.GetOwnCommand(), 1);
+  EXPECT_TRUE(CAppWindowTestAccess::OwnCommand(window));
 
   Click(ids::kViewSettings);
   surface.UserSetText(ids::kCommandEntry, "VER");
@@ -175,13 +176,13 @@ TEST_F(TerminalTest, LineTypedWhileTheLinkEscapesIsLostAndTheBoxCleared) {
   EXPECT_EQ(port.TakeWritten(), "");
   EXPECT_EQ(surface.Text(ids::kCommandEntry), "");
   EXPECT_EQ(window.GetQueryStep(), kNothingPending);
-  EXPECT_EQ(window.GetOwnCommand(), 1);
+  EXPECT_TRUE(CAppWindowTestAccess::OwnCommand(window));
   EXPECT_EQ(comm.GetState(), LinkState::EscapeWait);
 }
 
 TEST_F(TerminalTest, NoteTypedSettingCutsItsArgumentAndRefusesUnfollowedCommands) {
   window.NoteTypedSetting(kCmdPass, std::string(400, 'p').c_str());
-  EXPECT_EQ(window.GetPendingArgument(), std::string(255, 'p'));
+  EXPECT_EQ(CAppWindowTestAccess::PendingArgument(window), std::string(255, 'p'));
   EXPECT_EQ(window.GetQueryStep(), kConfirmWebPassword);
   EXPECT_DEATH(window.NoteTypedSetting(kCmdDscp, "46"), "cappwindow");
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "support/sample_settings.h"
 
@@ -33,7 +34,7 @@ DeviceSettings Baseline() {
 }
 
 void MarkEverySettingRead(CAppWindow& window) {
-  for (int i = 0; i < kSettingCount; ++i) window.SetSettingReadState(i, 2);
+  for (int i = 0; i < kSettingCount; ++i) CAppWindowTestAccess::SetReadMark(window, i, ReadMark::Read);
 }
 
 // The form showing exactly the settings given, with the unit answering in status 6 after
@@ -50,7 +51,7 @@ class UpdateSettingsTest : public AppScriptedTest {
   static const char* ListText(int32_t commandId, int32_t value) { return ChoiceTextOf(*RowOfCommand(commandId), value); }
 
   void Show(const DeviceSettings& s) {
-    window.SetCurrentSettings(s);
+    CAppWindowTestAccess::SetCurrentSettings(window, s);
     surface.UserSetText(ids::kName, s.name);
     surface.UserSetText(ids::kWebPassword, s.webPassword);
     surface.UserSetChecked(ids::kAllowTelnet, (s.securityFlags & 8) == 0);
@@ -213,7 +214,7 @@ TEST_F(UpdateSettingsTest, EveryRowSendsItsKeywordAndArgument) {
   s.txDelay = 250;
   std::strcpy(s.webPassword, "pw 2");
   Show(s);
-  window.SetCurrentSettings(Baseline());
+  CAppWindowTestAccess::SetCurrentSettings(window, Baseline());
   // "0 ms" is not in the hang-time list but is still understood when it shows.
   surface.UserSelectItem(ids::kHangTime, surface.AddItem(ids::kHangTime, "0 ms"));
   Click(ids::kUpdateSettings);
@@ -467,7 +468,7 @@ TEST_F(UpdateSettingsTest, AStatusReplyDuringTheRebootWaitDoesNotLetTheOldReadBe
 }
 
 TEST_F(UpdateSettingsTest, ARefusedNameIsNotSentAndTheEditIsNamedInsteadOfPassingForNoChange) {
-  window.SetSettingReadState(14, 1);  // NAME answered ERR; its box stays enabled
+  CAppWindowTestAccess::SetReadMark(window, 14, ReadMark::Refused);  // NAME answered ERR; its box stays enabled
   surface.UserSetText(ids::kName, "Relay");
   Click(ids::kUpdateSettings);
   EXPECT_EQ(port.TakeWritten(), "");
@@ -484,9 +485,9 @@ TEST_F(UpdateSettingsTest, ARefusedNameIsNotSentAndTheEditIsNamedInsteadOfPassin
 TEST_F(UpdateSettingsTest, RefusedRowsNeverGoOutWhateverTheirDisabledControlsShow) {
   // Controls of refused settings were never filled: unchecked boxes, no selection, empty
   // boxes. None of that is a change.
-  window.SetSettingReadState(19, 1);  // SECURITY
-  window.SetSettingReadState(0, 1);   // BAUD
-  window.SetSettingReadState(20, 1);  // SRVRIP
+  CAppWindowTestAccess::SetReadMark(window, 19, ReadMark::Refused);  // SECURITY
+  CAppWindowTestAccess::SetReadMark(window, 0, ReadMark::Refused);   // BAUD
+  CAppWindowTestAccess::SetReadMark(window, 20, ReadMark::Refused);  // SRVRIP
   for (int box : {ids::kAllowTelnet, ids::kAllowHttpAuthentication, ids::kAllowHttpConnectionManagement,
                   ids::kAllowHttpConfiguration, ids::kAllowHttpAccess}) {
     surface.UserSetChecked(box, false);
@@ -571,7 +572,7 @@ TEST_F(UpdateSettingsTest, ResetReopensAt9600N81AndKeepsPreviousSettingsInTheFil
   Click(ids::kMenuReset);
   EXPECT_EQ(window.GetStatusState(), kStatusCommunicating);
   EXPECT_EQ(window.GetQueryStep(), kNothingPending);
-  EXPECT_EQ(window.GetOwnCommand(), 1);
+  EXPECT_TRUE(CAppWindowTestAccess::OwnCommand(window));
   EXPECT_EQ(window.GetOutputLog(), "");
   EXPECT_EQ(surface.Text(ids::kOutputWindow), "old traffic");
   EXPECT_EQ(port.openedName, "COM3");
@@ -647,7 +648,7 @@ TEST_F(RefusingUnitUpdateTest, UpdateWhileAnEarlyStatusReplyShowsTheUnitIdleSend
   // BAUD, the first query, is refused: the STAT after the ERR is answered while the read
   // still has 27 settings to go, and the status says "disconnected".
   ASSERT_TRUE(RunUntilUnitIdle());
-  ASSERT_EQ(window.GetFullReadActive(), 1);
+  ASSERT_TRUE(CAppWindowTestAccess::FullReadActive(window));
   port.TakeWritten();
   Click(ids::kUpdateSettings);
   EXPECT_EQ(port.TakeWritten(), "") << "no SECURITY 248 from the unfilled check boxes, no SAVE";

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 
+#include "support/app_window_access.h"
 #include "core/app/app_fixture.h"
 #include "window/dialog_template.h"
 
@@ -45,7 +46,7 @@ TEST_F(ViewsTest, EachViewShowsOnlyItsControlsFocusesItsFirstAndRepaintsWithEras
 TEST_F(ViewsTest, ViaDhcpNoteIsShownWithTheSettingsViewOnlyWhenTheAddressCameFromDhcp) {
   DeviceSettings settings = window.GetCurrentSettings();
   settings.dhcpAssigned = 1;
-  window.SetCurrentSettings(settings);
+  CAppWindowTestAccess::SetCurrentSettings(window, settings);
   Click(ids::kViewTerminal);
   EXPECT_FALSE(surface.Visible(ids::kViaDhcp));
   Click(ids::kViewSettings);
@@ -124,9 +125,9 @@ TEST_F(ViewsTest, AboutNamesAPreferencesFolderOutsideAsciiInTheWindowsText) {
 
 TEST_F(ViewsTest, AnyCommandLetsTheWorkerRunUnpaused) {
   Passes(3000);
-  ASSERT_EQ(window.GetIdlePasses(), kIdlePassLimit);
+  ASSERT_EQ(CAppWindowTestAccess::IdlePasses(window), kIdlePassLimit);
   window.OnCommand(ids::kName, kEnChange);
-  EXPECT_EQ(window.GetIdlePasses(), 0);
+  EXPECT_EQ(CAppWindowTestAccess::IdlePasses(window), 0);
 }
 
 TEST_F(ViewsTest, HistorySelectionChangeReturnsOneAtOnce) {

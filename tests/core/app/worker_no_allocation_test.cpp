@@ -122,7 +122,7 @@ TEST(WorkerNoAllocation, AFullReadOfTheUnitStaysOffTheHeap) {
   const long after = testing::allocationCount.load();
 
   ASSERT_EQ(window.GetStatusState(), kStatusConnected);
-  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), 2) << i;
+  for (int i = 0; i < kSettingCount; ++i) EXPECT_EQ(window.GetSettingReadState(i), ReadMark::Read) << i;
   EXPECT_EQ(after - before, 0);
 }
 
