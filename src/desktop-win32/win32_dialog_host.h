@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -21,7 +22,11 @@ class Win32DialogHost final : public IDialogHost {
   Win32DialogHost(HWND mainWindow, Win32WindowSurface& mainSurface)
       : mainWindow_(mainWindow), mainSurface_(mainSurface) {}
 
-  void RunModal(IDialogLogic& logic) override;
+  void RunModal(IDialogLogic& logic) override { RunModal(logic, {}); }
+  // What the template cannot say (a tip, suggestions, a length limit), added to the built
+  // controls before the logic fills them.
+  using Decorate = std::function<void(HWND dialog)>;
+  void RunModal(IDialogLogic& logic, const Decorate& decorate);
 
   // The innermost dialog open now (a close of the main window ends it first, tests).
   HWND OpenDialog() const { return open_.empty() ? nullptr : open_.back(); }

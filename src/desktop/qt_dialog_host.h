@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -20,7 +21,11 @@ class QtDialogHost final : public IDialogHost {
   QtDialogHost(const DialogUnits& units, QWidget* mainWindow, QtWindowSurface& mainSurface)
       : units_(units), mainWindow_(mainWindow), mainSurface_(mainSurface) {}
 
-  void RunModal(IDialogLogic& logic) override;
+  void RunModal(IDialogLogic& logic) override { RunModal(logic, {}); }
+  // What the template cannot say (a completer, a tip), added to the built controls before
+  // the logic fills them.
+  using Decorate = std::function<void(QDialog& dialog, const std::map<int, QWidget*>& controls)>;
+  void RunModal(IDialogLogic& logic, const Decorate& decorate);
 
   // The innermost dialog open now, and one of its controls (tests, screenshots).
   QDialog* OpenDialog() const { return open_.empty() ? nullptr : open_.back().dialog; }
