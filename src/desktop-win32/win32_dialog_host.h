@@ -12,11 +12,12 @@
 
 namespace vqx::win32 {
 
-// Runs the core's dialogs (the remote connection list and its entry dialogs) as modal
-// Win32 dialogs built from their templates: every click, edit and list notification
-// (a double-click too) goes to the dialog's logic, and Esc, Enter and the close box ask
-// the logic instead of ending the dialog themselves. While a dialog runs, the message
-// boxes the logic shows over "the dialog" belong to the innermost one open.
+// Runs the dialogs written once for both programs (the serial port dialog, the remote
+// connection list and its entry dialogs) as modal Win32 dialogs built from their
+// templates: every click, edit and list notification (a double-click too) goes to the
+// dialog's logic, and Esc, Enter and the close box ask the logic instead of ending the
+// dialog themselves. While a dialog runs, the message boxes the logic shows over "the
+// dialog" belong to the innermost one open.
 class Win32DialogHost final : public IDialogHost {
  public:
   Win32DialogHost(HWND mainWindow, Win32WindowSurface& mainSurface)

@@ -12,10 +12,10 @@
 
 namespace vqx::desktop {
 
-// Runs the core's dialogs (the remote connection list and its entry dialogs) as Qt
-// dialogs: the template's controls at their places, every click, edit and list
-// notification handed to the dialog's logic, Esc and the close box as Cancel. Message
-// boxes of the logic belong to the innermost dialog open.
+// Runs the dialogs written once for both programs (the serial port dialog, the remote
+// connection list and its entry dialogs) as Qt dialogs: the template's controls at their
+// places, every click, edit and list notification handed to the dialog's logic, Esc and
+// the close box as Cancel. Message boxes of the logic belong to the innermost dialog open.
 class QtDialogHost final : public IDialogHost {
  public:
   QtDialogHost(const DialogUnits& units, QWidget* mainWindow, QtWindowSurface& mainSurface)

@@ -10,7 +10,11 @@
 #include <memory>
 #include <sstream>
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QImage>
 #include <QTimer>
 #include <QTextDocument>
@@ -268,6 +272,16 @@ TEST_F(DesktopTest, SerialPortDialogStaysOpenOnABadPortAndCancelStoresNothing) {
     ASSERT_NE(dialog, nullptr);
     auto* name = qobject_cast<QLineEdit*>(program_->Dialogs().Control(ids::kSerialPortName));
     EXPECT_EQ(name->text().toStdString(), demoPort);
+    // What the template cannot say: the ports found, offered as the user types and shown
+    // as the box's tip, and the name's length the preferences file holds.
+    EXPECT_EQ(name->maxLength(), kPortNameCapacity);
+    EXPECT_EQ(name->toolTip(), "Serial ports found:\n/dev/ttyUSB0\n/dev/ttyS0");
+    ASSERT_NE(name->completer(), nullptr);
+    EXPECT_EQ(name->completer()->model()->rowCount(), 2);
+    EXPECT_EQ(name->completer()->caseSensitivity(), Qt::CaseInsensitive);
+    EXPECT_TRUE(qobject_cast<QPushButton*>(program_->Dialogs().Control(ids::kDialogOk))->isDefault());
+    EXPECT_FALSE(qobject_cast<QPushButton*>(program_->Dialogs().Control(ids::kSerialDetect))->autoDefault())
+        << "Enter is OK's, never Detect's";
     EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialBaudRate))->currentText(), "9600");
     EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialDataBits))->currentText(), "8");
     EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialStopBits))->currentText(), "1");
