@@ -11,6 +11,7 @@ namespace {
 
 struct RunningDialog {
   IDialogLogic& logic;
+  const Win32DialogHost::Decorate& decorate;
   std::vector<HWND>* open;
   Win32WindowSurface* mainSurface;
   // The dialog's controls through the same surface the main window uses; this thread
@@ -47,6 +48,7 @@ INT_PTR CALLBACK LogicDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       running->mainSurface->SetModalDialog(dialog);
       running->queue.emplace([] {});
       running->surface.emplace(*running->queue, dialog);
+      if (running->decorate) running->decorate(dialog);
       running->logic.OnInit(*running->surface);
       running->queue->Drain();
       // The logic sets the focus where it wants it.
@@ -60,7 +62,11 @@ INT_PTR CALLBACK LogicDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return TRUE;
     }
     case WM_DESTROY:
-      if (running != nullptr) running->surface.reset();
+      if (running != nullptr && running->surface) {
+        running->logic.OnClosed(*running->surface);
+        running->queue->Drain();
+        running->surface.reset();
+      }
       break;
     default: break;
   }
@@ -81,12 +87,12 @@ std::optional<RoutedCommand> RouteDialogCommand(WPARAM wParam, LPARAM lParam, bo
   return RouteCommand(wParam, lParam, programmaticChange);
 }
 
-void Win32DialogHost::RunModal(IDialogLogic& logic) {
+void Win32DialogHost::RunModal(IDialogLogic& logic, const Decorate& decorate) {
   const std::vector<DWORD> layout =
       BuildDialogTemplate(logic.Template(), DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   const HWND owner = open_.empty() ? mainWindow_ : open_.back();
   const HWND previous = open_.empty() ? nullptr : open_.back();
-  RunningDialog running{logic, &open_, &mainSurface_, std::nullopt, std::nullopt};
+  RunningDialog running{logic, decorate, &open_, &mainSurface_, std::nullopt, std::nullopt};
   DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(layout.data()), owner,
                           &LogicDialogProc, reinterpret_cast<LPARAM>(&running));
   if (running.queue) open_.pop_back();  // it was pushed when the dialog began

@@ -8,7 +8,8 @@
 #include "control_mapping.h"
 #include "dialog_builder.h"
 #include "runner/sim_runner.h"
-#include "serial_port_dialog_win32.h"
+#include "serial_port_decoration.h"
+#include "serial_port_dialog_logic.h"
 #include "status_paint_win32.h"
 #include "system_port.h"
 #include "window/control_ids.h"
@@ -27,19 +28,6 @@ constexpr const wchar_t* kEndSessionReason = L"Returning the VQX-2 unit to trans
 std::string ExplainOpenFailure(const char* portName, const PortOpenResult& result) {
   return DescribePortOpenFailure(portName, result);
 }
-
-// The open dialog, as the host shows the search on it.
-class Win32SerialPortDialogView final : public desktop::ISerialPortDialogView {
- public:
-  explicit Win32SerialPortDialogView(HWND dialog) : dialog_(dialog) {}
-  void ShowDetectionProgress(const std::string& text) override { win32::ShowDetectionProgress(dialog_, text); }
-  void DetectionEnded(const HostSerialChoice* found, const std::string& text) override {
-    win32::DetectionEnded(dialog_, found, text);
-  }
-
- private:
-  HWND dialog_;
-};
 
 bool IsPushButton(HWND window) {
   if (!HasWindowClass(window, L"Button")) return false;
@@ -288,26 +276,12 @@ void Win32Program::OnControlCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Program::RunSerialPortDialog(desktop::SerialPortDialogRun& run) {
-  SerialPortDialogHooks hooks;
-  hooks.portsFound = std::move(run.portsFound);
-  hooks.apply = run.apply;
-  hooks.startDetection = run.startDetection;
-  hooks.cancelDetection = run.cancelDetection;
-  hooks.detectAtOnce = run.detectAtOnce;
-  std::unique_ptr<Win32SerialPortDialogView> view;
-  hooks.opened = [this, &run, &view](HWND dialog) {
+  desktop::SerialPortDialogLogic logic(run);
+  dialogHost_->RunModal(logic, [this, &run](HWND dialog) {
     modalDialog_ = dialog;
-    surface_->SetModalDialog(dialog);
-    view = std::make_unique<Win32SerialPortDialogView>(dialog);
-    run.viewChanged(view.get());
-  };
-  hooks.closed = [this, &run] {
-    // A search still running ends before the dialog's window is gone.
-    run.viewChanged(nullptr);
-    modalDialog_ = nullptr;
-    surface_->SetModalDialog(nullptr);
-  };
-  win32::RunSerialPortDialog(window_, run.stored, std::move(hooks));
+    DecorateSerialPortDialog(dialog, run.portsFound);
+  });
+  modalDialog_ = nullptr;
 }
 
 void Win32Program::OnStatusPanelDoubleClick(POINT where) {
@@ -356,16 +330,17 @@ void Win32Program::Close() {
     closeAfterMessageBox_ = true;
     return;
   }
-  if (OtherDialogOpen()) {
-    // The same for a remote connection dialog: its logic takes the Cancel.
-    PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (modalDialog_ != nullptr) {
+    // A close that arrives while the serial port dialog is open (the session ends,
+    // another program asks): the dialog ends as by Cancel first, then the window closes.
+    // A search still running ends as the dialog goes, not waiting for a second Cancel.
+    EndDialog(modalDialog_, IDCANCEL);
     PostMessageW(window_, WM_CLOSE, 0, 0);
     return;
   }
-  if (modalDialog_ != nullptr) {
-    // A close that arrives while the dialog is open (the session ends, another program
-    // asks): the dialog ends as by Cancel first, then the window closes.
-    EndDialog(modalDialog_, IDCANCEL);
+  if (OtherDialogOpen()) {
+    // A remote connection dialog: its logic takes the Cancel.
+    PostMessageW(dialogHost_->OpenDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     PostMessageW(window_, WM_CLOSE, 0, 0);
     return;
   }

@@ -1,6 +1,10 @@
 #include "desktop_program.h"
 
 #include <QApplication>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 
 #include "runner/sim_runner.h"
@@ -15,18 +19,22 @@ std::string ExplainOpenFailure(const char* portName, const PortOpenResult& resul
   return DescribePortOpenFailure(portName, result);
 }
 
-// The open Qt dialog, as the host shows the search on it.
-class QtSerialPortDialogView final : public ISerialPortDialogView {
- public:
-  explicit QtSerialPortDialogView(SerialPortDialog& dialog) : dialog_(dialog) {}
-  void ShowDetectionProgress(const std::string& text) override { dialog_.ShowDetectionProgress(text); }
-  void DetectionEnded(const HostSerialChoice* found, const std::string& text) override {
-    dialog_.DetectionEnded(found, text);
-  }
-
- private:
-  SerialPortDialog& dialog_;
-};
+// What the template cannot say: the serial ports found, offered as the user types and
+// shown as the name box's tip, and the name's length, which the preferences file holds.
+void DecorateSerialPortDialog(const std::vector<std::string>& portsFound, const std::map<int, QWidget*>& controls) {
+  auto* name = static_cast<QLineEdit*>(controls.at(ids::kSerialPortName));
+  name->setMaxLength(kPortNameCapacity);
+  // Enter is OK's, never Detect's.
+  static_cast<QPushButton*>(controls.at(ids::kDialogOk))->setAutoDefault(true);
+  QStringList found;
+  for (const std::string& port : portsFound) found << QString::fromLatin1(port.c_str());
+  if (found.isEmpty()) return;
+  auto* completer = new QCompleter(found, name);
+  completer->setCaseSensitivity(Qt::CaseInsensitive);
+  completer->setFilterMode(Qt::MatchContains);
+  name->setCompleter(completer);
+  name->setToolTip(QStringLiteral("Serial ports found:\n") + found.join(QLatin1Char('\n')));
+}
 
 }  // namespace
 
@@ -115,20 +123,12 @@ void DesktopProgram::StopPeriodicTimer() {
 bool DesktopProgram::OtherDialogOpen() const { return dialogHost_ != nullptr && dialogHost_->OpenDialog() != nullptr; }
 
 void DesktopProgram::RunSerialPortDialog(SerialPortDialogRun& run) {
-  DetectionHooks detection;
-  detection.start = run.startDetection;
-  detection.cancel = run.cancelDetection;
-  SerialPortDialog dialog(units_, run.stored, std::move(run.portsFound), run.apply, std::move(detection),
-                          window_.get());
-  QtSerialPortDialogView view(dialog);
-  dialog_ = &dialog;
-  run.viewChanged(&view);
-  surface_->SetModalDialog(&dialog);
-  if (run.detectAtOnce) QTimer::singleShot(0, &dialog, [&dialog] { dialog.StartDetection(); });
-  dialog.exec();
-  run.viewChanged(nullptr);
-  surface_->SetModalDialog(nullptr);
-  dialog_ = nullptr;
+  SerialPortDialogLogic logic(run);
+  serialLogic_ = &logic;
+  dialogHost_->RunModal(logic, [&run](QDialog&, const std::map<int, QWidget*>& controls) {
+    DecorateSerialPortDialog(run.portsFound, controls);
+  });
+  serialLogic_ = nullptr;
 }
 
 }  // namespace vqx::desktop

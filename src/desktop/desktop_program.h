@@ -13,7 +13,7 @@
 #include "program_options.h"
 #include "qt_dialog_host.h"
 #include "qt_window_surface.h"
-#include "serial_port_dialog.h"
+#include "serial_port_dialog_logic.h"
 #include "ui_call_queue.h"
 #include "ui_pump.h"
 
@@ -54,7 +54,9 @@ class DesktopProgram : private IDesktopFrontEnd {
   // detectAtOnce the search for the unit's line settings starts as it opens (the answer
   // to the offer after "not responding").
   void ShowSerialPortDialog(bool detectAtOnce = false) { host_->ShowSerialPortDialog(detectAtOnce); }
-  SerialPortDialog* OpenSerialPortDialog() const { return dialog_; }
+  // The serial port dialog while it is open, and its logic (tests, screenshots).
+  QDialog* OpenSerialPortDialog() const { return serialLogic_ != nullptr ? dialogHost_->OpenDialog() : nullptr; }
+  SerialPortDialogLogic* SerialDialogLogic() const { return serialLogic_; }
 
   MainWindow& Window() { return *window_; }
   QtWindowSurface& Surface() { return *surface_; }
@@ -85,7 +87,7 @@ class DesktopProgram : private IDesktopFrontEnd {
   QtWindowSurface* surface_ = nullptr;    // owned by the host
   QtDialogHost* dialogHost_ = nullptr;    // owned by the host
   QTimer* offerTimer_ = nullptr;          // a child of the window
-  SerialPortDialog* dialog_ = nullptr;
+  SerialPortDialogLogic* serialLogic_ = nullptr;
   std::unique_ptr<DesktopHost> host_;
 };
 

@@ -32,7 +32,7 @@ QWidget* QtDialogHost::Control(int id) const {
   return it == open_.back().controls.end() ? nullptr : it->second;
 }
 
-void QtDialogHost::RunModal(IDialogLogic& logic) {
+void QtDialogHost::RunModal(IDialogLogic& logic, const Decorate& decorate) {
   const DialogTemplate& dialogTemplate = logic.Template();
   QWidget* parent = open_.empty() ? mainWindow_ : open_.back().dialog;
   LogicDialog dialog(parent);
@@ -41,6 +41,7 @@ void QtDialogHost::RunModal(IDialogLogic& logic) {
   dialog.setFixedSize(units_.ToPixels(dialogTemplate.width, dialogTemplate.height));
   dialog.setModal(true);
   const BuiltControls built = BuildControls(dialogTemplate, &dialog, units_);
+  if (decorate) decorate(dialog, built.byId);
 
   // The dialog's controls through the same surface the main window uses; this thread is
   // its own queue's owner, so every call runs at once.
@@ -62,6 +63,8 @@ void QtDialogHost::RunModal(IDialogLogic& logic) {
   logic.OnInit(surface);
   queue.Drain();
   if (!ended) dialog.exec();
+  logic.OnClosed(surface);
+  queue.Drain();
   open_.pop_back();
   mainSurface_.SetModalDialog(previousOwner);
 }

@@ -1,5 +1,6 @@
 // The "Select Serial Port" dialog, built from DLGSERIAL and run modally as the program
-// runs it; the test acts through the dialog's own messages.
+// runs it (its logic through the dialog host, decorated for Windows); the test acts
+// through the dialog's own messages.
 
 #include <gtest/gtest.h>
 
@@ -7,14 +8,97 @@
 
 #include <objbase.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "serial_port_dialog_win32.h"
+#include "serial_port_decoration.h"
+#include "serial_port_dialog_logic.h"
+#include "test_dialog.h"
+#include "ui_call_queue.h"
+#include "win32_dialog_host.h"
 #include "window/control_ids.h"
+#include "window/dialog_template.h"
 
 namespace vqx::win32 {
 namespace {
+
+using desktop::HostSerialChoice;
+using desktop::kPortNameCapacity;
+
+// What a test hears of the dialog and answers for the program.
+struct SerialPortDialogHooks {
+  std::vector<std::string> portsFound;
+  std::function<bool(const HostSerialChoice&)> apply;
+  std::function<void(HWND dialog)> created;  // its controls built, still empty
+  std::function<void(HWND dialog)> opened;   // once filled
+  std::function<void()> closed;             // the host's search hears the dialog go
+  std::function<void(const std::string& portName)> startDetection;
+  std::function<void()> cancelDetection;
+  bool detectAtOnce = false;
+};
+
+desktop::SerialPortDialogLogic* openLogic = nullptr;
+
+// Hands the open dialog's filled-in hook the window as soon as the logic has filled it.
+class Observed final : public IDialogLogic {
+ public:
+  Observed(desktop::SerialPortDialogLogic& inner, const SerialPortDialogHooks& hooks, const HWND& window)
+      : inner_(inner), hooks_(hooks), window_(window) {}
+  const DialogTemplate& Template() const override { return inner_.Template(); }
+  void OnInit(IWindowSurface& dialog) override {
+    inner_.OnInit(dialog);
+    if (hooks_.opened) hooks_.opened(window_);
+  }
+  bool OnCommand(IWindowSurface& dialog, int id, int code) override { return inner_.OnCommand(dialog, id, code); }
+  void OnClosed(IWindowSurface& dialog) override { inner_.OnClosed(dialog); }
+
+ private:
+  desktop::SerialPortDialogLogic& inner_;
+  const SerialPortDialogHooks& hooks_;
+  const HWND& window_;
+};
+
+// Modal over a main window, as the program shows it; returns whether OK ended it.
+bool RunSerialPortDialog(const HostSerialChoice& stored, SerialPortDialogHooks hooks) {
+  testing::TestDialog main(MainDialogTemplate());
+  desktop::UiCallQueue queue([] {});
+  Win32WindowSurface mainSurface(queue, main.Window());
+  Win32DialogHost host(main.Window(), mainSurface);
+  desktop::SerialPortDialogRun run;
+  run.stored = stored;
+  run.portsFound = hooks.portsFound;
+  run.detectAtOnce = hooks.detectAtOnce;
+  bool accepted = false;
+  run.apply = [&](const HostSerialChoice& choice) {
+    accepted = !hooks.apply || hooks.apply(choice);
+    return accepted;
+  };
+  run.startDetection = hooks.startDetection;
+  run.cancelDetection = hooks.cancelDetection;
+  run.viewChanged = [&](desktop::ISerialPortDialogView* view) {
+    if (view == nullptr && hooks.closed) hooks.closed();
+  };
+  desktop::SerialPortDialogLogic logic(run);
+  HWND window = nullptr;
+  Observed observed(logic, hooks, window);
+  openLogic = &logic;
+  host.RunModal(observed, [&](HWND dialog) {
+    window = dialog;
+    if (hooks.created) hooks.created(dialog);
+    DecorateSerialPortDialog(dialog, run.portsFound);
+  });
+  openLogic = nullptr;
+  return accepted;
+}
+
+// What the dialog's controls hold now, read as OK reads them.
+HostSerialChoice ReadSerialPortChoice(HWND) { return openLogic->CurrentChoice(); }
+
+// The host's search ended, as the program tells the open dialog.
+void DetectionEnded(HWND, const HostSerialChoice* found, const std::string& text) {
+  openLogic->DetectionEnded(found, text);
+}
 
 std::wstring Text(HWND dialog, int id) {
   wchar_t text[300] = {};
@@ -57,7 +141,7 @@ TEST(SerialPortDialogTest, ShowsTheStoredChoiceAndEndsOnOkOnlyOnceTheChosenPortO
   };
   hooks.closed = [&] { closed = true; };
 
-  EXPECT_TRUE(RunSerialPortDialog(nullptr, stored, std::move(hooks)));
+  EXPECT_TRUE(RunSerialPortDialog(stored, std::move(hooks)));
   EXPECT_EQ(shownName, L"COM3");
   EXPECT_EQ(shown.baudRate, 19200);
   EXPECT_EQ(shown.dataBits, 7);
@@ -135,7 +219,7 @@ TEST(SerialPortDialogTest, TypingInTheNameBoxOffersTheMachinesPortsThatStartWith
     PostMessageW(name, WM_CHAR, L'c', 1);
     SetTimer(nullptr, 0, 50, &SuggestionWatch::Tick);
   };
-  EXPECT_FALSE(RunSerialPortDialog(nullptr, HostSerialChoice{}, std::move(hooks)));
+  EXPECT_FALSE(RunSerialPortDialog(HostSerialChoice{}, std::move(hooks)));
   EXPECT_EQ(SuggestionWatch::shown, 2) << "COM1 and COM3 start with the c typed; USB7 does not";
   EXPECT_EQ(SuggestionWatch::walked, (std::vector<std::wstring>{L"COM1", L"COM3"}));
   CoUninitialize();
@@ -156,7 +240,7 @@ TEST(SerialPortDialogTest, ARateNotInTheListSelectsNoneAndCancelAppliesNothing) 
     shown = ReadSerialPortChoice(dialog);
     Press(dialog, IDCANCEL);
   };
-  EXPECT_FALSE(RunSerialPortDialog(nullptr, stored, std::move(hooks)));
+  EXPECT_FALSE(RunSerialPortDialog(stored, std::move(hooks)));
   EXPECT_EQ(shown.baudRate, 0) << "no rate selected: OK would keep the stored one";
   EXPECT_EQ(shown.parity, 'N');
   EXPECT_EQ(applies, 0);
@@ -201,9 +285,10 @@ TEST(SerialPortDialogTest, DetectGreysOkUntilTheSearchEndsEscStopsItAndWhatWasFo
     applied.push_back(choice);
     return true;
   };
-  hooks.opened = [&](HWND dialog) { window = dialog; };
+  // The search starts as the dialog is filled: the test knows its window from the start.
+  hooks.created = [&](HWND dialog) { window = dialog; };
 
-  EXPECT_TRUE(RunSerialPortDialog(nullptr, stored, std::move(hooks)));
+  EXPECT_TRUE(RunSerialPortDialog(stored, std::move(hooks)));
   EXPECT_EQ(searched, std::vector<std::string>{"COM4"}) << "the search starts as the dialog opens";
   EXPECT_FALSE(okWhileSearching);
   EXPECT_FALSE(detectWhileSearching);

@@ -10,7 +10,11 @@
 #include <memory>
 #include <sstream>
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QImage>
 #include <QTimer>
 #include <QTextDocument>
@@ -264,29 +268,39 @@ TEST_F(DesktopTest, SerialPortDialogStaysOpenOnABadPortAndCancelStoresNothing) {
   const std::string demoPort = program_->DemoUnit()->SlavePath();
   bool checked = false;
   QTimer::singleShot(0, [&] {
-    SerialPortDialog* dialog = program_->OpenSerialPortDialog();
+    QDialog* dialog = program_->OpenSerialPortDialog();
     ASSERT_NE(dialog, nullptr);
-    auto* name = qobject_cast<QLineEdit*>(dialog->Control(ids::kSerialPortName));
+    auto* name = qobject_cast<QLineEdit*>(program_->Dialogs().Control(ids::kSerialPortName));
     EXPECT_EQ(name->text().toStdString(), demoPort);
-    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialBaudRate))->currentText(), "9600");
-    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialDataBits))->currentText(), "8");
-    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialStopBits))->currentText(), "1");
-    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialParity))->currentText(), "None");
+    // What the template cannot say: the ports found, offered as the user types and shown
+    // as the box's tip, and the name's length the preferences file holds.
+    EXPECT_EQ(name->maxLength(), kPortNameCapacity);
+    EXPECT_EQ(name->toolTip(), "Serial ports found:\n/dev/ttyUSB0\n/dev/ttyS0");
+    ASSERT_NE(name->completer(), nullptr);
+    EXPECT_EQ(name->completer()->model()->rowCount(), 2);
+    EXPECT_EQ(name->completer()->caseSensitivity(), Qt::CaseInsensitive);
+    EXPECT_TRUE(qobject_cast<QPushButton*>(program_->Dialogs().Control(ids::kDialogOk))->isDefault());
+    EXPECT_FALSE(qobject_cast<QPushButton*>(program_->Dialogs().Control(ids::kSerialDetect))->autoDefault())
+        << "Enter is OK's, never Detect's";
+    EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialBaudRate))->currentText(), "9600");
+    EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialDataBits))->currentText(), "8");
+    EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialStopBits))->currentText(), "1");
+    EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialParity))->currentText(), "None");
 
     program_->ShowSerialPortDialog();  // the menu item again while open: nothing happens
     EXPECT_EQ(program_->OpenSerialPortDialog(), dialog);
 
     const std::string badPort = "/dev/serial/by-id/usb-VQX_no_such_adapter-if00-port0";
     name->setText(QString::fromStdString(badPort));
-    auto* parity = qobject_cast<QComboBox*>(dialog->Control(ids::kSerialParity));
+    auto* parity = qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialParity));
     parity->setCurrentIndex(parity->findText("Odd"));
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(dialog->Control(ids::kDialogOk)), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(program_->Dialogs().Control(ids::kDialogOk)), Qt::LeftButton);
     EXPECT_TRUE(dialog->isVisible()) << "a port that did not open keeps the dialog open";
     const std::string saved = ReadFile(dir_ / "VQXSU_Prefs.cfg");
     EXPECT_EQ(saved.size(), sizeof(PreferencesBlock));
     EXPECT_EQ(std::string(saved.c_str() + offsetof(PreferencesBlock, portName)), badPort);
     EXPECT_EQ(saved[offsetof(PreferencesBlock, parity)], 'O');
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(dialog->Control(ids::kDialogCancel)), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(program_->Dialogs().Control(ids::kDialogCancel)), Qt::LeftButton);
     checked = true;
   });
   program_->Window().MenuAction(ids::kMenuSelectSerialPort)->trigger();
@@ -314,9 +328,9 @@ TEST_F(DesktopTest, SerialPortDialogStaysOpenOnABadPortAndCancelStoresNothing) {
   // Cancel right away stores nothing.
   const std::string before = ReadFile(dir_ / "VQXSU_Prefs.cfg");
   QTimer::singleShot(0, [&] {
-    SerialPortDialog* dialog = program_->OpenSerialPortDialog();
+    QDialog* dialog = program_->OpenSerialPortDialog();
     ASSERT_NE(dialog, nullptr);
-    qobject_cast<QLineEdit*>(dialog->Control(ids::kSerialPortName))->setText("/dev/ttyS7");
+    qobject_cast<QLineEdit*>(program_->Dialogs().Control(ids::kSerialPortName))->setText("/dev/ttyS7");
     dialog->reject();
   });
   program_->Window().MenuAction(ids::kMenuSelectSerialPort)->trigger();

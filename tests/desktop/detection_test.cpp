@@ -48,15 +48,15 @@ class DetectionTest : public DesktopTest {
   void PressOkOnceFound(bool* found) {
     auto* poll = new QTimer(&program_->Window());
     QObject::connect(poll, &QTimer::timeout, [this, found, poll] {
-      SerialPortDialog* dialog = program_->OpenSerialPortDialog();
-      if (dialog == nullptr || dialog->Detecting()) return;
-      const QString status = qobject_cast<QLabel*>(dialog->Control(ids::kSerialDetectStatus))->text();
+      QDialog* dialog = program_->OpenSerialPortDialog();
+      if (dialog == nullptr || program_->SerialDialogLogic()->Detecting()) return;
+      const QString status = qobject_cast<QLabel*>(program_->Dialogs().Control(ids::kSerialDetectStatus))->text();
       if (!status.startsWith("Found")) return;
       *found = true;
       EXPECT_EQ(status.toStdString(), "Found at 19200 8N1. OK stores it.");
-      EXPECT_EQ(qobject_cast<QComboBox*>(dialog->Control(ids::kSerialBaudRate))->currentText(), "19200");
+      EXPECT_EQ(qobject_cast<QComboBox*>(program_->Dialogs().Control(ids::kSerialBaudRate))->currentText(), "19200");
       poll->stop();
-      QTest::mouseClick(qobject_cast<QAbstractButton*>(dialog->Control(ids::kDialogOk)), Qt::LeftButton);
+      QTest::mouseClick(qobject_cast<QAbstractButton*>(program_->Dialogs().Control(ids::kDialogOk)), Qt::LeftButton);
     });
     poll->start(50);
   }
@@ -80,11 +80,11 @@ TEST_F(DetectionTest, DetectFillsInTheUnitsRateAndOkStoresItAndReadsTheUnit) {
   bool found = false;
   PressOkOnceFound(&found);
   QTimer::singleShot(0, [&] {
-    SerialPortDialog* dialog = program_->OpenSerialPortDialog();
+    QDialog* dialog = program_->OpenSerialPortDialog();
     ASSERT_NE(dialog, nullptr);
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(dialog->Control(ids::kSerialDetect)), Qt::LeftButton);
-    EXPECT_TRUE(dialog->Detecting());
-    EXPECT_FALSE(dialog->Control(ids::kDialogOk)->isEnabled()) << "the search holds the port";
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(program_->Dialogs().Control(ids::kSerialDetect)), Qt::LeftButton);
+    EXPECT_TRUE(program_->SerialDialogLogic()->Detecting());
+    EXPECT_FALSE(program_->Dialogs().Control(ids::kDialogOk)->isEnabled()) << "the search holds the port";
   });
   program_->Window().MenuAction(ids::kMenuSelectSerialPort)->trigger();
   EXPECT_TRUE(found);
@@ -98,18 +98,18 @@ TEST_F(DetectionTest, CancelStopsTheSearchAndTheStoredPortComesBack) {
   StartDemoAt19200(false);
   bool stopped = false;
   QTimer::singleShot(0, [&] {
-    SerialPortDialog* dialog = program_->OpenSerialPortDialog();
+    QDialog* dialog = program_->OpenSerialPortDialog();
     ASSERT_NE(dialog, nullptr);
-    dialog->StartDetection();
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(program_->Dialogs().Control(ids::kSerialDetect)), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] {
-      return qobject_cast<QLabel*>(dialog->Control(ids::kSerialDetectStatus))->text().startsWith("Trying 9600 8N1");
+      return qobject_cast<QLabel*>(program_->Dialogs().Control(ids::kSerialDetectStatus))->text().startsWith("Trying 9600 8N1");
     }, 10s));
     // After the first "+++" has gone out: the escape the unit may be finishing is undone.
     QTest::qWait(static_cast<int>(kEscapeGuardMs) + 500);
     dialog->reject();  // Cancel while searching: the search stops, the dialog stays
     EXPECT_TRUE(dialog->isVisible());
-    ASSERT_TRUE(WaitFor([&] { return !dialog->Detecting(); }, std::chrono::milliseconds(3 * kReplyTimeoutMs)));
-    stopped = qobject_cast<QLabel*>(dialog->Control(ids::kSerialDetectStatus))->text().startsWith("Search stopped");
+    ASSERT_TRUE(WaitFor([&] { return !program_->SerialDialogLogic()->Detecting(); }, std::chrono::milliseconds(3 * kReplyTimeoutMs)));
+    stopped = qobject_cast<QLabel*>(program_->Dialogs().Control(ids::kSerialDetectStatus))->text().startsWith("Search stopped");
     dialog->reject();
   });
   program_->Window().MenuAction(ids::kMenuSelectSerialPort)->trigger();

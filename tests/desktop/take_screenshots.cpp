@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   ok = Save(program.Window(), out / "vqxsu-terminal.png") && ok;
 
   QTimer::singleShot(100, [&] {
-    if (SerialPortDialog* dialog = program.OpenSerialPortDialog()) {
+    if (QDialog* dialog = program.OpenSerialPortDialog()) {
       ok = Save(*dialog, out / "vqxsu-serial-port.png") && ok;
       dialog->reject();
     }

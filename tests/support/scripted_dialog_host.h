@@ -61,6 +61,7 @@ class ScriptedDialogHost final : public IDialogHost {
     logic.OnInit(surface);
     DialogDriver driver{surface, logic};
     script(driver);
+    logic.OnClosed(surface);
     EXPECT_TRUE(driver.ended) << "the script left the dialog open: " << logic.Template().caption;
   }
 

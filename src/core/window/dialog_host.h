@@ -16,6 +16,9 @@ class IDialogLogic {
   // A click or notification of a control (WM_COMMAND); Esc and the close box arrive as
   // Cancel (id 2). Returns true when the dialog ends.
   virtual bool OnCommand(IWindowSurface& dialog, int id, int notificationCode) = 0;
+  // The dialog is going, however it ended (the logic, or a close of the whole program):
+  // its controls still exist, and after this the logic no longer writes to them.
+  virtual void OnClosed(IWindowSurface& /*dialog*/) {}
 };
 
 // Runs dialogs for the window logic. Message boxes that the logic shows with
