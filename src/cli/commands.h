@@ -73,6 +73,10 @@ int RunHistoryExport(const std::string& prefs, const std::string& format, const 
                      CliEnvironment& env);
 int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvironment& env);
 
+// Writes text to path through the store (a temporary file renamed over it), or to out when
+// path is empty or "-"; false after telling why on err.
+bool WriteOutput(const std::string& path, const std::string& text, CliEnvironment& env);
+
 // Text helpers shared by the commands.
 std::string UnixLines(const std::string& crlfText);
 std::string FormatDifferences(const std::vector<snapshot::FieldDifference>& differences, const std::string& leftName,

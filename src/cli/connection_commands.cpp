@@ -92,6 +92,24 @@ int FindOrRefuse(const PreferencesBlock& block, const std::string& path, const I
   return index;
 }
 
+// The list taken for a change and the entry for an address in it.
+struct EntryChange {
+  std::unique_ptr<PrefsChange> change;
+  std::unique_ptr<PreferencesBlock> block;
+  int32_t index = -1;
+};
+
+// Takes the right to change the list and finds the entry for address: kExitOk, or the
+// exit code after telling why.
+int BeginEntryChange(const std::string& prefs, const Ipv4& address, EntryChange& out, CliEnvironment& env) {
+  out.change = BeginChange(prefs, env);
+  if (!out.change) return kExitFileError;
+  out.block = LoadList(out.change->Store(), out.change->Name(), prefs, env);
+  if (!out.block) return kExitBadInput;
+  out.index = FindOrRefuse(*out.block, prefs, address, env);
+  return out.index < 0 ? kExitBadInput : kExitOk;
+}
+
 }  // namespace
 
 int RunConnectionsList(const std::string& prefs, const std::string& format, CliEnvironment& env) {
@@ -150,24 +168,20 @@ int RunConnectionsEdit(const std::string& prefs, const std::string& address, con
   if (newAddress && !(changedAddress = AddressArgument(*newAddress, env))) return kExitUsage;
   std::optional<std::string> changedDescription;
   if (newDescription && !(changedDescription = DescriptionArgument(*newDescription, env))) return kExitUsage;
-  const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
-  if (!change) return kExitFileError;
-  const auto block = LoadList(change->Store(), change->Name(), prefs, env);
-  if (!block) return kExitBadInput;
-  const int32_t index = FindOrRefuse(*block, prefs, *parsed, env);
-  if (index < 0) return kExitBadInput;
-  const RemoteConnection entry = ConnectionsOf(*block)[static_cast<size_t>(index)];
+  EntryChange found;
+  if (const int refused = BeginEntryChange(prefs, *parsed, found, env); refused != kExitOk) return refused;
+  const RemoteConnection entry = ConnectionsOf(*found.block)[static_cast<size_t>(found.index)];
   const Ipv4 finalAddress = changedAddress.value_or(*parsed);
   const std::string finalDescription = changedDescription.value_or(entry.description);
   std::string error;
-  if (!EditConnection(*block, index, finalAddress, finalDescription, &error)) {
+  if (!EditConnection(*found.block, found.index, finalAddress, finalDescription, &error)) {
     env.err << "vqxctl: " << prefs << ": " << error << "\n";
     return kExitBadInput;
   }
-  WarnDuplicate(*block, finalAddress, index, env);
-  const int written = SaveList(*change, prefs, *block, env);
+  WarnDuplicate(*found.block, finalAddress, found.index, env);
+  const int written = SaveList(*found.change, prefs, *found.block, env);
   if (written != kExitOk) return written;
-  env.out << "Entry " << index + 1 << " is now " << FormatConnectionAddress(finalAddress) << " \""
+  env.out << "Entry " << found.index + 1 << " is now " << FormatConnectionAddress(finalAddress) << " \""
           << Shown(finalDescription) << "\".\n";
   return kExitOk;
 }
@@ -175,19 +189,15 @@ int RunConnectionsEdit(const std::string& prefs, const std::string& address, con
 int RunConnectionsRemove(const std::string& prefs, const std::string& address, CliEnvironment& env) {
   const std::optional<Ipv4> parsed = AddressArgument(address, env);
   if (!parsed) return kExitUsage;
-  const std::unique_ptr<PrefsChange> change = BeginChange(prefs, env);
-  if (!change) return kExitFileError;
-  const auto block = LoadList(change->Store(), change->Name(), prefs, env);
-  if (!block) return kExitBadInput;
-  const int32_t index = FindOrRefuse(*block, prefs, *parsed, env);
-  if (index < 0) return kExitBadInput;
-  const RemoteConnection entry = ConnectionsOf(*block)[static_cast<size_t>(index)];
-  RemoveConnection(*block, index);
-  const int written = SaveList(*change, prefs, *block, env);
+  EntryChange found;
+  if (const int refused = BeginEntryChange(prefs, *parsed, found, env); refused != kExitOk) return refused;
+  const RemoteConnection entry = ConnectionsOf(*found.block)[static_cast<size_t>(found.index)];
+  RemoveConnection(*found.block, found.index);
+  const int written = SaveList(*found.change, prefs, *found.block, env);
   if (written != kExitOk) return written;
   env.out << "Removed " << FormatConnectionAddress(*parsed) << " \"" << Shown(entry.description)
-          << "\"; the list holds " << Entries(block->connectionCount) << ".\n";
-  if (FindConnectionByAddress(*block, *parsed) >= 0) {
+          << "\"; the list holds " << Entries(found.block->connectionCount) << ".\n";
+  if (FindConnectionByAddress(*found.block, *parsed) >= 0) {
     env.err << "vqxctl: note: another entry for " << FormatConnectionAddress(*parsed)
             << " remains and now names the unit\n";
   }
@@ -250,17 +260,7 @@ int RunConnectionsExport(const std::string& prefs, const std::string& format, co
   const auto block = LoadList(prefs, env);
   if (!block) return kExitBadInput;
   const std::string text = format == "csv" ? snapshot::ConnectionsToCsv(*block) : snapshot::ConnectionsToJson(*block);
-  if (output.empty() || output == "-") {
-    env.out << (env.outIsTerminal ? VisibleUtf8Lines(text) : text);
-    return kExitOk;
-  }
-  PrefsFile file = OpenPrefs(output);
-  const FileResult written = file.store->ReplaceFile(file.name.c_str(), text.data(), text.size());
-  if (!written) {
-    env.err << "vqxctl: " << output << ": could not be written: " << DescribeFileProblem(written) << "\n";
-    return kExitFileError;
-  }
-  return kExitOk;
+  return WriteOutput(output, text, env) ? kExitOk : kExitFileError;
 }
 
 ConnectionCommands::ConnectionCommands(CLI::App& app) {

@@ -22,6 +22,8 @@ std::unique_ptr<PreferencesBlock> LoadPrefs(const std::string& path, CliEnvironm
   return block;
 }
 
+}  // namespace
+
 // Writes text to path through the store (a temporary file renamed over it), or to out;
 // on a terminal with its control characters escaped (JSON has none raw).
 bool WriteOutput(const std::string& path, const std::string& text, CliEnvironment& env) {
@@ -37,8 +39,6 @@ bool WriteOutput(const std::string& path, const std::string& text, CliEnvironmen
   }
   return true;
 }
-
-}  // namespace
 
 std::string UnixLines(const std::string& crlfText) {
   std::string out;

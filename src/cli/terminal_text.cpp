@@ -1,11 +1,34 @@
 #include "terminal_text.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace vqx::cli {
 
 namespace {
+
+// \x1b or \u009b: the prefix, then width hex digits in lower case.
+void AppendHex(std::string& out, const char* prefix, unsigned value, int width) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  out += prefix;
+  for (int shift = 4 * (width - 1); shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xFu];
+}
+
+// What both escapers do with a byte they have no own rule for: \r, \n, \t, \xNN for the
+// other C0 controls and DEL, any other byte as itself.
+void AppendAsciiEscaped(std::string& out, char c) {
+  const auto b = static_cast<uint8_t>(c);
+  if (c == '\r') {
+    out += "\\r";
+  } else if (c == '\n') {
+    out += "\\n";
+  } else if (c == '\t') {
+    out += "\\t";
+  } else if (b < 0x20 || b == 0x7F) {
+    AppendHex(out, "\\x", b, 2);
+  } else {
+    out += c;
+  }
+}
 
 std::string Escaped(std::string_view text, bool keepLineFeeds) {
   std::string out;
@@ -16,28 +39,13 @@ std::string Escaped(std::string_view text, bool keepLineFeeds) {
       out += c;
     } else if (c == '\\') {
       out += "\\\\";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (b < 0x20 || b == 0x7F || (b >= 0x80 && b <= 0x9F)) {
-      char hex[5];
-      std::snprintf(hex, sizeof(hex), "\\x%02x", static_cast<unsigned>(b));
-      out += hex;
+    } else if (b >= 0x80 && b <= 0x9F) {
+      AppendHex(out, "\\x", b, 2);
     } else {
-      out += c;
+      AppendAsciiEscaped(out, c);
     }
   }
   return out;
-}
-
-// \x1b or \u009b: the prefix, then width hex digits in lower case.
-void AppendHex(std::string& out, const char* prefix, unsigned value, int width) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  out += prefix;
-  for (int shift = 4 * (width - 1); shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xFu];
 }
 
 // The length of the UTF-8 sequence at text[i] (2..4), or 0 when it is none.
@@ -77,16 +85,8 @@ std::string EscapedUtf8(std::string_view text, bool keepLineEnds) {
     ++i;
     if (keepLineEnds && (c == '\n' || (c == '\r' && i < text.size() && text[i] == '\n'))) {
       out += c;
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (b < 0x20 || b == 0x7F) {
-      AppendHex(out, "\\x", b, 2);
     } else {
-      out += c;
+      AppendAsciiEscaped(out, c);
     }
   }
   return out;

@@ -1,3 +1,4 @@
+#include "printable_name.h"
 #include "system_port.h"
 
 namespace vqx {
@@ -12,3 +13,21 @@ std::vector<std::string> SerialPortNamesToOffer() {
 }
 
 }  // namespace vqx
+
+namespace vqx::detail {
+
+std::string PrintableName(const std::string& text) {
+  constexpr size_t kMaxShown = 80;
+  std::string out;
+  for (const char c : text) {
+    if (out.size() >= kMaxShown) {
+      out += "...";
+      break;
+    }
+    const auto u = static_cast<unsigned char>(c);
+    out += (u < 0x20 || u == 0x7F) ? '?' : c;
+  }
+  return out;
+}
+
+}  // namespace vqx::detail

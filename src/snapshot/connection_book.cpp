@@ -2,37 +2,22 @@
 
 #include <nlohmann/json.hpp>
 
+#include "csv_cell.h"
+#include "refuse.h"
 #include "snapshot.h"
 #include "text_codec.h"
 
 namespace vqx::snapshot {
 
+using detail::Refuse;
 using nlohmann::json;
 
 namespace {
 
-bool Refuse(std::string* error, const std::string& message) {
-  if (error) *error = message;
-  return false;
-}
-
 std::string LineText(int line) { return "line " + std::to_string(line) + ": "; }
 
-// A formula-looking cell gets an apostrophe; so does one that starts with an apostrophe,
-// so that dropping one on reading always gives the text back.
-bool NeedsApostrophe(std::string_view text) {
-  return !text.empty() && std::string("=+-@\t\r\n'").find(text[0]) != std::string::npos;
-}
-
-std::string CsvCell(std::string text) {
-  if (NeedsApostrophe(text)) text = "'" + text;
-  if (text.find_first_of(",\"\r\n") == std::string::npos && text.rfind('\'', 0) != 0) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
+std::string CsvCell(const std::string& text) {
+  return detail::CsvQuoted(detail::NeedsApostrophe(text) ? "'" + text : text);
 }
 
 // The line on which each element of the top-level array starts. The text has been
@@ -282,7 +267,8 @@ std::optional<std::vector<ConnectionRow>> ConnectionsFromCsv(const std::string& 
       return std::nullopt;
     }
     std::string description = std::move(record.cells[1]);
-    if (description.size() >= 2 && description[0] == '\'' && NeedsApostrophe(std::string_view(description).substr(1))) {
+    if (description.size() >= 2 && description[0] == '\'' &&
+        detail::NeedsApostrophe(std::string_view(description).substr(1))) {
       description.erase(0, 1);
     }
     ConnectionRow row;

@@ -6,47 +6,29 @@
 #include <vector>
 
 #include "app/settings_report.h"
+#include "csv_cell.h"
+#include "refuse.h"
 #include "field_table.h"
 #include "snapshot.h"
 
 namespace vqx::snapshot {
 
+using detail::Refuse;
 using nlohmann::json;
 
 namespace {
-
-bool Refuse(std::string* error, const std::string& message) {
-  if (error) *error = message;
-  return false;
-}
-
-// A spreadsheet runs a cell that starts with = + - @ TAB, CR or LF as a formula ("=1+1",
-// "=cmd|' /C calc'!A0"); a unit's name or a serial number must stay text. A text that
-// starts with an apostrophe gets one too, so that dropping one leading apostrophe always
-// gives the value back.
-bool NeedsApostrophe(const std::string& text) {
-  return !text.empty() && std::string_view("=+-@\t\r\n'").find(text[0]) != std::string_view::npos;
-}
 
 std::string CsvCell(const json& value) {
   std::string text;
   if (value.is_string()) {
     text = value.get<std::string>();
-    // The usual defence: a leading apostrophe, which spreadsheets take as "text" and do
-    // not show, inside a quoted cell.
-    if (NeedsApostrophe(text)) text = "'" + text;
+    if (detail::NeedsApostrophe(text)) text = "'" + text;
   } else if (value.is_boolean()) {
     text = value.get<bool>() ? "true" : "false";
   } else if (!value.is_null()) {
     text = value.dump();
   }
-  if (text.find_first_of(",\"\r\n") == std::string::npos && text.rfind('\'', 0) != 0) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
+  return detail::CsvQuoted(text);
 }
 
 std::vector<std::string> CsvColumns() {

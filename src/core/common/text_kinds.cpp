@@ -50,21 +50,28 @@ void AppendUtf8(std::string& out, uint32_t point) {
   }
 }
 
-std::string SystemTextForDisplay(std::string_view utf8) {
-  std::string shown;
-  shown.reserve(utf8.size());
+std::u32string Utf8Points(std::string_view utf8) {
+  std::u32string points;
+  points.reserve(utf8.size());
   size_t at = 0;
   while (at < utf8.size()) {
     size_t length = 1;
     const int32_t point = DecodeUtf8At(utf8, at, &length);
     if (point < 0) {
-      shown.push_back(utf8[at]);
+      points.push_back(static_cast<unsigned char>(utf8[at]));
       ++at;
       continue;
     }
-    shown.push_back(point <= 0xFF ? static_cast<char>(point) : '?');
+    points.push_back(static_cast<char32_t>(point));
     at += length;
   }
+  return points;
+}
+
+std::string SystemTextForDisplay(std::string_view utf8) {
+  std::string shown;
+  shown.reserve(utf8.size());
+  for (const char32_t point : Utf8Points(utf8)) shown.push_back(point <= 0xFF ? static_cast<char>(point) : '?');
   return shown;
 }
 

@@ -27,6 +27,11 @@ namespace vqx {
 int32_t DecodeUtf8At(std::string_view text, size_t at, size_t* length);
 void AppendUtf8(std::string& out, uint32_t point);
 
+// The characters of a system text in order. A byte that starts no valid sequence comes as
+// the character of its own value (its Latin-1 character), so that no byte of a name in
+// another encoding is lost on the way.
+std::u32string Utf8Points(std::string_view utf8);
+
 // A system text as the window shows it: a character of Latin-1 becomes its byte, one
 // beyond it '?', and a byte that is not UTF-8 stays as it is (a Latin-1 locale's name).
 // For showing only: a path is never opened from the result.

@@ -12,6 +12,8 @@
 #include <map>
 #include <system_error>
 
+#include "printable_name.h"
+
 namespace vqx::posix {
 namespace {
 
@@ -20,21 +22,6 @@ constexpr size_t kMaxHoldersShown = 4;
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The name comes from a file, a text box or another process: keep it on one printable line.
-std::string Printable(const std::string& text) {
-  constexpr size_t kMaxShown = 80;
-  std::string out;
-  for (const char c : text) {
-    if (out.size() >= kMaxShown) {
-      out += "...";
-      break;
-    }
-    const auto u = static_cast<unsigned char>(c);
-    out += (u < 0x20 || u == 0x7F) ? '?' : c;
-  }
-  return out;
 }
 
 // "/a/./b/../c" -> "/a/c"; relative paths stay relative.
@@ -104,7 +91,7 @@ std::string HolderList(const std::vector<PortHolder>& holders) {
   std::string out;
   for (size_t i = 0; i < holders.size() && i < kMaxHoldersShown; ++i) {
     if (i > 0) out += ", ";
-    const std::string command = Printable(holders[i].command);
+    const std::string command = detail::PrintableName(holders[i].command);
     out += (command.empty() ? std::string("process") : command) + " (PID " + std::to_string(holders[i].pid) + ")";
   }
   if (holders.size() > kMaxHoldersShown) out += " and " + std::to_string(holders.size() - kMaxHoldersShown) + " more";
@@ -228,7 +215,7 @@ std::vector<PortHolder> FindPortHolders(const std::string& devicePath, SysCalls&
 std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result, SysCalls& sys) {
   if (result.ok) return {};
   const std::string path = ResolvePortName(name);
-  const std::string shown = Printable(path.empty() ? std::string("(no port name)") : path);
+  const std::string shown = detail::PrintableName(path.empty() ? std::string("(no port name)") : path);
   switch (result.error) {
     case PortOpenError::NotFound:
       return shown + " does not exist: check the port name and that the adapter is plugged in.";
@@ -238,7 +225,7 @@ std::string DescribePortOpenFailure(const std::string& name, const PortOpenResul
       return shown + " is in use by another program: " + HolderList(holders) + ". Close it and try again.";
     }
     case PortOpenError::PermissionDenied: {
-      const std::string group = Printable(OwningGroupName(sys, path));
+      const std::string group = detail::PrintableName(OwningGroupName(sys, path));
       if (group.empty() || group == "root" || group == "0") {
         return "Permission denied on " + shown + ": ask the administrator for read-write access to it.";
       }

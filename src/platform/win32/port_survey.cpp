@@ -6,6 +6,8 @@
 #include <set>
 #include <system_error>
 
+#include "printable_name.h"
+
 #include "win32/wide_text.h"
 #include "win32/win32_serial_port.h"
 
@@ -13,21 +15,6 @@ namespace vqx::win32 {
 namespace {
 
 constexpr unsigned kHighestComPort = 256;
-
-// The name comes from a file, a text box or the registry: keep it on one printable line.
-std::string Printable(const std::string& text) {
-  constexpr size_t kMaxShown = 80;
-  std::string out;
-  for (const char c : text) {
-    if (out.size() >= kMaxShown) {
-      out += "...";
-      break;
-    }
-    const auto u = static_cast<unsigned char>(c);
-    out += (u < 0x20 || u == 0x7F) ? '?' : c;
-  }
-  return out;
-}
 
 void AddRegistryPorts(std::set<unsigned>& numbers) {
   HKEY key = nullptr;
@@ -129,7 +116,7 @@ std::vector<std::string> DosDeviceComPorts(Win32Calls& calls) {
 
 std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result) {
   if (result.ok) return {};
-  const std::string shown = Printable(name.empty() ? std::string("(no port name)") : name);
+  const std::string shown = detail::PrintableName(name.empty() ? std::string("(no port name)") : name);
   switch (result.error) {
     case PortOpenError::NotFound:
       if (ComPortNumber(name) != 0) {

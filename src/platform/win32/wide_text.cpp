@@ -11,15 +11,7 @@ namespace vqx::win32 {
 std::wstring WidenUtf8(const std::string& utf8) {
   std::wstring out;
   out.reserve(utf8.size());
-  size_t at = 0;
-  while (at < utf8.size()) {
-    size_t length = 1;
-    const int32_t point = DecodeUtf8At(utf8, at, &length);
-    if (point < 0) {
-      out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(utf8[at])));
-      ++at;
-      continue;
-    }
+  for (const char32_t point : Utf8Points(utf8)) {
     if (point >= 0x10000) {
       const uint32_t above = static_cast<uint32_t>(point) - 0x10000;
       out.push_back(static_cast<wchar_t>(0xD800 + (above >> 10)));
@@ -27,7 +19,6 @@ std::wstring WidenUtf8(const std::string& utf8) {
     } else {
       out.push_back(static_cast<wchar_t>(point));
     }
-    at += length;
   }
   return out;
 }

@@ -98,6 +98,23 @@ class Descriptor {
   PSECURITY_DESCRIPTOR descriptor_ = nullptr;
 };
 
+// Moves size bytes in pieces of at most 1 MiB (one ReadFile or WriteFile takes a DWORD)
+// through move(offset, piece, &moved), which is a ReadFile or WriteFile on calls. Returns the
+// error that stopped it, whenNothingMoves when a call moves no byte (the end of a file read,
+// a file that takes nothing: never loop on it), 0 when all moved; *done counts the bytes moved.
+template <typename Move>
+DWORD MoveInPieces(Win32Calls& calls, size_t size, DWORD whenNothingMoves, size_t* done, Move move) {
+  *done = 0;
+  while (*done < size) {
+    const DWORD piece = static_cast<DWORD>(std::min<size_t>(size - *done, 1U << 20));
+    DWORD moved = 0;
+    if (!move(*done, piece, &moved)) return calls.LastError();
+    if (moved == 0) return whenNothingMoves;
+    *done += moved;
+  }
+  return 0;
+}
+
 }  // namespace
 
 FileResult FileResultFor(DWORD error) {
@@ -200,17 +217,9 @@ int64_t Win32FileStore::ReadFile(const char* name, void* buffer, size_t capacity
   }
   auto* out = static_cast<uint8_t*>(buffer);
   size_t total = 0;
-  DWORD failure = 0;
-  while (total < capacity) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(capacity - total, 1U << 20));
-    DWORD got = 0;
-    if (!calls_.Read(handle, out + total, chunk, &got)) {
-      failure = calls_.LastError();
-      break;
-    }
-    if (got == 0) break;  // end of file
-    total += got;
-  }
+  const DWORD failure = MoveInPieces(calls_, capacity, 0, &total, [&](size_t at, DWORD piece, DWORD* got) {
+    return calls_.Read(handle, out + at, piece, got);
+  });
   calls_.Close(handle);
   // Part of a file is no file: the caller would take the rest for content.
   if (failure != 0) {
@@ -235,20 +244,9 @@ FileResult Win32FileStore::WriteTemporary(const std::wstring& temporary, const v
   *created = true;
   const auto* in = static_cast<const uint8_t*>(data);
   size_t done = 0;
-  DWORD failure = 0;
-  while (done < size) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1U << 20));
-    DWORD put = 0;
-    if (!calls_.Write(handle, in + done, chunk, &put)) {
-      failure = calls_.LastError();
-      break;
-    }
-    if (put == 0) {
-      failure = ERROR_WRITE_FAULT;  // a file that takes nothing: never loop on it
-      break;
-    }
-    done += put;
-  }
+  DWORD failure = MoveInPieces(calls_, size, ERROR_WRITE_FAULT, &done, [&](size_t at, DWORD piece, DWORD* put) {
+    return calls_.Write(handle, in + at, piece, put);
+  });
   if (failure == 0 && !calls_.Flush(handle)) failure = calls_.LastError();
   if (!calls_.Close(handle) && failure == 0) failure = calls_.LastError();
   return failure == 0 ? FileResult::Ok() : FileResultFor(failure);
