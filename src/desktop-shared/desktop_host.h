@@ -46,7 +46,11 @@ struct SerialPortDialogRun {
 // What a desktop program's window system does for the host; user-interface thread.
 class IDesktopFrontEnd {
  public:
+  IDesktopFrontEnd() = default;
   virtual ~IDesktopFrontEnd() = default;
+  // A front-end owns its windows and the host: it is never copied.
+  IDesktopFrontEnd(const IDesktopFrontEnd&) = delete;
+  IDesktopFrontEnd& operator=(const IDesktopFrontEnd&) = delete;
   // The surface over the main window's controls and the dialog host for the core's
   // dialogs; created once, in that order, after the link and before the window logic.
   virtual std::unique_ptr<IWindowSurface> CreateSurface(UiCallQueue& queue) = 0;

@@ -28,8 +28,6 @@ class Win32Program : private desktop::IDesktopFrontEnd {
  public:
   explicit Win32Program(ProgramOptions options);
   ~Win32Program() override;
-  Win32Program(const Win32Program&) = delete;
-  Win32Program& operator=(const Win32Program&) = delete;
 
   // The window (hidden), the port (its warning comes before the window shows), the stored
   // view and lists, then the worker. False only when the program cannot start (error).

@@ -39,8 +39,6 @@ class DesktopProgram : private IDesktopFrontEnd {
  public:
   explicit DesktopProgram(ProgramOptions options);
   ~DesktopProgram() override;
-  DesktopProgram(const DesktopProgram&) = delete;
-  DesktopProgram& operator=(const DesktopProgram&) = delete;
 
   // Demo unit, preferences and port (its warning comes before the window), the window,
   // the stored view and lists, then the worker. False only when the demo unit cannot

@@ -11,7 +11,7 @@
 #include "port/clock.h"
 #include "port/file_store.h"
 #include "port/serial_port.h"
-#include "port/wall_clock.h"
+#include "port/clock.h"
 
 namespace vqx {
 

@@ -350,14 +350,19 @@ TEST_F(CliOverPty, AUnitThatNeverAnswersEndsWithTheNotRespondingCode) {
 }
 
 TEST_F(CliOverPty, AnAdapterPulledOutMidReadEndsWithTheLostPortCodeNotWithNotResponding) {
-  StartSim();
+  // A unit that thinks a while before each reply keeps the read going for seconds after
+  // MAC, so the cable comes out mid-read however late this thread wakes on a loaded machine.
+  constexpr uint32_t kThinkMs = 300;
+  sim::SimConfig config;
+  config.replyDelayMs = kThinkMs;
+  StartSim(std::move(config));
   std::thread cable([&] {
     sim_->WaitFor(
         [](const sim::SimUnit& u) {
           const std::vector<std::string> lines = u.ReceivedLines();
           return std::find(lines.begin(), lines.end(), "MAC") != lines.end();
         },
-        std::chrono::milliseconds(2 * kEscapeGuardMs + 2 * kReplyTimeoutMs));
+        std::chrono::milliseconds(2 * kEscapeGuardMs + 2 * kReplyTimeoutMs + 30 * kThinkMs));
     sim_->CloseLine();
   });
   const Outcome run = OnUnit("read", {"--quiet"});

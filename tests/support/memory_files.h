@@ -13,7 +13,7 @@
 #include <string>
 
 #include "port/file_store.h"
-#include "port/wall_clock.h"
+#include "port/clock.h"
 
 namespace vqx::testing {
 

@@ -20,7 +20,6 @@
 #include "link/serial_comm.h"
 #include "port/clock.h"
 #include "port/file_store.h"
-#include "port/wall_clock.h"
 #include "protocol/records.h"
 #include "settings/device_settings.h"
 #include "settings/setting_table.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "port/wall_clock.h"
+#include "port/clock.h"
 #include "posix/syscalls.h"
 
 namespace vqx::posix {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "port/wall_clock.h"
+#include "port/clock.h"
 
 namespace vqx::win32 {
 
