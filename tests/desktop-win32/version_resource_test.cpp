@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "program_options.h"
 #include "vqx_version.h"
 
 namespace {
@@ -79,13 +80,12 @@ TEST(VersionResourceTest, TheVersionResourceAndManifestCarryTheBuildsVersion) {
   EXPECT_NE(manifest.find(identity), std::string::npos) << manifest.substr(0, 300);
 }
 
-// The text --version shows, as the Qt program words it (the program itself, started
-// without a console, would show it in a box).
+// The text --version shows, as the Qt program words it, from the options code both programs
+// share. (The program itself, started without a console, shows it in a box: the Wine faults
+// suite reads that box. The optimiser may build the text from immediate stores, so the
+// image need not hold it as one string.)
 TEST(VersionResourceTest, TheProgramsVersionTextIsTheBuildsAsTheQtProgramShowsIt) {
-  std::ifstream file(std::filesystem::path(ProgramPath()), std::ios::binary);
-  ASSERT_TRUE(file);
-  const std::string image{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  EXPECT_NE(image.find("vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE "\n"), std::string::npos);
+  EXPECT_EQ(vqx::desktop::DesktopVersionLine(), "vqxsu " VQX_VERSION " - VQX Setup Utility " VQX_VERSION_LINE "\n");
 }
 
 }  // namespace
