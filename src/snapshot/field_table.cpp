@@ -15,97 +15,52 @@ namespace vqx::snapshot::detail {
 
 namespace {
 
-constexpr ValueText kInputBoostReport[] = {{0, "None"}, {1, "+20 dB"}};
-
-#define VQX_AT(member) .offset = offsetof(DeviceSettings, member), .size = sizeof(DeviceSettings::member)
-
-// The lists, ranges and values of each field come from the setting table, by keyword.
-const Field kLiteralFields[] = {
-    {.key = "serialNumber", .label = "Serial Number", .keyword = "", .kind = Kind::Text, .readOnly = true,
-     VQX_AT(serialNumber), .maxLength = 10},
-    {.key = "name", .label = "Name", .keyword = "NAME", .kind = Kind::Text, .readOnly = false, VQX_AT(name),
-     .maxLength = 63},
-    {.key = "ipAddress", .label = "IP Address", .keyword = "MYIP", .kind = Kind::Address, .readOnly = false,
-     VQX_AT(ipAddress)},
-    {.key = "voipPort", .label = "VoIP Port", .keyword = "PORT", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(voipPort)},
-    {.key = "commandPort", .label = "Command Port", .keyword = "CMDPORT", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(commandPort)},
-    {.key = "serverIp", .label = "Server IP Address", .keyword = "SRVRIP", .kind = Kind::Address, .readOnly = false,
-     VQX_AT(serverIp)},
-    {.key = "serverPort", .label = "Server Port", .keyword = "SRVRPORT", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(serverPort)},
-    {.key = "gateway", .label = "Gateway IP", .keyword = "GATEIP", .kind = Kind::Address, .readOnly = false,
-     VQX_AT(gatewayIp)},
-    {.key = "subnetMask", .label = "Subnet Mask", .keyword = "SUBNET", .kind = Kind::Address, .readOnly = false,
-     VQX_AT(subnetMask)},
-    {.key = "connectionMode", .label = "Connection Mode", .keyword = "CONMODE", .kind = Kind::Choice,
-     .readOnly = false, VQX_AT(connectionMode)},
-    {.key = "broadcastMode", .label = "Broadcast Mode", .keyword = "BCAST", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(broadcastMode)},
-    {.key = "firmwareVersion", .label = "Firmware Ver", .keyword = "VER", .kind = Kind::Text, .readOnly = true,
-     VQX_AT(firmwareVersion), .maxLength = 63},
-    {.key = "macAddress", .label = "Mac Address", .keyword = "MAC", .kind = Kind::Text, .readOnly = true,
-     VQX_AT(macAddress), .maxLength = 23},
-    {.key = "dhcp", .label = "DHCP", .keyword = "MYIP", .kind = Kind::Flag, .readOnly = true, VQX_AT(dhcpAssigned)},
-    {.key = "allowHttpAccess", .label = "Access via HTTP", .keyword = "SECURITY", .kind = Kind::SecurityBit,
-     .readOnly = false, VQX_AT(securityFlags), .bit = kSecurityNoHttpAccess},
-    {.key = "allowHttpConfiguration", .label = "Configuration via HTTP", .keyword = "SECURITY",
-     .kind = Kind::SecurityBit, .readOnly = false, VQX_AT(securityFlags), .bit = kSecurityNoHttpConfiguration},
-    {.key = "allowHttpConnectionManagement", .label = "Control connections via HTTP", .keyword = "SECURITY",
-     .kind = Kind::SecurityBit, .readOnly = false, VQX_AT(securityFlags),
-     .bit = kSecurityNoHttpConnectionManagement},
-    {.key = "allowHttpAuthentication", .label = "Authentication via HTTP", .keyword = "SECURITY",
-     .kind = Kind::SecurityBit, .readOnly = false, VQX_AT(securityFlags), .bit = kSecurityNoHttpAuthentication},
-    {.key = "allowTelnet", .label = "Access via telnet", .keyword = "SECURITY", .kind = Kind::SecurityBit,
-     .readOnly = false, VQX_AT(securityFlags), .bit = kSecurityNoTelnet},
-    {.key = "webPassword", .label = "Web access password", .keyword = "PASS", .kind = Kind::Text, .readOnly = false,
-     VQX_AT(webPassword), .maxLength = 63},
-    {.key = "vocoder", .label = "Vocoder", .keyword = "VOCODER", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(vocoder)},
-    {.key = "qosDscp", .label = "QOS DSCP Value", .keyword = "DSCP", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(qosDscp)},
-    {.key = "corSquelchType", .label = "COR Squelch Type", .keyword = "COR", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(corSquelchType)},
-    {.key = "corInhibitTime", .label = "COR Inhibit Time", .keyword = "CORINH", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(corInhibitTime), .milliseconds = true},
-    {.key = "voxThreshold", .label = "VOX/VMR Threshold", .keyword = "VSENSE", .kind = Kind::Choice,
-     .readOnly = false, VQX_AT(voxThreshold)},
-    {.key = "hangTime", .label = "VOX/VMR Hang Time", .keyword = "HANGTM", .kind = Kind::Listed, .readOnly = false,
-     VQX_AT(hangTime), .milliseconds = true},
-    {.key = "duplex", .label = "Duplex", .keyword = "DUPLEX", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(duplex)},
-    {.key = "inputBoost", .label = "Input Boost", .keyword = "BOOST", .kind = Kind::Choice, .readOnly = false,
-     VQX_AT(inputBoost), .reportTexts = kInputBoostReport},
-    {.key = "rxDelay", .label = "RX Delay", .keyword = "RXDELAY", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(rxDelay), .milliseconds = true},
-    {.key = "txDelay", .label = "TX Delay", .keyword = "TXDELAY", .kind = Kind::Range, .readOnly = false,
-     VQX_AT(txDelay), .milliseconds = true},
-    {.key = "serialBaudRate", .label = "Serial Baud Rate", .keyword = "BAUD", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(serialBaudRate)},
-    {.key = "serialDataBits", .label = "Serial Data Bits", .keyword = "DATA", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(serialDataBits)},
-    {.key = "serialStopBits", .label = "Serial Stop Bits", .keyword = "STOP", .kind = Kind::Listed,
-     .readOnly = false, VQX_AT(serialStopBits)},
-    {.key = "serialParity", .label = "Serial Parity", .keyword = "PARITY", .kind = Kind::Parity, .readOnly = false,
-     VQX_AT(serialParity)},
-};
-
-#undef VQX_AT
-
 struct FieldTable {
   std::vector<Field> fields;
   std::vector<std::vector<int32_t>> allowed;  // each Listed field's values, ascending
 };
 
+// What a snapshot holds of a field follows from its setting row: an address, a text, the
+// security switches and the parity as they are; a number the form lists by its digits (or
+// shows in milliseconds) as one of the listed numbers; a number the form lists by text as
+// one of those texts; any other number within the row's range.
+Kind KindOf(const SettingField& field, const SettingRow* row) {
+  switch (field.own) {
+    case OwnMember::SerialNumber: return Kind::Text;
+    case OwnMember::DhcpRemark: return Kind::Flag;
+    case OwnMember::None: break;
+  }
+  switch (row->value) {
+    case SettingValue::Address: return Kind::Address;
+    case SettingValue::Text: return Kind::Text;
+    case SettingValue::Security: return Kind::SecurityBit;
+    case SettingValue::Parity: return Kind::Parity;
+    case SettingValue::Number: break;
+  }
+  if (row->choices.empty()) return Kind::Range;
+  if (row->shows == FormShows::ListNumber || field.milliseconds) return Kind::Listed;
+  return Kind::Choice;
+}
+
 FieldTable BuildFields() {
   FieldTable table;
-  table.fields.assign(std::begin(kLiteralFields), std::end(kLiteralFields));
-  table.allowed.resize(table.fields.size());
-  for (size_t i = 0; i < table.fields.size(); ++i) {
-    Field& f = table.fields[i];
-    const SettingRow* row = f.keyword.empty() ? nullptr : RowOfCommand(FindCommandId(std::string(f.keyword).c_str()));
-    if (row == nullptr) continue;
+  const auto settingFields = SettingFields();
+  table.fields.reserve(settingFields.size());
+  table.allowed.resize(settingFields.size());
+  for (size_t i = 0; i < settingFields.size(); ++i) {
+    const SettingField& source = settingFields[i];
+    const SettingRow* row = RowOf(source);
+    Field f{.key = source.key,
+            .label = source.label,
+            .keyword = row != nullptr ? std::string_view(CommandKeywordTable[source.commandId]) : std::string_view(),
+            .kind = KindOf(source, row),
+            .readOnly = source.own != OwnMember::None || row->reading == FormReading::NotSent,
+            .offset = OffsetOf(source),
+            .size = SizeOf(source)};
+    f.bit = source.bit;
+    f.milliseconds = source.milliseconds;
+    f.reportTexts = source.reportTexts;
+    if (f.kind == Kind::Text) f.maxLength = source.maxLength != 0 ? source.maxLength : f.size - 1;
     switch (f.kind) {
       case Kind::Range:
         f.low = row->range.low;
@@ -121,6 +76,7 @@ FieldTable BuildFields() {
       case Kind::Parity: f.choices = row->choices.first(row->offered); break;
       default: break;
     }
+    table.fields.push_back(f);
   }
   return table;
 }

@@ -10,11 +10,6 @@ namespace vqx {
 
 namespace {
 
-constexpr int kFilledLists[] = {ids::kVocoder,       ids::kConnectionMode, ids::kBaudRate,      ids::kDataBits,
-                                ids::kStopBits,      ids::kParity,         ids::kCorSquelchType, ids::kCorInhibitTime,
-                                ids::kHangTime,      ids::kBroadcastMode,  ids::kVoxThreshold,  ids::kInputBoost,
-                                ids::kDuplex,        ids::kQosDscp};
-
 int ViewButton(int32_t view) {
   switch (view) {
     case kViewSettings: return ids::kViewSettings;
@@ -63,8 +58,8 @@ void CAppWindow::InitializeWindow() {
   prefs_->view = stored;
   surface_.SetChecked(ViewButton(stored), true);
 
-  for (int list : kFilledLists) {
-    for (const char* item : InitialListItems(list)) surface_.AddItem(list, item);
+  for (const ControlTemplate& control : MainDialogTemplate().controls) {
+    for (const char* item : InitialListItems(control.id)) surface_.AddItem(control.id, item);
   }
   RefillHistoryList();
 }

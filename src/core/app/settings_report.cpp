@@ -1,116 +1,92 @@
 #include "app/settings_report.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/app_window.h"
-#include "app/text_fields.h"
+#include "settings/setting_table.h"
 #include "window/control_ids.h"
 
 namespace vqx {
 
 namespace {
 
-__attribute__((format(printf, 2, 3))) void AppendFormat(std::string& out, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  if (length > 0) {
-    const size_t start = out.size();
-    out.resize(start + static_cast<size_t>(length) + 1);
-    std::vsnprintf(out.data() + start, static_cast<size_t>(length) + 1, format, again);
-    out.resize(start + static_cast<size_t>(length));
-  }
-  va_end(again);
+// A text member up to its terminator, and no further than the member.
+std::string_view TextIn(const DeviceSettings& s, const SettingField& field) {
+  const auto* bytes = reinterpret_cast<const char*>(&s) + OffsetOf(field);
+  const size_t size = SizeOf(field);
+  const void* nul = std::memchr(bytes, '\0', size);
+  return {bytes, nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - bytes) : size};
 }
 
-// A text field's length as "%.*s" wants it, bounded by the field's width.
-template <size_t N>
-int Precision(const char (&field)[N]) {
-  return static_cast<int>(FieldLength(field));
+std::string Number(int32_t value, bool milliseconds) {
+  return std::to_string(value) + (milliseconds ? " ms" : "");
 }
 
-const char* YesUnlessSet(int32_t flags, int32_t bit) { return (flags & bit) != 0 ? "No" : "Yes"; }
-
-const char* ConnectionModeLine(const DeviceSettings& s) {
-  switch (s.broadcastMode) {
-    case 0: return s.connectionMode != 0 ? "Connection Mode: Server\r\n" : "Connection Mode: Client\r\n";
-    case 1: return "Connection Mode: Broadcast\r\n";
-    case 2: return "Connection Mode: Connectionless\r\n";
-    case 3: return "Connection Mode: Multicast\r\n";
-    default: return "";
-  }
+std::string Address(const uint8_t* octets) {
+  return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]) + "." +
+         std::to_string(octets[3]);
 }
 
-const char* VocoderLine(int32_t vocoder) {
-  switch (vocoder) {
-    case 2: return "Vocoder: ADPCM 16Kbps\r\n";
-    case 3: return "Vocoder: ADPCM 24Kbps\r\n";
-    case 4: return "Vocoder: ADPCM 32Kbps\r\n";
-    case 5: return "Vocoder: PCM 64Kbps\r\n";
-    default: return "Vocoder: GSM 13Kbps\r\n";
-  }
+// A list value by its text. A value the list has no text for shows as the text of 1 where
+// the form shows it so, else as the list's first text.
+const char* ListText(const SettingField& field, const SettingRow& row, int32_t value) {
+  const std::span<const ValueText> texts =
+      field.reportTexts.empty() ? row.choices.first(row.offered) : field.reportTexts;
+  auto textOf = [&texts](int32_t v) -> const char* {
+    for (const ValueText& t : texts) {
+      if (t.value == v) return t.text;
+    }
+    return nullptr;
+  };
+  if (const char* text = textOf(value)) return text;
+  if (row.otherValuesShowAsOne) return textOf(1);
+  return texts.front().text;
 }
 
-const char* SquelchTypeLine(int32_t type) {
-  switch (type) {
-    case 1: return "COR Squelch Type: Active High\r\n";
-    case 2: return "COR Squelch Type: VOX\r\n";
-    case 3: return "COR Squelch Type: VMR\r\n";
-    default: return "COR Squelch Type: Active Low\r\n";
+// The field's value as the report shows it; nullopt when the report gives it no line.
+std::optional<std::string> ReportText(const DeviceSettings& s, const SettingField& field) {
+  if (field.own == OwnMember::SerialNumber) return std::string(TextIn(s, field));
+  const SettingRow& row = *RowOf(field);
+  switch (row.value) {
+    case SettingValue::Text: return std::string(TextIn(s, field));
+    case SettingValue::Address: {
+      std::string text = Address(BytesOf(s, row));
+      if (field.report == ReportLine::WithPort) text += ":" + std::to_string(NumberOf(s, *RowOfCommand(field.other)));
+      return text;
+    }
+    case SettingValue::Security: return (s.securityFlags & field.bit) != 0 ? "No" : "Yes";
+    // A unit that never reported its parity leaves NUL here; printing it would end the
+    // pane's text in the middle of the report.
+    case SettingValue::Parity: return s.serialParity != '\0' ? std::string(1, s.serialParity) : std::string();
+    case SettingValue::Number: break;
   }
-}
-
-const char* ThresholdLine(int32_t threshold) {
-  switch (threshold) {
-    case 1: return "VOX/VMR Threshold: Medium\r\n";
-    case 2: return "VOX/VMR Threshold: High\r\n";
-    default: return "VOX/VMR Threshold: Low\r\n";
+  if (field.report == ReportLine::Mode) {
+    const SettingRow& mode = *RowOfCommand(field.other);
+    const int32_t modeValue = NumberOf(s, mode);
+    if (modeValue == 0) return ListText(field, row, NumberOf(s, row));
+    const char* text = ChoiceTextOf(mode, modeValue);
+    if (text == nullptr) return std::nullopt;
+    return std::string(text);
   }
+  if (row.shows == FormShows::ListText && !field.milliseconds) return ListText(field, row, NumberOf(s, row));
+  return Number(NumberOf(s, row), field.milliseconds);
 }
 
 void AppendBlock(std::string& out, const DeviceSettings& s) {
-  AppendFormat(out, "Serial Number: %.*s\r\n", Precision(s.serialNumber), s.serialNumber);
-  AppendFormat(out, "Name: %.*s\r\n", Precision(s.name), s.name);
-  AppendFormat(out, "IP Address: %d.%d.%d.%d:%d\r\n", s.ipAddress[0], s.ipAddress[1], s.ipAddress[2],
-               s.ipAddress[3], s.voipPort);
-  AppendFormat(out, "VoIP Port: %d\r\n", s.voipPort);
-  AppendFormat(out, "Command Port: %d\r\n", s.commandPort);
-  AppendFormat(out, "Gateway IP: %d.%d.%d.%d\r\n", s.gatewayIp[0], s.gatewayIp[1], s.gatewayIp[2], s.gatewayIp[3]);
-  AppendFormat(out, "Subnet Mask: %d.%d.%d.%d\r\n", s.subnetMask[0], s.subnetMask[1], s.subnetMask[2],
-               s.subnetMask[3]);
-  out += ConnectionModeLine(s);
-  AppendFormat(out, "Firmware Ver: %.*s\r\n\r\n", Precision(s.firmwareVersion), s.firmwareVersion);
-  AppendFormat(out, "Access via HTTP: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoHttpAccess));
-  AppendFormat(out, "Configuration via HTTP: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoHttpConfiguration));
-  AppendFormat(out, "Control connections via HTTP: %s\r\n",
-               YesUnlessSet(s.securityFlags, kSecurityNoHttpConnectionManagement));
-  AppendFormat(out, "Authentication via HTTP: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoHttpAuthentication));
-  AppendFormat(out, "Access via telnet: %s\r\n", YesUnlessSet(s.securityFlags, kSecurityNoTelnet));
-  AppendFormat(out, "Web access password: %.*s\r\n\r\n", Precision(s.webPassword), s.webPassword);
-  out += VocoderLine(s.vocoder);
-  AppendFormat(out, "QOS DSCP Value: %d\r\n", s.qosDscp);
-  out += SquelchTypeLine(s.corSquelchType);
-  AppendFormat(out, "COR Inhibit Time: %d ms\r\n", s.corInhibitTime);
-  out += ThresholdLine(s.voxThreshold);
-  AppendFormat(out, "VOX/VMR Hang Time: %d ms\r\n", s.hangTime);
-  out += s.duplex != 0 ? "Duplex: Half\r\n" : "Duplex: Full\r\n";
-  out += s.inputBoost != 0 ? "Input Boost: +20 dB\r\n" : "Input Boost: None\r\n";
-  AppendFormat(out, "RX Delay: %d ms\r\n", s.rxDelay);
-  AppendFormat(out, "TX Delay: %d ms\r\n\r\n", s.txDelay);
-  AppendFormat(out, "Serial Baud Rate: %d\r\n", s.serialBaudRate);
-  AppendFormat(out, "Serial Data Bits: %d\r\n", s.serialDataBits);
-  AppendFormat(out, "Serial Stop Bits: %d\r\n", s.serialStopBits);
-  // A unit that never reported its parity leaves NUL here; printing it would end the
-  // pane's text in the middle of the report.
-  out += "Serial Parity: ";
-  if (s.serialParity != '\0') out += s.serialParity;
-  out += "\r\n";
+  for (const SettingField& field : SettingFields()) {
+    if (field.report == ReportLine::None) continue;
+    const std::optional<std::string> value = ReportText(s, field);
+    if (value) {
+      out += field.label;
+      out += ": ";
+      out += *value;
+      out += "\r\n";
+    }
+    if (field.blankLineAfter) out += "\r\n";
+  }
   out += "---\r\n";
 }
 

@@ -1,8 +1,10 @@
 #include "settings/setting_table.h"
 
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
+#include "common/assertion.h"
 #include "protocol/command_table.h"
 #include "protocol/response_table.h"
 #include "window/control_ids.h"
@@ -154,6 +156,55 @@ constexpr SettingRow kRows[] = {
 
 static_assert(std::size(kRows) == kSettingRowCount);
 
+// The report's input boost says "dB" where the form's list says "db".
+constexpr ValueText kInputBoostReport[] = {{0, "None"}, {1, "+20 dB"}};
+
+// In the order of a snapshot, a comparison and the report.
+constexpr SettingField kFields[] = {
+    {.key = "serialNumber", .label = "Serial Number", .own = OwnMember::SerialNumber, .maxLength = 10},
+    {.key = "name", .label = "Name", .commandId = kCmdName},
+    {.key = "ipAddress", .label = "IP Address", .commandId = kCmdMyip, .report = ReportLine::WithPort,
+     .other = kCmdPort},
+    {.key = "voipPort", .label = "VoIP Port", .commandId = kCmdPort},
+    {.key = "commandPort", .label = "Command Port", .commandId = kCmdCmdport},
+    {.key = "serverIp", .label = "Server IP Address", .commandId = kCmdSrvrip, .report = ReportLine::None},
+    {.key = "serverPort", .label = "Server Port", .commandId = kCmdSrvrport, .report = ReportLine::None},
+    {.key = "gateway", .label = "Gateway IP", .commandId = kCmdGateip},
+    {.key = "subnetMask", .label = "Subnet Mask", .commandId = kCmdSubnet},
+    {.key = "connectionMode", .label = "Connection Mode", .commandId = kCmdConmode, .report = ReportLine::Mode,
+     .other = kCmdBcast},
+    {.key = "broadcastMode", .label = "Broadcast Mode", .commandId = kCmdBcast, .report = ReportLine::None},
+    {.key = "firmwareVersion", .label = "Firmware Ver", .commandId = kCmdVer, .blankLineAfter = true},
+    {.key = "macAddress", .label = "Mac Address", .commandId = kCmdMac, .report = ReportLine::None},
+    {.key = "dhcp", .label = "DHCP", .commandId = kCmdMyip, .own = OwnMember::DhcpRemark,
+     .report = ReportLine::None},
+    {.key = "allowHttpAccess", .label = "Access via HTTP", .commandId = kCmdSecurity,
+     .bit = kSecurityNoHttpAccess},
+    {.key = "allowHttpConfiguration", .label = "Configuration via HTTP", .commandId = kCmdSecurity,
+     .bit = kSecurityNoHttpConfiguration},
+    {.key = "allowHttpConnectionManagement", .label = "Control connections via HTTP", .commandId = kCmdSecurity,
+     .bit = kSecurityNoHttpConnectionManagement},
+    {.key = "allowHttpAuthentication", .label = "Authentication via HTTP", .commandId = kCmdSecurity,
+     .bit = kSecurityNoHttpAuthentication},
+    {.key = "allowTelnet", .label = "Access via telnet", .commandId = kCmdSecurity, .bit = kSecurityNoTelnet},
+    {.key = "webPassword", .label = "Web access password", .commandId = kCmdPass, .blankLineAfter = true},
+    {.key = "vocoder", .label = "Vocoder", .commandId = kCmdVocoder},
+    {.key = "qosDscp", .label = "QOS DSCP Value", .commandId = kCmdDscp},
+    {.key = "corSquelchType", .label = "COR Squelch Type", .commandId = kCmdCor},
+    {.key = "corInhibitTime", .label = "COR Inhibit Time", .commandId = kCmdCorinh, .milliseconds = true},
+    {.key = "voxThreshold", .label = "VOX/VMR Threshold", .commandId = kCmdVsense},
+    {.key = "hangTime", .label = "VOX/VMR Hang Time", .commandId = kCmdHangtm, .milliseconds = true},
+    {.key = "duplex", .label = "Duplex", .commandId = kCmdDuplex},
+    {.key = "inputBoost", .label = "Input Boost", .commandId = kCmdBoost, .reportTexts = kInputBoostReport},
+    {.key = "rxDelay", .label = "RX Delay", .commandId = kCmdRxdelay, .milliseconds = true},
+    {.key = "txDelay", .label = "TX Delay", .commandId = kCmdTxdelay, .milliseconds = true,
+     .blankLineAfter = true},
+    {.key = "serialBaudRate", .label = "Serial Baud Rate", .commandId = kCmdBaud},
+    {.key = "serialDataBits", .label = "Serial Data Bits", .commandId = kCmdData},
+    {.key = "serialStopBits", .label = "Serial Stop Bits", .commandId = kCmdStop},
+    {.key = "serialParity", .label = "Serial Parity", .commandId = kCmdParity},
+};
+
 constexpr std::array<const SettingRow*, kSendRowCount> MakeSendOrder() {
   std::array<const SettingRow*, kSendRowCount> order{};
   for (const SettingRow& row : kRows) {
@@ -168,6 +219,34 @@ constexpr std::array<const SettingRow*, kSendRowCount> kSendOrder = MakeSendOrde
 
 std::span<const SettingRow> SettingRows() { return kRows; }
 std::span<const SettingRow* const> SendOrder() { return kSendOrder; }
+
+std::span<const SettingField> SettingFields() { return kFields; }
+
+const SettingRow* RowOf(const SettingField& field) {
+  return field.commandId == 0 ? nullptr : RowOfCommand(field.commandId);
+}
+
+size_t OffsetOf(const SettingField& field) {
+  switch (field.own) {
+    case OwnMember::SerialNumber: return offsetof(DeviceSettings, serialNumber);
+    case OwnMember::DhcpRemark: return offsetof(DeviceSettings, dhcpAssigned);
+    case OwnMember::None: break;
+  }
+  const SettingRow* row = RowOf(field);
+  if (row == nullptr) VQX_IMPOSSIBLE("settingtable");
+  return row->offset;
+}
+
+size_t SizeOf(const SettingField& field) {
+  switch (field.own) {
+    case OwnMember::SerialNumber: return sizeof(DeviceSettings::serialNumber);
+    case OwnMember::DhcpRemark: return sizeof(DeviceSettings::dhcpAssigned);
+    case OwnMember::None: break;
+  }
+  const SettingRow* row = RowOf(field);
+  if (row == nullptr) VQX_IMPOSSIBLE("settingtable");
+  return row->size;
+}
 
 const SettingRow* RowOfCommand(int32_t commandId) {
   for (const SettingRow& row : kRows) {

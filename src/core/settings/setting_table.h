@@ -127,6 +127,47 @@ struct SettingRow {
   const char* label = nullptr;    // the form's label, for warnings
 };
 
+// How the settings report shows a field.
+enum class ReportLine : uint8_t {
+  Value,     // "Label: value"
+  None,      // the report leaves it out
+  WithPort,  // the address, ":" and the number of the row `other` names (the unit's own socket)
+  Mode,      // the mode of the row `other` names; when that mode is 0, this field's own text.
+             // A mode without a text gives no line at all.
+};
+
+// A field kept in a member of its own rather than its row's.
+enum class OwnMember : uint8_t {
+  None,
+  SerialNumber,  // the technician's label: no command sets or reads it
+  DhcpRemark,    // whether the address reply carried the unit's DHCP remark
+};
+
+// One field of a snapshot, a comparison and the settings report. A row has one field, the
+// security row one per switch, the address row a second for its DHCP remark.
+struct SettingField {
+  const char* key;              // the snapshot's JSON name
+  const char* label;            // the name the report and a comparison give it
+  int32_t commandId = 0;        // its row; 0 for the serial number
+  OwnMember own = OwnMember::None;
+  int32_t bit = 0;              // a security switch: the bit that switches it off
+  bool milliseconds = false;    // its number is shown as "%d ms"
+  size_t maxLength = 0;         // a text's longest; 0 when its member less the terminator
+  ReportLine report = ReportLine::Value;
+  int32_t other = 0;            // ReportLine::WithPort and Mode: the command of the other row
+  bool blankLineAfter = false;  // the report's paragraphs
+  // The report's and a comparison's texts where they differ from the form's.
+  std::span<const ValueText> reportTexts{};
+};
+
+// Every field in the order of a snapshot, a comparison and the report.
+std::span<const SettingField> SettingFields();
+// The row a field belongs to; nullptr for the serial number.
+const SettingRow* RowOf(const SettingField& field);
+// Where the field lies in a record, and how many bytes it takes there.
+size_t OffsetOf(const SettingField& field);
+size_t SizeOf(const SettingField& field);
+
 // The rows in the order of the full read (alphabetical by keyword).
 std::span<const SettingRow> SettingRows();
 inline constexpr size_t kSettingRowCount = 28;

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "protocol/command_table.h"
 #include "protocol/response_table.h"
@@ -151,6 +154,43 @@ TEST(SettingTable, TheFormOffersExactlyWhatItsListShows) {
       EXPECT_EQ(FormOffers(row, s), listed) << value;
     }
   }
+}
+
+// A snapshot field, a report line and a comparison name each say one thing: two fields on
+// the same bytes would make an edit of one silently change the other.
+TEST(SettingTable, EveryRowHasFieldsAndNoTwoFieldsShareANameOrBytes) {
+  std::set<std::string> keys, labels;
+  std::set<int32_t> rowsWithFields;
+  std::vector<std::pair<size_t, int32_t>> places;  // offset and security bit
+  for (const SettingField& field : SettingFields()) {
+    SCOPED_TRACE(field.key);
+    EXPECT_TRUE(keys.insert(field.key).second);
+    EXPECT_TRUE(labels.insert(field.label).second);
+    EXPECT_TRUE(std::find(places.begin(), places.end(), std::make_pair(OffsetOf(field), field.bit)) == places.end());
+    places.emplace_back(OffsetOf(field), field.bit);
+    EXPECT_LE(OffsetOf(field) + SizeOf(field), sizeof(DeviceSettings));
+    const SettingRow* row = RowOf(field);
+    if (field.own == OwnMember::SerialNumber) {
+      EXPECT_EQ(row, nullptr);
+      continue;
+    }
+    ASSERT_NE(row, nullptr);
+    rowsWithFields.insert(row->commandId);
+    EXPECT_EQ(field.bit != 0, row->value == SettingValue::Security);
+    if (field.report == ReportLine::WithPort || field.report == ReportLine::Mode) {
+      EXPECT_NE(RowOfCommand(field.other), nullptr);
+    }
+  }
+  for (const SettingRow& row : SettingRows()) EXPECT_TRUE(rowsWithFields.count(row.commandId)) << Keyword(row);
+  // Each of the security row's switches is one field.
+  const SettingRow* security = RowOfCommand(kCmdSecurity);
+  int32_t bits = 0;
+  for (const SettingField& field : SettingFields()) {
+    if (RowOf(field) == security) bits |= field.bit;
+  }
+  int controls = 0;
+  for (int id : security->controls) controls += id != 0 ? 1 : 0;
+  EXPECT_EQ(std::popcount(static_cast<uint32_t>(bits)), controls);
 }
 
 TEST(SettingTable, EveryControlIsOnTheFormAndBelongsToOneSetting) {
