@@ -24,7 +24,7 @@ options:
   port:
     description:
       - The unit's port, as vqxctl names it (C(/dev/ttyUSB0), C(/dev/serial/by-id/...),
-        C(COM3) with vqxctl.exe, C(rfc2217://host:port)). Passed to vqxctl unchanged.
+        C(ttyS0), a network port such as C(rfc2217://host:port)). Passed to vqxctl unchanged.
       - Either I(port) or I(mac) with I(search_ports) is required.
     type: str
   mac:
