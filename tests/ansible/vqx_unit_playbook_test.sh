@@ -36,8 +36,8 @@ start_sim() {
   sims+=($!)
 }
 device() {
-  local i
-  for i in $(seq 100); do
+  local _
+  for _ in $(seq 300); do
     [ -s "$work/$1.dev" ] && { head -n1 "$work/$1.dev"; return; }
     sleep 0.1
   done
@@ -70,7 +70,8 @@ export ANSIBLE_LOCAL_TEMP=$work/local-tmp ANSIBLE_REMOTE_TEMP=$work/remote-tmp
 export ANSIBLE_COLLECTIONS_PATH=$repo/ansible ANSIBLE_COLLECTIONS_SCAN_SYS_PATH=false
 # Each host's task result as JSON in a folder per run (the tree callback of ansible-core).
 export ANSIBLE_CALLBACKS_ENABLED=tree ANSIBLE_RETRY_FILES_ENABLED=false ANSIBLE_FORKS=4
-export ANSIBLE_PYTHON_INTERPRETER=$(command -v python3)
+ANSIBLE_PYTHON_INTERPRETER=$(command -v python3)
+export ANSIBLE_PYTHON_INTERPRETER
 
 # Two sites: one unit by port, one by MAC among two ports (the decoy is read and left alone).
 cat >"$work/sites.yml" <<EOF
