@@ -80,7 +80,7 @@ vqx_sites:
   hosts:
     test-north:
       vqx_units:
-        - { port: "$north", settings: { name: North-1, voipPort: 2001 } }
+        - { port: "$north", settings: { name: North-1, voipPort: 2001, vocoder: 5 } }
     test-south:
       vqx_ports: ["$decoy", "$south"]
       vqx_units:
@@ -134,6 +134,7 @@ check check '
 r("test-north")["changed"] is True and r("test-south")["changed"] is True
 r("test-north")["diff"]["before"] == "Name: VQX-2\nVoIP Port: 2000\nGateway IP: 192.168.1.1\nSubnet Mask: 255.255.255.0\nAccess via telnet: Yes\nVocoder: GSM 13Kbps\n" or print(r("test-north")["diff"])
 "Name: North-1\n" in r("test-north")["diff"]["after"] and "VoIP Port: 2001\n" in r("test-north")["diff"]["after"]
+"Vocoder: PCM 64Kbps\n" in r("test-north")["diff"]["after"] and "Vocoder: ADPCM 32Kbps\n" in r("test-south")["diff"]["after"]
 "Name: South-1\n" in r("test-south")["diff"]["after"] and r("test-south")["port"] == "'"$south"'"
 r("test-north")["lines"][-1] == "SAVE" and r("test-north")["verified"] is False
 '

@@ -42,18 +42,19 @@ options:
   snapshot:
     description:
       - The settings, as C(vqxctl read --format json) writes them (any subset of the
-        fields); a path on the managed host, or the fields as a dict.
+        fields); an absolute path on the managed host, or the fields as a dict.
       - Fields absent from it are left alone.
     type: raw
   template:
     description:
-      - Settings shared by many units (a path on the managed host, or a dict), with
-        I(values) merged over them per unit.
+      - Settings shared by many units (an absolute path on the managed host, or a dict),
+        with I(values) merged over them per unit.
     type: raw
   values:
     description:
       - Snapshot fields (C(name), C(ipAddress), C(voipPort), ...) and their values for this
-        unit, merged over I(template) (or I(snapshot)).
+        unit, merged over I(template) (or I(snapshot)). A value given here replaces the
+        template's value and list text alike (C(vocoder) replaces C(vocoder) and C(vocoderText)).
     type: dict
   reboot_wait:
     description: Seconds to leave the unit alone after SAVE (vqxctl's default is 10).
@@ -149,12 +150,20 @@ import re
 from ansible.module_utils.basic import AnsibleModule
 
 
+def check_path(module, path, what):
+    # A module runs in a directory of Ansible's choosing: a relative path would name a
+    # file nobody meant.
+    if not os.path.isabs(path):
+        module.fail_json(msg="%s: %s is not an absolute path on the managed host" % (what, path))
+
+
 def load_settings(module, source, what):
     """A dict as given, or the JSON object of a file on this host."""
     if isinstance(source, dict):
         return dict(source)
     if not isinstance(source, str):
         module.fail_json(msg="%s: expected a file path or a dict of snapshot fields" % what)
+    check_path(module, source, what)
     try:
         with open(source, "rb") as f:
             loaded = json.loads(f.read().decode("utf-8"))
@@ -172,8 +181,13 @@ def snapshot_file(module):
     base = p["snapshot"] if p["snapshot"] is not None else p["template"]
     what = "snapshot" if p["snapshot"] is not None else "template"
     if isinstance(base, str) and not p["values"]:
+        check_path(module, base, what)
         return base
     fields = load_settings(module, base, what)
+    for key in p["values"] or {}:
+        # A list value and its text (vocoder and vocoderText) must agree: the unit's own
+        # value replaces both of the template's.
+        fields.pop(key[:-4] if key.endswith("Text") else key + "Text", None)
     fields.update(p["values"] or {})
     path = os.path.join(module.tmpdir, "vqx-snapshot.json")
     with open(path, "w") as f:
