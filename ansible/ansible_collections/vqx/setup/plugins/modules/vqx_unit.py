@@ -336,7 +336,9 @@ def main():
             result["diff"] = diff_texts(port, snapshot_label(p), report["changes"])
     if rc != 0:
         result.setdefault("changed", False)
-        module.fail_json(msg=vqxctl_message(rc, err), stdout=out, **result)
+        # vqxctl names the file it was given; merged fields are in a temporary one.
+        msg = vqxctl_message(rc, err).replace(snapshot, snapshot_label(p))
+        module.fail_json(msg=msg, stdout=out, **result)
     if report is None:
         module.fail_json(msg="vqxctl apply printed no JSON result (vqxctl older than 1.3.7?)", stdout=out, **result)
     for line in err.splitlines():
