@@ -164,6 +164,8 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   AddSourceOptions(apply, p);
   apply->add_option("file", p.files, "snapshot JSON file");
   apply->add_flag("--dry-run", p.dryRun, "print the lines that would be sent and send nothing");
+  apply->add_option("--format", p.format, "text, or json: one object saying what differed, was sent and verified")
+      ->check(CLI::IsMember({"text", "json"}));
   apply->add_option("--reboot-wait", p.rebootWait, "seconds to leave the unit alone after SAVE (default 10)")
       ->check(RebootWaitSeconds());
 
@@ -236,7 +238,7 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   }
   if (apply->parsed()) {
     if (!NeedsUnit(p, &error) || !PickSource(p, 1, &error)) return usage(error);
-    return RunApply(p.connection, p.source, p.dryRun, env);
+    return RunApply(p.connection, p.source, p.dryRun, env, p.format);
   }
   if (diff->parsed()) {
     const bool unit = p.connection.demo || !p.connection.line.port.empty();

@@ -56,7 +56,9 @@ struct LoadedSnapshot {
 std::optional<LoadedSnapshot> LoadSnapshotSource(const SourceArgs& source, std::string* error);
 
 int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env);
-int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env);
+// format "json" prints one object instead of the text (ApplyReportJson in unit_commands.cpp).
+int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env,
+             const std::string& format = "text");
 // Against the unit (connection given) or between two snapshots (second given).
 int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const SourceArgs* second,
             const std::string& format, CliEnvironment& env);

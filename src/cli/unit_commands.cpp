@@ -128,6 +128,36 @@ std::string Line(const CommandRecord& record) {
   return text;
 }
 
+
+// apply --format json: what a program driving vqxctl needs to know without parsing the
+// text, above all whether anything was written ("sent") and what changed.
+struct ApplyReport {
+  std::string snapshot;
+  bool dryRun = false;
+  std::vector<snapshot::FieldDifference> changes;  // left: the unit's value, right: the snapshot's
+  std::vector<std::string> lines;                  // sent, or with dryRun, to be sent; SAVE included
+  bool sent = false;
+  std::vector<snapshot::FieldDifference> notTaken;  // left: wanted, right: what the unit holds
+  std::vector<std::string> notSupported;
+  bool verified = false;
+};
+
+std::string ApplyReportJson(const ApplyReport& report) {
+  json changes = json::array();
+  for (const snapshot::FieldDifference& d : report.changes) {
+    changes.push_back({{"field", d.key}, {"name", d.field}, {"unit", d.left}, {"snapshot", d.right}});
+  }
+  json notTaken = json::array();
+  for (const snapshot::FieldDifference& d : report.notTaken) {
+    notTaken.push_back({{"field", d.key}, {"name", d.field}, {"wanted", d.left}, {"unit", d.right}});
+  }
+  const json j = {{"snapshot", report.snapshot},  {"dryRun", report.dryRun},
+                  {"changes", changes},           {"lines", report.lines},
+                  {"sent", report.sent},          {"notTaken", notTaken},
+                  {"notSupported", report.notSupported}, {"verified", report.verified}};
+  return snapshot::DumpJson(j);
+}
+
 }  // namespace
 
 int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env) {
@@ -153,7 +183,8 @@ int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvi
   return unit.Finish(kExitOk);
 }
 
-int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env) {
+int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env,
+             const std::string& format) {
   // The file is checked before the port is touched: a damaged file sends nothing.
   std::string error;
   const std::optional<LoadedSnapshot> wanted = LoadSnapshotSource(source, &error);
@@ -200,7 +231,18 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     env.err << "Not applied (the unit's own value): " << d.field << " " << Visible(d.right) << " (the unit has "
             << Visible(d.left) << ")\n";
   }
+  const bool asJson = format == "json";
+  ApplyReport report;
+  report.snapshot = wanted->label;
+  report.dryRun = dryRun;
+  report.changes = changes;
+  report.notSupported.assign(unsupported.begin(), unsupported.end());
   if (changes.empty()) {
+    if (asJson) {
+      report.verified = endCode == kExitOk;
+      env.out << ApplyReportJson(report);
+      return unit.Finish(endCode);
+    }
     if (endCode != kExitOk) {
       env.out << "Nothing was sent: the VQX-2 already has the other settings of " << wanted->label << ".\n";
       return endCode;
@@ -227,6 +269,12 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     return unit.Finish(kExitBadInput);
   }
 
+  for (const UpdateStep& step : plan.steps) report.lines.push_back(Line(step.record));
+  report.lines.push_back("SAVE");
+  if (dryRun && asJson) {
+    env.out << ApplyReportJson(report);
+    return unit.Finish(kExitOk);
+  }
   if (dryRun) {
     env.out << "Would send to the VQX-2:\n";
     for (const UpdateStep& step : plan.steps) env.out << "  " << Visible(Line(step.record)) << "\n";
@@ -242,8 +290,11 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     env.err << "vqxctl: " << error << "\n";
     return unit.Finish(updated);
   }
-  for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Visible(Line(step.record)) << "\n";
-  env.out << "Sent: SAVE\n";
+  report.sent = true;
+  if (!asJson) {
+    for (const UpdateStep& step : plan.steps) env.out << "Sent: " << Visible(Line(step.record)) << "\n";
+    env.out << "Sent: SAVE\n";
+  }
 
   // What the unit holds after its reboot decides, not what was sent.
   const DeviceSettings reread = session.Settings();
@@ -251,8 +302,11 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
   const std::vector<snapshot::FieldDifference> missed = snapshot::Diff(target, reread, changed);
   std::set<std::string> missedKeys;
   for (const snapshot::FieldDifference& d : missed) missedKeys.insert(d.key);
+  report.notTaken = missed;
+  report.verified = missed.empty() && endCode == kExitOk;
+  if (asJson) env.out << ApplyReportJson(report);
   for (const snapshot::FieldDifference& d : changes) {
-    if (missedKeys.count(d.key) == 0) {
+    if (!asJson && missedKeys.count(d.key) == 0) {
       env.out << "Changed: " << d.field << ": " << Visible(d.left) << " -> " << Visible(d.right) << "\n";
     }
   }
@@ -264,7 +318,7 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     return unit.Finish(kExitRefused);
   }
   if (endCode != kExitOk) return endCode;
-  env.out << "Verified: the VQX-2 holds the settings of " << wanted->label << ".\n";
+  if (!asJson) env.out << "Verified: the VQX-2 holds the settings of " << wanted->label << ".\n";
   return unit.Finish(kExitOk);
 }
 

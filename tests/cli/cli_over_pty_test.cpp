@@ -245,6 +245,63 @@ TEST_F(CliOverPty, DryRunPrintsTheLinesItWouldSendAndSendsNothingButTheRead) {
   EXPECT_EQ(sim_->Settings().TextOf("NAME"), "VQX-2");
 }
 
+// The JSON form is what automation decides "changed" by: sent only when a line went out.
+TEST_F(CliOverPty, ApplyAsJsonSaysWhatDifferedWhatWentOutAndWhetherAnythingWasWritten) {
+  StartSim();
+  const std::string file = WriteFile("relay.json", R"({ "name": "Relay-7", "vocoder": 4, "voipPort": 2000 })");
+  Outcome run = OnUnit("apply", {file, "--dry-run", "--format", "json", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["dryRun"], true);
+  EXPECT_EQ(j["sent"], false);
+  EXPECT_EQ(j["lines"], nlohmann::json::array({"NAME Relay-7", "VOCODER 4", "SAVE"}));
+  ASSERT_EQ(j["changes"].size(), 2u) << j["changes"];
+  EXPECT_EQ(j["changes"][0], nlohmann::json({{"field", "name"}, {"name", "Name"}, {"unit", "VQX-2"},
+                                             {"snapshot", "Relay-7"}}));
+  EXPECT_EQ(j["changes"][1]["snapshot"], "ADPCM 32Kbps");
+  EXPECT_EQ(j["verified"], false);
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
+  EXPECT_THAT(LinesAfterRead(), ElementsAre("ECHO ON", "TRAN"));
+
+  run = OnUnit("apply", {file, "--format", "json", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  j = nlohmann::json::parse(run.out);  // one object, no text around it
+  EXPECT_EQ(j["dryRun"], false);
+  EXPECT_EQ(j["sent"], true);
+  EXPECT_EQ(j["lines"], nlohmann::json::array({"NAME Relay-7", "VOCODER 4", "SAVE"}));
+  EXPECT_EQ(j["changes"].size(), 2u);
+  EXPECT_EQ(j["notTaken"], nlohmann::json::array());
+  EXPECT_EQ(j["verified"], true);
+  EXPECT_EQ(sim_->SavedSettings().TextOf("NAME"), "Relay-7");
+
+  const size_t linesBefore = Lines().size();
+  run = OnUnit("apply", {file, "--format", "json", "--quiet"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["sent"], false);
+  EXPECT_EQ(j["changes"], nlohmann::json::array());
+  EXPECT_EQ(j["lines"], nlohmann::json::array());
+  EXPECT_EQ(j["verified"], true);
+  ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Transparent; },
+                            std::chrono::milliseconds(kReplyTimeoutMs)));
+  EXPECT_EQ(Lines().size() - linesBefore, kFullRead.size() + 2) << "a unit that matches is only read";
+}
+
+TEST_F(CliOverPty, ApplyAsJsonNamesASettingTheUnitDoesNotSupportAndIsNotVerified) {
+  sim::SimConfig config;
+  config.unsupported = {"DUPLEX"};
+  StartSim(std::move(config));
+  const Outcome run = OnUnit("apply", {WriteFile("half.json", R"({ "duplex": 1, "name": "VQX-2" })"), "--format",
+                                       "json", "--quiet"});
+  EXPECT_EQ(run.code, 5) << run.out << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["notSupported"], nlohmann::json::array({"duplex"}));
+  EXPECT_EQ(j["sent"], false);
+  EXPECT_EQ(j["verified"], false);
+  EXPECT_THAT(run.err, HasSubstr("the VQX-2 does not support duplex"));
+}
+
 TEST_F(CliOverPty, DiffAgainstTheUnitNamesExactlyTheFieldsThatDiffer) {
   StartSim();
   const std::string file = WriteFile(
