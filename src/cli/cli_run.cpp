@@ -168,7 +168,9 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
       read->add_option("--password", p.password,
                        "with --template: keep or drop the web password (default: ask when standard input is a "
                        "terminal, else drop it and say so)")
-          ->check(CLI::IsMember({"keep", "drop"}));
+          // "keep|drop" rather than TEXT:{keep,drop}: a label that long runs into its text.
+          ->check(CLI::IsMember({"keep", "drop"}).description(""))
+          ->type_name("keep|drop");
 
   CLI::App* apply = app.add_subcommand(
       "apply", "set the unit to a snapshot (fields absent from it are left alone), save, and verify after the reboot");
