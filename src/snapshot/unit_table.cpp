@@ -34,6 +34,10 @@ std::optional<UnitTable> ParseJson(std::string_view text, std::string* error) {
   }
   UnitTable table;
   detail::RowChecker checker;
+  checker.Expect(parsed->size());
+  const detail::RowChecker::Where where = [](size_t at, std::string_view key) {
+    return "entry " + std::to_string(at) + (key.empty() ? std::string() : ", " + std::string(key));
+  };
   for (size_t n = 0; n < parsed->size(); ++n) {
     const std::string entry = "entry " + std::to_string(n + 1);
     const json& item = (*parsed)[n];
@@ -79,8 +83,7 @@ std::optional<UnitTable> ParseJson(std::string_view text, std::string* error) {
       return std::nullopt;
     }
     row.values = std::move(*settings);
-    const auto where = [&](std::string_view key) { return entry + ", " + std::string(key); };
-    if (!checker.Add(std::move(row), where, entry, "entry", table.rows, error)) return std::nullopt;
+    if (!checker.Add(std::move(row), where, "entry", table.rows, error)) return std::nullopt;
   }
   return table;
 }
@@ -88,27 +91,19 @@ std::optional<UnitTable> ParseJson(std::string_view text, std::string* error) {
 
 std::optional<std::string> NormaliseMac(std::string_view text) {
   text = Trimmed(text);
-  std::string digits;
-  if (text.size() == 17) {
-    const char separator = text[2];
-    if (separator != ':' && separator != '-') return std::nullopt;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (i % 3 == 2) {
-        if (text[i] != separator) return std::nullopt;
-      } else {
-        digits += text[i];
-      }
+  const bool separated = text.size() == 17;
+  if (!separated && text.size() != 12) return std::nullopt;
+  const char separator = separated ? text[2] : '\0';
+  if (separated && separator != ':' && separator != '-') return std::nullopt;
+  std::string mac(17, ':');
+  for (size_t pair = 0; pair < 6; ++pair) {
+    const size_t from = separated ? pair * 3 : pair * 2;
+    if (separated && pair > 0 && text[from - 1] != separator) return std::nullopt;
+    for (size_t k = 0; k < 2; ++k) {
+      const auto c = static_cast<unsigned char>(text[from + k]);
+      if (!std::isxdigit(c)) return std::nullopt;
+      mac[pair * 3 + k] = static_cast<char>(std::toupper(c));
     }
-  } else if (text.size() == 12) {
-    digits = std::string(text);
-  } else {
-    return std::nullopt;
-  }
-  std::string mac;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (!std::isxdigit(static_cast<unsigned char>(digits[i]))) return std::nullopt;
-    if (i > 0 && i % 2 == 0) mac += ':';
-    mac += static_cast<char>(std::toupper(static_cast<unsigned char>(digits[i])));
   }
   return mac;
 }

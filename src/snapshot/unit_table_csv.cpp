@@ -232,6 +232,12 @@ std::optional<UnitTable> ParseCsv(std::string_view text, std::string* error) {
   table.rows.reserve(std::min(lines, kMostUnitRows));
   RowChecker checker;
   checker.Expect(std::min(lines, kMostUnitRows));
+  const RowChecker::Where where = [&columns](size_t at, std::string_view key) {
+    for (size_t n = 0; n < columns.size() && !key.empty(); ++n) {
+      if (columns[n].name == key) return CsvPlace(at, n + 1, key);
+    }
+    return "line " + std::to_string(at);
+  };
   RowValues values;
   while (!reader.AtEnd()) {
     if (!reader.Next(&cells, &line, error)) return std::nullopt;
@@ -266,15 +272,7 @@ std::optional<UnitTable> ParseCsv(std::string_view text, std::string* error) {
       }
     }
     if (!values.Finish(columns, line, &row.values, error)) return std::nullopt;
-    const auto where = [&](std::string_view key) {
-      for (size_t n = 0; n < columns.size(); ++n) {
-        if (columns[n].name == key) return CsvPlace(line, n + 1, key);
-      }
-      return "line " + std::to_string(line);
-    };
-    if (!checker.Add(std::move(row), where, "line " + std::to_string(line), "line", table.rows, error)) {
-      return std::nullopt;
-    }
+    if (!checker.Add(std::move(row), where, "line", table.rows, error)) return std::nullopt;
   }
   return table;
 }

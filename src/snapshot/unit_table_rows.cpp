@@ -79,35 +79,39 @@ void RowChecker::Expect(size_t rows) {
   for (auto* seen : {&macs_, &ports_, &names_, &addresses_}) seen->reserve(rows);
 }
 
-bool RowChecker::Add(UnitRow&& row, const Where& where, const std::string& rowPlace, const std::string& placeWord,
-                     std::vector<UnitRow>& rows, std::string* error) {
+bool RowChecker::Add(UnitRow&& row, const Where& where, const char* placeWord, std::vector<UnitRow>& rows,
+                     std::string* error) {
   if (row.macAddress.empty() && row.port.empty()) {
-    return Refuse(error, rowPlace + ": no macAddress or port; each row must say which unit it is for");
+    return Refuse(error, where(row.line, {}) + ": no macAddress or port; each row must say which unit it is for");
   }
-  const auto taken = [&](std::unordered_map<std::string, size_t>& seen, const std::string& value,
-                         std::string_view key, const std::string& shown, const char* reason) {
-    const auto [it, added] = seen.emplace(value, row.line);
+  // True, after the refusal, when an earlier row holds value already.
+  const auto taken = [&](std::unordered_map<std::string, size_t>& seen, std::string value, std::string_view key,
+                         const auto& shown, const char* reason) {
+    const auto [it, added] = seen.emplace(std::move(value), row.line);
     if (added) return false;
-    Refuse(error, where(key) + ": " + shown + " is already on " + placeWord + " " + std::to_string(it->second) +
-                      "; " + reason);
+    Refuse(error, where(row.line, key) + ": " + shown() + " is already on " + placeWord + " " +
+                      std::to_string(it->second) + "; " + reason);
     return true;
   };
   if (!row.macAddress.empty() &&
-      taken(macs_, row.macAddress, kMacColumn, row.macAddress, "each unit has one row")) {
+      taken(macs_, row.macAddress, kMacColumn, [&] { return row.macAddress; }, "each unit has one row")) {
     return false;
   }
   if (!row.port.empty() &&
-      taken(ports_, Lowered(row.port), kPortColumn, Quoted(row.port), "one unit hangs on each port")) {
+      taken(ports_, Lowered(row.port), kPortColumn, [&] { return Quoted(row.port); }, "one unit hangs on each port")) {
     return false;
   }
   for (const std::string_view field : kUniqueFields) {
     if (!row.values.Has(field)) continue;
     const Field& f = *FindField(field);
-    const std::string value = f.kind == Kind::Text ? std::string(TextOf(row.values.values, f))
-                                                   : ReportValue(row.values.values, f);
-    auto& seen = field == "name" ? names_ : addresses_;
-    const std::string shown = Quoted(f.kind == Kind::Text ? BytesToUtf8(value) : value);
-    if (taken(seen, value, field, shown, "two units must not share it")) return false;
+    // A text by its bytes, an address by its four octets.
+    const std::string value = f.kind == Kind::Text
+                                  ? std::string(TextOf(row.values.values, f))
+                                  : std::string(reinterpret_cast<const char*>(BytesOf(row.values.values, f)), f.size);
+    const auto shown = [&] {
+      return Quoted(f.kind == Kind::Text ? BytesToUtf8(value) : ReportValue(row.values.values, f));
+    };
+    if (taken(field == "name" ? names_ : addresses_, value, field, shown, "two units must not share it")) return false;
   }
   rows.push_back(std::move(row));
   return true;

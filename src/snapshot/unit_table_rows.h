@@ -40,12 +40,12 @@ std::string WithoutKey(const std::string& why, std::string* key);
 // name or ipAddress on two rows. Keeps what it has seen of every row before.
 class RowChecker {
  public:
-  // where(key) names the place of a row's key or field in the file: "line 4, column 2
-  // (name)" or "entry 4, name"; rowPlace the row alone: "line 4" or "entry 4"; placeWord
-  // "line" or "entry". Adds the row to rows when it passes.
-  using Where = std::function<std::string(std::string_view key)>;
-  bool Add(UnitRow&& row, const Where& where, const std::string& rowPlace, const std::string& placeWord,
-           std::vector<UnitRow>& rows, std::string* error);
+  // where(row.line, key) names the place of a row's key or field in the file: "line 4,
+  // column 2 (name)" or "entry 4, name"; with an empty key the row alone: "line 4" or
+  // "entry 4". placeWord is "line" or "entry". Adds the row to rows when it passes.
+  // Messages are built only for a refusal: a table of a hundred thousand rows has few.
+  using Where = std::function<std::string(size_t line, std::string_view key)>;
+  bool Add(UnitRow&& row, const Where& where, const char* placeWord, std::vector<UnitRow>& rows, std::string* error);
   // Room for about rows rows, so that the maps are not built again and again as they grow.
   void Expect(size_t rows);
 
