@@ -168,6 +168,7 @@ TEST(UnitTableJson, ReadsTypedEntriesWithNullAsNotGivenAndRefusesByEntryAndField
   EXPECT_FALSE(table.rows[0].values.Has("voipPort"));
   EXPECT_EQ(table.rows[1].line, 2u);
   EXPECT_EQ(table.rows[1].port, "COM4");
+  EXPECT_EQ(Parsed("\xEF\xBB\xBF[\r\n{\"port\": \"COM1\"}\r\n]\r\n").rows.size(), 1u) << "a byte order mark, CR LF";
 
   const struct {
     std::string text;
