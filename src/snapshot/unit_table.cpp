@@ -139,17 +139,17 @@ DeviceSettings TargetFor(const DeviceSettings& current, const PartialSettings& t
 
 const UnitRow* FindUnitRow(const UnitTable& table, std::string_view mac, std::string_view port) {
   const std::optional<std::string> unitMac = NormaliseMac(mac);
-  const std::string unitPort = Lowered(Trimmed(port));
+  const std::string unitPort = detail::PortKey(port);
   if (unitMac) {
     for (const UnitRow& row : table.rows) {
       if (row.macAddress != *unitMac) continue;
       // The right unit on a port the table does not expect it on: no row, never a guess.
-      return row.port.empty() || Lowered(row.port) == unitPort ? &row : nullptr;
+      return row.port.empty() || detail::PortKey(row.port) == unitPort ? &row : nullptr;
     }
   }
   if (unitPort.empty()) return nullptr;
   for (const UnitRow& row : table.rows) {
-    if (row.macAddress.empty() && Lowered(row.port) == unitPort) return &row;
+    if (row.macAddress.empty() && !row.port.empty() && detail::PortKey(row.port) == unitPort) return &row;
   }
   return nullptr;
 }

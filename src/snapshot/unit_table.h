@@ -86,7 +86,8 @@ DeviceSettings TargetFor(const DeviceSettings& current, const PartialSettings& t
 // A row with a MAC is this unit's only when the MAC is the unit's; when the row names a port
 // too, the unit must also be on that port (a unit on the wrong port is nobody's row, never
 // another unit's). A row with a port alone is the row of whatever unit is on that port,
-// unless a MAC row is this unit's. Port names compare without regard to case.
+// unless a MAC row is this unit's. Port names compare as the port they open, in any case:
+// COM1 is /dev/ttyS0 on Linux, ttyUSB0 is /dev/ttyUSB0, COM3 is \\.\COM3 on Windows.
 const UnitRow* FindUnitRow(const UnitTable& table, std::string_view mac, std::string_view port);
 
 // The unit's own form of a MAC, upper-case hex pairs separated by ':' ("00:50:C2:12:34:56"),

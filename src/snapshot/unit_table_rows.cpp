@@ -5,6 +5,7 @@
 
 #include "refuse.h"
 #include "snapshot.h"
+#include "system_port.h"
 #include "text_codec.h"
 
 namespace vqx::snapshot::detail {
@@ -36,6 +37,12 @@ std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\
 
 std::string TooManyRows() {
   return "the table holds more than " + std::to_string(kMostUnitRows) + " units; split it into smaller ones";
+}
+
+std::string PortKey(std::string_view port) {
+  std::string upper(Trimmed(port));
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return Lowered(ResolvePortName(upper));
 }
 
 const Field* SettableField(std::string_view name, bool* companion, std::string* why) {
@@ -98,7 +105,7 @@ bool RowChecker::Add(UnitRow&& row, const Where& where, const char* placeWord, s
     return false;
   }
   if (!row.port.empty() &&
-      taken(ports_, Lowered(row.port), kPortColumn, [&] { return Quoted(row.port); }, "one unit hangs on each port")) {
+      taken(ports_, PortKey(row.port), kPortColumn, [&] { return Quoted(row.port); }, "one unit hangs on each port")) {
     return false;
   }
   for (const std::string_view field : kUniqueFields) {

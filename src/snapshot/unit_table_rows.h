@@ -28,6 +28,10 @@ std::string_view Trimmed(std::string_view text);
 std::string Quoted(std::string_view text);
 std::string TooManyRows();
 
+// What two port names must share to be one port: the port they open (COM1 is /dev/ttyS0
+// on Linux, ttyUSB0 is /dev/ttyUSB0, COM3 is \\.\COM3 on Windows), in any case.
+std::string PortKey(std::string_view port);
+
 // The field a row may set under name (a field's own name or its companion text's, with
 // *companion then true), or null with why it may not in *why.
 const Field* SettableField(std::string_view name, bool* companion, std::string* why);

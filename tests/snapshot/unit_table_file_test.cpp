@@ -80,6 +80,17 @@ TEST_F(FleetFile, AUnitTableFileIsRefusedUnderItsOwnName) {
   EXPECT_THAT(error, HasSubstr("template.json: the table is empty"));
 }
 
+// Linux names: what --port takes for a port, the table takes for it too.
+TEST(UnitTablePorts, TwoNamesOfOnePortAreOnePortForLookupAndForDuplicates) {
+  std::string error;
+  const std::optional<UnitTable> table = ParseUnitTable("port,name\ncom1,A\nttyUSB0,B\n", &error);
+  ASSERT_TRUE(table) << error;
+  EXPECT_EQ(FindUnitRow(*table, "", "/dev/ttyS0"), &table->rows[0]);
+  EXPECT_EQ(FindUnitRow(*table, "00:50:C2:12:34:56", "/dev/ttyUSB0"), &table->rows[1]);
+  EXPECT_FALSE(ParseUnitTable("port,name\nCOM1,A\n/dev/ttyS0,B\n", &error));
+  EXPECT_EQ(error, "line 3, column 1 (port): \"/dev/ttyS0\" is already on line 2; one unit hangs on each port");
+}
+
 // The parser took a NUL for the end of the text: what stood before it was a snapshot.
 TEST_F(FleetFile, ASnapshotFileWithANulByteIsRefusedInsteadOfCutShort) {
   using namespace std::string_literals;
