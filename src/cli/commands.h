@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -27,6 +28,10 @@ struct CliEnvironment {
   bool outIsTerminal = false;
   // The columns help text is wrapped to (HelpWidth of the console's).
   size_t helpWidth = 80;
+  // Where a question's answer is read; null when nobody can answer (as in tests).
+  std::istream* in = nullptr;
+  // in is a terminal: someone may be there to answer.
+  bool inIsTerminal = false;
 };
 
 // --port P (with its line settings) or --demo.
@@ -56,6 +61,10 @@ struct LoadedSnapshot {
 std::optional<LoadedSnapshot> LoadSnapshotSource(const SourceArgs& source, std::string* error);
 
 int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env);
+// A template for provisioning a fleet: the JSON snapshot without the unit's identity.
+// password is "keep" or "drop" for the web password; empty asks on a terminal, and
+// leaves it out (saying so) when nobody can answer.
+int RunReadTemplate(const ConnectionArgs& connection, const std::string& password, CliEnvironment& env);
 // format "json" prints one object instead of the text (ApplyReportJson in unit_commands.cpp).
 int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env,
              const std::string& format = "text");

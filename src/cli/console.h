@@ -24,6 +24,10 @@ void PrepareConsoleOutput();
 // or a pipe is not one: it gets the bytes unchanged.
 bool StandardOutputIsTerminal();
 
+// Whether standard input is a terminal (POSIX: a tty; Windows: a console), where a
+// question can be asked and answered; a file or a pipe cannot answer one.
+bool StandardInputIsTerminal();
+
 // The width in columns of the console standard output goes to; 0 when it goes elsewhere
 // (a file, a pipe) or the console does not say.
 int ConsoleColumns();

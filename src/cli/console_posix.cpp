@@ -68,6 +68,8 @@ void PrepareConsoleOutput() {}
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
+bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+
 int ConsoleColumns() {
   if (!StandardOutputIsTerminal()) return 0;
   struct winsize size {};

@@ -46,6 +46,11 @@ bool StandardOutputIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+bool StandardInputIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
 int ConsoleColumns() {
   if (!StandardOutputIsTerminal()) return 0;
   // The visible window, not the screen buffer: the buffer may be far wider than what shows.

@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
     vqx::cli::CliEnvironment env{out, err};
     env.interrupt = &interrupted;
     env.outIsTerminal = vqx::cli::StandardOutputIsTerminal();
+    env.in = &std::cin;
+    env.inIsTerminal = vqx::cli::StandardInputIsTerminal();
     env.helpWidth = vqx::cli::HelpWidth(vqx::cli::ConsoleColumns());
     code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
     out.flush();

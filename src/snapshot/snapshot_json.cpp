@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "field_json.h"
 #include "field_table.h"
 #include "protocol/command_table.h"
 #include "protocol/reply_recognizer.h"
@@ -168,7 +169,27 @@ bool ParseCompanion(const json& c, const Field& f, int32_t& out, std::string* er
   return Fail(error, key, Quoted(text) + " is not offered; expected one of " + ChoiceList(f, true));
 }
 
+// A whole number within int32 that set holds, without building the refusal's list of what
+// is allowed: a table of a hundred thousand rows checks one per cell.
+bool OfferedNumber(const json& v, bool (*offered)(const Field&, int32_t), const Field& f, int32_t& out) {
+  if (!v.is_number_integer()) return false;
+  if (v.is_number_unsigned() ? v.get<uint64_t>() > static_cast<uint64_t>(INT32_MAX)
+                             : v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX) {
+    return false;
+  }
+  const auto value = static_cast<int32_t>(v.get<int64_t>());
+  if (!offered(f, value)) return false;
+  out = value;
+  return true;
+}
+
+bool ChoiceOffered(const Field& f, int32_t value) { return detail::ChoiceText(f.choices, value) != nullptr; }
+bool ListOffered(const Field& f, int32_t value) {
+  return std::find(f.allowed.begin(), f.allowed.end(), value) != f.allowed.end();
+}
+
 bool ParseChoiceNumber(const json& v, const Field& f, int32_t& out, std::string* error) {
+  if (f.kind != Kind::Parity && OfferedNumber(v, &ChoiceOffered, f, out)) return true;
   if (f.kind == Kind::Parity) {
     const std::string expected = "one of " + ChoiceList(f, false);
     if (!v.is_string()) return Fail(error, f.key, "expected " + expected + ", got " + v.type_name());
@@ -221,6 +242,11 @@ bool ParseField(const json* v, const json* c, const Field& f, DeviceSettings& ou
       return true;
     }
     case Kind::Listed: {
+      int32_t offered = 0;
+      if (OfferedNumber(*v, &ListOffered, f, offered)) {
+        detail::SetInt(out, f, offered);
+        return true;
+      }
       const std::string expected = "one of " + ValueList(f);
       int32_t value = 0;
       if (!ReadWholeNumber(*v, f, expected, value, error)) return false;
@@ -273,6 +299,18 @@ std::string UnknownKeyMessage(const std::string& key) {
 }
 
 }  // namespace
+
+namespace detail {
+
+bool ParseFieldJson(const json* value, const json* companion, const Field& f, DeviceSettings& out,
+                    std::string* error) {
+  if (value == nullptr && (companion == nullptr || (f.kind != Kind::Choice && f.kind != Kind::Parity))) {
+    return Fail(error, f.key, "no value");
+  }
+  return ParseField(value, companion, f, out, error);
+}
+
+}  // namespace detail
 
 std::span<const std::string_view> FieldNames() {
   static const std::vector<std::string_view> names = [] {
