@@ -103,6 +103,7 @@ int main() {
   LineSettings known;
   known.baudRate = 115200;
   DetectionTimings before;
+  before.guardMs = kEscapeGuardMs + 50;  // the search's guard before
   before.sweepFirst = false;
   before.overlapReplyWindow = false;
   const DetectionTimings now;

@@ -23,6 +23,8 @@ LineSettings Line(int32_t baud, const char* framing) {
   settings.baudRate = baud;
   return settings;
 }
+// "38400 7O1".
+LineSettings Line(const std::string& text) { return Line(std::stoi(text), text.substr(text.find(' ') + 1).c_str()); }
 
 // A serial port whose bytes leave one after another at the open setting's pace: each
 // reaches the unit when its last bit has, and Drain waits (on the fake clock) until the
@@ -225,25 +227,22 @@ TEST_F(LateAnswerTest, AUnitAnsweringLateInTheReplyWindowIsFoundAtItsSettingNotA
       {"57600 8N1", {Line(9600, "8N1"), Line(57600, "8N1")}, 2},  // the last: its window whole
   };
   for (const bool echo : {false, true}) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.unit) + (echo ? ", echo on" : ", echo off"));
-    LineSettings at;
-    at.baudRate = std::stoi(c.unit);
-    ASSERT_TRUE(ParseFraming(std::string(c.unit).substr(std::string(c.unit).find(' ') + 1), &at));
-    UnitAt(at, echo);
-    detector.SetCandidates(c.order);
-    line.heard.clear();
-    const DetectionResult result = detector.Run("COM1", true);
-    ASSERT_EQ(result.outcome, DetectionOutcome::Found);
-    EXPECT_EQ(LineSettingsText(result.settings), c.unit);
-    EXPECT_EQ(result.triesMade, c.tries);
-    EXPECT_EQ(unit.unit.Mode(), SimMode::Command);
-    EXPECT_EQ(LineSettingsText(unit.openedSettings), c.unit) << "left open at the setting found";
-    ExpectGuardBeforeEachEscape();
-    line.Close();
-    unit.unit.OnBytes("TRAN\r", clock.now);
-    ASSERT_EQ(ModeAfterAWhile(), SimMode::Transparent);
-  }
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.unit) + (echo ? ", echo on" : ", echo off"));
+      UnitAt(Line(c.unit), echo);
+      detector.SetCandidates(c.order);
+      line.heard.clear();
+      const DetectionResult result = detector.Run("COM1", true);
+      ASSERT_EQ(result.outcome, DetectionOutcome::Found);
+      EXPECT_EQ(LineSettingsText(result.settings), c.unit);
+      EXPECT_EQ(result.triesMade, c.tries);
+      EXPECT_EQ(unit.unit.Mode(), SimMode::Command);
+      EXPECT_EQ(LineSettingsText(unit.openedSettings), c.unit) << "left open at the setting found";
+      ExpectGuardBeforeEachEscape();
+      line.Close();
+      unit.unit.OnBytes("TRAN\r", clock.now);
+      ASSERT_EQ(ModeAfterAWhile(), SimMode::Transparent);
+    }
   }
 }
 
@@ -266,10 +265,7 @@ TEST_F(DetectionTimingTest, AUnitLeftInCommandModeIsFoundByTheSweepWithoutAnEsca
   for (const bool echo : {true, false}) {
     for (const char* at : {"9600 8N1", "38400 7O1", "300 7N1"}) {
       SCOPED_TRACE(std::string(at) + (echo ? ", echo on" : ", echo off"));
-      LineSettings settings;
-      settings.baudRate = std::stoi(at);
-      ASSERT_TRUE(ParseFraming(std::string(at).substr(std::string(at).find(' ') + 1), &settings));
-      LeaveUnitInCommandMode(settings, echo);
+      LeaveUnitInCommandMode(Line(at), echo);
       const DetectionResult result = detector.Run("COM1", false);
       ASSERT_EQ(result.outcome, DetectionOutcome::Found);
       EXPECT_EQ(LineSettingsText(result.settings), at);
@@ -277,7 +273,7 @@ TEST_F(DetectionTimingTest, AUnitLeftInCommandModeIsFoundByTheSweepWithoutAnEsca
       EXPECT_EQ(EscapesSent(), 0u);
       // At 300 baud the unit echoes what it made of the 53 CRs before, slowly, and the
       // sweep hears that out at each setting.
-      EXPECT_LT(result.sweepMs, settings.baudRate == 300 ? 3000u : 2000u);
+      EXPECT_LT(result.sweepMs, Line(at).baudRate == 300 ? 3000u : 2000u);
       EXPECT_EQ(ModeAfterAWhile(), SimMode::Transparent);
       EXPECT_EQ(unit.unit.ReceivedLines().back(), "TRAN");
       unit.TakeWritten();
