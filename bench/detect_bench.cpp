@@ -13,7 +13,9 @@
 // An unanswered try's cost is (detect - baseline) / 4, less the sweep's own time.
 //
 // Measured on an AMD EPYC virtual machine (2 cores shared with other builds), medians
-// of 2 runs: see README, Performance.
+// of 2 runs: an unanswered try 5.151 s before, 4.251 s now; found at the fifth setting in
+// 24.911 s before, 22.779 s now; the sweep of 54 settings 1.518 s; a unit left in command
+// mode found and returned in 0.701 s.
 
 #include <algorithm>
 #include <chrono>
