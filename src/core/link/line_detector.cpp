@@ -187,9 +187,11 @@ LineDetector::Sweep LineDetector::SweepForCommandMode(const std::string& portNam
   // settings is in its line). Nothing here can escape a unit.
   const auto ask = [&](int index, uint32_t answerMs) {
     if (!UseSettings(portName, candidates_[static_cast<size_t>(index)], &result->openResult)) {
-      Listen lost;
-      lost.wait = Wait::Lost;
-      return lost;
+      // A setting the driver refuses outright is passed over here (the try at it reports
+      // it); a port that is gone, busy or forbidden ends the search.
+      Listen skipped;
+      if (result->openResult.error != PortOpenError::Other) skipped.wait = Wait::Lost;
+      return skipped;
     }
     // The first character in answerMs plus its own time, the whole answer in its time.
     return Probe(answerMs + kSweepAnswerChars * CharMs(), answerMs + 2 * CharMs());

@@ -42,6 +42,12 @@ class PacedLine final : public ISerialPort {
 
   PortOpenResult Open(const char* name, const LineSettings& settings) override {
     SendPending();
+    if (refusesOddParity && settings.parity == 'O') {
+      unit_.Close();
+      PortOpenResult refused;
+      refused.error = PortOpenError::Other;  // as Wine's serial driver on a pseudo-terminal
+      return refused;
+    }
     return unit_.Open(name, settings);
   }
   void Close() override {
@@ -68,6 +74,7 @@ class PacedLine final : public ISerialPort {
   }
 
   std::vector<Heard> heard;
+  bool refusesOddParity = false;
 
  private:
   uint32_t CharMs() const {
@@ -316,6 +323,20 @@ TEST_F(DetectionTimingTest, NothingFoundOrCancelledInTheSweepLeavesEveryUnitTran
   EXPECT_EQ(result.outcome, DetectionOutcome::Cancelled);
   EXPECT_EQ(EscapesSent(), 0u);
   EXPECT_EQ(ModeAfterAWhile(), SimMode::Transparent);
+}
+
+// The sweep passes over a setting the driver refuses outright; the tries still stop there.
+TEST_F(DetectionTimingTest, ASettingTheDriverRefusesIsPassedOverByTheSweep) {
+  line.refusesOddParity = true;
+  detector.SetCandidates({Line(9600, "7O1"), Line(9600, "8N1")});
+  LeaveUnitInCommandMode(Line(9600, "8N1"), true);
+  DetectionResult result = detector.Run("COM1", false);
+  ASSERT_EQ(result.outcome, DetectionOutcome::Found);
+  EXPECT_EQ(LineSettingsText(result.settings), "9600 8N1");
+  EXPECT_TRUE(result.foundInCommandMode);
+  result = detector.Run("COM1", false);
+  EXPECT_EQ(result.outcome, DetectionOutcome::PortProblem);
+  EXPECT_EQ(result.openResult.error, PortOpenError::Other);
 }
 
 }  // namespace
