@@ -1,7 +1,8 @@
 // vqxctl detect against vqxsim set to a line of its own, in real time: bytes sent at any
 // other setting reach the unit garbled and its answers come back garbled, so only the
-// unit's own setting can be found. Every try costs the unit's two quiet times and the
-// reply time-out (about five seconds); the tries are narrowed where the order allows.
+// unit's own setting can be found. Every unanswered try costs two quiet times (about four
+// seconds, the reply window running on into the next try's); the tries are narrowed
+// where the order allows.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_run.h"
+#include "link/line_candidates.h"
 #include "link/serial_comm.h"
 #include "runner/sim_runner.h"
 #include "support/vqxctl_runner.h"
@@ -39,8 +41,9 @@ class CliDetect : public ::testing::Test {
     if (sim_) sim_->Stop();
   }
 
-  void StartSim(const char* line, bool silent = false) {
+  void StartSim(const char* line, bool silent = false, uint32_t replyDelayMs = 0) {
     sim::SimConfig config;
+    config.replyDelayMs = replyDelayMs;
     sim::SerialFrame frame;
     ASSERT_TRUE(sim::ParseSerialFrame(line, &frame)) << line;
     config.line = frame;
@@ -55,6 +58,28 @@ class CliDetect : public ::testing::Test {
     std::vector<std::string> args = {"detect", "--port", sim_->SlavePath()};
     args.insert(args.end(), rest.begin(), rest.end());
     return Vqxctl(args);
+  }
+
+  // Someone escaped the unit at its own setting (and perhaps turned its echo off).
+  void EscapeUnit(const LineSettings& settings, bool echoOff, bool thenTran) {
+    const std::unique_ptr<ISerialPort> port = sim_->CreateHostPort();
+    ASSERT_TRUE(port->Open(sim_->SlavePath().c_str(), settings).ok);
+    const auto send = [&](const std::string& text) {
+      port->Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+      port->Drain(1000);
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(kEscapeGuardMs));
+    send("+++");
+    ASSERT_TRUE(sim_->WaitFor([](const sim::SimUnit& u) { return u.Mode() == sim::SimMode::Command; },
+                              std::chrono::milliseconds(kEscapeGuardMs + kReplyTimeoutMs)));
+    if (echoOff) send("ECHO OFF\r");
+    if (thenTran) send("TRAN\r");
+    ASSERT_TRUE(sim_->WaitFor(
+        [thenTran](const sim::SimUnit& u) {
+          return u.Mode() == (thenTran ? sim::SimMode::Transparent : sim::SimMode::Command);
+        },
+        kSettleTime));
+    port->Close();
   }
 
   bool UnitEndsTransparent() {
@@ -146,6 +171,44 @@ TEST_F(CliDetect, CtrlCDuringTheSearchEndsItWithExit130AndTheUnitTransparent) {
   // The TRAN after the cancel waits one reply time-out at most; the rest is quick.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kEscapeGuardMs * 2 + 500 + 2 * kReplyTimeoutMs));
   EXPECT_TRUE(UnitEndsTransparent());
+}
+
+// A unit someone left in command mode answers the first CR at its setting: found in
+// about a second, without an escape, and returned to transparent mode.
+TEST_F(CliDetect, UnitLeftInCommandModeIsFoundByTheFirstSweepWithoutAnotherEscape) {
+  StartSim("19200-7O1");
+  LineSettings at;
+  ASSERT_TRUE(ParseFraming("7O1", &at));
+  at.baudRate = 19200;
+  EscapeUnit(at, false, false);
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome r = Detect({"--format", "json"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["settings"], "19200 7O1");
+  EXPECT_THAT(r.err, Not(HasSubstr("(2 of 54)")));
+  // The sweep takes well under two seconds; the TRAN's answer follows at once.
+  EXPECT_LT(took, std::chrono::milliseconds(4000));
+  EXPECT_TRUE(UnitEndsTransparent());
+  const std::vector<std::string> lines = sim_->ReceivedLines();
+  EXPECT_EQ(lines.back(), "TRAN");
+  for (const std::string& line : lines) EXPECT_EQ(line.find('+'), std::string::npos) << "escaped again: " << line;
+}
+
+// Without echo, a unit that takes 2.5 s of its 3 s to answer does so after the search has
+// moved on to the next rate: heard there garbled, it is asked again at its own.
+TEST_F(CliDetect, UnitAnsweringLateInTheReplyWindowIsFoundAtItsRateNotTheNext) {
+  StartSim("19200-8N1", false, 2500);
+  LineSettings at;
+  at.baudRate = 19200;
+  EscapeUnit(at, true, true);
+  const Outcome r = Detect({"--rates", "9600,19200,38400", "--framings", "8N1", "--format", "json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["settings"], "19200 8N1");
+  EXPECT_EQ(j["tries"], 2);
+  EXPECT_TRUE(UnitEndsTransparent());
+  EXPECT_EQ(sim_->ReceivedLines().back(), "TRAN");
 }
 
 }  // namespace
