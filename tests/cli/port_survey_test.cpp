@@ -240,7 +240,9 @@ TEST_F(PortSurveyTest, NoPortsAtAllSaysSo) {
   machine.directories.erase("/dev/serial/by-id");
   const testing::VqxctlOutcome run = SurveyPorts();
   EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "No serial ports found.\n");
+  EXPECT_EQ(run.out,
+            "No serial ports found.\nPorts of serial device servers (rfc2217://HOST:PORT, socket://HOST:PORT) cannot "
+            "be listed; name one with --port.\n");
 }
 
 }  // namespace
