@@ -1,0 +1,193 @@
+// The Winsock side of a unit behind a serial server, on a scripted Winsock: the faults a
+// real network produces (refused, unknown host, no answer, reset) and what Wine lacks.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/network_serial_port.h"
+#include "support/fake_link_parts.h"
+#include "win32/win32_stream_socket.h"
+
+namespace vqx::win32 {
+namespace {
+
+using ::testing::HasSubstr;
+
+class ScriptedWinsock final : public Win32Calls {
+ public:
+  static constexpr SOCKET kSocket = 77;
+
+  ScriptedWinsock() {
+    address_.sin_family = AF_INET;
+    address_.sin_port = htons(7000);
+    address_.sin_addr.s_addr = htonl(0x0A000005);
+    entry_.ai_family = AF_INET;
+    entry_.ai_socktype = SOCK_STREAM;
+    entry_.ai_protocol = IPPROTO_TCP;
+    entry_.ai_addr = reinterpret_cast<sockaddr*>(&address_);
+    entry_.ai_addrlen = sizeof address_;
+  }
+
+  int StartSockets() override { return ++starts, 0; }
+  int ResolveHost(const char* host, const char*, const addrinfo*, addrinfo** found) override {
+    resolved = host;
+    if (resolveError != 0) return resolveError;
+    *found = &entry_;
+    return 0;
+  }
+  void FreeHostList(addrinfo*) override { ++freed; }
+  SOCKET OpenSocket(int, int, int) override { return kSocket; }
+  int CloseSocket(SOCKET) override { return ++closes, 0; }
+  int SetSocketOption(SOCKET, int level, int name, const char* value, int) override {
+    if (level == IPPROTO_TCP && name == TCP_NODELAY) noDelay = *reinterpret_cast<const BOOL*>(value) != 0;
+    return 0;
+  }
+  int GetSocketOption(SOCKET, int level, int name, char* value, int* size) override {
+    if (level == SOL_SOCKET && name == SO_ERROR && *size >= static_cast<int>(sizeof(int))) {
+      *reinterpret_cast<int*>(value) = connectOutcome;
+    }
+    return 0;
+  }
+  int SocketIoctl(SOCKET, long command, u_long* argument) override {
+    if (command == static_cast<long>(FIONBIO)) nonBlocking = *argument != 0;
+    return 0;
+  }
+  int ConnectSocket(SOCKET, const sockaddr*, int) override { return Fail(WSAEWOULDBLOCK); }
+  int PollSockets(WSAPOLLFD* sockets, ULONG, INT timeoutMs) override {
+    pollTimeouts.push_back(timeoutMs);
+    if (connectOutcome == WSAETIMEDOUT) {
+      ticks += static_cast<uint64_t>(timeoutMs);
+      return 0;
+    }
+    sockets[0].revents = connectOutcome == 0 ? sockets[0].events : POLLERR;
+    return 1;
+  }
+  int SendSocket(SOCKET, const char* data, int size) override {
+    if (sendError != 0) return Fail(sendError);
+    sent.append(data, static_cast<size_t>(size));
+    ++sends;
+    return size;
+  }
+  int ReceiveSocket(SOCKET, char* buffer, int size) override {
+    if (!receiveErrors.empty()) {
+      const int error = receiveErrors.front();
+      receiveErrors.erase(receiveErrors.begin());
+      if (error == -1) return 0;  // the server closed the connection
+      return Fail(error);
+    }
+    if (input.empty()) return Fail(WSAEWOULDBLOCK);
+    const int n = std::min(size, static_cast<int>(input.size()));
+    input.copy(buffer, static_cast<size_t>(n));
+    input.erase(0, static_cast<size_t>(n));
+    return n;
+  }
+  int SocketControl(SOCKET, DWORD code, void*, DWORD, void* out, DWORD outSize, DWORD* returned) override {
+    if (code != SIO_TCP_INFO || !tcpInfoWorks) return Fail(WSAEOPNOTSUPP);
+    TCP_INFO_v0 info{};
+    info.BytesInFlight = inFlight;
+    std::memcpy(out, &info, std::min<DWORD>(outSize, sizeof info));
+    *returned = sizeof info;
+    return 0;
+  }
+  int SocketError() override { return lastError; }
+  uint64_t TickCount() override { return ticks; }
+
+  int starts = 0, freed = 0, closes = 0, sends = 0;
+  int resolveError = 0;
+  int connectOutcome = 0;  // SO_ERROR after the wait; WSAETIMEDOUT: the wait runs out
+  int sendError = 0;
+  std::vector<int> receiveErrors;  // -1: recv returns 0
+  std::string input, sent, resolved;
+  bool noDelay = false, nonBlocking = false, tcpInfoWorks = false;
+  ULONG inFlight = 0;
+  std::vector<INT> pollTimeouts;
+  uint64_t ticks = 5000;
+  int lastError = 0;
+
+ private:
+  int Fail(int error) {
+    lastError = error;
+    return SOCKET_ERROR;
+  }
+  sockaddr_in address_{};
+  addrinfo entry_{};
+};
+
+TEST(Win32SocketTest, ConnectIsNonBlockingWithoutNagleAndEachRefusalIsToldApart) {
+  ScriptedWinsock winsock;
+  Win32StreamSocket socket(winsock);
+  EXPECT_EQ(socket.Connect("mast-3", 7000, 5000).error, IStreamSocket::ConnectError::None);
+  EXPECT_EQ(winsock.resolved, "mast-3");
+  EXPECT_TRUE(winsock.noDelay);
+  EXPECT_TRUE(winsock.nonBlocking);
+  EXPECT_EQ(winsock.freed, 1);
+
+  winsock.connectOutcome = WSAECONNREFUSED;
+  EXPECT_EQ(socket.Connect("mast-3", 7000, 5000).error, IStreamSocket::ConnectError::Refused);
+  winsock.connectOutcome = WSAEHOSTUNREACH;
+  EXPECT_EQ(socket.Connect("mast-3", 7000, 5000).error, IStreamSocket::ConnectError::Unreachable);
+  // No answer: the one wait is bounded by what is left of the time-out.
+  winsock.connectOutcome = WSAETIMEDOUT;
+  winsock.pollTimeouts.clear();
+  EXPECT_EQ(socket.Connect("mast-3", 7000, 2500).error, IStreamSocket::ConnectError::TimedOut);
+  ASSERT_EQ(winsock.pollTimeouts.size(), 1u);
+  EXPECT_LE(winsock.pollTimeouts[0], 2500);
+  winsock.resolveError = WSAHOST_NOT_FOUND;
+  EXPECT_EQ(socket.Connect("no-such-mast", 7000, 5000).error, IStreamSocket::ConnectError::UnknownHost);
+  EXPECT_EQ(winsock.starts, 1) << "WSAStartup once";
+  EXPECT_EQ(winsock.closes, 3) << "each failed socket closed";
+}
+
+TEST(Win32SocketTest, AResetOrClosedConnectionIsALostPortAndDrainAsksTcpInfo) {
+  ScriptedWinsock winsock;
+  testing::FakeClock clock;
+  NetworkSerialPort port(std::make_unique<Win32StreamSocket>(winsock), clock);
+  ASSERT_TRUE(port.Open("socket://10.0.0.5:7000", LineSettings{}).ok);
+  winsock.input = "OK";
+  EXPECT_EQ(port.QueuedBytes(), 2);
+  uint8_t b = 0;
+  EXPECT_TRUE(port.ReadByte(b));
+  EXPECT_TRUE(port.ReadByte(b));
+  EXPECT_EQ(port.QueuedBytes(), 0) << "would block: nothing yet";
+
+  // Under Wine SIO_TCP_INFO fails: not waited for. On Windows the bytes in flight count.
+  EXPECT_TRUE(port.Drain(100));
+  winsock.tcpInfoWorks = true;
+  winsock.inFlight = 3;
+  EXPECT_FALSE(port.Drain(20));
+  winsock.inFlight = 0;
+  EXPECT_TRUE(port.Drain(20));
+
+  EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>("+++"), 3), 3u);
+  EXPECT_EQ(winsock.sends, 1) << "the escape in one send";
+
+  winsock.receiveErrors = {WSAECONNRESET};
+  EXPECT_LT(port.QueuedBytes(), 0);
+  ASSERT_TRUE(port.Open("socket://10.0.0.5:7000", LineSettings{}).ok);
+  winsock.receiveErrors = {-1};
+  EXPECT_LT(port.QueuedBytes(), 0) << "closed by the server";
+  ASSERT_TRUE(port.Open("socket://10.0.0.5:7000", LineSettings{}).ok);
+  winsock.sendError = WSAECONNABORTED;
+  EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>("x"), 1), 0u);
+  EXPECT_LT(port.QueuedBytes(), 0);
+}
+
+TEST(Win32SocketTest, AFailedConnectNamesHostAndPortInTheOpenFailure) {
+  ScriptedWinsock winsock;
+  testing::FakeClock clock;
+  NetworkSerialPort port(std::make_unique<Win32StreamSocket>(winsock), clock);
+  winsock.connectOutcome = WSAECONNREFUSED;
+  const PortOpenResult r = port.Open("rfc2217://10.0.0.5:7000", LineSettings{});
+  EXPECT_FALSE(r.ok);
+  EXPECT_THAT(r.problem, HasSubstr("10.0.0.5:7000"));
+  EXPECT_THAT(r.problem, HasSubstr("refused"));
+}
+
+}  // namespace
+}  // namespace vqx::win32
