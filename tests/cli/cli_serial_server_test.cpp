@@ -139,6 +139,7 @@ TEST_F(CliSerialServer, AServerGoneMidReadEndsWithTheLostPortCodeNotWithNotRespo
   power.join();
   EXPECT_EQ(r.code, 3);
   EXPECT_THAT(r.err, HasSubstr("The serial port " + server_.Rfc2217Url() + " was lost during the read"));
+  EXPECT_THAT(r.err, HasSubstr("may still be in command mode")) << r.err;
   EXPECT_THAT(r.err, Not(HasSubstr("not responding")));
 }
 
