@@ -1,3 +1,6 @@
+// SIO_TCP_INFO and TCP_INFO_v0 are declared from Windows 10 1703 on; the call fails
+// harmlessly on older systems (and under Wine), and the drain then does not wait.
+#define NTDDI_VERSION 0x0A000003
 #include "win32/win32_stream_socket.h"
 
 #include <algorithm>
@@ -98,7 +101,7 @@ IStreamSocket::ConnectResult Win32StreamSocket::Connect(const std::string& host,
       continue;
     }
     u_long nonBlocking = 1;
-    calls_.SocketIoctl(s, FIONBIO, &nonBlocking);
+    calls_.SocketIoctl(s, static_cast<long>(FIONBIO), &nonBlocking);
     const BOOL on = TRUE;
     calls_.SetSocketOption(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     calls_.SetSocketOption(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);

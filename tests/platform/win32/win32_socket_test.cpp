@@ -1,6 +1,10 @@
 // The Winsock side of a unit behind a serial server, on a scripted Winsock: the faults a
 // real network produces (refused, unknown host, no answer, reset) and what Wine lacks.
 
+// SIO_TCP_INFO and TCP_INFO_v0 are declared from Windows 10 1703 on; the call fails
+// harmlessly on older systems (and under Wine), and the drain then does not wait.
+#define NTDDI_VERSION 0x0A000003
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -141,7 +145,8 @@ TEST(Win32SocketTest, ConnectIsNonBlockingWithoutNagleAndEachRefusalIsToldApart)
   winsock.resolveError = WSAHOST_NOT_FOUND;
   EXPECT_EQ(socket.Connect("no-such-mast", 7000, 5000).error, IStreamSocket::ConnectError::UnknownHost);
   EXPECT_EQ(winsock.starts, 1) << "WSAStartup once";
-  EXPECT_EQ(winsock.closes, 3) << "each failed socket closed";
+  // The connection of the first Connect, and each socket that failed to connect.
+  EXPECT_EQ(winsock.closes, 4);
 }
 
 TEST(Win32SocketTest, AResetOrClosedConnectionIsALostPortAndDrainAsksTcpInfo) {
