@@ -4,58 +4,11 @@
 #include "win32/win32_stream_socket.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 #include "win32/wide_text.h"
 
 namespace vqx::win32 {
 namespace {
-
-// getaddrinfo cannot be bounded, so it runs on a thread of its own that is left behind
-// (and frees what it found) when it takes longer than the caller waits.
-struct Lookup {
-  std::mutex mutex;
-  std::condition_variable done;
-  bool finished = false;
-  bool abandoned = false;
-  int code = 0;
-  addrinfo* found = nullptr;
-};
-
-int ResolveWithin(Win32Calls& calls, const std::string& host, uint16_t port, uint32_t timeoutMs, addrinfo** found,
-                  bool* timedOut) {
-  auto lookup = std::make_shared<Lookup>();
-  std::thread([lookup, &calls, host, port] {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* list = nullptr;
-    const int code = calls.ResolveHost(host.c_str(), std::to_string(port).c_str(), &hints, &list);
-    std::lock_guard<std::mutex> lock(lookup->mutex);
-    if (lookup->abandoned) {
-      if (list != nullptr) calls.FreeHostList(list);
-      return;
-    }
-    lookup->code = code;
-    lookup->found = list;
-    lookup->finished = true;
-    lookup->done.notify_all();
-  }).detach();
-  std::unique_lock<std::mutex> lock(lookup->mutex);
-  if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return lookup->finished; })) {
-    lookup->abandoned = true;
-    *timedOut = true;
-    return 0;
-  }
-  *found = lookup->found;
-  return lookup->code;
-}
 
 IStreamSocket::ConnectError ErrorKind(int code) {
   switch (code) {
@@ -84,10 +37,17 @@ IStreamSocket::ConnectResult Win32StreamSocket::Connect(const std::string& host,
     started_ = true;
   }
   const uint64_t start = calls_.TickCount();
+  // The name lookup is the system resolver's, bounded by its own time-outs (a few seconds
+  // per DNS server), not by timeoutMs: a lookup on a thread left behind when it takes
+  // too long would be bounded, but a thread still running in the resolver when the
+  // program ends can hold up its exit.
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
   addrinfo* list = nullptr;
-  bool timedOut = false;
-  const int lookup = ResolveWithin(calls_, host, port, timeoutMs, &list, &timedOut);
-  if (timedOut) return {ConnectError::TimedOut, WSAETIMEDOUT};
+  const int lookup = calls_.ResolveHost(host.c_str(), std::to_string(port).c_str(), &hints, &list);
   if (lookup != 0) {
     const bool unknown = lookup == WSAHOST_NOT_FOUND || lookup == WSANO_DATA || lookup == WSATRY_AGAIN ||
                          lookup == WSANO_RECOVERY;
