@@ -65,6 +65,11 @@ IStreamSocket::ConnectResult Win32StreamSocket::Connect(const std::string& host,
     const BOOL on = TRUE;
     calls_.SetSocketOption(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     calls_.SetSocketOption(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+    // Acknowledge every segment at once: a server with Nagle's algorithm on holds the rest
+    // of a reply until its first segment is acknowledged. Not there (Wine): as before.
+    TCP_ACK_FREQUENCY_PARAMETERS everySegment{1};
+    DWORD returned = 0;
+    calls_.SocketControl(s, SIO_TCP_SET_ACK_FREQUENCY, &everySegment, sizeof everySegment, nullptr, 0, &returned);
     int error = 0;
     if (calls_.ConnectSocket(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == SOCKET_ERROR) {
       error = calls_.SocketError();
