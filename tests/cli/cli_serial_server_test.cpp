@@ -15,6 +15,9 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <cstdlib>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -155,6 +158,39 @@ TEST_F(CliSerialServer, APortNobodyListensOnEndsWithThePortCodeNamingHostAndPort
   EXPECT_EQ(unknown.code, 3);
   EXPECT_THAT(unknown.err, HasSubstr("no-such-host.invalid:7000"));
   EXPECT_THAT(unknown.err, HasSubstr("unknown"));
+}
+
+TEST_F(CliSerialServer, AServerThatNeverAcceptsEndsAtTheConfiguredConnectTimeOut) {
+  ASSERT_FALSE(testing::Ser2netServer::Program().empty()) << testing::Ser2netServer::NotInstalled();
+  // A listener whose queue is full: Linux drops further connection requests unanswered,
+  // as a firewall that drops them does.
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  ASSERT_EQ(listen(listener, 0), 0);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    const int filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    fillers.push_back(filler);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string where = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  setenv("VQX_CONNECT_TIMEOUT", "2", 1);
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome r = Vqxctl({"read", "--port", "socket://" + where, "--quiet"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  unsetenv("VQX_CONNECT_TIMEOUT");
+  for (const int fd : fillers) close(fd);
+  close(listener);
+  EXPECT_EQ(r.code, 3);
+  EXPECT_THAT(r.err, HasSubstr("Cannot reach " + where + ": no answer within 2 s"));
+  EXPECT_GE(took, std::chrono::milliseconds(1900));
+  EXPECT_LT(took, std::chrono::milliseconds(2000 + kReplyTimeoutMs));
 }
 
 }  // namespace
