@@ -185,7 +185,9 @@ TEST_F(PortSurveyTest, BusyPortNamesTheProcessHoldingItAndDeniedPortNamesTheGrou
             "    /dev/ttyUSB0 is in use by another program: picocom (PID 4242). Close it and try again.\n"
             "/dev/ttyUSB1: cannot be opened\n"
             "    Permission denied on /dev/ttyUSB1: add your user to the group '" + group +
-                "' (sudo usermod -aG " + group + " $USER) and log in again.\n");
+                "' (sudo usermod -aG " + group + " $USER) and log in again.\n"
+                "Ports of serial device servers (rfc2217://HOST:PORT, socket://HOST:PORT) cannot be listed; name one "
+                "with --port.\n");
 }
 
 TEST_F(PortSurveyTest, APortOtherProgramsHaveOpenWithoutLockingOpensWithANote) {
