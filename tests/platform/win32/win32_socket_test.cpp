@@ -196,3 +196,66 @@ TEST(Win32SocketTest, AFailedConnectNamesHostAndPortInTheOpenFailure) {
 
 }  // namespace
 }  // namespace vqx::win32
+
+namespace vqx::win32 {
+namespace {
+
+// The real Winsock (Wine's here) on the loopback interface: a listener of the test's own.
+class LoopbackListener {
+ public:
+  LoopbackListener() {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    listen(listener_, 1);
+  }
+  ~LoopbackListener() {
+    if (accepted_ != INVALID_SOCKET) closesocket(accepted_);
+    if (listener_ != INVALID_SOCKET) closesocket(listener_);
+  }
+  uint16_t Port() const { return port_; }
+  SOCKET Accept() { return accepted_ = accept(listener_, nullptr, nullptr); }
+  void StopListening() {
+    closesocket(listener_);
+    listener_ = INVALID_SOCKET;
+  }
+
+ private:
+  SOCKET listener_ = INVALID_SOCKET;
+  SOCKET accepted_ = INVALID_SOCKET;
+  uint16_t port_ = 0;
+};
+
+TEST(Win32SocketLoopbackTest, RealWinsockConnectsCarriesBytesBothWaysAndSeesTheServerGo) {
+  LoopbackListener server;
+  Win32StreamSocket client;
+  ASSERT_EQ(client.Connect("127.0.0.1", server.Port(), 5000).error, IStreamSocket::ConnectError::None);
+  const SOCKET serverSide = server.Accept();
+  ASSERT_NE(serverSide, INVALID_SOCKET);
+  EXPECT_EQ(client.Send(reinterpret_cast<const uint8_t*>("+++"), 3), 3);
+  char got[8] = {};
+  EXPECT_EQ(recv(serverSide, got, sizeof got, 0), 3);
+  EXPECT_EQ(std::string(got, 3), "+++");
+  EXPECT_EQ(send(serverSide, "OK\r\n", 4, 0), 4);
+  ASSERT_TRUE(client.WaitReadable(2000));
+  uint8_t buffer[8] = {};
+  EXPECT_EQ(client.Receive(buffer, sizeof buffer), 4);
+  EXPECT_EQ(client.Receive(buffer, sizeof buffer), 0) << "nothing more yet";
+  closesocket(serverSide);
+  ASSERT_TRUE(client.WaitReadable(2000));
+  EXPECT_LT(client.Receive(buffer, sizeof buffer), 0) << "the server closed the connection";
+
+  const uint16_t port = server.Port();
+  server.StopListening();
+  EXPECT_EQ(client.Connect("127.0.0.1", port, 5000).error, IStreamSocket::ConnectError::Refused);
+}
+
+}  // namespace
+}  // namespace vqx::win32
