@@ -152,7 +152,7 @@ TEST_F(NetworkPortTest, ASettingTheServerDoesNotTakeIsARefusedLineSettingWithThe
   EXPECT_EQ(r.lineInEffect.dataBits, 8);
   EXPECT_EQ(r.lineInEffect.parity, 'N');
   EXPECT_EQ(DescribeRefusedLineSettings("rfc2217://10.0.0.5:4001", LineSettings{19200, 'E', 7, 1}, r.lineInEffect),
-            "rfc2217://10.0.0.5:4001 is open, but its driver refused 19200 baud, 7 data bits and even parity; the "
+            "rfc2217://10.0.0.5:4001 is open, but the serial server refused 19200 baud, 7 data bits and even parity; the "
             "line runs at 9600 baud, 8 data bits and no parity");
   // On the open connection: a confirmed change is taken, a refused one is not.
   socket->onSend = [this](const std::string&) {
