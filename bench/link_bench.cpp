@@ -15,7 +15,7 @@ using namespace vqx;
 
 class MemoryPort final : public ISerialPort {
  public:
-  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}}; }
+  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}, {}, {}}; }
   void Close() override {}
   int32_t QueuedBytes() override { return pos < data.size() ? 1 : 0; }
   bool ReadByte(uint8_t& b) override {

@@ -112,7 +112,7 @@ class WiredPort final : public ISerialPort {
  public:
   WiredPort(StepClock& clock, sim::SimConfig config) : unit(std::move(config), clock.now), clock_(clock) {}
 
-  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}}; }
+  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}, {}, {}}; }
   void Close() override {}
   int32_t QueuedBytes() override {
     unit.Tick(clock_.now);
@@ -391,7 +391,7 @@ bool MeasureQuietWorker() {
 
 class NullPort final : public ISerialPort {
  public:
-  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}}; }
+  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}, {}, {}}; }
   void Close() override {}
   int32_t QueuedBytes() override { return 0; }
   bool ReadByte(uint8_t&) override { return false; }

@@ -85,7 +85,8 @@ void AddDetectionOptions(CLI::App* command, Parsed& p) {
 
 void AddConnectionOptions(CLI::App* command, Parsed& p) {
   auto* port = command->add_option("--port,-p", p.connection.line.port,
-                                   "serial port of the unit: /dev/ttyUSB0, /dev/serial/by-id/..., COM1, ttyS0");
+                                   "serial port of the unit: /dev/ttyUSB0, /dev/serial/by-id/..., COM1, ttyS0, "
+                                   "or behind a serial server rfc2217://HOST:PORT, socket://HOST:PORT");
   auto* demo = command->add_flag("--demo", p.connection.demo, "talk to a simulated VQX-2 started in this process");
   port->excludes(demo);
   demo->excludes(port);
@@ -194,7 +195,8 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
 
   CLI::App* detect = app.add_subcommand(
       "detect", "find the unit's line settings (baud rate, data bits, parity, stop bits) and print them");
-  detect->add_option("--port,-p", p.connection.line.port, "serial port of the unit")->required();
+  detect->add_option("--port,-p", p.connection.line.port, "serial port of the unit (or rfc2217://HOST:PORT)")
+      ->required();
   detect->add_option("--format", p.format, "text (e.g. 57600 8N1) or json")->check(CLI::IsMember({"text", "json"}));
   AddDetectionOptions(detect, p);
 

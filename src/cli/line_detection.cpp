@@ -1,5 +1,7 @@
 #include "line_detection.h"
 
+#include "net/network_port_name.h"
+
 #include "app/app_window.h"
 #include "link/line_candidates.h"
 #include "system_port.h"
@@ -34,6 +36,15 @@ ExitCode DetectLineSettings(ISerialPort& port, const std::string& portName, cons
                             bool leaveInCommandMode, const std::atomic<bool>* interrupt,
                             const std::function<void(const std::string&)>& progress, DetectionResult* result,
                             std::string* error) {
+  // Over raw TCP the server keeps its own line settings: every try would run at the same
+  // one, and the first the unit answered would be reported, right or not.
+  NetworkPortName network;
+  std::string problem;
+  if (ParseNetworkPortName(portName, &network, &problem) && network.protocol == NetworkPortName::Protocol::Raw) {
+    *error = "The line settings of " + portName + " cannot be detected: a socket:// port leaves them to the "
+             "server. Set them there, or reach the server with rfc2217:// if it speaks RFC 2217.";
+    return kExitUsage;
+  }
   LineDetector detector(port, SystemClock());
   detector.SetCandidates(order);
   detector.SetCancel(interrupt);

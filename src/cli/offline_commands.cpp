@@ -185,10 +185,15 @@ int RunHistoryImport(const std::string& prefs, const std::string& input, CliEnvi
   return kExitOk;
 }
 
+// Units behind a serial server are reached by URL; no survey can find those servers.
+constexpr const char* kNetworkPortsNote =
+    "Ports of serial device servers (rfc2217://HOST:PORT, socket://HOST:PORT) cannot be listed; name one with "
+    "--port.\n";
+
 int RunPorts(CliEnvironment& env) {
   const std::vector<SerialPortEntry> ports = env.listPorts();
   if (ports.empty()) {
-    env.out << "No serial ports found.\n";
+    env.out << "No serial ports found.\n" << kNetworkPortsNote;
     return kExitOk;
   }
   for (const SerialPortEntry& port : ports) {
@@ -197,6 +202,7 @@ int RunPorts(CliEnvironment& env) {
     if (!port.problem.empty()) env.out << "    " << port.problem << "\n";
     if (!port.note.empty()) env.out << "    " << port.note << "\n";
   }
+  env.out << kNetworkPortsNote;
   return kExitOk;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/settings_report.h"
 #include "commands.h"
+#include "net/network_port_name.h"
 #include "protocol/command_format.h"
 #include "protocol/command_table.h"
 #include "runner/sim_runner.h"
@@ -322,6 +323,16 @@ int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dr
     return unit.Finish(kExitOk);
   }
 
+  // The unit's web password goes to it as a line like any other: over a serial server that
+  // line crosses the network unencrypted, which the technician must know.
+  if (IsNetworkPortName(connection.line.port)) {
+    for (const UpdateStep& step : plan.steps) {
+      if (step.record.commandId != kCmdPass) continue;
+      env.err << "vqxctl: warning: the web password travels in clear text over the network to "
+              << Visible(connection.line.port) << " (Telnet and raw TCP are not encrypted)\n";
+      break;
+    }
+  }
   std::vector<std::string> warnings;
   const ExitCode updated = session.Update(target, &warnings, &error);
   for (const std::string& warning : warnings) env.err << "VQX-2: " << warning << "\n";

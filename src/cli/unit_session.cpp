@@ -132,6 +132,8 @@ ExitCode UnitSession::Connect(std::string* error) {
   // to the unit yet. After a detection the unit waits in command mode at settings the
   // port already took once: go on, and let the warning stand.
   const PortOpenResult opened = comm_.LastOpenResult();
+  // Not subject to --quiet: a line at the server's own settings explains a silent unit.
+  if (!opened.warning.empty()) progress_ << "vqxctl: warning: " << Visible(opened.warning) << "." << std::endl;
   if (opened.settingsRefused) {
     const LineSettings asked{prefs->baudRate, prefs->parity, prefs->dataBits, prefs->stopBits};
     const std::string refusal = DescribeRefusedLineSettings(line.port, asked, opened.lineInEffect);

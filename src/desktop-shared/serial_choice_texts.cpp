@@ -1,6 +1,7 @@
 #include "serial_choice_texts.h"
 
 #include "app/text_fields.h"
+#include "net/network_port_name.h"
 
 namespace vqx::desktop {
 namespace {
@@ -31,6 +32,12 @@ HostSerialChoice ChoiceFromTexts(std::string portName, const std::string& baudRa
 
 DetectPress PressDetect(const std::string& portName) {
   if (portName.empty()) return {false, "Type the serial port's name first."};
+  // A raw TCP port runs at the server's settings whatever is tried here.
+  NetworkPortName network;
+  std::string problem;
+  if (ParseNetworkPortName(portName, &network, &problem) && network.protocol == NetworkPortName::Protocol::Raw) {
+    return {false, "A socket:// port runs at the server's line settings: set them there, or use rfc2217://."};
+  }
   return {true, "Looking for the VQX-2 on " + portName + "..."};
 }
 

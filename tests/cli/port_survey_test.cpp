@@ -185,7 +185,9 @@ TEST_F(PortSurveyTest, BusyPortNamesTheProcessHoldingItAndDeniedPortNamesTheGrou
             "    /dev/ttyUSB0 is in use by another program: picocom (PID 4242). Close it and try again.\n"
             "/dev/ttyUSB1: cannot be opened\n"
             "    Permission denied on /dev/ttyUSB1: add your user to the group '" + group +
-                "' (sudo usermod -aG " + group + " $USER) and log in again.\n");
+                "' (sudo usermod -aG " + group + " $USER) and log in again.\n"
+                "Ports of serial device servers (rfc2217://HOST:PORT, socket://HOST:PORT) cannot be listed; name one "
+                "with --port.\n");
 }
 
 TEST_F(PortSurveyTest, APortOtherProgramsHaveOpenWithoutLockingOpensWithANote) {
@@ -240,7 +242,9 @@ TEST_F(PortSurveyTest, NoPortsAtAllSaysSo) {
   machine.directories.erase("/dev/serial/by-id");
   const testing::VqxctlOutcome run = SurveyPorts();
   EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "No serial ports found.\n");
+  EXPECT_EQ(run.out,
+            "No serial ports found.\nPorts of serial device servers (rfc2217://HOST:PORT, socket://HOST:PORT) cannot "
+            "be listed; name one with --port.\n");
 }
 
 }  // namespace

@@ -168,6 +168,12 @@ TEST(SerialChoiceTextsTest, DetectNeedsAPortName) {
   const DetectPress named = PressDetect("/dev/ttyUSB0");
   EXPECT_TRUE(named.start);
   EXPECT_EQ(named.text, "Looking for the VQX-2 on /dev/ttyUSB0...");
+  // Over RFC 2217 the tries reach the far port; over raw TCP they would all run at the
+  // server's one setting.
+  EXPECT_TRUE(PressDetect("rfc2217://mast-3:7000").start);
+  const DetectPress raw = PressDetect("socket://mast-3:7001");
+  EXPECT_FALSE(raw.start);
+  EXPECT_EQ(raw.text, "A socket:// port runs at the server's line settings: set them there, or use rfc2217://.");
 }
 
 }  // namespace

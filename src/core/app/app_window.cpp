@@ -104,6 +104,9 @@ bool CAppWindow::OpenPortFromPreferences(MessageOwner owner) {
                                                          opened.lineInEffect);
     if (!text.empty()) ShowBox(owner, text.c_str(), MessageIcon::Warning);
   }
+  // A serial server that keeps its own line settings: the unit may stay silent, and the
+  // technician needs to know where to look.
+  if (!opened.warning.empty()) ShowBox(owner, (opened.warning + ".").c_str(), MessageIcon::Warning);
   return true;
 }
 

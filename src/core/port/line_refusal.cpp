@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "net/network_port_name.h"
 #include "port/serial_port.h"
 
 namespace vqx {
@@ -49,7 +50,9 @@ std::string DescribeRefusedLineSettings(const std::string& portName, const LineS
     running.push_back(have.stopBits == 2 ? "2 stop bits" : "1 stop bit");
   }
   if (refused.empty()) return std::string();
-  return portName + " is open, but its driver refused " + ListText(refused) + "; the line runs at " +
+  // Over RFC 2217 it is the serial server that answers for the far port.
+  const char* refuser = IsNetworkPortName(portName) ? "the serial server" : "its driver";
+  return portName + " is open, but " + refuser + " refused " + ListText(refused) + "; the line runs at " +
          ListText(running);
 }
 

@@ -28,6 +28,13 @@ struct PortOpenResult {
   // the unit will not understand a line that runs at other settings than its own.
   bool settingsRefused = false;
   LineSettings lineInEffect;
+  // Ports that explain themselves (a network port names the host and what went wrong):
+  // for a failed open, the sentence that says why; empty when the platform's description
+  // of error and systemError applies.
+  std::string problem;
+  // The port is open, but the technician should know something about the line (a serial
+  // server that did not take up the line settings and runs its own); empty when none.
+  std::string warning;
 };
 
 // The warning for an open port whose driver kept settings of its own: each setting it

@@ -4,6 +4,10 @@
 #include "posix/monotonic_clock.h"
 #include "posix/port_survey.h"
 #include "posix/posix_serial_port.h"
+#include "posix/posix_stream_socket.h"
+#include "port_by_name.h"
+#include "net/network_port_name.h"
+#include "net/network_serial_port.h"
 #include "system_port.h"
 
 namespace vqx {
@@ -36,7 +40,13 @@ bool ParseComNumber(const std::string& name, unsigned* number) {
 }  // namespace
 
 std::unique_ptr<ISerialPort> CreateSystemSerialPort() {
-  return std::make_unique<posix::PosixSerialPort>();
+  return std::make_unique<PortByName>([] { return std::make_unique<posix::PosixSerialPort>(); },
+                                      [] {
+                                        NetworkPortTimings timings;
+                                        timings.connectMs = NetworkConnectTimeoutMs();
+                                        return std::make_unique<NetworkSerialPort>(
+                                            std::make_unique<posix::PosixStreamSocket>(), SystemClock(), timings);
+                                      });
 }
 
 IClock& SystemClock() {
@@ -45,6 +55,7 @@ IClock& SystemClock() {
 }
 
 std::string ResolvePortName(const std::string& name) {
+  if (IsNetworkPortName(name)) return name;
   if (name.empty() || name.find('/') != std::string::npos) {
     return name;
   }
@@ -56,6 +67,7 @@ std::string ResolvePortName(const std::string& name) {
 }
 
 std::string DescribePortOpenFailure(const std::string& name, const PortOpenResult& result) {
+  if (!result.ok && !result.problem.empty()) return result.problem;
   return posix::DescribePortOpenFailure(name, result, posix::RealSysCalls());
 }
 

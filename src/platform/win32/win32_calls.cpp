@@ -52,6 +52,39 @@ DWORD Win32Calls::EnvironmentVariable(const wchar_t* name, wchar_t* buffer, DWOR
 }
 wchar_t** Win32Calls::CommandLineArguments(int* count) { return ::CommandLineToArgvW(::GetCommandLineW(), count); }
 
+int Win32Calls::StartSockets() {
+  WSADATA data{};
+  return ::WSAStartup(MAKEWORD(2, 2), &data);
+}
+int Win32Calls::ResolveHost(const char* host, const char* service, const addrinfo* hints, addrinfo** found) {
+  return ::getaddrinfo(host, service, hints, found);
+}
+void Win32Calls::FreeHostList(addrinfo* list) { ::freeaddrinfo(list); }
+SOCKET Win32Calls::OpenSocket(int family, int type, int protocol) { return ::socket(family, type, protocol); }
+int Win32Calls::CloseSocket(SOCKET socket) { return ::closesocket(socket); }
+int Win32Calls::SetSocketOption(SOCKET socket, int level, int name, const char* value, int size) {
+  return ::setsockopt(socket, level, name, value, size);
+}
+int Win32Calls::GetSocketOption(SOCKET socket, int level, int name, char* value, int* size) {
+  return ::getsockopt(socket, level, name, value, size);
+}
+int Win32Calls::SocketIoctl(SOCKET socket, long command, u_long* argument) {
+  return ::ioctlsocket(socket, command, argument);
+}
+int Win32Calls::ConnectSocket(SOCKET socket, const sockaddr* address, int size) {
+  return ::connect(socket, address, size);
+}
+int Win32Calls::PollSockets(WSAPOLLFD* sockets, ULONG count, INT timeoutMs) {
+  return ::WSAPoll(sockets, count, timeoutMs);
+}
+int Win32Calls::SendSocket(SOCKET socket, const char* data, int size) { return ::send(socket, data, size, 0); }
+int Win32Calls::ReceiveSocket(SOCKET socket, char* buffer, int size) { return ::recv(socket, buffer, size, 0); }
+int Win32Calls::SocketControl(SOCKET socket, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                              DWORD* returned) {
+  return ::WSAIoctl(socket, code, in, inSize, out, outSize, returned, nullptr, nullptr);
+}
+int Win32Calls::SocketError() { return ::WSAGetLastError(); }
+
 Win32Calls& RealWin32Calls() {
   static Win32Calls calls;
   return calls;

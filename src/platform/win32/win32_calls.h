@@ -58,6 +58,28 @@ class Win32Calls {
   // GetCommandLineW split by CommandLineToArgvW; the array is freed with LocalFree.
   // nullptr when the split fails.
   virtual wchar_t** CommandLineArguments(int* count);
+
+  // Winsock, for a unit behind a serial device server. Errors as Winsock gives them:
+  // SOCKET_ERROR (or INVALID_SOCKET) with the code from SocketError().
+  // WSAStartup for version 2.2: 0 or the error code.
+  virtual int StartSockets();
+  // getaddrinfo (its own error code as the result); the list freed with FreeHostList.
+  virtual int ResolveHost(const char* host, const char* service, const addrinfo* hints, addrinfo** found);
+  virtual void FreeHostList(addrinfo* list);
+  virtual SOCKET OpenSocket(int family, int type, int protocol);
+  virtual int CloseSocket(SOCKET socket);
+  virtual int SetSocketOption(SOCKET socket, int level, int name, const char* value, int size);
+  virtual int GetSocketOption(SOCKET socket, int level, int name, char* value, int* size);
+  // ioctlsocket (FIONBIO to make a socket non-blocking).
+  virtual int SocketIoctl(SOCKET socket, long command, u_long* argument);
+  virtual int ConnectSocket(SOCKET socket, const sockaddr* address, int size);
+  virtual int PollSockets(WSAPOLLFD* sockets, ULONG count, INT timeoutMs);
+  virtual int SendSocket(SOCKET socket, const char* data, int size);
+  virtual int ReceiveSocket(SOCKET socket, char* buffer, int size);
+  // WSAIoctl without overlapped I/O (SIO_TCP_INFO).
+  virtual int SocketControl(SOCKET socket, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                            DWORD* returned);
+  virtual int SocketError();
 };
 
 // The process-wide instance that makes the real calls.

@@ -17,7 +17,7 @@ namespace {
 // Replies in a fixed buffer; what the link writes is dropped.
 class ScriptPort final : public ISerialPort {
  public:
-  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}}; }
+  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}, {}, {}}; }
   void Close() override {}
   int32_t QueuedBytes() override { return static_cast<int32_t>(length - pos); }
   bool ReadByte(uint8_t& b) override {

@@ -15,7 +15,7 @@ namespace {
 // A port with fixed buffers, so the only allocations counted are the link's.
 class StaticPort final : public ISerialPort {
  public:
-  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}}; }
+  PortOpenResult Open(const char*, const LineSettings&) override { return {true, PortOpenError::None, 0, false, {}, {}, {}}; }
   void Close() override {}
   int32_t QueuedBytes() override { return static_cast<int32_t>(inLength - inPos); }
   bool ReadByte(uint8_t& b) override {

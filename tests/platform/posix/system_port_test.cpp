@@ -55,7 +55,7 @@ TEST(DescribePortOpenFailureTest, EachReasonNamesTheDeviceOnOneLine) {
       DescribePortOpenFailure("tty\nUSB0\x1b[2J", Failure(PortOpenError::NotFound, ENOENT));
   EXPECT_EQ(hostile.find('\n'), std::string::npos);
   EXPECT_EQ(hostile.find('\x1b'), std::string::npos);
-  EXPECT_TRUE(DescribePortOpenFailure("ttyS0", PortOpenResult{true, PortOpenError::None, 0, false, {}})
+  EXPECT_TRUE(DescribePortOpenFailure("ttyS0", PortOpenResult{true, PortOpenError::None, 0, false, {}, {}, {}})
                   .empty());
 }
 
