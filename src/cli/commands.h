@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -27,6 +29,14 @@ struct CliEnvironment {
   bool outIsTerminal = false;
   // The columns help text is wrapped to (HelpWidth of the console's).
   size_t helpWidth = 80;
+  // Where a question is answered (fleet's confirmation), and whether a person is there.
+  std::istream* in = nullptr;
+  bool inIsTerminal = false;
+  // err is a terminal (fleet redraws its status lines in place there) of this many columns.
+  bool errIsTerminal = false;
+  size_t errColumns = 80;
+  // The serial port for a port name (fleet); the system's when empty.
+  std::function<std::unique_ptr<ISerialPort>(const std::string&)> openPort = nullptr;
 };
 
 // --port P (with its line settings) or --demo.

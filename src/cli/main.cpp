@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
     env.interrupt = &interrupted;
     env.outIsTerminal = vqx::cli::StandardOutputIsTerminal();
     env.helpWidth = vqx::cli::HelpWidth(vqx::cli::ConsoleColumns());
+    env.in = &std::cin;
+    env.inIsTerminal = vqx::cli::StandardInputIsTerminal();
+    env.errIsTerminal = vqx::cli::StandardErrorIsTerminal();
+    if (const int columns = vqx::cli::ErrorConsoleColumns(); columns > 0) env.errColumns = static_cast<size_t>(columns);
     code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
     out.flush();
   } catch (...) {
