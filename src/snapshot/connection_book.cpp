@@ -6,6 +6,7 @@
 #include "refuse.h"
 #include "snapshot.h"
 #include "text_codec.h"
+#include "text_position.h"
 
 namespace vqx::snapshot {
 
@@ -242,6 +243,7 @@ std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string&
 }
 
 std::optional<std::vector<ConnectionRow>> ConnectionsFromCsv(const std::string& text, std::string* error) {
+  if (!detail::RefuseNulByte(text, error)) return std::nullopt;
   CsvReader reader(text);
   CsvReader::Record record;
   if (reader.AtEnd()) {

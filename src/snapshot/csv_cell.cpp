@@ -17,3 +17,89 @@ std::string CsvQuoted(const std::string& text) {
 }
 
 }  // namespace vqx::snapshot::detail
+
+namespace vqx::snapshot::detail {
+
+namespace {
+
+std::string LineText(size_t line) { return "line " + std::to_string(line) + ": "; }
+
+bool Fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+}  // namespace
+
+CsvRecordReader::CsvRecordReader(std::string_view text, size_t mostCells, size_t longestCell)
+    : text_(text), mostCells_(mostCells), longestCell_(longestCell) {
+  if (text_.substr(0, 3) == "\xEF\xBB\xBF") next_ = 3;  // a spreadsheet's byte order mark
+}
+
+bool CsvRecordReader::Append(std::string& cell, char c, std::string* error) {
+  if (cell.size() >= longestCell_) {
+    return Fail(error, LineText(recordLine_) + "a cell longer than " + std::to_string(longestCell_) + " characters");
+  }
+  cell += c;
+  return true;
+}
+
+bool CsvRecordReader::Next(std::vector<std::string>* cells, size_t* line, std::string* error) {
+  size_t count = 0;
+  recordLine_ = line_;
+  *line = line_;
+  quoted_.clear();
+  for (;;) {
+    if (count >= mostCells_) {
+      return Fail(error, LineText(recordLine_) + "more than " + std::to_string(mostCells_) + " cells in one record");
+    }
+    if (cells->size() <= count) cells->emplace_back();
+    std::string& cell = (*cells)[count];
+    cell.clear();
+    bool quoted = false;
+    if (next_ < text_.size() && text_[next_] == '"') {
+      quoted = true;
+      const size_t opened = line_;
+      ++next_;
+      for (;;) {
+        if (next_ >= text_.size()) {
+          return Fail(error, LineText(opened) + "a quoted cell is not closed (its closing \" is missing)");
+        }
+        const char c = text_[next_];
+        if (c == '"') {
+          if (next_ + 1 < text_.size() && text_[next_ + 1] == '"') {
+            if (!Append(cell, '"', error)) return false;
+            next_ += 2;
+            continue;
+          }
+          ++next_;
+          break;
+        }
+        if (c == '\n') ++line_;
+        if (!Append(cell, c, error)) return false;
+        ++next_;
+      }
+    }
+    while (next_ < text_.size() && text_[next_] != ',' && text_[next_] != '\n' &&
+           !(text_[next_] == '\r' && next_ + 1 < text_.size() && text_[next_ + 1] == '\n')) {
+      if (quoted) return Fail(error, LineText(line_) + "text after the closing quote of a cell");
+      if (!Append(cell, text_[next_], error)) return false;
+      ++next_;
+    }
+    quoted_.push_back(quoted);
+    ++count;
+    if (next_ < text_.size() && text_[next_] == ',') {
+      ++next_;
+      continue;
+    }
+    if (next_ < text_.size() && text_[next_] == '\r') ++next_;
+    if (next_ < text_.size() && text_[next_] == '\n') {
+      ++next_;
+      ++line_;
+    }
+    cells->resize(count);
+    return true;
+  }
+}
+
+}  // namespace vqx::snapshot::detail

@@ -7,6 +7,7 @@
 
 #include "snapshot.h"
 #include "system_port.h"
+#include "text_position.h"
 
 namespace vqx::snapshot {
 
@@ -50,27 +51,6 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string* e
     case NamedFileRead::Outcome::Failed: break;
   }
   return Refuse(error, shown, "cannot be read: " + read.systemMessage);
-}
-
-// Line and column (both from 1) of the byte at offset, counting UTF-8 characters.
-void Position(const std::string& text, size_t offset, size_t& line, size_t& column) {
-  line = 1;
-  column = 1;
-  for (size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      ++column;
-    }
-  }
-}
-
-std::string At(const std::string& text, size_t offset) {
-  size_t line = 0;
-  size_t column = 0;
-  Position(text, offset, line, column);
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
 // The parser's own words without its prefix and position ("syntax error while parsing
@@ -122,7 +102,8 @@ class SnapshotSaxBuilder {
 
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
     // The parser counts the byte it stopped at from 1.
-    return Refuse("not valid JSON at " + At(text_, position > 0 ? position - 1 : 0) + ": " + ParserReason(e.what()));
+    return Refuse("not valid JSON at " + detail::LineAndColumn(text_, position > 0 ? position - 1 : 0) + ": " +
+                  ParserReason(e.what()));
   }
 
   std::optional<json> Take() { return reason_.empty() ? std::optional<json>(std::move(root_)) : std::nullopt; }
@@ -192,6 +173,9 @@ class SnapshotSaxBuilder {
 }  // namespace
 
 std::optional<json> ParseJsonText(const std::string& text, std::string* reason, const JsonListLimit& limit) {
+  // The parser takes a NUL for the end of the text and would accept "{}" followed by a
+  // NUL and anything at all: every JSON file the program reads is refused here instead.
+  if (!detail::RefuseNulByte(text, reason)) return std::nullopt;
   SnapshotSaxBuilder builder(text, limit);
   const bool parsed = json::sax_parse(text, &builder, json::input_format_t::json, true);
   std::optional<json> result = builder.Take();

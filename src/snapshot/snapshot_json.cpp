@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "field_json.h"
 #include "field_table.h"
 #include "protocol/command_table.h"
 #include "protocol/reply_recognizer.h"
@@ -273,6 +274,18 @@ std::string UnknownKeyMessage(const std::string& key) {
 }
 
 }  // namespace
+
+namespace detail {
+
+bool ParseFieldJson(const json* value, const json* companion, const Field& f, DeviceSettings& out,
+                    std::string* error) {
+  if (value == nullptr && (companion == nullptr || (f.kind != Kind::Choice && f.kind != Kind::Parity))) {
+    return Fail(error, f.key, "no value");
+  }
+  return ParseField(value, companion, f, out, error);
+}
+
+}  // namespace detail
 
 std::span<const std::string_view> FieldNames() {
   static const std::vector<std::string_view> names = [] {

@@ -16,9 +16,12 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "settings/device_settings.h"
 #include "snapshot.h"
@@ -45,8 +48,8 @@ struct UnitTable {
 };
 
 // The most rows a table may hold; a file with more is no fleet's and is refused at the
-// first row over, before the rest is read.
-inline constexpr size_t kMostUnitRows = 1000000;
+// first row over, before the rest is read. Each row costs a full record in memory.
+inline constexpr size_t kMostUnitRows = 100000;
 
 // Parses a unit table: JSON when the first character that is not a blank (after a UTF-8
 // byte order mark) is '[', CSV otherwise. Refuses, with "line L, column C (name): ..." for
@@ -65,6 +68,14 @@ std::optional<UnitTable> LoadUnitTable(const std::string& path, std::string* err
 // (name, ipAddress, macAddress, serialNumber, firmwareVersion, dhcp) and no "record"
 // (which would carry them all). Refuses one that does, naming the file and the field.
 std::optional<PartialSettings> LoadTemplateFile(const std::string& path, std::string* error);
+
+// name, ipAddress, macAddress, serialNumber, firmwareVersion and dhcp: what makes a unit
+// itself, and so never part of a template.
+bool IsIdentityField(std::string_view field);
+
+// A unit's settings as a template: ToJson without the identity fields, and without
+// webPassword unless keepPassword. LoadTemplateFile takes it back.
+nlohmann::json ToTemplateJson(const DeviceSettings& s, std::span<const std::string> unsupported, bool keepPassword);
 
 // The settings a unit should end with: current, then the template's fields over it, then
 // the row's (row may be null: template only).
