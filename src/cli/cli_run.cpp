@@ -53,6 +53,8 @@ struct Parsed {
   std::optional<double> rebootWait;
   FleetArgs fleet;
   size_t jobs = 0;
+  bool asTemplate = false;
+  std::string password;  // keep or drop, with --template
 };
 
 // Seconds 0..600. "nan" and "inf" convert to doubles that a range check lets through
@@ -158,9 +160,21 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   Parsed p;
   app.add_flag("--quiet,-q", p.connection.quiet, "no progress on standard error");
 
-  CLI::App* read = app.add_subcommand("read", "read every setting and the link status of the unit");
+  CLI::App* read = app.add_subcommand(
+      "read", "read every setting and the link status of the unit, or (--template) what a fleet of units shares");
   AddConnectionOptions(read, p);
-  read->add_option("--format", p.format, "text (the settings report) or json")->check(CLI::IsMember({"text", "json"}));
+  CLI::Option* readFormat =
+      read->add_option("--format", p.format, "text (the settings report) or json")->check(CLI::IsMember({"text", "json"}));
+  read->add_flag("--template", p.asTemplate,
+                 "print a template for provisioning a fleet: the JSON snapshot without name, ipAddress, macAddress, "
+                 "serialNumber, firmwareVersion, dhcp and the link status");
+  CLI::Option* password =
+      read->add_option("--password", p.password,
+                       "with --template: keep or drop the web password (default: ask when standard input is a "
+                       "terminal, else drop it and say so)")
+          // "keep|drop" rather than TEXT:{keep,drop}: a label that long runs into its text.
+          ->check(CLI::IsMember({"keep", "drop"}).description(""))
+          ->type_name("keep|drop");
 
   CLI::App* apply = app.add_subcommand(
       "apply", "set the unit to a snapshot (fields absent from it are left alone), save, and verify after the reboot");
@@ -272,6 +286,11 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   };
   if (read->parsed()) {
     if (!NeedsUnit(p, &error)) return usage(error);
+    if (p.asTemplate) {
+      if (readFormat->count() > 0 && p.format != "json") return usage("--template prints JSON; leave out --format text");
+      return RunReadTemplate(p.connection, p.password, env);
+    }
+    if (password->count() > 0) return usage("--password belongs to --template");
     return RunRead(p.connection, p.format, env);
   }
   if (apply->parsed()) {

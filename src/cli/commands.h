@@ -29,8 +29,9 @@ struct CliEnvironment {
   bool outIsTerminal = false;
   // The columns help text is wrapped to (HelpWidth of the console's).
   size_t helpWidth = 80;
-  // Where a question is answered (fleet's confirmation), and whether a person is there.
+  // Where a question's answer is read; null when nobody can answer (as in tests).
   std::istream* in = nullptr;
+  // in is a terminal: someone may be there to answer.
   bool inIsTerminal = false;
   // err is a terminal (fleet redraws its status lines in place there) of this many columns.
   bool errIsTerminal = false;
@@ -66,6 +67,10 @@ struct LoadedSnapshot {
 std::optional<LoadedSnapshot> LoadSnapshotSource(const SourceArgs& source, std::string* error);
 
 int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvironment& env);
+// A template for provisioning a fleet: the JSON snapshot without the unit's identity.
+// password is "keep" or "drop" for the web password; empty asks on a terminal, and
+// leaves it out (saying so) when nobody can answer.
+int RunReadTemplate(const ConnectionArgs& connection, const std::string& password, CliEnvironment& env);
 int RunApply(const ConnectionArgs& connection, const SourceArgs& source, bool dryRun, CliEnvironment& env);
 // Against the unit (connection given) or between two snapshots (second given).
 int RunDiff(const ConnectionArgs* connection, const SourceArgs& first, const SourceArgs* second,

@@ -24,7 +24,8 @@ void PrepareConsoleOutput();
 // or a pipe is not one: it gets the bytes unchanged.
 bool StandardOutputIsTerminal();
 
-// Whether standard input is a terminal (a console) a person can answer a question on.
+// Whether standard input is a terminal (POSIX: a tty; Windows: a console), where a
+// question can be asked and answered; a file or a pipe cannot answer one.
 bool StandardInputIsTerminal();
 
 // Whether standard error is a terminal that takes ANSI cursor movement (POSIX: a tty;

@@ -35,9 +35,9 @@ int main(int argc, char** argv) {
     vqx::cli::CliEnvironment env{out, err};
     env.interrupt = &interrupted;
     env.outIsTerminal = vqx::cli::StandardOutputIsTerminal();
-    env.helpWidth = vqx::cli::HelpWidth(vqx::cli::ConsoleColumns());
     env.in = &std::cin;
     env.inIsTerminal = vqx::cli::StandardInputIsTerminal();
+    env.helpWidth = vqx::cli::HelpWidth(vqx::cli::ConsoleColumns());
     env.errIsTerminal = vqx::cli::StandardErrorIsTerminal();
     if (const int columns = vqx::cli::ErrorConsoleColumns(); columns > 0) env.errColumns = static_cast<size_t>(columns);
     code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw

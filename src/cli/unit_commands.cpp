@@ -10,6 +10,7 @@
 #include "protocol/command_table.h"
 #include "runner/sim_runner.h"
 #include "terminal_text.h"
+#include "unit_table.h"
 
 namespace vqx::cli {
 
@@ -119,6 +120,29 @@ json LinkStatusJson(UnitSession& session) {
   return json{{"state", state}, {"text", session.LinkStatusSentence()}};
 }
 
+// Whether a template keeps the web password. Asked before the unit is touched: a
+// question left waiting must not hold the unit in command mode, where it passes no radio
+// data. nullopt when the question was interrupted.
+std::optional<bool> KeepPassword(const std::string& password, CliEnvironment& env) {
+  if (!password.empty()) return password == "keep";
+  if (env.in == nullptr || !env.inIsTerminal) {
+    env.err << "vqxctl: the web password is left out of the template (give --password keep to keep it, "
+               "--password drop to leave it out without this note)\n";
+    return false;
+  }
+  env.err << "Keep the web password in the template? [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(*env.in, answer)) {
+    env.err << "\n";
+    if (env.interrupt != nullptr && env.interrupt->load()) return std::nullopt;
+    answer.clear();
+  }
+  while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) answer.pop_back();
+  const bool keep = answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
+  if (!keep) env.err << "The web password is left out of the template.\n";
+  return keep;
+}
+
 std::string Line(const CommandRecord& record) {
   char line[kLineSize];
   size_t length = 0;
@@ -150,6 +174,20 @@ int RunRead(const ConnectionArgs& connection, const std::string& format, CliEnvi
       env.out << "\n";
     }
   }
+  return unit.Finish(kExitOk);
+}
+
+int RunReadTemplate(const ConnectionArgs& connection, const std::string& password, CliEnvironment& env) {
+  const std::optional<bool> keepPassword = KeepPassword(password, env);
+  if (!keepPassword) {
+    env.err << "vqxctl: Interrupted.\n";
+    return kExitInterrupted;
+  }
+  Connection unit(connection, env);
+  int code = kExitOk;
+  if (!unit.Open(&code)) return code;
+  UnitSession& session = unit.Session();
+  env.out << snapshot::DumpJson(snapshot::ToTemplateJson(session.Settings(), session.UnsupportedKeywords(), *keepPassword));
   return unit.Finish(kExitOk);
 }
 

@@ -82,90 +82,9 @@ std::string TooManyRows() {
 // A cell of an address book is an address or a description of at most 63 characters;
 // one far longer is no address book's, and is refused before it is held in memory.
 constexpr size_t kLongestCell = 1024;
-
-// One RFC 4180 record at a time (line ends CR LF or LF), so that a file of millions of
-// lines costs no more than its longest record: the caller checks each one as it comes
-// and stops at the first bad one.
-class CsvReader {
- public:
-  struct Record {
-    std::string cells[2];  // the first two; a record of more is refused by its count
-    bool quoted[2] = {false, false};
-    size_t count = 0;
-    int line = 0;
-  };
-
-  explicit CsvReader(std::string_view text) : text_(text) {
-    if (text_.substr(0, 3) == "\xEF\xBB\xBF") i_ = 3;  // a spreadsheet's byte order mark
-  }
-
-  bool AtEnd() const { return i_ >= text_.size(); }
-
-  // The next record into *record; false with *error set when it is malformed.
-  bool Next(Record* record, std::string* error) {
-    record->count = 0;
-    record->line = line_;
-    for (;;) {
-      std::string cell;
-      bool quoted = false;
-      if (i_ < text_.size() && text_[i_] == '"') {
-        quoted = true;
-        ++i_;
-        for (;;) {
-          if (i_ >= text_.size()) return Refuse(error, LineText(record->line) + "a quoted cell is not closed");
-          const char c = text_[i_];
-          if (c == '"') {
-            if (i_ + 1 < text_.size() && text_[i_ + 1] == '"') {
-              if (!Append(cell, '"', record->line, error)) return false;
-              i_ += 2;
-              continue;
-            }
-            ++i_;
-            break;
-          }
-          if (c == '\n') ++line_;
-          if (!Append(cell, c, record->line, error)) return false;
-          ++i_;
-        }
-      }
-      while (i_ < text_.size() && text_[i_] != ',' && text_[i_] != '\n' &&
-             !(text_[i_] == '\r' && i_ + 1 < text_.size() && text_[i_ + 1] == '\n')) {
-        if (quoted) return Refuse(error, LineText(line_) + "text after the closing quote of a cell");
-        if (!Append(cell, text_[i_], record->line, error)) return false;
-        ++i_;
-      }
-      if (record->count < 2) {
-        record->cells[record->count] = std::move(cell);
-        record->quoted[record->count] = quoted;
-      }
-      ++record->count;
-      if (i_ < text_.size() && text_[i_] == ',') {
-        ++i_;
-        continue;
-      }
-      if (i_ < text_.size() && text_[i_] == '\r') ++i_;
-      if (i_ < text_.size() && text_[i_] == '\n') {
-        ++i_;
-        ++line_;
-      }
-      return true;
-    }
-  }
-
- private:
-  static bool Append(std::string& cell, char c, int line, std::string* error) {
-    if (cell.size() >= kLongestCell) {
-      return Refuse(error, LineText(line) + "a cell longer than " + std::to_string(kLongestCell) +
-                               " characters; an address book holds addresses and one-line descriptions");
-    }
-    cell += c;
-    return true;
-  }
-
-  std::string_view text_;
-  size_t i_ = 0;
-  int line_ = 1;
-};
+// A row has two cells; a few more are still counted for the refusal, a line of a million
+// commas is not.
+constexpr size_t kMostCells = 64;
 
 std::string Lowered(std::string text) {
   for (char& c : text) {
@@ -244,37 +163,39 @@ std::optional<std::vector<ConnectionRow>> ConnectionsFromJson(const std::string&
 
 std::optional<std::vector<ConnectionRow>> ConnectionsFromCsv(const std::string& text, std::string* error) {
   if (!detail::RefuseNulByte(text, error)) return std::nullopt;
-  CsvReader reader(text);
-  CsvReader::Record record;
+  detail::CsvRecordReader reader(text, kMostCells, kLongestCell,
+                                 "an address book holds addresses and one-line descriptions");
+  std::vector<std::string> cells;
+  size_t line = 0;
   if (reader.AtEnd()) {
     Refuse(error, "line 1: expected the header line address,description");
     return std::nullopt;
   }
-  if (!reader.Next(&record, error)) return std::nullopt;
-  if (record.count != 2 || Lowered(record.cells[0]) != "address" || Lowered(record.cells[1]) != "description") {
+  if (!reader.Next(&cells, &line, error)) return std::nullopt;
+  if (cells.size() != 2 || Lowered(cells[0]) != "address" || Lowered(cells[1]) != "description") {
     Refuse(error, "line 1: expected the header line address,description");
     return std::nullopt;
   }
   std::vector<ConnectionRow> rows;
   while (!reader.AtEnd()) {
-    if (!reader.Next(&record, error)) return std::nullopt;
-    if (record.count == 1 && record.cells[0].empty() && !record.quoted[0]) continue;  // a blank line
-    if (record.count != 2) {
-      Refuse(error, LineText(record.line) + "expected 2 cells (address,description), found " +
-                        std::to_string(record.count));
+    if (!reader.Next(&cells, &line, error)) return std::nullopt;
+    const int at = static_cast<int>(line);
+    if (cells.size() == 1 && cells[0].empty() && !reader.Quoted(0)) continue;  // a blank line
+    if (cells.size() != 2) {
+      Refuse(error, LineText(at) + "expected 2 cells (address,description), found " + std::to_string(cells.size()));
       return std::nullopt;
     }
     if (rows.size() == static_cast<size_t>(kRemoteConnectionCapacity)) {
-      Refuse(error, LineText(record.line) + TooManyRows());
+      Refuse(error, LineText(at) + TooManyRows());
       return std::nullopt;
     }
-    std::string description = std::move(record.cells[1]);
+    std::string description = std::move(cells[1]);
     if (description.size() >= 2 && description[0] == '\'' &&
         detail::NeedsApostrophe(std::string_view(description).substr(1))) {
       description.erase(0, 1);
     }
     ConnectionRow row;
-    if (!CheckRow(record.cells[0], description, record.line, &row, error)) return std::nullopt;
+    if (!CheckRow(cells[0], description, at, &row, error)) return std::nullopt;
     rows.push_back(std::move(row));
   }
   return rows;

@@ -1,5 +1,7 @@
 #include "csv_cell.h"
 
+#include <utility>
+
 namespace vqx::snapshot::detail {
 
 bool NeedsApostrophe(std::string_view text) {
@@ -31,14 +33,15 @@ bool Fail(std::string* error, const std::string& message) {
 
 }  // namespace
 
-CsvRecordReader::CsvRecordReader(std::string_view text, size_t mostCells, size_t longestCell)
-    : text_(text), mostCells_(mostCells), longestCell_(longestCell) {
+CsvRecordReader::CsvRecordReader(std::string_view text, size_t mostCells, size_t longestCell, std::string whatFits)
+    : text_(text), mostCells_(mostCells), longestCell_(longestCell), whatFits_(std::move(whatFits)) {
   if (text_.substr(0, 3) == "\xEF\xBB\xBF") next_ = 3;  // a spreadsheet's byte order mark
 }
 
 bool CsvRecordReader::Append(std::string& cell, char c, std::string* error) {
   if (cell.size() >= longestCell_) {
-    return Fail(error, LineText(recordLine_) + "a cell longer than " + std::to_string(longestCell_) + " characters");
+    return Fail(error, LineText(recordLine_) + "a cell longer than " + std::to_string(longestCell_) + " characters" +
+                           (whatFits_.empty() ? std::string() : "; " + whatFits_));
   }
   cell += c;
   return true;

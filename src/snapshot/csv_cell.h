@@ -30,8 +30,9 @@ namespace vqx::snapshot::detail {
 class CsvRecordReader {
  public:
   // A record of more than mostCells cells, or a cell longer than longestCell bytes, is
-  // refused where it passes the bound, before it is held in memory.
-  CsvRecordReader(std::string_view text, size_t mostCells, size_t longestCell);
+  // refused where it passes the bound, before it is held in memory; whatFits, when
+  // given, ends the refusal of a long cell ("an address book holds ...").
+  CsvRecordReader(std::string_view text, size_t mostCells, size_t longestCell, std::string whatFits = {});
 
   bool AtEnd() const { return next_ >= text_.size(); }
 
@@ -50,6 +51,7 @@ class CsvRecordReader {
   std::string_view text_;
   size_t mostCells_;
   size_t longestCell_;
+  std::string whatFits_;
   size_t next_ = 0;
   size_t line_ = 1;
   size_t recordLine_ = 1;

@@ -348,6 +348,10 @@ std::optional<UnitTable> ParseCsv(std::string_view text, std::string* error) {
   if (!ReadHeader(cells, &columns, error)) return std::nullopt;
 
   UnitTable table;
+  // Room for every line at once: growing by doubling would hold the old rows and the new
+  // at the same time, half again the table's size.
+  const auto lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  table.rows.reserve(std::min(lines, kMostUnitRows));
   RowChecker checker;
   RowValues values;
   while (!reader.AtEnd()) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "connection_book.h"
+#include "csv_cell.h"
 #include "support/sample_settings.h"
 #include "unit_table.h"
 
@@ -90,6 +91,24 @@ TEST(UnitTableCsv, QuotedCellsFollowRfc4180AndAByteOrderMarkAndCrLfAreRead) {
   EXPECT_EQ(Refusal("port,name\nCOM1,\"A\"\nCOM2,\"B\nCOM3,C\n"),
             "line 3: a quoted cell is not closed (its closing \" is missing)");
   EXPECT_EQ(Refusal("port,name\nCOM1,\"A\"B\n"), "line 2: text after the closing quote of a cell");
+}
+
+TEST(CsvRecords, ARecordWhoseQuotedCellSpansLinesIsAtItsFirstLineAndTheNextCountsThemAll) {
+  detail::CsvRecordReader reader("a,\"b\r\nc\",\"\"\"\"\r\n\"d\n\ne\"\nf,\n", 8, 64);
+  std::vector<std::string> cells;
+  size_t line = 0;
+  std::string error;
+  ASSERT_TRUE(reader.Next(&cells, &line, &error)) << error;
+  EXPECT_EQ(line, 1u);
+  EXPECT_EQ(cells, (std::vector<std::string>{"a", "b\r\nc", "\""}));
+  ASSERT_TRUE(reader.Next(&cells, &line, &error)) << error;
+  EXPECT_EQ(line, 3u);
+  EXPECT_EQ(cells, (std::vector<std::string>{"d\n\ne"}));
+  EXPECT_TRUE(reader.Quoted(0));
+  ASSERT_TRUE(reader.Next(&cells, &line, &error)) << error;
+  EXPECT_EQ(line, 6u);
+  EXPECT_EQ(cells, (std::vector<std::string>{"f", ""}));
+  EXPECT_TRUE(reader.AtEnd());
 }
 
 TEST(UnitTableCsv, EachRefusalNamesItsLineColumnAndColumnName) {
