@@ -198,7 +198,9 @@ int RunFleet(const FleetArgs& args, CliEnvironment& env) {
         decision = FleetGate::Decision::Write;
       } else {
         board.Note("Planned changes:\n" + PlannedChanges(units));
-        switch (Confirm(pending, env)) {
+        const Confirmation answer = Confirm(pending, env);
+        board.StartBelow();
+        switch (answer) {
           case Confirmation::Yes: decision = FleetGate::Decision::Write; break;
           case Confirmation::No: env.err << "Nothing was written.\n"; break;
           case Confirmation::Interrupted: break;

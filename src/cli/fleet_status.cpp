@@ -92,6 +92,11 @@ void FleetStatusBoard::Note(const std::string& text) {
   err_ << text << "\n" << std::flush;
 }
 
+void FleetStatusBoard::StartBelow() {
+  std::lock_guard lock(mutex_);
+  drawn_ = 0;
+}
+
 void FleetStatusBoard::Refresh() {
   std::lock_guard lock(mutex_);
   DrawLocked();

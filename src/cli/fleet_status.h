@@ -24,6 +24,9 @@ class FleetStatusBoard {
   void SetState(size_t unit, const std::string& state);
   // A line of its own above the board (a terminal) or among the changes (elsewhere).
   void Note(const std::string& text);
+  // Lines were written below the board (a question and its answer): the next drawing
+  // starts below them instead of going back over them.
+  void StartBelow();
   // On a terminal: draws the board again, the seconds counting on. Nothing elsewhere.
   void Refresh();
   // The last drawing; later calls draw nothing.

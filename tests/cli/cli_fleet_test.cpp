@@ -15,12 +15,14 @@
 #include <fstream>
 #include <mutex>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "link/serial_comm.h"
 #include "posix/posix_serial_port.h"
+#include "prefs_change.h"
 #include "runner/sim_runner.h"
 #include "support/random_closes.h"
 #include "support/vqxctl_runner.h"
@@ -249,6 +251,29 @@ TEST_F(CliFleet, DryRunAndAnUnconfirmedRunWriteNothingAndLeaveEveryUnitTranspare
     EXPECT_EQ(Unit(u).SavedSettings().TextOf("NAME"), "VQX-2");
   }
   ExpectAllLeftProperly(marks);
+
+  // On a terminal the question is asked once for the whole fleet, after the planned changes.
+  const auto answering = [&](const std::string& answer) {
+    std::istringstream in(answer);
+    return testing::RunVqxctlWith({"fleet", Template(), Table({0, 1}), "--ports", Ports(), "--reboot-wait", kRebootWait},
+                                  [&](CliEnvironment& env) {
+                                    env.in = &in;
+                                    env.inIsTerminal = true;
+                                  });
+  };
+  const Outcome no = answering("n\n");
+  EXPECT_EQ(no.code, kExitNotProvisioned);
+  EXPECT_THAT(no.err, HasSubstr("Write these changes to 2 units, save and reboot? [y/N]"));
+  EXPECT_THAT(no.err, HasSubstr("Name VQX-2 -> " + NameOf(0)));
+  EXPECT_THAT(no.out, HasSubstr("2 units: 2 not confirmed"));
+  EXPECT_EQ(Unit(0).SavedSettings().TextOf("NAME"), "VQX-2");
+  const std::vector<size_t> beforeYes = LineMarks();
+  const Outcome yes = answering("y\n");
+  EXPECT_EQ(yes.code, kExitOk) << yes.out << yes.err;
+  EXPECT_THAT(yes.out, HasSubstr("2 units: 2 changed and verified"));
+  EXPECT_EQ(Unit(0).SavedSettings().TextOf("NAME"), NameOf(0));
+  EXPECT_EQ(Unit(1).SavedSettings().TextOf("NAME"), NameOf(1));
+  ExpectAllLeftProperly(beforeYes);
 }
 
 TEST_F(CliFleet, DuplicatesInTheTableAreRefusedBeforeAnyPortAndOneMacOnTwoPortsStopsBoth) {
@@ -269,7 +294,39 @@ TEST_F(CliFleet, DuplicatesInTheTableAreRefusedBeforeAnyPortAndOneMacOnTwoPortsS
   EXPECT_THAT(macs.err, HasSubstr("line 3"));
   EXPECT_EQ(LineMarks(), marks) << "a refused table reaches no unit";
 
-  const Outcome twice = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes"});
+  // A History that cannot take two entries a unit is found before any port is opened.
+  const std::string prefs = (dir_ / "VQXSU_Prefs.cfg").string();
+  std::filesystem::copy_file(VQX_SOURCE_DIR "/fuzz/corpus/preferences/empty.cfg", prefs);
+  const auto historyCount = [&] {
+    PrefsFile file = OpenPrefs(prefs);
+    std::string error;
+    const auto block = snapshot::LoadPreferences(*file.store, file.name, &error);
+    return block ? block->historyCount : -1;
+  };
+  {
+    PrefsFile file = OpenPrefs(prefs);
+    std::string error;
+    auto block = snapshot::LoadPreferences(*file.store, file.name, &error);
+    ASSERT_TRUE(block) << error;
+    block->historyCount = kHistoryCapacity - 5;
+    ASSERT_TRUE(file.store->ReplaceFile(file.name.c_str(), block.get(), sizeof(PreferencesBlock)));
+  }
+  const Outcome full = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes", "--prefs", prefs});
+  EXPECT_EQ(full.code, kExitBadInput);
+  EXPECT_THAT(full.err, HasSubstr("holds 195 of its 200 entries"));
+  EXPECT_EQ(LineMarks(), marks);
+  {
+    PrefsFile file = OpenPrefs(prefs);
+    std::string error;
+    auto block = snapshot::LoadPreferences(*file.store, file.name, &error);
+    ASSERT_TRUE(block) << error;
+    block->historyCount = 0;
+    ASSERT_TRUE(file.store->ReplaceFile(file.name.c_str(), block.get(), sizeof(PreferencesBlock)));
+  }
+
+  const Outcome twice = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes", "--prefs", prefs});
+  // Every unit read gives its settings before; the one written, its settings after.
+  EXPECT_EQ(historyCount(), 4);
   EXPECT_EQ(twice.code, kExitNotProvisioned) << twice.out << twice.err;
   EXPECT_THAT(SummaryLine(twice.out, Unit(0).SlavePath()), HasSubstr("changed and verified"));
   EXPECT_THAT(SummaryLine(twice.out, Unit(1).SlavePath()), HasSubstr("duplicate MAC"));
