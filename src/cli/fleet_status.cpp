@@ -36,14 +36,14 @@ FleetStatusBoard::FleetStatusBoard(std::ostream& err, bool terminal, size_t colu
 }
 
 std::string FleetStatusBoard::Text(const Line& line) const {
-  const auto seconds =
-      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - line.since).count();
+  const auto now = std::chrono::steady_clock::now();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - (terminal_ ? line.since : start_)).count();
   std::string port = Visible(line.port);
   port.append(portWidth_ - std::min(portWidth_, port.size()), ' ');
   std::string mac = line.mac.empty() ? std::string(17, ' ') : Visible(line.mac);
   mac.append(17 - std::min<size_t>(17, mac.size()), ' ');
   const std::string name = line.name.empty() ? "-" : Visible(line.name);
-  return port + "  " + mac + "  " + name + "  " + line.state + (terminal_ ? " (" + std::to_string(seconds) + " s)" : "");
+  return port + "  " + mac + "  " + name + "  " + line.state + (terminal_ ? " (" : " (at ") + std::to_string(seconds) + " s)";
 }
 
 void FleetStatusBoard::DrawLocked() {

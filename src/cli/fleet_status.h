@@ -10,7 +10,7 @@
 namespace vqx::cli {
 
 // The live status of a fleet run on standard error: one line per unit (port, MAC, name,
-// state, seconds in that state). On a terminal the lines are drawn once and redrawn in
+// state, and the seconds in that state on a terminal, since the run began in a log). On a terminal the lines are drawn once and redrawn in
 // place (cursor up, line cleared, each cut to the width so that none wraps and the count
 // of lines to go back over stays right); elsewhere (a log file, a pipe) each change is one
 // new line. Units report from their own threads; one lock keeps the lines whole.
@@ -49,6 +49,7 @@ class FleetStatusBoard {
   const size_t columns_;
   const bool quiet_;
   std::vector<Line> lines_;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   size_t portWidth_ = 0;
   size_t drawn_ = 0;  // lines of the board on the terminal, to go back over
   bool finished_ = false;

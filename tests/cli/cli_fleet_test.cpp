@@ -231,7 +231,7 @@ TEST_F(CliFleet, FaultyUnitsAreNamedInTheSummaryWhileTheOthersAreProvisionedVeri
   }
 }
 
-TEST_F(CliFleet, DryRunAndAnUnconfirmedRunWriteNothingAndLeaveEveryUnitTransparent) {
+TEST_F(CliFleet, DryRunOrNoAnswerWritesNothingAndATerminalIsAskedOnceForTheWholeFleet) {
   PlugIn(2);
   const std::vector<size_t> marks = LineMarks();
   const Outcome dry = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--dry-run"});
@@ -334,6 +334,24 @@ TEST_F(CliFleet, DuplicatesInTheTableAreRefusedBeforeAnyPortAndOneMacOnTwoPortsS
   EXPECT_THAT(twice.out, HasSubstr("MAC " + MacOf(1) + " found on "));
   for (size_t u : {1u, 2u}) {
     for (const std::string& line : LinesSince(u, marks[u])) EXPECT_FALSE(IsSetLine(line)) << line;
+  }
+  ExpectAllLeftProperly(marks);
+}
+
+TEST_F(CliFleet, WithFewerJobsThanUnitsEachWaitsTransparentAndIsReadAgainBeforeItIsWritten) {
+  PlugIn(2);
+  const std::vector<size_t> marks = LineMarks();
+  const Outcome run = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes", "--jobs", "1"});
+  EXPECT_EQ(run.code, kExitOk) << run.out << run.err;
+  EXPECT_THAT(run.out, HasSubstr("2 units: 2 changed and verified"));
+  for (size_t u = 0; u < 2; ++u) {
+    const std::vector<std::string> lines = LinesSince(u, marks[u]);
+    // The plan's read, returned; the read before writing; the read after the reboot.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "TRAN"), 2) << "unit " << u;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "VSENSE"), 3) << "unit " << u;
+    const auto firstTran = std::find(lines.begin(), lines.end(), "TRAN");
+    EXPECT_TRUE(std::none_of(lines.begin(), firstTran, IsSetLine)) << "unit " << u << " was written before the barrier";
+    EXPECT_EQ(Unit(u).SavedSettings().TextOf("NAME"), NameOf(u));
   }
   ExpectAllLeftProperly(marks);
 }

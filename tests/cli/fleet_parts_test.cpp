@@ -87,8 +87,8 @@ TEST(FleetStatusBoard, ALogGetsOneLinePerChangeAndATerminalIsRedrawnInPlaceWithi
   plain.Refresh();
   plain.SetState(0, "port busy");
   EXPECT_EQ(log.str(),
-            "/dev/ttyUSB10  00:20:4A:00:01:02  Site 2  reading\n"
-            "/dev/ttyUSB0 " + std::string(2 + 17 + 2, ' ') + "-  port busy\n");
+            "/dev/ttyUSB10  00:20:4A:00:01:02  Site 2  reading (at 0 s)\n"
+            "/dev/ttyUSB0 " + std::string(2 + 17 + 2, ' ') + "-  port busy (at 0 s)\n");
 
   std::ostringstream screen;
   FleetStatusBoard terminal(screen, true, 30, false, {"/dev/ttyUSB0", "/dev/ttyUSB1"});
