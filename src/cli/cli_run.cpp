@@ -163,8 +163,8 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App* read = app.add_subcommand(
       "read", "read every setting and the link status of the unit, or (--template) what a fleet of units shares");
   AddConnectionOptions(read, p);
-  CLI::Option* readFormat =
-      read->add_option("--format", p.format, "text (the settings report) or json")->check(CLI::IsMember({"text", "json"}));
+  CLI::Option* readFormat = read->add_option("--format", p.format, "text (the settings report) or json")
+                                ->check(CLI::IsMember({"text", "json"}));
   read->add_flag("--template", p.asTemplate,
                  "print a template for provisioning a fleet: the JSON snapshot without name, ipAddress, macAddress, "
                  "serialNumber, firmwareVersion, dhcp and the link status");
@@ -287,7 +287,9 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
   if (read->parsed()) {
     if (!NeedsUnit(p, &error)) return usage(error);
     if (p.asTemplate) {
-      if (readFormat->count() > 0 && p.format != "json") return usage("--template prints JSON; leave out --format text");
+      if (readFormat->count() > 0 && p.format != "json") {
+        return usage("--template prints JSON; leave out --format text");
+      }
       return RunReadTemplate(p.connection, p.password, env);
     }
     if (password->count() > 0) return usage("--password belongs to --template");

@@ -187,7 +187,8 @@ int RunReadTemplate(const ConnectionArgs& connection, const std::string& passwor
   int code = kExitOk;
   if (!unit.Open(&code)) return code;
   UnitSession& session = unit.Session();
-  env.out << snapshot::DumpJson(snapshot::ToTemplateJson(session.Settings(), session.UnsupportedKeywords(), *keepPassword));
+  const DeviceSettings settings = session.Settings();
+  env.out << snapshot::DumpJson(snapshot::ToTemplateJson(settings, session.UnsupportedKeywords(), *keepPassword));
   return unit.Finish(kExitOk);
 }
 

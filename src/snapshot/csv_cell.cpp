@@ -1,5 +1,6 @@
 #include "csv_cell.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vqx::snapshot::detail {
@@ -38,12 +39,12 @@ CsvRecordReader::CsvRecordReader(std::string_view text, size_t mostCells, size_t
   if (text_.substr(0, 3) == "\xEF\xBB\xBF") next_ = 3;  // a spreadsheet's byte order mark
 }
 
-bool CsvRecordReader::Append(std::string& cell, char c, std::string* error) {
-  if (cell.size() >= longestCell_) {
+bool CsvRecordReader::Append(std::string& cell, std::string_view part, std::string* error) {
+  if (cell.size() + part.size() > longestCell_) {
     return Fail(error, LineText(recordLine_) + "a cell longer than " + std::to_string(longestCell_) + " characters" +
                            (whatFits_.empty() ? std::string() : "; " + whatFits_));
   }
-  cell += c;
+  cell += part;
   return true;
 }
 
@@ -64,30 +65,39 @@ bool CsvRecordReader::Next(std::vector<std::string>* cells, size_t* line, std::s
       quoted = true;
       const size_t opened = line_;
       ++next_;
+      // Up to each quote at once: it ends the cell, or is one of a doubled pair.
       for (;;) {
+        const size_t quote = std::min(text_.find('"', next_), text_.size());
+        const std::string_view part = text_.substr(next_, quote - next_);
+        line_ += static_cast<size_t>(std::count(part.begin(), part.end(), '\n'));
+        if (!Append(cell, part, error)) return false;
+        next_ = quote;
         if (next_ >= text_.size()) {
           return Fail(error, LineText(opened) + "a quoted cell is not closed (its closing \" is missing)");
         }
-        const char c = text_[next_];
-        if (c == '"') {
-          if (next_ + 1 < text_.size() && text_[next_ + 1] == '"') {
-            if (!Append(cell, '"', error)) return false;
-            next_ += 2;
-            continue;
-          }
-          ++next_;
-          break;
+        if (next_ + 1 < text_.size() && text_[next_ + 1] == '"') {
+          if (!Append(cell, "\"", error)) return false;
+          next_ += 2;
+          continue;
         }
-        if (c == '\n') ++line_;
-        if (!Append(cell, c, error)) return false;
         ++next_;
+        break;
       }
     }
-    while (next_ < text_.size() && text_[next_] != ',' && text_[next_] != '\n' &&
-           !(text_[next_] == '\r' && next_ + 1 < text_.size() && text_[next_ + 1] == '\n')) {
+    // To the comma or line end; a CR alone is part of the cell.
+    size_t end = next_;
+    for (;;) {
+      end = std::min(text_.find_first_of(",\r\n", end), text_.size());
+      if (end < text_.size() && text_[end] == '\r' && !(end + 1 < text_.size() && text_[end + 1] == '\n')) {
+        ++end;
+        continue;
+      }
+      break;
+    }
+    if (end > next_) {
       if (quoted) return Fail(error, LineText(line_) + "text after the closing quote of a cell");
-      if (!Append(cell, text_[next_], error)) return false;
-      ++next_;
+      if (!Append(cell, text_.substr(next_, end - next_), error)) return false;
+      next_ = end;
     }
     quoted_.push_back(quoted);
     ++count;

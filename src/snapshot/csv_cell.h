@@ -46,7 +46,7 @@ class CsvRecordReader {
   bool Quoted(size_t n) const { return n < quoted_.size() && quoted_[n]; }
 
  private:
-  bool Append(std::string& cell, char c, std::string* error);
+  bool Append(std::string& cell, std::string_view part, std::string* error);
 
   std::string_view text_;
   size_t mostCells_;

@@ -39,7 +39,8 @@ struct UnitRow {
   // The serial port name as given ("COM3", "/dev/ttyUSB0"); empty when keyed by MAC only.
   std::string port;
   // The row's own fields: present names its value columns with a value in this row (never
-  // the key columns). An empty CSV cell gives nothing: the template's value applies.
+  // the key columns). An empty CSV cell (a JSON null) gives nothing: the template's value,
+  // or the unit's own, applies.
   PartialSettings values;
 };
 
@@ -52,7 +53,7 @@ struct UnitTable {
 inline constexpr size_t kMostUnitRows = 100000;
 
 // Parses a unit table: JSON when the first character that is not a blank (after a UTF-8
-// byte order mark) is '[', CSV otherwise. Refuses, with "line L, column C (name): ..." for
+// byte order mark) is '[' (or '{', refused as no list), CSV otherwise. Refuses, with "line L, column C (name): ..." for
 // CSV or "entry N, name: ..." for JSON in *error (error may be null): a NUL byte, an
 // unterminated quote, an unknown column, a value FromJson would refuse, a read-only field
 // (firmwareVersion, dhcp, serialNumber) as a column, a row without a MAC or port, a MAC
@@ -85,7 +86,8 @@ DeviceSettings TargetFor(const DeviceSettings& current, const PartialSettings& t
 // A row with a MAC is this unit's only when the MAC is the unit's; when the row names a port
 // too, the unit must also be on that port (a unit on the wrong port is nobody's row, never
 // another unit's). A row with a port alone is the row of whatever unit is on that port,
-// unless a MAC row is this unit's. Port names compare without regard to case.
+// unless a MAC row is this unit's. Port names compare as the port they open, in any case:
+// COM1 is /dev/ttyS0 on Linux, ttyUSB0 is /dev/ttyUSB0, COM3 is \\.\COM3 on Windows.
 const UnitRow* FindUnitRow(const UnitTable& table, std::string_view mac, std::string_view port);
 
 // The unit's own form of a MAC, upper-case hex pairs separated by ':' ("00:50:C2:12:34:56"),

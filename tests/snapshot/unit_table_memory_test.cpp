@@ -48,11 +48,12 @@ TEST(UnitTableMemory, AHeaderOfAMillionColumnsOrAHugeCellIsRefusedBeforeItIsHeld
 
 TEST(UnitTableMemory, AHundredThousandRowsCostTheirRowsAndNotTheHeaderOrTheTextOverAgain) {
   // A wide header: copying it per row would cost far more than the row itself.
-  std::string text = "macAddress,port,name,ipAddress,serverIp,gateway,subnetMask,vocoderText,allowHttpConnectionManagement\n";
+  std::string text =
+      "macAddress,port,name,ipAddress,serverIp,gateway,subnetMask,vocoderText,allowHttpConnectionManagement\n";
   char row[160];
   for (unsigned i = 0; i < kMostUnitRows; ++i) {
-    std::snprintf(row, sizeof row, "00:50:C2:%02X:%02X:%02X,,U%u,10.%u.%u.%u,,,,,\n", i >> 16, (i >> 8) & 0xFF, i & 0xFF,
-                  i, i >> 16, (i >> 8) & 0xFF, i & 0xFF);
+    std::snprintf(row, sizeof row, "00:50:C2:%02X:%02X:%02X,,U%u,10.%u.%u.%u,,,,,\n", i >> 16, (i >> 8) & 0xFF,
+                  i & 0xFF, i, i >> 16, (i >> 8) & 0xFF, i & 0xFF);
     text += row;
   }
   std::optional<UnitTable> table;
