@@ -15,7 +15,7 @@ constexpr int kLongestComRange = 256;
 
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?[") != std::string::npos; }
 
-// fnmatch's rules for one path part: * any run, ? one character, [abc] [a-z] [!a] a set.
+// fnmatch's rules for one name of a path: * any run, ? one character, [abc] [a-z] [!a] a set.
 bool Matches(std::string_view pattern, std::string_view name) {
   if (pattern.empty()) return name.empty();
   const char p = pattern.front();
@@ -53,7 +53,7 @@ bool ExpandPattern(const std::string& pattern, std::vector<std::string>* out, st
   const std::string leaf = path.filename().string();
   const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
   if (HasWildcard(folder.string())) {
-    *error = "the port pattern \"" + pattern + "\" has a wildcard before its last part; only the last part may have one";
+    *error = "the port pattern \"" + pattern + "\" has a wildcard before its last name; only the last name in the path may have one";
     return false;
   }
   std::vector<std::string> found;

@@ -6,7 +6,7 @@
 namespace vqx::cli {
 
 // The ports of a fleet run from what --ports gave (each may be a comma-separated list):
-// a name as it is; a pattern with * ? or [...] in its last part, expanded here and sorted
+// a name as it is; a pattern with * ? or [...] in its last name, expanded here and sorted
 // (a shell on Windows does not expand, and a quoted pattern should not depend on the
 // shell); "COM3-COM10", every COM port between the two; a network port
 // ("rfc2217://host:port", "socket://host:port") unchanged, for the port factory to open.

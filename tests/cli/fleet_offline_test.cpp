@@ -1,4 +1,4 @@
-// The parts of vqxctl fleet that need no unit: which ports a --ports list names, the
+// What vqxctl fleet does without a unit: which ports a --ports list names, the
 // status lines on a terminal and in a log, and the summary and report.
 
 #include <gmock/gmock.h>
@@ -74,7 +74,7 @@ TEST_F(FleetPorts, APatternMatchingNothingARangeBackwardsAndAnEmptyListAreRefuse
   Expand({","}, false);
   EXPECT_THAT(error_, HasSubstr("no port"));
   Expand({(dir_ / "*" / "x").string()}, false);
-  EXPECT_THAT(error_, HasSubstr("last part"));
+  EXPECT_THAT(error_, HasSubstr("last name"));
 }
 
 TEST(FleetStatusBoard, ALogGetsOneLinePerChangeAndATerminalIsRedrawnInPlaceWithinItsWidth) {
