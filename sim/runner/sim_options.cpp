@@ -31,6 +31,17 @@ bool ParseUnsupported(const std::string& list, std::set<std::string>* out, std::
   return true;
 }
 
+// A keyword that is a command but holds no value (SAVE, TRAN) cannot refuse one.
+bool AllSettings(const std::set<std::string>& words, std::string* bad) {
+  for (const std::string& word : words) {
+    if (SettingsModel::Find(word) == nullptr) {
+      *bad = word;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool ParsePeerOption(const std::string& text, PeerConfig* peer) {
   const size_t colon = text.find(':');
   int64_t port = 0;
@@ -53,6 +64,7 @@ std::string SimUsage() {
          "  --settings FILE.json    initial settings, fields named by keyword\n"
          "  --dhcp                  addresses come from DHCP (MYIP/SUBNET remark)\n"
          "  --unsupported KW[,KW]   keywords this unit answers ERR\n"
+         "  --refuse KW[,KW]        settings this unit shows but answers ERR to a new value\n"
          "  --stat con|att|dis      link state reported by STAT (default dis)\n"
          "  --peer ADDR:PORT        peer reported by STAT (default 10.1.2.3:5000)\n"
          "  --guard-ms N            quiet time around +++ (default 1000)\n"
@@ -147,6 +159,11 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* out, std:
     } else if (name == "--peer") {
       if (!next() || !ParsePeerOption(value, &o.config.peer)) {
         return fail("--peer needs ADDR:PORT, e.g. 10.1.2.3:5000");
+      }
+    } else if (name == "--refuse") {
+      std::string bad;
+      if (!next() || !ParseUnsupported(value, &o.config.refusedSets, &bad) || !AllSettings(o.config.refusedSets, &bad)) {
+        return fail("--refuse needs setting keywords; \"" + bad + "\" is none");
       }
     } else if (name == "--unsupported") {
       std::string bad;

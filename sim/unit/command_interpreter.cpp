@@ -101,6 +101,7 @@ CommandResult CommandInterpreter::Execute(std::string_view line, UnitState& stat
 CommandResult CommandInterpreter::Setting(const SettingDef& def, bool hasArgument,
                                           std::string_view argument, UnitState& state) const {
   if (!hasArgument) return Reply(std::string(def.keyword) + " " + state.settings.Format(def));
+  if (readOnlyHere_.count(std::string(def.keyword)) != 0) return Err("this unit does not take a new value");
   const SetOutcome outcome = state.settings.Set(def, argument);
   if (outcome != SetOutcome::Ok) return Err(std::string(DescribeOutcome(outcome)));
   return Reply("OK");

@@ -28,8 +28,10 @@ struct CommandResult {
 // The unit's command language: one received line in, its reply lines out.
 class CommandInterpreter {
  public:
-  explicit CommandInterpreter(std::set<std::string> unsupported)
-      : unsupported_(std::move(unsupported)) {}
+  // unsupported: keywords answered ERR whatever follows them. readOnlyHere: settings
+  // this unit shows but answers ERR to when told a value (a locked or damaged field).
+  explicit CommandInterpreter(std::set<std::string> unsupported, std::set<std::string> readOnlyHere = {})
+      : unsupported_(std::move(unsupported)), readOnlyHere_(std::move(readOnlyHere)) {}
 
   CommandResult Execute(std::string_view line, UnitState& state) const;
 
@@ -44,6 +46,7 @@ class CommandInterpreter {
   static std::vector<std::string> WhatLines(const UnitState& state);
 
   std::set<std::string> unsupported_;
+  std::set<std::string> readOnlyHere_;
 };
 
 }  // namespace vqx::sim

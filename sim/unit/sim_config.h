@@ -39,6 +39,7 @@ struct SimConfig {
   uint32_t replyDelayMs = 0;   // thinking time before each reply
   LineEnding lineEnding = LineEnding::LfCr;
   std::set<std::string> unsupported;  // upper-case keywords answered ERR
+  std::set<std::string> refusedSets;  // upper-case setting keywords shown, but ERR to a new value
   PeerConfig peer;             // connection state after every power-up
   SettingsModel settings = SettingsModel::Defaults();
   FaultConfig faults;

@@ -31,7 +31,7 @@ std::string_view LineEndingText(LineEnding ending) {
 
 SimUnit::SimUnit(SimConfig config, SimMs nowMs)
     : config_(std::move(config)),
-      interpreter_(config_.unsupported),
+      interpreter_(config_.unsupported, config_.refusedSets),
       escape_(config_.guardMs),
       saved_(config_.settings),
       noise_(config_.noiseSeed == 0 ? 1 : config_.noiseSeed) {

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "connection_commands.h"
+#include "fleet.h"
 #include "help_text.h"
 #include "preferences_path.h"
 #include "system_port.h"
@@ -31,6 +32,7 @@ constexpr const char* kExitCodeHelp =
     "  8  the VQX-2 did not confirm TRAN and may still be in command mode (it then passes no serial data); "
     "this replaces any other code but 3\n"
     "  9  vqxctl itself failed (out of memory, or a fault to report); the message says what\n"
+    "  10  fleet: some units were not provisioned; the summary says which\n"
     "  129  hung up (the terminal or ssh session was closed, SIGHUP); the unit was returned to transparent "
     "mode first\n"
     "  130  interrupted (Ctrl-C, SIGTERM); the unit was returned to transparent mode first\n"
@@ -49,6 +51,8 @@ struct Parsed {
   std::string output;
   std::string input;
   std::optional<double> rebootWait;
+  FleetArgs fleet;
+  size_t jobs = 0;
   bool asTemplate = false;
   std::string password;  // keep or drop, with --template
 };
@@ -224,6 +228,42 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
     sub->footer(whereThePrefsAre);
   }
 
+  CLI::App* fleet = app.add_subcommand(
+      "fleet", "provision many units at once from a template and a unit table: every unit is read and planned "
+               "before any is written, each is verified after its reboot, and a summary says how each ended");
+  fleet->add_option("template", p.fleet.templateFile, "the settings every unit gets (JSON, as read --template writes it)")
+      ->required();
+  fleet->add_option("table", p.fleet.tableFile, "one row per unit by MAC or port: what differs (CSV or JSON)")
+      ->required();
+  fleet->add_option("--ports", p.fleet.ports,
+                    "the units' ports: a list (repeat it or separate by commas), a pattern such as "
+                    "'/dev/serial/by-id/*' (expanded by vqxctl, sorted), or a range COM3-COM10")
+      ->required();
+  fleet->add_flag("--dry-run", p.fleet.dryRun, "read every unit, print what would change, and write nothing");
+  fleet->add_flag("--yes,-y", p.fleet.yes, "write without asking (the question is asked once for the whole fleet)");
+  fleet->add_option("--jobs", p.jobs, "at most N ports open at once (default: all); the others are read again "
+                                      "before they are written")
+      ->check(CLI::PositiveNumber);
+  fleet->add_option("--report", p.fleet.report, "also write the summary with each unit's before and after values, "
+                                                "as CSV or JSON (by the file's extension)");
+  fleet->add_option("--prefs", p.fleet.prefs, "add each unit's before and after settings to the History of this "
+                                              "preferences file (VQXSU_Prefs.cfg)");
+  fleet->add_option("--reboot-wait", p.rebootWait, "seconds to leave each unit alone after SAVE (default 10)")
+      ->check(RebootWaitSeconds());
+  fleet->add_option("--baud", p.fleet.line.baudRate, "host baud rate (default 9600)")
+      ->check(CLI::IsMember({300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}));
+  fleet->add_option("--data-bits", p.fleet.line.dataBits, "host data bits, 7 or 8 (default 8)")
+      ->check(CLI::IsMember({7, 8}));
+  fleet->add_option("--stop-bits", p.fleet.line.stopBits, "host stop bits, 1 or 2 (default 1)")
+      ->check(CLI::IsMember({1, 2}));
+  fleet->add_option("--parity", p.fleet.line.parity, "host parity N, E or O (default N)")
+      ->check(CLI::IsMember({'N', 'E', 'O'}));
+  fleet->add_flag("--detect", p.fleet.detect, "find each unit's line settings first");
+  fleet->add_option("--rates", p.fleet.detection.rates, "detection: only these rates, e.g. 9600,57600")
+      ->delimiter(',');
+  fleet->add_option("--framings", p.fleet.detection.framings, "detection: only these framings, e.g. 8N1,7E1")
+      ->delimiter(',');
+
   ConnectionCommands connections(app);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -276,6 +316,12 @@ int Dispatch(const std::vector<std::string>& args, CliEnvironment& env) {
     return RunDiff(nullptr, p.source, &second, p.format, env);
   }
   if (ports->parsed()) return RunPorts(env);
+  if (fleet->parsed()) {
+    p.fleet.quiet = p.connection.quiet;
+    p.fleet.rebootWaitSeconds = p.rebootWait;
+    p.fleet.jobs = p.jobs;
+    return RunFleet(p.fleet, env);
+  }
   if (detect->parsed()) return RunDetect(p.connection, p.format, env);
   if (send->parsed()) {
     if (!NeedsUnit(p, &error)) return usage(error);

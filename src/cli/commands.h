@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -32,6 +33,11 @@ struct CliEnvironment {
   std::istream* in = nullptr;
   // in is a terminal: someone may be there to answer.
   bool inIsTerminal = false;
+  // err is a terminal (fleet redraws its status lines in place there) of this many columns.
+  bool errIsTerminal = false;
+  size_t errColumns = 80;
+  // The serial port for a port name (fleet); the system's when empty.
+  std::function<std::unique_ptr<ISerialPort>(const std::string&)> openPort = nullptr;
 };
 
 // --port P (with its line settings) or --demo.

@@ -28,6 +28,12 @@ bool StandardOutputIsTerminal();
 // question can be asked and answered; a file or a pipe cannot answer one.
 bool StandardInputIsTerminal();
 
+// Whether standard error is a terminal that takes ANSI cursor movement (POSIX: a tty;
+// Windows: a console with virtual terminal processing, switched on here), and its width
+// in columns (0 when it does not say).
+bool StandardErrorIsTerminal();
+int ErrorConsoleColumns();
+
 // The width in columns of the console standard output goes to; 0 when it goes elsewhere
 // (a file, a pipe) or the console does not say.
 int ConsoleColumns();

@@ -70,10 +70,14 @@ bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
-int ConsoleColumns() {
-  if (!StandardOutputIsTerminal()) return 0;
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+namespace {
+
+int ColumnsOf(int fd) {
+  if (::isatty(fd) != 1) return 0;
   struct winsize size {};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   // A terminal that does not report its size (a serial console): the shell's idea of it.
   const char* columns = std::getenv("COLUMNS");
   if (columns == nullptr) return 0;
@@ -81,5 +85,11 @@ int ConsoleColumns() {
   const long value = std::strtol(columns, &end, 10);
   return *end == '\0' && value > 0 && value < 10000 ? static_cast<int>(value) : 0;
 }
+
+}  // namespace
+
+int ConsoleColumns() { return ColumnsOf(STDOUT_FILENO); }
+
+int ErrorConsoleColumns() { return ColumnsOf(STDERR_FILENO); }
 
 }  // namespace vqx::cli

@@ -51,6 +51,22 @@ bool StandardInputIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+bool StandardErrorIsTerminal() {
+  // Cursor movement needs virtual terminal processing (Windows 10 and later); a console
+  // that refuses it gets the line-per-change form instead of escape codes shown as text.
+  const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (::GetConsoleMode(err, &mode) == 0) return false;
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+int ErrorConsoleColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info) == 0) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 int ConsoleColumns() {
   if (!StandardOutputIsTerminal()) return 0;
   // The visible window, not the screen buffer: the buffer may be far wider than what shows.

@@ -14,6 +14,7 @@ enum ExitCode : int {
   kExitFileError = 7,       // an output file or the preferences file could not be written
   kExitLeftInCommandMode = 8,  // the unit did not confirm TRAN: it may still be in command mode
   kExitFailed = 9,          // vqxctl itself failed (out of memory, a fault); the message says what
+  kExitNotProvisioned = 10, // fleet: some units were not provisioned; the summary says which
   kExitHungUp = 129,        // SIGHUP (the terminal was closed): the unit was returned to transparent mode first (else 8)
   kExitInterrupted = 130,   // Ctrl-C or SIGTERM: the unit was returned to transparent mode first (else 8)
 };

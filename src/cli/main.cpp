@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     env.in = &std::cin;
     env.inIsTerminal = vqx::cli::StandardInputIsTerminal();
     env.helpWidth = vqx::cli::HelpWidth(vqx::cli::ConsoleColumns());
+    env.errIsTerminal = vqx::cli::StandardErrorIsTerminal();
+    if (const int columns = vqx::cli::ErrorConsoleColumns(); columns > 0) env.errColumns = static_cast<size_t>(columns);
     code = vqx::cli::RunVqxctl(args, env);  // catches what the commands throw
     out.flush();
   } catch (...) {

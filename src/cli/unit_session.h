@@ -83,6 +83,8 @@ class UnitSession {
   // "VQX-2 disconnected", "VQX-2 connected to 10.1.2.3", ...
   std::string LinkStatusSentence() const { return window_.StatusSentence(); }
   StatusState Status() const { return window_.GetStatusState(); }
+  // Why the port did not open (busy, missing, ...), after Connect gave kExitPortNotOpened.
+  PortOpenError OpenError() const { return comm_.LastOpenResult().error; }
   // The line settings in use (those found, after a detection).
   const LineOptions& Line() const { return options_.line; }
 

@@ -30,14 +30,14 @@ offered() {
 help_options() { "$vqxctl" "$@" --help | sed -n '/^Options:/,/^$/p' | grep -oE '^  (-[a-z],)?--[a-z-]+' | tr ',' '\n' | tr -d ' ' | sort -u; }
 help_subcommands() { "$vqxctl" "$@" --help | sed -n '/^Subcommands:/,/^$/p' | sed -n 's/^  \([a-z][a-z]*\) .*/\1/p' | sort -u; }
 
-for path in "" read apply diff detect ports send history "history list" "history show" "history export" "history import" \
+for path in "" read apply diff detect ports send fleet history "history list" "history show" "history export" "history import" \
             connections "connections list" "connections add" "connections edit" "connections remove" \
             "connections import" "connections export"; do
   # shellcheck disable=SC2086
   set -- $path
   expected=$(help_options "$@")
   case $path in
-    read|apply|diff|send) expected=$(printf '%s\n' "$expected" --quiet -q | sort -u) ;;  # they talk to a unit
+    read|apply|diff|send|fleet) expected=$(printf '%s\n' "$expected" --quiet -q | sort -u) ;;  # they talk to a unit
   esac
   actual=$(offered - "$@")
   if [ "$expected" != "$actual" ]; then

@@ -28,7 +28,7 @@ TEST(SimOptions, EveryOptionReachesTheConfiguration) {
                      "--settings", "unit.json", "--unsupported", "dscp,BOOST", "--stat", "att",
                      "--peer", "10.9.8.7:6000", "--dhcp", "--silent", "--garbage", "--split-ms",
                      "7", "--baud-pace", "--baud", "1200", "--verbose", "--link", "/tmp/vqx",
-                     "--reply-delay-ms", "30"},
+                     "--reply-delay-ms", "30", "--refuse", "name,MYIP"},
                     &o, &error))
       << error;
   EXPECT_EQ(o.config.guardMs, 50u);
@@ -48,6 +48,7 @@ TEST(SimOptions, EveryOptionReachesTheConfiguration) {
   EXPECT_TRUE(o.verbose);
   EXPECT_EQ(o.linkPath, "/tmp/vqx");
   EXPECT_EQ(o.config.replyDelayMs, 30u);
+  EXPECT_EQ(o.config.refusedSets, (std::set<std::string>{"NAME", "MYIP"}));
 }
 
 TEST(SimOptions, MistakesAreRefusedNamingTheCulprit) {
@@ -60,6 +61,8 @@ TEST(SimOptions, MistakesAreRefusedNamingTheCulprit) {
       {{"--peer", "10.1.2.3"}, "ADDR:PORT"},
       {{"--peer", "10.1.2.3:70000"}, "ADDR:PORT"},
       {{"--unsupported", "DSCP,FOO"}, "FOO"},
+      {{"--refuse", "NAME,FOO"}, "FOO"},
+      {{"--refuse", "SAVE"}, "SAVE"},
       {{"--baud", "0"}, "--baud"},
       {{"--link"}, "--link"},
   };
@@ -76,7 +79,7 @@ TEST(SimOptions, HelpListsEveryOption) {
   for (const char* option :
        {"--guard-ms", "--reboot-ms", "--line-ending", "--settings", "--unsupported", "--stat",
         "--peer", "--dhcp", "--silent", "--garbage", "--split-ms", "--baud-pace", "--verbose",
-        "--link", "--help"}) {
+        "--link", "--refuse", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
   SimOptions o;

@@ -96,6 +96,17 @@ TEST(SimSetCommand, UnsupportedKeywordsAnswerErrToQueryAndSet) {
   EXPECT_EQ(d.Ask("VSENSE"), "VSENSE 1\n\r");
 }
 
+TEST(SimSetCommand, RefusedSettingsAreShownButKeepTheirValueWhenSet) {
+  SimConfig config;
+  config.refusedSets = {"NAME"};
+  UnitDriver d(config);
+  d.EnterQuietCommandMode();
+  EXPECT_EQ(d.Ask("NAME"), "NAME VQX-2\n\r");
+  EXPECT_EQ(d.Ask("name Tower 2"), "ERR\n\r");
+  EXPECT_EQ(d.unit().Settings().TextOf("NAME"), "VQX-2");
+  EXPECT_EQ(d.Ask("VSENSE 2"), "OK\n\r");
+}
+
 TEST(SimSettingsJson, FieldsOverrideDefaultsByKeywordInAnyCase) {
   SettingsModel s = SettingsModel::Defaults();
   std::string error;
