@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "fleet.h"
+#include "protocol/command_table.h"
 #include "fleet_ports.h"
 #include "fleet_unit.h"
 #include "prefs_change.h"
@@ -103,6 +104,22 @@ std::string PlannedChanges(const std::vector<FleetUnitResult>& units) {
   return out;
 }
 
+// A unit's web password goes to it as a line like any other: over a serial server that
+// line crosses the network unencrypted, which the technician must know before it goes.
+std::string ClearTextPasswordWarning(const std::vector<FleetUnitResult>& units) {
+  std::string ports;
+  for (const FleetUnitResult& u : units) {
+    if (u.outcome != FleetOutcome::Pending || !IsNetworkPortName(u.port)) continue;
+    const bool sendsPassword = std::any_of(u.changes.begin(), u.changes.end(), [](const snapshot::FieldDifference& d) {
+      return snapshot::KeywordOfField(d.key) == CommandKeywordTable[kCmdPass];
+    });
+    if (sendsPassword) ports += (ports.empty() ? "" : ", ") + Visible(u.port);
+  }
+  if (ports.empty()) return {};
+  return "vqxctl: warning: the web password travels in clear text over the network to " + ports +
+         " (Telnet and raw TCP are not encrypted)";
+}
+
 enum class Confirmation { Yes, No, NoTerminal, Interrupted };
 
 Confirmation Confirm(size_t pending, CliEnvironment& env) {
@@ -194,6 +211,10 @@ int RunFleet(const FleetArgs& args, CliEnvironment& env) {
         if (u.outcome == FleetOutcome::Pending) u.outcome = FleetOutcome::WouldChange;
       }
     } else if (pending > 0) {
+      const std::string passwordWarning = ClearTextPasswordWarning(units);
+      // A warning, not progress: --quiet does not silence it.
+      if (!passwordWarning.empty() && args.quiet) env.err << passwordWarning << "\n";
+      if (!passwordWarning.empty() && !args.quiet) board.Note(passwordWarning);
       if (args.yes) {
         decision = FleetGate::Decision::Write;
       } else {

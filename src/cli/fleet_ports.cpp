@@ -107,13 +107,6 @@ bool ExpandComRange(const std::string& text, std::vector<std::string>* out, std:
 
 }  // namespace
 
-bool IsNetworkPortName(const std::string& name) {
-  const size_t scheme = name.find("://");
-  if (scheme == std::string::npos || scheme == 0) return false;
-  return std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(scheme),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-'; });
-}
-
 bool ExpandFleetPorts(const std::vector<std::string>& given, std::vector<std::string>* ports, std::string* error) {
   std::vector<std::string> all;
   for (const std::string& option : given) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "net/network_port_name.h"
+
 namespace vqx::cli {
 
 // The ports of a fleet run from what --ports gave (each may be a comma-separated list):
@@ -14,7 +16,5 @@ namespace vqx::cli {
 // port, a range backwards or too long, or an empty list.
 bool ExpandFleetPorts(const std::vector<std::string>& given, std::vector<std::string>* ports, std::string* error);
 
-// Whether name is a network port the port factory opens itself (host:port after a scheme).
-bool IsNetworkPortName(const std::string& name);
 
 }  // namespace vqx::cli

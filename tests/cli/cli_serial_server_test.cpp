@@ -111,6 +111,29 @@ TEST_F(CliSerialServer, ApplyOverRfc2217WarnsOnceThatThePasswordTravelsInClearTe
   EXPECT_TRUE(UnitEndsTransparent());
 }
 
+// A fleet takes network ports as they are (no pattern expansion) and, like apply, warns
+// once before the password crosses the network.
+TEST_F(CliSerialServer, FleetOverRfc2217ProvisionsTheUnitByItsPortAndWarnsAboutThePassword) {
+  StartUnitBehindServer();
+  const std::string stem = (std::filesystem::temp_directory_path() / ("vqx-net-fleet-" + std::to_string(getpid()))).string();
+  file_ = stem + ".json";
+  const std::string table = stem + ".csv";
+  std::ofstream(file_) << R"({ "webPassword": "s3cret" })";
+  std::ofstream(table) << "port,name\n" << server_.Rfc2217Url() << ",MAST-9\n";
+  const Outcome r = Vqxctl({"fleet", file_, table, "--ports", server_.Rfc2217Url(), "--yes", "--reboot-wait", "1.5"});
+  std::error_code ignored;
+  std::filesystem::remove(table, ignored);
+  ASSERT_EQ(r.code, 0) << r.out << r.err << "\nser2net: " << server_.Log();
+  EXPECT_THAT(r.out, HasSubstr("changed and verified"));
+  EXPECT_EQ(sim_->SavedSettings().TextOf("NAME"), "MAST-9");
+  EXPECT_EQ(sim_->SavedSettings().TextOf("PASS"), "s3cret");
+  const std::string warning = "the web password travels in clear text over the network to " + server_.Rfc2217Url();
+  const size_t first = r.err.find(warning);
+  EXPECT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(warning, first + 1), std::string::npos) << r.err;
+  EXPECT_TRUE(UnitEndsTransparent());
+}
+
 TEST_F(CliSerialServer, DetectFindsTheUnitsRateBecauseRfc2217SetsItOnTheFarPort) {
   sim::SimConfig config;
   sim::SerialFrame frame;
