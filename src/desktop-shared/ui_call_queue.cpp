@@ -20,7 +20,7 @@ void UiCallQueue::Push(Item item) {
 
 void UiCallQueue::Call(const std::function<void()>& fn) {
   if (OnOwnerThread()) {
-    Drain();
+    DrainQueuedBefore();
     fn();
     return;
   }
@@ -39,7 +39,7 @@ void UiCallQueue::Call(const std::function<void()>& fn) {
 
 void UiCallQueue::Post(std::function<void()> fn) {
   if (OnOwnerThread()) {
-    Drain();
+    DrainQueuedBefore();
     fn();
     return;
   }
@@ -67,6 +67,19 @@ void UiCallQueue::Append(int id, std::string_view text) {
   }
   changed_.notify_all();
   if (wasEmpty && !appendsHeld_.load() && wake_) wake_();
+}
+
+void UiCallQueue::DrainQueuedBefore() {
+  // Only what was queued before this call: a unit talking without pause keeps queuing text
+  // while the window shows the last of it, and a drain that also took all of that ended
+  // only when the unit fell silent, with the window frozen that long (a view switch
+  // during a flood is a run of such calls).
+  size_t queued;
+  {
+    std::lock_guard lock(mutex_);
+    queued = items_.size();
+  }
+  Drain(nullptr, queued);
 }
 
 size_t UiCallQueue::Drain(bool* appended, size_t limit) {

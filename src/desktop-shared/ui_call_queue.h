@@ -24,8 +24,8 @@ namespace vqx::desktop {
 //  - Append: text for the output window; consecutive appends to the same control are
 //    joined into one call, so a unit that talks continuously costs one widget update
 //    per drain instead of one per byte.
-// On the owner thread itself Call and Post first run whatever is queued, then run at
-// once, so the order of calls is kept for both threads.
+// On the owner thread itself Call and Post first run whatever was queued before them,
+// then run at once, so the order of calls is kept for both threads.
 class UiCallQueue {
  public:
   using AppendSink = std::function<void(int id, const std::string& text)>;
@@ -77,6 +77,8 @@ class UiCallQueue {
     bool* done = nullptr;      // set when a waiting caller is to be released
   };
   void Push(Item item);
+  // Owner thread: runs the calls queued up to now, not those queued while they run.
+  void DrainQueuedBefore();
 
   std::function<void()> wake_;
   AppendSink appendSink_;

@@ -120,6 +120,25 @@ TEST(UiCallQueueTest, OnTheOwnerThreadACallFirstRunsWhatTheWorkerQueued) {
   EXPECT_EQ(r.queue.Pending(), 0u);
 }
 
+// A unit that talks without pause queues text again while the window shows the last of
+// it. A control write or read of the user-interface thread (a view switch is a run of
+// them) must not keep showing that text for as long as the unit talks.
+TEST(UiCallQueueTest, OnTheOwnerThreadACallRunsOnlyWhatWasQueuedBeforeItDuringAFlood) {
+  Recorder r;
+  int shown = 0;
+  r.queue.SetAppendSink([&](int id, const std::string&) {
+    ++shown;
+    if (shown < 1000) r.queue.Append(id, "more");  // the worker, while the window is busy
+  });
+  r.queue.Append(1008, "flood");
+  r.queue.Post([&] { r.events.push_back("show terminal"); });
+  EXPECT_EQ(shown, 1);
+  r.queue.Call([&] { r.events.push_back("read"); });
+  EXPECT_EQ(shown, 2);
+  EXPECT_THAT(r.events, ElementsAre("show terminal", "read"));
+  EXPECT_EQ(r.queue.Pending(), 1u) << "the newest text waits for the next drain";
+}
+
 TEST(UiCallQueueTest, ACallThatDrainsAgainFromInsideKeepsTheRestInOrder) {
   // A message box runs a nested event loop, which drains the queue again.
   Recorder r;
