@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "link/line_candidates.h"
 
@@ -246,6 +247,18 @@ DetectionResult LineDetector::Run(const std::string& portName, bool leaveInComma
     ++result.returnsSent;
     result.unitLeft = UnitLeft::NotConfirmed;
   };
+  // Something answered that cannot be read here: a unit escaped at the open setting whose
+  // reply reaches us garbled. TRAN, at the same setting, returns it; then the quiet time
+  // the next "+++" needs. The outcome when the search cannot go on.
+  const auto returnGarbled = [&]() -> std::optional<DetectionOutcome> {
+    DropInput();
+    Write("TRAN\r\n");
+    noteReturn();
+    const Wait quiet = Quiet(timings_.guardMs);
+    if (quiet == Wait::Lost) return DetectionOutcome::PortProblem;
+    if (quiet == Wait::Cancelled) return DetectionOutcome::Cancelled;
+    return std::nullopt;
+  };
   // The unit answered at the open setting, which is `index`'s: it is in command mode there.
   const auto foundAt = [&](int index) {
     result.settings = candidates_[static_cast<size_t>(index)];
@@ -332,12 +345,7 @@ DetectionResult LineDetector::Run(const std::string& portName, bool leaveInComma
         return finish(DetectionOutcome::Cancelled);
       }
       if (again.bytes > 0) {
-        DropInput();
-        Write("TRAN\r\n");
-        noteReturn();
-        const Wait quiet = Quiet(timings_.guardMs);
-        if (quiet == Wait::Lost) return finish(DetectionOutcome::PortProblem);
-        if (quiet == Wait::Cancelled) return finish(DetectionOutcome::Cancelled);
+        if (const auto ended = returnGarbled()) return finish(*ended);
       }
       // Its whole reply window was heard there (at least the guard time): try this one again.
       --i;
@@ -367,15 +375,7 @@ DetectionResult LineDetector::Run(const std::string& portName, bool leaveInComma
       return finish(DetectionOutcome::Cancelled);
     }
     if (answer.bytes > 0) {
-      // Something answered that cannot be read here: a unit escaped at this setting whose
-      // reply reaches us garbled. TRAN, at the same setting, returns it; then the quiet
-      // time the next "+++" needs.
-      DropInput();
-      Write("TRAN\r\n");
-      noteReturn();
-      const Wait quiet = Quiet(timings_.guardMs);
-      if (quiet == Wait::Lost) return finish(DetectionOutcome::PortProblem);
-      if (quiet == Wait::Cancelled) return finish(DetectionOutcome::Cancelled);
+      if (const auto ended = returnGarbled()) return finish(*ended);
     } else if (overlap) {
       lateWatch = true;
       // The unit's answer may start as late as the reply window allows, and takes a
