@@ -177,7 +177,14 @@ int RunFleet(const FleetArgs& args, CliEnvironment& env) {
   const size_t slots = args.jobs == 0 ? ports.size() : std::min(args.jobs, ports.size());
   FleetGate gate(ports.size(), slots);
   FleetStatusBoard board(env.err, env.errIsTerminal, env.errColumns, args.quiet, ports);
-  FleetUnitContext context{args, *tmpl, *table, gate, board, env.interrupt, session, slots >= ports.size(), env.openPort};
+  // A unit waits in command mode across the barrier only when the decision comes at once:
+  // every unit has a slot and no person is asked. A person may take minutes to answer,
+  // and a unit in command mode passes none of its radio's traffic meanwhile; so when the
+  // question is asked, each unit is returned after its plan and read again before it is
+  // written, as it is when --jobs keeps it waiting.
+  const bool decidedAtOnce = args.yes || args.dryRun || env.in == nullptr || !env.inIsTerminal;
+  FleetUnitContext context{args,    *tmpl,   *table, gate, board, env.interrupt,
+                           session, slots >= ports.size() && decidedAtOnce, env.openPort};
   if (!args.quiet) {
     env.err << "Reading " << ports.size() << (ports.size() == 1 ? " unit" : " units");
     if (slots < ports.size()) env.err << ", " << slots << " at a time";

@@ -13,9 +13,12 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <istream>
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <streambuf>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -63,6 +66,29 @@ uint32_t Seed() {
   const char* text = std::getenv("VQX_SEED");
   return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : std::random_device{}();
 }
+
+// Standard input whose answer is typed only after beforeTyping ran: the moment the
+// program waits for a person at its question.
+class AnswerTypedLater : public std::streambuf {
+ public:
+  AnswerTypedLater(std::string answer, std::function<void()> beforeTyping)
+      : answer_(std::move(answer)), beforeTyping_(std::move(beforeTyping)) {}
+
+ protected:
+  int_type underflow() override {
+    if (!typed_) {
+      typed_ = true;
+      beforeTyping_();
+      setg(answer_.data(), answer_.data(), answer_.data() + answer_.size());
+    }
+    return gptr() == egptr() ? traits_type::eof() : traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  std::string answer_;
+  std::function<void()> beforeTyping_;
+  bool typed_ = false;
+};
 
 class CliFleet : public ::testing::Test {
  protected:
@@ -140,6 +166,15 @@ class CliFleet : public ::testing::Test {
                 "")
           << "unit " << u;
     }
+  }
+
+  bool AllTransparentWithin(std::chrono::milliseconds bound) {
+    for (auto& sim : sims_) {
+      if (!sim->WaitFor([](const sim::SimUnit& unit) { return unit.Mode() == sim::SimMode::Transparent; }, bound)) {
+        return false;
+      }
+    }
+    return true;
   }
 
   Outcome Fleet(const std::vector<std::string>& rest, const std::atomic<bool>* interrupt = nullptr) {
@@ -258,8 +293,14 @@ TEST_F(CliFleet, DryRunOrNoAnswerWritesNothingAndATerminalIsAskedOnceForTheWhole
   ExpectAllLeftProperly(marks);
 
   // On a terminal the question is asked once for the whole fleet, after the planned changes.
+  // A person may take minutes to answer: meanwhile every unit is back in transparent mode,
+  // passing its radio's traffic, and it is read again before anything is written.
+  bool transparentWhileAsked = false;
   const auto answering = [&](const std::string& answer) {
-    std::istringstream in(answer);
+    AnswerTypedLater typed(answer, [&] {
+      transparentWhileAsked = AllTransparentWithin(std::chrono::milliseconds(kReplyTimeoutMs));
+    });
+    std::istream in(&typed);
     return testing::RunVqxctlWith({"fleet", Template(), Table({0, 1}), "--ports", Ports(), "--reboot-wait", kRebootWait},
                                   [&](CliEnvironment& env) {
                                     env.in = &in;
@@ -267,13 +308,16 @@ TEST_F(CliFleet, DryRunOrNoAnswerWritesNothingAndATerminalIsAskedOnceForTheWhole
                                   });
   };
   const Outcome no = answering("n\n");
+  EXPECT_TRUE(transparentWhileAsked);
   EXPECT_EQ(no.code, kExitNotProvisioned);
   EXPECT_THAT(no.err, HasSubstr("Write these changes to 2 units, save and reboot? [y/N]"));
   EXPECT_THAT(no.err, HasSubstr("Name VQX-2 -> " + NameOf(0)));
   EXPECT_THAT(no.out, HasSubstr("2 units: 2 not confirmed"));
   EXPECT_EQ(Unit(0).SavedSettings().TextOf("NAME"), "VQX-2");
   const std::vector<size_t> beforeYes = LineMarks();
+  transparentWhileAsked = false;
   const Outcome yes = answering("y\n");
+  EXPECT_TRUE(transparentWhileAsked);
   EXPECT_EQ(yes.code, kExitOk) << yes.out << yes.err;
   EXPECT_THAT(yes.out, HasSubstr("2 units: 2 changed and verified"));
   EXPECT_EQ(Unit(0).SavedSettings().TextOf("NAME"), NameOf(0));
