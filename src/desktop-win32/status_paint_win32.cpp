@@ -18,6 +18,29 @@ void DrawLine(HDC dc, const desktop::EdgeRect& half, const std::string& text, de
   DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
 }
 
+int TextWidth(HDC dc, const std::string& text) {
+  const std::wstring wide = WidenLatin1(text.c_str());
+  SIZE size{};
+  if (!GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size)) return 0;
+  return size.cx;
+}
+
+void DrawPortLine(HDC dc, const desktop::StatusGeometry& g, const std::string& nameLine, const std::string& portLine) {
+  // Measured as DrawLine draws it; a name line wider than the half leaves no room.
+  const int nameWidth = nameLine.empty() ? 0 : TextWidth(dc, nameLine);
+  const desktop::EdgeRect box = desktop::ComputeStatusPortBox(g, nameWidth);
+  if (box.Width() <= 0) return;
+  RECT rect = ToRect(box);
+  const std::wstring wide = WidenLatin1(portLine.c_str());
+  SetTextColor(dc, RGB(desktop::kStatusPortRgb.r, desktop::kStatusPortRgb.g, desktop::kStatusPortRgb.b));
+  // DT_PATH_ELLIPSIS takes characters out before the last '/', keeping what follows it:
+  // "host:4001" of rfc2217:// and socket:// names, the device of /dev/... names. The end
+  // ellipsis would cut exactly that. A last part wider than the box is still drawn from
+  // the right edge and clipped on the left, so its end shows.
+  DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect,
+            DT_RIGHT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
+}
+
 std::optional<desktop::StatusGeometry> GeometryOf(HWND dialog) {
   const HWND box = GetDlgItem(dialog, ids::kStatusGroup);
   if (box == nullptr) return std::nullopt;
@@ -34,7 +57,8 @@ RECT StatusPanelArea(HWND dialog) {
   return g ? ToRect(g->area) : RECT{0, 0, 0, 0};
 }
 
-void PaintStatusPanel(HWND dialog, HDC dc, const std::string& sentence, const std::string& nameLine) {
+void PaintStatusPanel(HWND dialog, HDC dc, const std::string& sentence, const std::string& nameLine,
+                      const std::string& portLine) {
   const auto geometry = GeometryOf(dialog);
   if (!geometry) return;
   const desktop::StatusGeometry& g = *geometry;
@@ -50,6 +74,7 @@ void PaintStatusPanel(HWND dialog, HDC dc, const std::string& sentence, const st
   SetBkMode(dc, OPAQUE);
   DrawLine(dc, g.upper, sentence, desktop::kStatusSentenceRgb);
   if (!nameLine.empty()) DrawLine(dc, g.lower, nameLine, desktop::kStatusNameRgb);
+  if (!portLine.empty()) DrawPortLine(dc, g, nameLine, portLine);
   RestoreDC(dc, saved);
   DeleteObject(font);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -22,7 +24,7 @@ struct Painted {
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
 
-Painted PaintOnBlack(HWND dialog, const std::string& sentence, const std::string& name) {
+Painted PaintOnBlack(HWND dialog, const std::string& sentence, const std::string& name, const std::string& port) {
   RECT client;
   GetClientRect(dialog, &client);
   Painted out;
@@ -42,7 +44,7 @@ Painted PaintOnBlack(HWND dialog, const std::string& sentence, const std::string
   ReleaseDC(nullptr, screen);
   const HGDIOBJ old = SelectObject(dc, bitmap);
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  PaintStatusPanel(dialog, dc, sentence, name);
+  PaintStatusPanel(dialog, dc, sentence, name, port);
   GdiFlush();
   const auto* p = static_cast<const uint32_t*>(bits);
   out.pixels.assign(p, p + out.width * out.height);
@@ -64,7 +66,7 @@ TEST(StatusPaintTest, TheSentenceAndNameAreDrawnInTheirHalvesAndNothingOutsideTh
   MapWindowPoints(nullptr, dialog.Window(), reinterpret_cast<POINT*>(&box), 2);
   const desktop::StatusGeometry g = desktop::ComputeStatusGeometry({box.left, box.top, box.right, box.bottom});
   // Longer than the halves are wide: clipping must hold them.
-  const Painted image = PaintOnBlack(dialog.Window(), std::string(80, 'W'), "Name: " + std::string(80, 'M'));
+  const Painted image = PaintOnBlack(dialog.Window(), std::string(80, 'W'), "Name: " + std::string(80, 'M'), "");
 
   int outside = 0, sentenceUpper = 0, sentenceLower = 0, nameLower = 0, nameUpper = 0;
   for (int y = 0; y < image.height; ++y) {
@@ -91,10 +93,115 @@ TEST(StatusPaintTest, TheSentenceAndNameAreDrawnInTheirHalvesAndNothingOutsideTh
 
 TEST(StatusPaintTest, AnEmptyNameLineLeavesTheLowerHalfClear) {
   testing::TestDialog dialog(MainDialogTemplate());
-  const Painted image = PaintOnBlack(dialog.Window(), "Serial port not open", "");
+  const Painted image = PaintOnBlack(dialog.Window(), "Serial port not open", "", "");
   int named = 0;
   for (const uint32_t c : image.pixels) named += c == Pixel(desktop::kStatusNameRgb) ? 1 : 0;
   EXPECT_EQ(named, 0);
+}
+
+desktop::StatusGeometry GeometryOf(HWND dialog) {
+  RECT box;
+  GetWindowRect(GetDlgItem(dialog, ids::kStatusGroup), &box);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+  return desktop::ComputeStatusGeometry({box.left, box.top, box.right, box.bottom});
+}
+
+// Where one colour's pixels are.
+struct Spread {
+  int count = 0, outsideLower = 0, left = INT_MAX, right = -1;
+};
+
+Spread SpreadOf(const Painted& image, desktop::Rgb colour, const desktop::EdgeRect& lower) {
+  Spread s;
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (image.At(x, y) != Pixel(colour)) continue;
+      ++s.count;
+      if (!Inside(lower, x, y)) ++s.outsideLower;
+      s.left = std::min(s.left, x);
+      s.right = std::max(s.right, x);
+    }
+  }
+  return s;
+}
+
+// The pixels of the rows [top, bottom) in the columns [from, to).
+std::vector<uint32_t> Block(const Painted& image, int top, int bottom, int from, int to) {
+  std::vector<uint32_t> out;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = from; x < to; ++x) out.push_back(image.At(x, y));
+  }
+  return out;
+}
+
+const std::string kSentence = "VQX-2 connected to Relay North";
+const std::string kLongPort = "Port: rfc2217://" + std::string(60, 'h') + ":4001";
+
+TEST(StatusPaintTest, ThePortLineStaysRightOfTheNameInTheLowerHalfAndLeavesTheNameAsItWas) {
+  testing::TestDialog dialog(MainDialogTemplate());
+  const desktop::StatusGeometry g = GeometryOf(dialog.Window());
+  int drawn = 0;
+  // From a short name to one of 30 wide letters, which leaves little room or none.
+  for (int length : {1, 10, 20, 30}) {
+    const std::string name = "Name: " + std::string(static_cast<size_t>(length), 'e') +
+                             std::string(static_cast<size_t>(length / 3), 'M');
+    const Painted image = PaintOnBlack(dialog.Window(), kSentence, name, kLongPort);
+    const Painted without = PaintOnBlack(dialog.Window(), kSentence, name, "");
+    const Spread named = SpreadOf(image, desktop::kStatusNameRgb, g.lower);
+    const Spread port = SpreadOf(image, desktop::kStatusPortRgb, g.lower);
+    ASSERT_GT(named.count, 50) << length;
+    // The name line is where it was without a port line, pixel for pixel.
+    EXPECT_EQ(Block(image, g.lower.top, g.lower.bottom, g.lower.left, named.right + 1),
+              Block(without, g.lower.top, g.lower.bottom, g.lower.left, named.right + 1))
+        << length;
+    EXPECT_EQ(SpreadOf(without, desktop::kStatusNameRgb, g.lower).count, named.count) << length;
+    if (port.count == 0) continue;
+    ++drawn;
+    EXPECT_EQ(port.outsideLower, 0) << length;
+    EXPECT_GT(port.left, named.right + g.fontAverageWidth) << length << ": a gap before the port";
+    EXPECT_LT(port.right, g.lower.right) << length;
+  }
+  EXPECT_GE(drawn, 3) << "names that leave room show the port";
+  // 80 characters fill the half: no room is left, and nothing is squeezed in.
+  const Painted full = PaintOnBlack(dialog.Window(), kSentence, "Name: " + std::string(80, 'M'), kLongPort);
+  EXPECT_EQ(SpreadOf(full, desktop::kStatusPortRgb, g.lower).count, 0);
+}
+
+// An end ellipsis would cut exactly the part that tells serial servers apart.
+TEST(StatusPaintTest, ALongPortNameKeepsItsHostAndPortEnd) {
+  testing::TestDialog dialog(MainDialogTemplate());
+  const desktop::StatusGeometry g = GeometryOf(dialog.Window());
+  const std::string name = "Name: Tower 2";
+  for (const std::string& host : {std::string(60, 'h'), "relay-north-" + std::string(20, 'h')}) {
+    const Painted shortPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://h:4001");
+    const Painted longPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://" + host + ":4001");
+    const Spread fitted = SpreadOf(longPort, desktop::kStatusPortRgb, g.lower);
+    ASSERT_GT(fitted.count, 50) << host;
+    EXPECT_EQ(fitted.outsideLower, 0) << host;
+    EXPECT_GT(fitted.left, SpreadOf(longPort, desktop::kStatusNameRgb, g.lower).right) << host;
+    // Both end in "h:4001" at the right edge: the same pixels there, whatever was left out.
+    const int tail = 3 * g.fontAverageWidth;
+    const auto shortTail = Block(shortPort, g.lower.top, g.lower.bottom, g.lower.right - tail, g.lower.right);
+    EXPECT_EQ(Block(longPort, g.lower.top, g.lower.bottom, g.lower.right - tail, g.lower.right), shortTail) << host;
+    EXPECT_GT(std::count(shortTail.begin(), shortTail.end(), Pixel(desktop::kStatusPortRgb)), 20) << host;
+  }
+}
+
+TEST(StatusPaintTest, WithoutANameThePortLineIsDrawnAtTheRightEnd) {
+  testing::TestDialog dialog(MainDialogTemplate());
+  const desktop::StatusGeometry g = GeometryOf(dialog.Window());
+  const Spread port = SpreadOf(PaintOnBlack(dialog.Window(), "Serial port not open", "", "Port: COM3"),
+                               desktop::kStatusPortRgb, g.lower);
+  ASSERT_GT(port.count, 20);
+  EXPECT_EQ(port.outsideLower, 0);
+  EXPECT_GE(port.right, g.lower.right - g.fontAverageWidth) << "right-aligned";
+  EXPECT_GT(port.left, (g.lower.left + g.lower.right) / 2) << "a short port line is not drawn from the left";
+
+  // A long one takes the whole half, and no more.
+  const Spread whole = SpreadOf(PaintOnBlack(dialog.Window(), "Serial port not open", "", kLongPort),
+                                desktop::kStatusPortRgb, g.lower);
+  EXPECT_EQ(whole.outsideLower, 0);
+  EXPECT_LT(whole.left, g.lower.left + 2 * g.fontAverageWidth);
 }
 
 }  // namespace
