@@ -128,19 +128,33 @@ TEST(StatusLayoutTest, ThePortLineStaysRightOfTheNameInTheLowerHalfAndLeavesTheN
   EXPECT_EQ(SpreadOf(full, kStatusPortColour, layout.lower).count, 0);
 }
 
-TEST(StatusLayoutTest, ALongPortNameKeepsItsHostAndPortEnd) {
+// Cut at the end, or only clipped at the left, the line would lose what tells serial
+// servers apart, or what it is.
+TEST(StatusLayoutTest, ALongPortNameIsShortenedInTheMiddleKeepingItsLabelAndItsHostAndPortEnd) {
   const StatusLayout layout = ComputeStatusLayout(QRect(11, 8, 582, 76));
   const QString name = QStringLiteral("Name: Tower 2");
+  const QFontMetrics metrics(layout.font);
+  const int room = ComputeStatusPortBox(layout.geometry, metrics.horizontalAdvance(name)).Width();
   const QImage shortPort = Painted(layout, name, QStringLiteral("Port: rfc2217://h:4001"));
-  const QImage longPort = Painted(layout, name, kLongPort);
-  const Spread fitted = SpreadOf(longPort, kStatusPortColour, layout.lower);
-  ASSERT_GT(fitted.count, 50);
-  EXPECT_GT(fitted.left, SpreadOf(longPort, kStatusNameColour, layout.lower).right);
-  // Both end in "h:4001" at the right edge: the same pixels there, whatever was left out.
-  const int tail = QFontMetrics(layout.font).horizontalAdvance(QStringLiteral("h:4001"));
+  const int tail = metrics.horizontalAdvance(QStringLiteral("h:4001"));
   const QImage shortTail = Columns(shortPort, layout, layout.lower.right() + 1 - tail, layout.lower.right() + 1);
-  EXPECT_EQ(Columns(longPort, layout, layout.lower.right() + 1 - tail, layout.lower.right() + 1), shortTail);
-  EXPECT_GT(SpreadOf(shortTail, kStatusPortColour, QRect(QPoint(0, 0), shortTail.size())).count, 20);
+  ASSERT_GT(SpreadOf(shortTail, kStatusPortColour, QRect(QPoint(0, 0), shortTail.size())).count, 20);
+  for (const QString& host : {QString(60, QLatin1Char('h')), QStringLiteral("relay-north-") + QString(30, QLatin1Char('h'))}) {
+    const QString port = QStringLiteral("Port: rfc2217://") + host + QStringLiteral(":4001");
+    ASSERT_GT(metrics.horizontalAdvance(port), room) << host.toStdString();
+    const QImage longPort = Painted(layout, name, port);
+    const Spread fitted = SpreadOf(longPort, kStatusPortColour, layout.lower);
+    ASSERT_GT(fitted.count, 50) << host.toStdString();
+    EXPECT_GT(fitted.left, SpreadOf(longPort, kStatusNameColour, layout.lower).right) << host.toStdString();
+    // Both end in "h:4001" at the right edge: the same pixels there, whatever was left out.
+    EXPECT_EQ(Columns(longPort, layout, layout.lower.right() + 1 - tail, layout.lower.right() + 1), shortTail)
+        << host.toStdString();
+    // What is drawn is the line with its middle taken out: "Port: rfc2...hhh:4001".
+    const QString shortened = metrics.elidedText(port, Qt::ElideMiddle, room);
+    ASSERT_TRUE(shortened.startsWith(QStringLiteral("Port: rfc")) && shortened.endsWith(QStringLiteral("h:4001")))
+        << shortened.toStdString();
+    EXPECT_EQ(longPort, Painted(layout, name, shortened)) << host.toStdString();
+  }
 }
 
 TEST(StatusLayoutTest, WithoutANameThePortLineIsDrawnAtTheRightEnd) {
