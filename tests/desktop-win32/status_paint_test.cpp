@@ -167,24 +167,65 @@ TEST(StatusPaintTest, ThePortLineStaysRightOfTheNameInTheLowerHalfAndLeavesTheNa
   EXPECT_EQ(SpreadOf(full, desktop::kStatusPortRgb, g.lower).count, 0);
 }
 
-// An end ellipsis would cut exactly the part that tells serial servers apart.
-TEST(StatusPaintTest, ALongPortNameKeepsItsHostAndPortEnd) {
+// Cut at the end, or only clipped at the left, the line would lose what tells serial
+// servers apart, or what it is.
+TEST(StatusPaintTest, ALongPortNameIsShortenedInTheMiddleKeepingItsLabelAndItsHostAndPortEnd) {
   testing::TestDialog dialog(MainDialogTemplate());
   const desktop::StatusGeometry g = GeometryOf(dialog.Window());
   const std::string name = "Name: Tower 2";
-  for (const std::string& host : {std::string(60, 'h'), "relay-north-" + std::string(20, 'h')}) {
-    const Painted shortPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://h:4001");
+  const Painted shortPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://h:4001");
+  const Spread whole = SpreadOf(shortPort, desktop::kStatusPortRgb, g.lower);
+  // "Port: r" and "h:4001" are each wider than this.
+  const int end = 3 * g.fontAverageWidth;
+  const auto shortHead = Block(shortPort, g.lower.top, g.lower.bottom, whole.left, whole.left + end);
+  const auto shortTail = Block(shortPort, g.lower.top, g.lower.bottom, g.lower.right - end, g.lower.right);
+  ASSERT_GT(std::count(shortHead.begin(), shortHead.end(), Pixel(desktop::kStatusPortRgb)), 20);
+  ASSERT_GT(std::count(shortTail.begin(), shortTail.end(), Pixel(desktop::kStatusPortRgb)), 20);
+  for (const std::string& host : {std::string(60, 'h'), "relay-north-" + std::string(30, 'h')}) {
     const Painted longPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://" + host + ":4001");
     const Spread fitted = SpreadOf(longPort, desktop::kStatusPortRgb, g.lower);
     ASSERT_GT(fitted.count, 50) << host;
     EXPECT_EQ(fitted.outsideLower, 0) << host;
     EXPECT_GT(fitted.left, SpreadOf(longPort, desktop::kStatusNameRgb, g.lower).right) << host;
-    // Both end in "h:4001" at the right edge: the same pixels there, whatever was left out.
-    const int tail = 3 * g.fontAverageWidth;
-    const auto shortTail = Block(shortPort, g.lower.top, g.lower.bottom, g.lower.right - tail, g.lower.right);
-    EXPECT_EQ(Block(longPort, g.lower.top, g.lower.bottom, g.lower.right - tail, g.lower.right), shortTail) << host;
-    EXPECT_GT(std::count(shortTail.begin(), shortTail.end(), Pixel(desktop::kStatusPortRgb)), 20) << host;
+    // Both begin with "Port: r" and end in "h:4001" at the right edge: the same pixels
+    // there, whatever was left out between.
+    EXPECT_EQ(Block(longPort, g.lower.top, g.lower.bottom, fitted.left, fitted.left + end), shortHead) << host;
+    EXPECT_EQ(Block(longPort, g.lower.top, g.lower.bottom, g.lower.right - end, g.lower.right), shortTail) << host;
   }
+}
+
+TEST(StatusPaintTest, ElideMiddleKeepsAsMuchOfBothEndsAsFits) {
+  const HDC dc = CreateCompatibleDC(nullptr);
+  const HFONT font = CreateFontW(20, 8, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, L"Arial");
+  const HGDIOBJ old = SelectObject(dc, font);
+  const auto width = [&](const std::wstring& text) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return static_cast<int>(size.cx);
+  };
+  const std::wstring port = L"Port: socket://relay-north.example.net:4001";
+  EXPECT_EQ(ElideMiddle(dc, port, width(port)), port) << "what fits stays whole";
+  for (const int room : {width(port) - 1, width(port) / 2, width(L"Port: \x2026:4001"), width(L"P\x2026" L"1")}) {
+    const std::wstring shown = ElideMiddle(dc, port, room);
+    EXPECT_LE(width(shown), room) << room;
+    const size_t cut = shown.find(L'\x2026');
+    ASSERT_NE(cut, std::wstring::npos) << room;
+    const std::wstring head = shown.substr(0, cut), tail = shown.substr(cut + 1);
+    EXPECT_EQ(port.substr(0, head.size()), head) << room;
+    EXPECT_EQ(port.substr(port.size() - tail.size()), tail) << room;
+    EXPECT_LE(tail.size(), head.size()) << room;
+    EXPECT_GE(tail.size() + 1, head.size()) << room << ": both ends alike";
+    // The next character, taken from the shorter end (the head when both are alike), no
+    // longer fits: no room is wasted.
+    const std::wstring next = head.size() == tail.size()
+                                  ? port.substr(0, head.size() + 1) + L'\x2026' + tail
+                                  : head + L'\x2026' + port.substr(port.size() - tail.size() - 1);
+    EXPECT_GT(width(next), room) << room;
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  DeleteDC(dc);
 }
 
 TEST(StatusPaintTest, WithoutANameThePortLineIsDrawnAtTheRightEnd) {
