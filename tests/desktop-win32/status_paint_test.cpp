@@ -106,7 +106,7 @@ desktop::StatusGeometry GeometryOf(HWND dialog) {
   return desktop::ComputeStatusGeometry({box.left, box.top, box.right, box.bottom});
 }
 
-// Where one colour's pixels are.
+// One colour's pixels: how many, how many outside the lower half, the outermost columns.
 struct Spread {
   int count = 0, outsideLower = 0, left = INT_MAX, right = -1;
 };
@@ -116,55 +116,47 @@ Spread SpreadOf(const Painted& image, desktop::Rgb colour, const desktop::EdgeRe
   for (int y = 0; y < image.height; ++y) {
     for (int x = 0; x < image.width; ++x) {
       if (image.At(x, y) != Pixel(colour)) continue;
-      ++s.count;
-      if (!Inside(lower, x, y)) ++s.outsideLower;
-      s.left = std::min(s.left, x);
-      s.right = std::max(s.right, x);
+      s = {s.count + 1, s.outsideLower + (Inside(lower, x, y) ? 0 : 1), std::min(s.left, x), std::max(s.right, x)};
     }
   }
   return s;
 }
 
-// The pixels of the rows [top, bottom) in the columns [from, to).
-std::vector<uint32_t> Block(const Painted& image, int top, int bottom, int from, int to) {
+// The lower half's pixels in the columns [from, to).
+std::vector<uint32_t> LowerColumns(const Painted& image, const desktop::EdgeRect& lower, int from, int to) {
   std::vector<uint32_t> out;
-  for (int y = top; y < bottom; ++y) {
+  for (int y = lower.top; y < lower.bottom; ++y) {
     for (int x = from; x < to; ++x) out.push_back(image.At(x, y));
   }
   return out;
 }
 
 const std::string kSentence = "VQX-2 connected to Relay North";
-const std::string kLongPort = "Port: rfc2217://" + std::string(60, 'h') + ":4001";
 
-TEST(StatusPaintTest, ThePortLineStaysRightOfTheNameInTheLowerHalfAndLeavesTheNameAsItWas) {
+TEST(StatusPaintTest, ThePortLineIsRightOfTheNameInTheLowerHalfOrNotDrawnAndTheNameStaysPut) {
   testing::TestDialog dialog(MainDialogTemplate());
   const desktop::StatusGeometry g = GeometryOf(dialog.Window());
-  int drawn = 0;
-  // From a short name to one of 30 wide letters, which leaves little room or none.
-  for (int length : {1, 10, 20, 30}) {
-    const std::string name = "Name: " + std::string(static_cast<size_t>(length), 'e') +
-                             std::string(static_cast<size_t>(length / 3), 'M');
-    const Painted image = PaintOnBlack(dialog.Window(), kSentence, name, kLongPort);
-    const Painted without = PaintOnBlack(dialog.Window(), kSentence, name, "");
+  const std::string port = "Port: rfc2217://" + std::string(60, 'h') + ":4001";
+  for (const std::string& name :
+       {std::string("Name: Tower 2"), "Name: " + std::string(30, 'e'), "Name: " + std::string(80, 'M')}) {
+    const Painted image = PaintOnBlack(dialog.Window(), kSentence, name, port);
     const Spread named = SpreadOf(image, desktop::kStatusNameRgb, g.lower);
-    const Spread port = SpreadOf(image, desktop::kStatusPortRgb, g.lower);
-    ASSERT_GT(named.count, 50) << length;
-    // The name line is where it was without a port line, pixel for pixel.
-    EXPECT_EQ(Block(image, g.lower.top, g.lower.bottom, g.lower.left, named.right + 1),
-              Block(without, g.lower.top, g.lower.bottom, g.lower.left, named.right + 1))
-        << length;
-    EXPECT_EQ(SpreadOf(without, desktop::kStatusNameRgb, g.lower).count, named.count) << length;
-    if (port.count == 0) continue;
-    ++drawn;
-    EXPECT_EQ(port.outsideLower, 0) << length;
-    EXPECT_GT(port.left, named.right + g.fontAverageWidth) << length << ": a gap before the port";
-    EXPECT_LT(port.right, g.lower.right) << length;
+    const Spread ported = SpreadOf(image, desktop::kStatusPortRgb, g.lower);
+    EXPECT_EQ(LowerColumns(image, g.lower, g.lower.left, named.right + 1),
+              LowerColumns(PaintOnBlack(dialog.Window(), kSentence, name, ""), g.lower, g.lower.left, named.right + 1));
+    EXPECT_EQ(ported.outsideLower, 0);
+    if (name.size() > 60) {
+      EXPECT_EQ(ported.count, 0) << "a name filling the half leaves no room";
+    } else {
+      EXPECT_GT(ported.count, 50);
+      EXPECT_GT(ported.left, named.right + g.fontAverageWidth) << "a gap after the name";
+    }
   }
-  EXPECT_GE(drawn, 3) << "names that leave room show the port";
-  // 80 characters fill the half: no room is left, and nothing is squeezed in.
-  const Painted full = PaintOnBlack(dialog.Window(), kSentence, "Name: " + std::string(80, 'M'), kLongPort);
-  EXPECT_EQ(SpreadOf(full, desktop::kStatusPortRgb, g.lower).count, 0);
+  const Spread alone =
+      SpreadOf(PaintOnBlack(dialog.Window(), kSentence, "", "Port: COM3"), desktop::kStatusPortRgb, g.lower);
+  EXPECT_GT(alone.count, 20);
+  EXPECT_GE(alone.right, g.lower.right - g.fontAverageWidth) << "without a name it still ends at the right";
+  EXPECT_GT(alone.left, (g.lower.left + g.lower.right) / 2);
 }
 
 // Cut at the end, or only clipped at the left, the line would lose what tells serial
@@ -174,75 +166,20 @@ TEST(StatusPaintTest, ALongPortNameIsShortenedInTheMiddleKeepingItsLabelAndItsHo
   const desktop::StatusGeometry g = GeometryOf(dialog.Window());
   const std::string name = "Name: Tower 2";
   const Painted shortPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://h:4001");
-  const Spread whole = SpreadOf(shortPort, desktop::kStatusPortRgb, g.lower);
-  // "Port: r" and "h:4001" are each wider than this.
-  const int end = 3 * g.fontAverageWidth;
-  const auto shortHead = Block(shortPort, g.lower.top, g.lower.bottom, whole.left, whole.left + end);
-  const auto shortTail = Block(shortPort, g.lower.top, g.lower.bottom, g.lower.right - end, g.lower.right);
+  const int start = SpreadOf(shortPort, desktop::kStatusPortRgb, g.lower).left;
+  const int end = 3 * g.fontAverageWidth;  // "Port: r" and "h:4001" are each wider
+  const auto shortHead = LowerColumns(shortPort, g.lower, start, start + end);
+  const auto shortTail = LowerColumns(shortPort, g.lower, g.lower.right - end, g.lower.right);
   ASSERT_GT(std::count(shortHead.begin(), shortHead.end(), Pixel(desktop::kStatusPortRgb)), 20);
   ASSERT_GT(std::count(shortTail.begin(), shortTail.end(), Pixel(desktop::kStatusPortRgb)), 20);
   for (const std::string& host : {std::string(60, 'h'), "relay-north-" + std::string(30, 'h')}) {
-    const Painted longPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://" + host + ":4001");
-    const Spread fitted = SpreadOf(longPort, desktop::kStatusPortRgb, g.lower);
-    ASSERT_GT(fitted.count, 50) << host;
-    EXPECT_EQ(fitted.outsideLower, 0) << host;
-    EXPECT_GT(fitted.left, SpreadOf(longPort, desktop::kStatusNameRgb, g.lower).right) << host;
+    const Painted image = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://" + host + ":4001");
+    const Spread fitted = SpreadOf(image, desktop::kStatusPortRgb, g.lower);
     // Both begin with "Port: r" and end in "h:4001" at the right edge: the same pixels
     // there, whatever was left out between.
-    EXPECT_EQ(Block(longPort, g.lower.top, g.lower.bottom, fitted.left, fitted.left + end), shortHead) << host;
-    EXPECT_EQ(Block(longPort, g.lower.top, g.lower.bottom, g.lower.right - end, g.lower.right), shortTail) << host;
+    EXPECT_EQ(LowerColumns(image, g.lower, fitted.left, fitted.left + end), shortHead) << host;
+    EXPECT_EQ(LowerColumns(image, g.lower, g.lower.right - end, g.lower.right), shortTail) << host;
   }
-}
-
-TEST(StatusPaintTest, ElideMiddleKeepsAsMuchOfBothEndsAsFits) {
-  const HDC dc = CreateCompatibleDC(nullptr);
-  const HFONT font = CreateFontW(20, 8, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, L"Arial");
-  const HGDIOBJ old = SelectObject(dc, font);
-  const auto width = [&](const std::wstring& text) {
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    return static_cast<int>(size.cx);
-  };
-  const std::wstring port = L"Port: socket://relay-north.example.net:4001";
-  EXPECT_EQ(ElideMiddle(dc, port, width(port)), port) << "what fits stays whole";
-  for (const int room : {width(port) - 1, width(port) / 2, width(L"Port: \x2026:4001"), width(L"P\x2026" L"1")}) {
-    const std::wstring shown = ElideMiddle(dc, port, room);
-    EXPECT_LE(width(shown), room) << room;
-    const size_t cut = shown.find(L'\x2026');
-    ASSERT_NE(cut, std::wstring::npos) << room;
-    const std::wstring head = shown.substr(0, cut), tail = shown.substr(cut + 1);
-    EXPECT_EQ(port.substr(0, head.size()), head) << room;
-    EXPECT_EQ(port.substr(port.size() - tail.size()), tail) << room;
-    EXPECT_LE(tail.size(), head.size()) << room;
-    EXPECT_GE(tail.size() + 1, head.size()) << room << ": both ends alike";
-    // The next character, taken from the shorter end (the head when both are alike), no
-    // longer fits: no room is wasted.
-    const std::wstring next = head.size() == tail.size()
-                                  ? port.substr(0, head.size() + 1) + L'\x2026' + tail
-                                  : head + L'\x2026' + port.substr(port.size() - tail.size() - 1);
-    EXPECT_GT(width(next), room) << room;
-  }
-  SelectObject(dc, old);
-  DeleteObject(font);
-  DeleteDC(dc);
-}
-
-TEST(StatusPaintTest, WithoutANameThePortLineIsDrawnAtTheRightEnd) {
-  testing::TestDialog dialog(MainDialogTemplate());
-  const desktop::StatusGeometry g = GeometryOf(dialog.Window());
-  const Spread port = SpreadOf(PaintOnBlack(dialog.Window(), "Serial port not open", "", "Port: COM3"),
-                               desktop::kStatusPortRgb, g.lower);
-  ASSERT_GT(port.count, 20);
-  EXPECT_EQ(port.outsideLower, 0);
-  EXPECT_GE(port.right, g.lower.right - g.fontAverageWidth) << "right-aligned";
-  EXPECT_GT(port.left, (g.lower.left + g.lower.right) / 2) << "a short port line is not drawn from the left";
-
-  // A long one takes the whole half, and no more.
-  const Spread whole = SpreadOf(PaintOnBlack(dialog.Window(), "Serial port not open", "", kLongPort),
-                                desktop::kStatusPortRgb, g.lower);
-  EXPECT_EQ(whole.outsideLower, 0);
-  EXPECT_LT(whole.left, g.lower.left + 2 * g.fontAverageWidth);
 }
 
 }  // namespace
