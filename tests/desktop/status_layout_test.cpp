@@ -131,7 +131,8 @@ TEST(StatusLayoutTest, ALongPortNameIsShortenedInTheMiddleKeepingItsLabelAndItsH
   const int tail = metrics.horizontalAdvance(QStringLiteral("h:4001"));
   const QImage shortTail = LowerColumns(Painted(layout, name, QStringLiteral("Port: rfc2217://h:4001")), lower,
                                         lower.right() + 1 - tail, lower.right() + 1);
-  for (const QString& host : {QString(60, QLatin1Char('h')), QStringLiteral("relay-north-") + QString(30, QLatin1Char('h'))}) {
+  for (const QString& host :
+       {QString(60, QLatin1Char('h')), QStringLiteral("relay-north-") + QString(30, QLatin1Char('h'))}) {
     const QString port = QStringLiteral("Port: rfc2217://") + host + QStringLiteral(":4001");
     const QImage image = Painted(layout, name, port);
     // Both end in "h:4001" at the right edge: the same pixels there, whatever was left out.
