@@ -26,4 +26,12 @@ StatusGeometry ComputeStatusGeometry(const EdgeRect& groupBox) {
   return g;
 }
 
+EdgeRect ComputeStatusPortBox(const StatusGeometry& g, int nameLineWidth) {
+  const int gap = nameLineWidth > 0 ? 2 * g.fontAverageWidth : 0;
+  // Computed in 64 bits: a name line's width is whatever the font makes of it.
+  const long long left = static_cast<long long>(g.lower.left) + std::max(nameLineWidth, 0) + gap;
+  if (left + 4LL * g.fontAverageWidth > g.lower.right) return {};
+  return {static_cast<int>(left), g.lower.top, g.lower.right, g.lower.bottom};
+}
+
 }  // namespace vqx::desktop

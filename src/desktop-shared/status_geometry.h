@@ -15,6 +15,7 @@ struct EdgeRect {
 // and every product cut toward zero; the upper half holds the sentence, the lower half
 // the unit's name. The font is 0.92 x the upper half's height tall and a fiftieth of its
 // width wide on average (each at least 1), weight 600.
+// The lower half also holds the port line at its right end (ComputeStatusPortBox).
 struct StatusGeometry {
   EdgeRect area;
   EdgeRect upper;
@@ -26,11 +27,20 @@ inline constexpr int kStatusFontWeight = 600;
 
 StatusGeometry ComputeStatusGeometry(const EdgeRect& groupBox);
 
+// Where the port line goes: the lower half from the end of the name line (nameLineWidth
+// pixels from its left edge; 0 for no name line) plus a gap of two average characters, to
+// the right edge, so that it never covers the name. Empty (the port line is not drawn)
+// when fewer than four average characters are left: an ellipsis and a character or two
+// name no port.
+EdgeRect ComputeStatusPortBox(const StatusGeometry& g, int nameLineWidth);
+
 // The status colours, red, green, blue.
 struct Rgb {
   unsigned char r, g, b;
 };
 inline constexpr Rgb kStatusSentenceRgb{30, 100, 50};
 inline constexpr Rgb kStatusNameRgb{30, 50, 100};
+// A muted grey: the port is a detail beside the unit's name, not news.
+inline constexpr Rgb kStatusPortRgb{100, 100, 100};
 
 }  // namespace vqx::desktop

@@ -350,7 +350,8 @@ void Win32Program::Close() {
 
 void Win32Program::Paint(HDC dc) {
   if (!host_) return;
-  PaintStatusPanel(window_, dc, host_->Logic().StatusSentence(), host_->Logic().StatusNameLine());
+  PaintStatusPanel(window_, dc, host_->Logic().StatusSentence(), host_->Logic().StatusNameLine(),
+                   host_->Logic().StatusPortLine());
 }
 
 void Win32Program::Shutdown() {

@@ -58,6 +58,7 @@ DesktopProgram::DesktopProgram(ProgramOptions options)
   handlers.closing = [this] { host_->Shutdown(); };
   handlers.sentence = [this] { return QString::fromLatin1(host_->Logic().StatusSentence().c_str()); };
   handlers.nameLine = [this] { return QString::fromLatin1(host_->Logic().StatusNameLine().c_str()); };
+  handlers.portLine = [this] { return QString::fromLatin1(host_->Logic().StatusPortLine().c_str()); };
   handlers.statusMenu = [this] { return host_->StatusPanelMenu(); };
   handlers.statusDoubleClick = [this] { host_->OnStatusPanelDoubleClick(); };
   window_->SetHandlers(std::move(handlers));

@@ -113,7 +113,8 @@ void MainWindow::CentreOnScreen() {
 void MainWindow::PaintClient(QPainter& painter) {
   const QString sentence = handlers_.sentence ? handlers_.sentence() : QString();
   const QString name = handlers_.nameLine ? handlers_.nameLine() : QString();
-  PaintStatus(painter, status_, sentence, name, palette().color(QPalette::Button));
+  const QString port = handlers_.portLine ? handlers_.portLine() : QString();
+  PaintStatus(painter, status_, sentence, name, port, palette().color(QPalette::Button));
 }
 
 std::vector<MainWindow::StatusMenuItem> MainWindow::StatusMenuItems() const {

@@ -26,6 +26,7 @@ class MainWindow final : public QMainWindow {
     std::function<void()> closing;   // the close box, the system menu, a signal
     std::function<QString()> sentence;
     std::function<QString()> nameLine;
+    std::function<QString()> portLine;
     // What the status panel's context menu offers now, and a double-click on the panel.
     std::function<std::vector<::vqx::desktop::StatusMenuItem>()> statusMenu;
     std::function<void()> statusDoubleClick;

@@ -19,6 +19,7 @@ StatusLayout ComputeStatusLayout(const QRect& groupBox) {
   layout.area = ToQRect(g.area);
   layout.upper = ToQRect(g.upper);
   layout.lower = ToQRect(g.lower);
+  layout.geometry = g;
 
   QFont font;
   font.setStyleHint(QFont::SansSerif);
@@ -33,7 +34,7 @@ StatusLayout ComputeStatusLayout(const QRect& groupBox) {
 }
 
 void PaintStatus(QPainter& painter, const StatusLayout& layout, const QString& sentence, const QString& nameLine,
-                 const QColor& buttonFace) {
+                 const QString& portLine, const QColor& buttonFace) {
   painter.save();
   painter.setPen(Qt::NoPen);
   painter.setBrush(buttonFace);
@@ -49,6 +50,17 @@ void PaintStatus(QPainter& painter, const StatusLayout& layout, const QString& s
     painter.setPen(kStatusNameColour);
     painter.setClipRect(layout.lower);
     painter.drawText(layout.lower, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, nameLine);
+  }
+  if (!portLine.isEmpty()) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int nameWidth = nameLine.isEmpty() ? 0 : metrics.horizontalAdvance(nameLine);
+    const QRect box = ToQRect(ComputeStatusPortBox(layout.geometry, nameWidth));
+    if (box.width() > 0) {
+      painter.setPen(kStatusPortColour);
+      painter.setClipRect(box);
+      painter.drawText(box, Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine,
+                       metrics.elidedText(portLine, Qt::ElideMiddle, box.width()));
+    }
   }
   painter.restore();
 }

@@ -19,6 +19,7 @@ struct StatusLayout {
   QRect upper;
   QRect lower;
   QFont font;
+  StatusGeometry geometry;  // the same in edges, for the port line's box
 };
 
 // From the group box's rectangle in the window's client coordinates. Each edge is
@@ -29,10 +30,14 @@ StatusLayout ComputeStatusLayout(const QRect& groupBox);
 
 inline const QColor kStatusSentenceColour{kStatusSentenceRgb.r, kStatusSentenceRgb.g, kStatusSentenceRgb.b};
 inline const QColor kStatusNameColour{kStatusNameRgb.r, kStatusNameRgb.g, kStatusNameRgb.b};
+inline const QColor kStatusPortColour{kStatusPortRgb.r, kStatusPortRgb.g, kStatusPortRgb.b};
 
 // Clears the area to the button face and draws the sentence and, when not empty, the
-// name line, each from the top left of its half and clipped to it.
+// name line, each from the top left of its half and clipped to it; then the port line,
+// when not empty, right-aligned in the lower half between the end of the name line and
+// the right edge (ComputeStatusPortBox), elided in the middle so that a serial server's
+// host:port stays readable, and left out where there is no room.
 void PaintStatus(QPainter& painter, const StatusLayout& layout, const QString& sentence, const QString& nameLine,
-                 const QColor& buttonFace);
+                 const QString& portLine, const QColor& buttonFace);
 
 }  // namespace vqx::desktop

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -22,7 +24,7 @@ struct Painted {
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
 
-Painted PaintOnBlack(HWND dialog, const std::string& sentence, const std::string& name) {
+Painted PaintOnBlack(HWND dialog, const std::string& sentence, const std::string& name, const std::string& port) {
   RECT client;
   GetClientRect(dialog, &client);
   Painted out;
@@ -42,7 +44,7 @@ Painted PaintOnBlack(HWND dialog, const std::string& sentence, const std::string
   ReleaseDC(nullptr, screen);
   const HGDIOBJ old = SelectObject(dc, bitmap);
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  PaintStatusPanel(dialog, dc, sentence, name);
+  PaintStatusPanel(dialog, dc, sentence, name, port);
   GdiFlush();
   const auto* p = static_cast<const uint32_t*>(bits);
   out.pixels.assign(p, p + out.width * out.height);
@@ -64,7 +66,7 @@ TEST(StatusPaintTest, TheSentenceAndNameAreDrawnInTheirHalvesAndNothingOutsideTh
   MapWindowPoints(nullptr, dialog.Window(), reinterpret_cast<POINT*>(&box), 2);
   const desktop::StatusGeometry g = desktop::ComputeStatusGeometry({box.left, box.top, box.right, box.bottom});
   // Longer than the halves are wide: clipping must hold them.
-  const Painted image = PaintOnBlack(dialog.Window(), std::string(80, 'W'), "Name: " + std::string(80, 'M'));
+  const Painted image = PaintOnBlack(dialog.Window(), std::string(80, 'W'), "Name: " + std::string(80, 'M'), "");
 
   int outside = 0, sentenceUpper = 0, sentenceLower = 0, nameLower = 0, nameUpper = 0;
   for (int y = 0; y < image.height; ++y) {
@@ -91,10 +93,93 @@ TEST(StatusPaintTest, TheSentenceAndNameAreDrawnInTheirHalvesAndNothingOutsideTh
 
 TEST(StatusPaintTest, AnEmptyNameLineLeavesTheLowerHalfClear) {
   testing::TestDialog dialog(MainDialogTemplate());
-  const Painted image = PaintOnBlack(dialog.Window(), "Serial port not open", "");
+  const Painted image = PaintOnBlack(dialog.Window(), "Serial port not open", "", "");
   int named = 0;
   for (const uint32_t c : image.pixels) named += c == Pixel(desktop::kStatusNameRgb) ? 1 : 0;
   EXPECT_EQ(named, 0);
+}
+
+desktop::StatusGeometry GeometryOf(HWND dialog) {
+  RECT box;
+  GetWindowRect(GetDlgItem(dialog, ids::kStatusGroup), &box);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+  return desktop::ComputeStatusGeometry({box.left, box.top, box.right, box.bottom});
+}
+
+// One colour's pixels: how many, how many outside the lower half, the outermost columns.
+struct Spread {
+  int count = 0, outsideLower = 0, left = INT_MAX, right = -1;
+};
+
+Spread SpreadOf(const Painted& image, desktop::Rgb colour, const desktop::EdgeRect& lower) {
+  Spread s;
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (image.At(x, y) != Pixel(colour)) continue;
+      s = {s.count + 1, s.outsideLower + (Inside(lower, x, y) ? 0 : 1), std::min(s.left, x), std::max(s.right, x)};
+    }
+  }
+  return s;
+}
+
+// The lower half's pixels in the columns [from, to).
+std::vector<uint32_t> LowerColumns(const Painted& image, const desktop::EdgeRect& lower, int from, int to) {
+  std::vector<uint32_t> out;
+  for (int y = lower.top; y < lower.bottom; ++y) {
+    for (int x = from; x < to; ++x) out.push_back(image.At(x, y));
+  }
+  return out;
+}
+
+const std::string kSentence = "VQX-2 connected to Relay North";
+
+TEST(StatusPaintTest, ThePortLineIsRightOfTheNameInTheLowerHalfOrNotDrawnAndTheNameStaysPut) {
+  testing::TestDialog dialog(MainDialogTemplate());
+  const desktop::StatusGeometry g = GeometryOf(dialog.Window());
+  const std::string port = "Port: rfc2217://" + std::string(60, 'h') + ":4001";
+  for (const std::string& name :
+       {std::string("Name: Tower 2"), "Name: " + std::string(30, 'e'), "Name: " + std::string(80, 'M')}) {
+    const Painted image = PaintOnBlack(dialog.Window(), kSentence, name, port);
+    const Spread named = SpreadOf(image, desktop::kStatusNameRgb, g.lower);
+    const Spread ported = SpreadOf(image, desktop::kStatusPortRgb, g.lower);
+    EXPECT_EQ(LowerColumns(image, g.lower, g.lower.left, named.right + 1),
+              LowerColumns(PaintOnBlack(dialog.Window(), kSentence, name, ""), g.lower, g.lower.left, named.right + 1));
+    EXPECT_EQ(ported.outsideLower, 0);
+    if (name.size() > 60) {
+      EXPECT_EQ(ported.count, 0) << "a name filling the half leaves no room";
+    } else {
+      EXPECT_GT(ported.count, 50);
+      EXPECT_GT(ported.left, named.right + g.fontAverageWidth) << "a gap after the name";
+    }
+  }
+  const Spread alone =
+      SpreadOf(PaintOnBlack(dialog.Window(), kSentence, "", "Port: COM3"), desktop::kStatusPortRgb, g.lower);
+  EXPECT_GT(alone.count, 20);
+  EXPECT_GE(alone.right, g.lower.right - g.fontAverageWidth) << "without a name it still ends at the right";
+  EXPECT_GT(alone.left, (g.lower.left + g.lower.right) / 2);
+}
+
+// Cut at the end, or only clipped at the left, the line would lose what tells serial
+// servers apart, or what it is.
+TEST(StatusPaintTest, ALongPortNameIsShortenedInTheMiddleKeepingItsLabelAndItsHostAndPortEnd) {
+  testing::TestDialog dialog(MainDialogTemplate());
+  const desktop::StatusGeometry g = GeometryOf(dialog.Window());
+  const std::string name = "Name: Tower 2";
+  const Painted shortPort = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://h:4001");
+  const int start = SpreadOf(shortPort, desktop::kStatusPortRgb, g.lower).left;
+  const int end = 3 * g.fontAverageWidth;  // "Port: r" and "h:4001" are each wider
+  const auto shortHead = LowerColumns(shortPort, g.lower, start, start + end);
+  const auto shortTail = LowerColumns(shortPort, g.lower, g.lower.right - end, g.lower.right);
+  ASSERT_GT(std::count(shortHead.begin(), shortHead.end(), Pixel(desktop::kStatusPortRgb)), 20);
+  ASSERT_GT(std::count(shortTail.begin(), shortTail.end(), Pixel(desktop::kStatusPortRgb)), 20);
+  for (const std::string& host : {std::string(60, 'h'), "relay-north-" + std::string(30, 'h')}) {
+    const Painted image = PaintOnBlack(dialog.Window(), kSentence, name, "Port: rfc2217://" + host + ":4001");
+    const Spread fitted = SpreadOf(image, desktop::kStatusPortRgb, g.lower);
+    // Both begin with "Port: r" and end in "h:4001" at the right edge: the same pixels
+    // there, whatever was left out between.
+    EXPECT_EQ(LowerColumns(image, g.lower, fitted.left, fitted.left + end), shortHead) << host;
+    EXPECT_EQ(LowerColumns(image, g.lower, g.lower.right - end, g.lower.right), shortTail) << host;
+  }
 }
 
 }  // namespace

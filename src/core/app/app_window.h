@@ -180,6 +180,9 @@ class CAppWindow final : public ILinkHost {
   std::string StatusSentence() const;
   // "Name: %s" for the lower half; empty when the unit's name is empty.
   std::string StatusNameLine() const;
+  // "Port: %s" for the lower half's right end, in every state: the line the program talks
+  // through, or tried to open ("Serial port not open"). Empty when no port is named.
+  std::string StatusPortLine() const;
   // The description of the remote connection whose address is peerAddress.
   bool FindConnectionName(char* description, size_t size) const;
 

@@ -23,6 +23,9 @@ bool CAppWindow::ApplySerialPortChoice(const char* portName, int32_t baudRate, i
   }
   // Long names are real on Linux (/dev/serial/by-id/...): the preferences hold 255.
   SetHostSerialSettings(portName, baudRate > 0 ? baudRate : storedBaud, dataBits, stopBits, parity);
+  // The panel names the port: it must show the new one even where the status stays as it
+  // was (a choice that fails during the reboot wait).
+  surface_.Invalidate(false);
   SavePreferences(MessageOwner::Dialog);
   const bool rebooting = statusState_.load() == kStatusRebootWait;
   link_.Close();

@@ -126,6 +126,13 @@ std::string CAppWindow::StatusNameLine() const {
   return "Name: " + std::string(currentSettings_.name, length);
 }
 
+std::string CAppWindow::StatusPortLine() const {
+  // With units behind serial servers, the port tells them apart.
+  const std::string port = PortNameInUse();
+  if (port.empty()) return {};
+  return "Port: " + port;
+}
+
 bool CAppWindow::FindConnectionName(char* description, size_t size) const {
   // A damaged preferences file may hold any count.
   const int32_t count = std::clamp(prefs_->connectionCount, int32_t{0}, kRemoteConnectionCapacity);

@@ -1,4 +1,5 @@
-// The status panel: sentences, the name line, peer names, Attention and the reboot wait.
+// The status panel: sentences, the name and port lines, peer names, Attention and the
+// reboot wait.
 
 #include <cstring>
 #include <string>
@@ -100,6 +101,42 @@ TEST_F(StatusTest, NameLineShowsTheWholeNameOrNothing) {
   std::memset(s.name, 'M', sizeof(s.name));  // no terminator
   CAppWindowTestAccess::SetCurrentSettings(window, s);
   EXPECT_EQ(window.StatusNameLine(), "Name: " + std::string(64, 'M'));
+}
+
+// Units behind serial servers look alike: the panel names the line in use, in every
+// state, the run's own port (the demo's) first.
+TEST_F(StatusTest, PortLineNamesThePortInUseInEveryStateAndTheRunsOwnPortFirst) {
+  EXPECT_EQ(window.StatusPortLine(), "") << "no port named: no line";
+  window.SetHostSerialSettings("rfc2217://10.0.0.7:4001", 9600, 8, 1, 'N');
+  for (int8_t state = 1; state <= 10; ++state) {
+    window.SetStatusState(static_cast<StatusState>(state));
+    EXPECT_EQ(window.StatusPortLine(), "Port: rfc2217://10.0.0.7:4001") << int{state};
+  }
+  window.SetPortOverride("/dev/pts/7");
+  EXPECT_EQ(window.StatusPortLine(), "Port: /dev/pts/7");
+  window.SetPortOverride("");
+  EXPECT_EQ(window.StatusPortLine(), "Port: rfc2217://10.0.0.7:4001");
+}
+
+// "Serial port not open" names the port that failed. A choice that fails during the
+// reboot wait leaves the sentence as it was; the panel must still be repainted.
+TEST_F(StatusTest, AFailedPortChoiceIsNamedAndRepaintedEvenDuringTheRebootWait) {
+  ASSERT_TRUE(window.Create());
+  port.openSucceeds = false;
+  EXPECT_FALSE(window.ApplySerialPortChoice("socket://relay-north:4001", 9600, 8, 1, 'N'));
+  EXPECT_EQ(window.StatusSentence(), "Serial port not open");
+  EXPECT_EQ(window.StatusPortLine(), "Port: socket://relay-north:4001");
+
+  port.openSucceeds = true;
+  ASSERT_TRUE(window.ApplySerialPortChoice("COM3", 9600, 8, 1, 'N'));
+  window.SetStatusState(kStatusConnected);
+  window.WaitForRebootIfIdle();
+  port.openSucceeds = false;
+  const int repaints = surface.InvalidateCount(false) + surface.InvalidateCount(true);
+  EXPECT_FALSE(window.ApplySerialPortChoice("rfc2217://relay-south:4001", 9600, 8, 1, 'N'));
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
+  EXPECT_EQ(window.StatusPortLine(), "Port: rfc2217://relay-south:4001");
+  EXPECT_GT(surface.InvalidateCount(false) + surface.InvalidateCount(true), repaints);
 }
 
 TEST_F(StatusTest, AttentionAsksForANewReadOnlyFromSettledStates) {
