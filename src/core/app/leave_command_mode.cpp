@@ -99,8 +99,12 @@ LeaveOutcome CAppWindow::LeaveCommandMode() {
     // Nothing of this escape went out: nothing to finish.
     link_.ResetLink();
   } else if (EscapeRunning(state)) {
-    // "+++" went out: the unit enters command mode once its quiet time has passed.
-    // Completing the escape shows whether it did.
+    // "+++" went out: the unit enters command mode once its quiet time has passed, whether
+    // or not its answer to the probe reaches us in time (a slow line, a starved host, a
+    // broken receive wire). Completing the escape shows whether it did; if it does not
+    // show it, the unit still gets ECHO ON and TRAN. The worker notes this only when it
+    // saw the probe go out, and here the probe may be ours.
+    NoteEscapeWentOut();
     FinishEscape(kEscapeGuardMs + kLeaveStepMs);
   } else if (link_.GetState() != LinkState::Idle || link_.AwaitingReply()) {
     // A command in flight: its reply (or time-out) comes first, never mixed with ours.

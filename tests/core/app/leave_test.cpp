@@ -209,6 +209,20 @@ TEST_F(SilentUnitLeaveTest, AUnitThatNeverAnsweredTheEscapeStillGetsEchoOnAndTra
   EXPECT_THAT(surface.MessageBoxes(), IsEmpty());
 }
 
+// Closed in the quiet time after "+++", the program sends the probe itself. A unit whose
+// answer does not come back in time is in command mode all the same: without ECHO ON and
+// TRAN it would pass no radio traffic, while the program said there was nothing to leave.
+TEST_F(SilentUnitLeaveTest, ClosedJustAfterPlusPlusPlusAUnitWhoseAnswerNeverCameStillGetsEchoOnAndTran) {
+  ASSERT_TRUE(window.Create());
+  ASSERT_TRUE(RunUntil([&] { return comm.GetState() == LinkState::EscapeSent; }));
+  ASSERT_EQ(port.TakeWritten(), "+++");
+  EXPECT_EQ(app.Shutdown(), LeaveOutcome::NothingToLeave);
+  EXPECT_THAT(port.TakeWritten(), ::testing::EndsWith("ECHO ON\r\nTRAN\r\n"));
+  port.unit.Tick(clock.now);
+  EXPECT_EQ(port.unit.Mode(), sim::SimMode::Transparent);
+  EXPECT_THAT(surface.MessageBoxes(), IsEmpty());
+}
+
 class RefusingUnitLeaveTest : public AppSimTest {
  protected:
   static sim::SimConfig RefusesTran() {
