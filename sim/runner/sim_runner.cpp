@@ -1,12 +1,18 @@
 #include "runner/sim_runner.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace vqx::sim {
 
 namespace {
 // Bounds how late a stop request or a due byte can be noticed.
 constexpr SimMs kMaxPollMs = 10;
+// A wait that overran its time-out by more than this handed over bytes the line had held
+// back. On Linux, with both cores busy, the kernel worker that moves bytes across a
+// pseudo-terminal can go unscheduled for seconds, and a read then waits for it: the
+// host's "+++" arrives long after it was sent, together with what followed it.
+constexpr SimMs kHeldBackMs = 50;
 
 // The unit reports the line it is set to.
 SimConfig WithLineSettings(SimConfig config) {
@@ -106,11 +112,16 @@ void SimRunner::Serve() {
       std::lock_guard<std::mutex> lock(mutex_);
       if (const auto due = unit_.NextOutputDue()) waitMs = *due > now ? std::min(*due - now, waitMs) : 0;
     }
+    const SimMs waitStart = NowMs();
     const SimLine::Readiness ready = line_->Wait(static_cast<uint32_t>(waitMs), !unsent.empty());
 
     ptrdiff_t got = 0;
     if (ready.readable) got = line_->Receive(buffer, sizeof buffer);
     now = NowMs();
+    // Held back, the bytes were sent at some moment since the wait began; a unit on a
+    // wire would have heard them then.
+    std::optional<SimMs> sentSince;
+    if (got > 0 && now - waitStart > waitMs + kHeldBackMs) sentSince = waitStart;
     std::vector<SimEvent> events;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -122,9 +133,9 @@ void SimRunner::Serve() {
           for (const UartChar& c : Reframe(sent, line_->HostFrame(*frame_), *frame_)) {
             heard.push_back(static_cast<char>(c.error ? 0 : c.value));
           }
-          unit_.OnBytes(heard, now);
+          unit_.OnBytes(heard, now, sentSince);
         } else {
-          unit_.OnBytes(buffer, static_cast<size_t>(got), now);
+          unit_.OnBytes(buffer, static_cast<size_t>(got), now, sentSince);
         }
       }
       unit_.Tick(now);

@@ -8,6 +8,8 @@ void EscapeDetector::Reset(SimMs sinceMs) {
 }
 
 void EscapeDetector::OnByte(uint8_t byte, SimMs atMs) {
+  // A byte the line held back may be dated before the last one heard: never a quiet gap.
+  if (lastRxMs_ && atMs < *lastRxMs_) atMs = *lastRxMs_;
   const bool quietBefore = !lastRxMs_ || atMs - *lastRxMs_ >= guardMs_;
   if (byte != '+') {
     plusCount_ = 0;

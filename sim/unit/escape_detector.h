@@ -19,6 +19,8 @@ class EscapeDetector {
   void OnByte(uint8_t byte, SimMs atMs);
   // True once the guard time after a valid "+++" has passed without traffic.
   bool Due(SimMs nowMs) const;
+  // A valid "+++" was the last thing heard: only the quiet time after it is missing.
+  bool Armed() const { return plusCount_ == 3; }
 
  private:
   uint32_t guardMs_;

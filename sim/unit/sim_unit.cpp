@@ -1,5 +1,6 @@
 #include "unit/sim_unit.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vqx::sim {
@@ -44,19 +45,26 @@ void SimUnit::SetFaults(const FaultConfig& faults) {
   output_.Configure(faults.splitDelayMs, faults.pace ? config_.hostBaud : 0);
 }
 
-void SimUnit::OnBytes(std::string_view bytes, SimMs nowMs) {
-  OnBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), nowMs);
+void SimUnit::OnBytes(std::string_view bytes, SimMs nowMs, std::optional<SimMs> sentSinceMs) {
+  OnBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), nowMs, sentSinceMs);
 }
 
-void SimUnit::OnBytes(const uint8_t* data, size_t size, SimMs nowMs) {
+void SimUnit::OnBytes(const uint8_t* data, size_t size, SimMs nowMs, std::optional<SimMs> sentSinceMs) {
   Advance(nowMs);
+  // Held-back bytes are dated from the earliest moment they can have been sent: a quiet
+  // time before them is never made longer than it can have been.
+  const SimMs heardAt = sentSinceMs ? std::min(*sentSinceMs, nowMs) : nowMs;
   for (size_t i = 0; i < size; ++i) {
     switch (mode_) {
       case SimMode::Transparent:
         // The LF of the CR LF that ended TRAN belongs to that line, not to the data.
         if (std::exchange(lastWasCr_, false) && data[i] == '\n') break;
         if (forwarded_.size() < kForwardedKept) forwarded_.push_back(static_cast<char>(data[i]));
-        escape_.OnByte(data[i], nowMs);
+        escape_.OnByte(data[i], heardAt);
+        // What followed the "+++" in a held-back batch may have come after the whole
+        // guard time: a unit on the wire heard the gap the batch hides, so the escape
+        // is taken. A fourth '+' is taken as part of the same run, as it most likely was.
+        if (sentSinceMs && i + 1 < size && data[i + 1] != '+' && escape_.Armed()) EnterCommandMode(nowMs);
         break;
       case SimMode::Command: OnCommandByte(data[i], nowMs); break;
       case SimMode::Rebooting: break;  // nobody listens while the unit boots
@@ -68,12 +76,14 @@ void SimUnit::Tick(SimMs nowMs) { Advance(nowMs); }
 
 void SimUnit::Advance(SimMs nowMs) {
   if (mode_ == SimMode::Rebooting && nowMs >= rebootEndsMs_) PowerUp(rebootEndsMs_);
-  if (mode_ == SimMode::Transparent && escape_.Due(nowMs)) {
-    line_.clear();
-    lineOverflow_ = false;
-    lastWasCr_ = false;
-    SetMode(SimMode::Command, nowMs);
-  }
+  if (mode_ == SimMode::Transparent && escape_.Due(nowMs)) EnterCommandMode(nowMs);
+}
+
+void SimUnit::EnterCommandMode(SimMs nowMs) {
+  line_.clear();
+  lineOverflow_ = false;
+  lastWasCr_ = false;
+  SetMode(SimMode::Command, nowMs);
 }
 
 void SimUnit::PowerUp(SimMs nowMs) {

@@ -32,8 +32,10 @@ class SimUnit {
  public:
   explicit SimUnit(SimConfig config, SimMs nowMs = 0);
 
-  void OnBytes(const uint8_t* data, size_t size, SimMs nowMs);
-  void OnBytes(std::string_view bytes, SimMs nowMs);
+  // Bytes heard at nowMs. sentSinceMs tells that the line held them back: each was sent
+  // at some moment between then and now, and the gaps between them are unknown.
+  void OnBytes(const uint8_t* data, size_t size, SimMs nowMs, std::optional<SimMs> sentSinceMs = std::nullopt);
+  void OnBytes(std::string_view bytes, SimMs nowMs, std::optional<SimMs> sentSinceMs = std::nullopt);
   // Lets time pass: ends the escape guard time and the reboot.
   void Tick(SimMs nowMs);
 
@@ -60,6 +62,7 @@ class SimUnit {
 
  private:
   void Advance(SimMs nowMs);
+  void EnterCommandMode(SimMs nowMs);
   void OnCommandByte(uint8_t byte, SimMs nowMs);
   void ExecuteLine(SimMs nowMs);
   void Transmit(std::string_view bytes, SimMs atMs);

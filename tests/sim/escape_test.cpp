@@ -124,6 +124,47 @@ TEST(SimEscape, GuardTimeIsConfigurable) {
   EXPECT_EQ(strict.unit().Mode(), SimMode::Transparent);
 }
 
+// A line that held bytes back hands them over late, several at once; sentSince is the
+// earliest moment they can have been sent.
+TEST(SimEscape, HeldBackPlusesAreDatedFromWhenTheyCanHaveBeenSent) {
+  // Sent after 2.1 s of quiet, heard 1.3 s late; the probe 2.1 s after them, on time.
+  SimUnit unit(SimConfig{}, 0);
+  unit.OnBytes("+++", 3400, SimMs{2100});
+  unit.OnBytes("\r", 4200);
+  EXPECT_EQ(unit.Mode(), SimMode::Command);
+  EXPECT_EQ(unit.TakeOutput(4200), "\r\nOK\n\r");
+
+  // The probe was held back with them: the gap after "+++" is hidden, and taken as kept.
+  SimUnit batched(SimConfig{}, 0);
+  batched.OnBytes("+++\r\r", 6300, SimMs{2100});
+  EXPECT_EQ(batched.Mode(), SimMode::Command);
+  EXPECT_EQ(batched.TakeOutput(6300), "\r\nOK\n\r\r\nOK\n\r");
+}
+
+TEST(SimEscape, HeldBackPlusesStillNeedTheQuietBeforeThem) {
+  // Half a second after other traffic: held back or not, this is data.
+  SimUnit unit(SimConfig{}, 0);
+  unit.OnBytes("x", 1000);
+  unit.OnBytes("+++\r", 3000, SimMs{1500});
+  unit.Tick(9000);
+  EXPECT_EQ(unit.Mode(), SimMode::Transparent);
+  EXPECT_EQ(unit.ForwardedBytes(), "x+++\r");
+
+  // Dated before the last byte heard (the wait began before it): no quiet gap at all.
+  SimUnit late(SimConfig{}, 0);
+  late.OnBytes("x", 2000);
+  late.OnBytes("+++", 2500, SimMs{1900});
+  late.Tick(9000);
+  EXPECT_EQ(late.Mode(), SimMode::Transparent);
+
+  // "+++" inside a held-back batch of traffic, and four '+': data as ever.
+  SimUnit inside(SimConfig{}, 0);
+  inside.OnBytes("ab+++\r", 5000, SimMs{3000});
+  inside.OnBytes("++++\r", 9000, SimMs{7000});
+  inside.Tick(20000);
+  EXPECT_EQ(inside.Mode(), SimMode::Transparent);
+}
+
 TEST(SimEscape, TransparentTrafficIsNeitherAnsweredNorLogged) {
   UnitDriver d;
   d.Wait(1000);

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sys/stat.h>
 
 #include "raw_host.h"
@@ -206,6 +208,78 @@ TEST(SimRunner, WaitForGivesUpAfterItsTimeout) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Command; }, 100ms));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+// A line whose reads can stall the way a pseudo-terminal's do when the kernel worker
+// that carries its bytes goes unscheduled: the unit's wait overruns, then gets the bytes.
+class StallingLine final : public SimLine {
+ public:
+  bool Open(std::string*) override { return open_ = true; }
+  bool IsOpen() const override { return open_; }
+  void Close() override { open_ = false; }
+  std::string HostPortName() const override { return "stalling"; }
+  std::unique_ptr<ISerialPort> CreateHostPort() override { return nullptr; }
+
+  // The host sends; the unit's next read stalls for holdMs before it gets the bytes.
+  void HostSends(const std::string& bytes, std::chrono::milliseconds hold = 0ms) {
+    std::lock_guard lock(mutex_);
+    toUnit_ += bytes;
+    hold_ = hold;
+    changed_.notify_all();
+  }
+  std::string HostHeard() {
+    std::lock_guard lock(mutex_);
+    return toHost_;
+  }
+
+  Readiness Wait(uint32_t waitMs, bool) override {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return !toUnit_.empty(); });
+    if (toUnit_.empty()) return {};
+    const auto hold = std::exchange(hold_, 0ms);
+    lock.unlock();
+    std::this_thread::sleep_for(hold);
+    return {true, false};
+  }
+  ptrdiff_t Receive(uint8_t* buffer, size_t size) override {
+    std::lock_guard lock(mutex_);
+    const size_t n = std::min(size, toUnit_.size());
+    std::copy_n(toUnit_.begin(), n, buffer);
+    toUnit_.erase(0, n);
+    return static_cast<ptrdiff_t>(n);
+  }
+  size_t Send(const char* data, size_t size) override {
+    std::lock_guard lock(mutex_);
+    toHost_.append(data, size);
+    return size;
+  }
+
+ private:
+  bool open_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string toUnit_;
+  std::string toHost_;
+  std::chrono::milliseconds hold_{0};
+};
+
+TEST(SimRunner, PlusesHeldBackByAStalledLineStillEscapeWhenTheHostKeptTheQuietTimes) {
+  // The host keeps 700 ms of quiet after "+++" (the guard is 200 ms), but the unit gets
+  // "+++" only 600 ms after it was sent: the probe follows 100 ms later by its clock.
+  SimConfig config = QuickUnit();
+  config.guardMs = 200;
+  auto owned = std::make_unique<StallingLine>();
+  StallingLine& line = *owned;
+  SimRunner runner(std::move(config), std::move(owned));
+  std::string error;
+  ASSERT_TRUE(runner.Start(&error)) << error;
+  Pause(500);
+  line.HostSends("+++", 600ms);
+  Pause(700);
+  line.HostSends("\r");
+  EXPECT_TRUE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Command; }, 2s));
+  EXPECT_TRUE(runner.WaitFor([&](const SimUnit&) { return line.HostHeard() == "\r\nOK\n\r"; }, 2s))
+      << line.HostHeard();
 }
 
 }  // namespace
