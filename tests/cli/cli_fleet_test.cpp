@@ -325,6 +325,29 @@ TEST_F(CliFleet, DryRunOrNoAnswerWritesNothingAndATerminalIsAskedOnceForTheWhole
   ExpectAllLeftProperly(beforeYes);
 }
 
+TEST_F(CliFleet, CtrlCAtTheQuestionWritesNothingAndEndsWithEveryUnitTransparent) {
+  PlugIn(2);
+  const std::vector<size_t> marks = LineMarks();
+  std::atomic<bool> interrupt{false};
+  // The person presses Ctrl-C instead of answering: the signal ends the read unanswered.
+  AnswerTypedLater pressed("", [&] { interrupt.store(true); });
+  std::istream in(&pressed);
+  const Outcome outcome =
+      testing::RunVqxctlWith({"fleet", Template(), Table({0, 1}), "--ports", Ports(), "--reboot-wait", kRebootWait},
+                             [&](CliEnvironment& env) {
+                               env.in = &in;
+                               env.inIsTerminal = true;
+                               env.interrupt = &interrupt;
+                             });
+  EXPECT_EQ(outcome.code, kExitInterrupted) << outcome.out << outcome.err;
+  EXPECT_THAT(outcome.err, HasSubstr("save and reboot? [y/N]"));
+  for (size_t u = 0; u < 2; ++u) {
+    for (const std::string& line : LinesSince(u, marks[u])) EXPECT_FALSE(IsSetLine(line)) << line;
+    EXPECT_EQ(Unit(u).SavedSettings().TextOf("NAME"), "VQX-2");
+  }
+  ExpectAllLeftProperly(marks);
+}
+
 TEST_F(CliFleet, DuplicatesInTheTableAreRefusedBeforeAnyPortAndOneMacOnTwoPortsStopsBoth) {
   PlugIn(3, [](size_t unit, sim::SimConfig& config) {
     // Units 1 and 2 answer with the same MAC: a cloned unit, or one plugged twice.

@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/link_host.h"
@@ -83,6 +84,11 @@ class FakeSerialPort final : public FakePortBase {
   int32_t QueuedBytes() override {
     ++queueQueries;
     if (lost) return -1;
+    if (!heldBack.empty() && drain.clock != nullptr) {
+      // A read that waits heldBackMs for bytes the system held back, then has them.
+      drain.clock->Advance(heldBackMs);
+      Receive(std::exchange(heldBack, {}));
+    }
     return static_cast<int32_t>(incoming.size());
   }
   bool ReadByte(uint8_t& byte) override {
@@ -111,6 +117,9 @@ class FakeSerialPort final : public FakePortBase {
 
   bool lost = false;
   bool failWrites = false;
+  // Bytes the next QueuedBytes waits for (on drain.clock) before it sees them.
+  std::string heldBack;
+  uint32_t heldBackMs = 0;
   size_t writeLimit = SIZE_MAX;
   // A driver that keeps these settings whatever it is asked (the port still opens).
   std::optional<LineSettings> refusesTo;

@@ -26,6 +26,8 @@ constexpr int8_t kTimeCheckEvery = 100;
 constexpr size_t kTypedLineLimit = 255;
 // The port lock is held for at most this long at a time while a drain waits.
 constexpr uint32_t kDrainSliceMs = 20;
+// A read that took longer than this waited for input the system held back.
+constexpr uint32_t kHeldInputMs = 100;
 // Time for the driver's last bytes and the bound's floor.
 constexpr uint32_t kDrainSlackMs = 250;
 // A byte with start, 8 data, parity and 2 stop bits: the longest frame there is.
@@ -266,7 +268,13 @@ void CSerialComm::Poll() {
   {
     std::shared_lock lock(portMutex_);
     if (state_.Load() == LinkState::Closed) return;
+    const uint32_t readStart = clock_.NowMs();
     const int32_t queued = port_.QueuedBytes();
+    // On Linux a read waits while the kernel worker that hands received bytes to the tty
+    // has yet to run, and on a machine whose cores are all busy that can take seconds.
+    // The unit's answer was held back on this side: the wait is not the unit's.
+    const uint32_t heldMs = ElapsedMs(clock_.NowMs(), readStart);
+    if (heldMs > kHeldInputMs && awaitingReply_.load()) lastSendTime_.fetch_add(heldMs);
     if (queued < 0) {
       portLost_ = true;
     } else if (queued > 0) {

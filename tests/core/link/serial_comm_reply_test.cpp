@@ -99,6 +99,35 @@ TEST_F(ReplyTest, LineCompletedRightAfterATimeOutReplacesTheFailure) {
   EXPECT_EQ(comm.GetState(), LinkState::ReplyReady);
 }
 
+TEST_F(ReplyTest, AReplyTheSystemHeldBackPastTheTimeOutIsTakenButSilenceStillTimesOut) {
+  // The read itself waits four seconds for the start of the unit's answer (a kernel
+  // worker left unscheduled on a busy machine): the unit did not keep us waiting.
+  OpenPort();
+  port.drain.clock = &clock;
+  ASSERT_TRUE(comm.SendCommand(Query(kCmdVer)));
+  clock.Advance(kReplyTimeoutMs / 2);
+  port.heldBack = "VER 1.";
+  port.heldBackMs = kReplyTimeoutMs + 1000;
+  PollThroughTimeCheck();
+  EXPECT_TRUE(comm.AwaitingReply());
+  port.Receive("20\n\r");
+  PollUntilDrained();
+  EXPECT_EQ(comm.GetState(), LinkState::ReplyReady);
+
+  // A unit silent past the time-out still times out, read without waiting or not.
+  ASSERT_NE(comm.TakeReply(), nullptr);
+  ASSERT_TRUE(comm.SendCommand(Query(kCmdVer)));
+  AdvanceAndCheck(kReplyTimeoutMs + 1);
+  EXPECT_EQ(comm.GetState(), LinkState::Failed);
+  comm.ResetLink();
+  ASSERT_TRUE(comm.SendCommand(Query(kCmdVer)));
+  clock.Advance(kReplyTimeoutMs + 1);
+  port.heldBack = "VER 1.";
+  port.heldBackMs = 500;
+  PollThroughTimeCheck();
+  EXPECT_EQ(comm.GetState(), LinkState::Failed);
+}
+
 TEST_F(ReplyTest, LostPortFailsOnceThenStaysQuietUntilReopened) {
   OpenPort();
   ASSERT_TRUE(comm.SendCommand(Query(kCmdVer)));
