@@ -52,7 +52,8 @@ void SimUnit::OnBytes(std::string_view bytes, SimMs nowMs, std::optional<SimMs> 
 void SimUnit::OnBytes(const uint8_t* data, size_t size, SimMs nowMs, std::optional<SimMs> sentSinceMs) {
   Advance(nowMs);
   // Held-back bytes are dated from the earliest moment they can have been sent: a quiet
-  // time before them is never made longer than it can have been.
+  // time before them is never made longer than it can have been, and a SAVE among them
+  // restarts the unit from when it can have been sent.
   const SimMs heardAt = sentSinceMs ? std::min(*sentSinceMs, nowMs) : nowMs;
   for (size_t i = 0; i < size; ++i) {
     switch (mode_) {
@@ -66,7 +67,7 @@ void SimUnit::OnBytes(const uint8_t* data, size_t size, SimMs nowMs, std::option
         // is taken. A fourth '+' is taken as part of the same run, as it most likely was.
         if (sentSinceMs && i + 1 < size && data[i + 1] != '+' && escape_.Armed()) EnterCommandMode(nowMs);
         break;
-      case SimMode::Command: OnCommandByte(data[i], nowMs); break;
+      case SimMode::Command: OnCommandByte(data[i], heardAt); break;
       case SimMode::Rebooting: break;  // nobody listens while the unit boots
     }
   }

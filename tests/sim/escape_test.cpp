@@ -141,6 +141,21 @@ TEST(SimEscape, HeldBackPlusesAreDatedFromWhenTheyCanHaveBeenSent) {
   EXPECT_EQ(batched.TakeOutput(6300), "\r\nOK\n\r\r\nOK\n\r");
 }
 
+TEST(SimEscape, AHeldBackSaveRestartsTheUnitFromWhenItCanHaveBeenSent) {
+  // SAVE sent at 3 s but heard at 6 s; the host's next "+++" at 7 s, 4 s after SAVE, heard
+  // on time. The unit, up again 1 s after SAVE, has had 3 s of quiet before it.
+  SimConfig config;
+  config.rebootMs = 1000;
+  UnitDriver d(config);
+  d.EnterQuietCommandMode();
+  d.unit().OnBytes("SAVE\r\n", 6000, SimMs{3000});
+  d.unit().Tick(6000);
+  EXPECT_EQ(d.unit().Mode(), SimMode::Transparent);
+  d.unit().OnBytes("+++", 7000);
+  d.unit().Tick(8000);
+  EXPECT_EQ(d.unit().Mode(), SimMode::Command);
+}
+
 TEST(SimEscape, HeldBackPlusesStillNeedTheQuietBeforeThem) {
   // Half a second after other traffic: held back or not, this is data.
   SimUnit unit(SimConfig{}, 0);
