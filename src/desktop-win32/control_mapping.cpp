@@ -58,7 +58,10 @@ Win32ControlStyle MapButton(const ControlTemplate& c) {
     style |= BS_PUSHBUTTON;
   }
   if (Has(c, kStyleNotify)) style |= BS_NOTIFY;
-  return {kButtonAtom, style, 0};
+  // A group box lies above the controls that follow it in the template (the dialog
+  // manager stacks each new control below the last): drawn only after them, it never
+  // paints over them.
+  return {kButtonAtom, style, Has(c, kStyleGroupBox) ? DWORD{WS_EX_TRANSPARENT} : DWORD{0}};
 }
 
 Win32ControlStyle MapComboBox(const ControlTemplate& c) {

@@ -394,5 +394,36 @@ TEST(BorderTest, TheHistoryViewsBoxesShowTheirEdgesWholeOnTheScreen) {
   EXPECT_EQ(checked, 12);
 }
 
+// Every edit box of the settings form shows its own white face on the screen: a group box
+// stacked above the controls that follow it in the template once covered the web
+// password (and the check box beside it) with its own background.
+TEST(BorderTest, EveryEditBoxOfTheSettingsViewIsPaintedOnTheScreen) {
+  const CommonControls6 commonControls;
+  ASSERT_TRUE(commonControls.Active());
+  TestDialog dialog(MainDialogTemplate());
+  PrepareMainWindowControls(dialog.Window());
+  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+    if (c.id == -1 || c.view == ControlView::All) continue;
+    ShowWindow(dialog.Control(c.id), c.view == ControlView::Settings && c.id != ids::kViaDhcp ? SW_SHOWNA : SW_HIDE);
+  }
+  SetWindowPos(dialog.Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  testing::PumpUntil([] { return false; }, 500);
+  UpdateWindow(dialog.Window());
+
+  const HDC screen = GetDC(nullptr);
+  const COLORREF face = GetSysColor(COLOR_WINDOW);
+  int checked = 0;
+  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+    if (c.view != ControlView::Settings || c.kind != ControlKind::Edit || (c.style & kStyleReadOnly) != 0) continue;
+    const HWND edit = dialog.Control(c.id);
+    POINT inside{2, 2};  // within the client area, clear of any text
+    ClientToScreen(edit, &inside);
+    EXPECT_EQ(GetPixel(screen, inside.x, inside.y), face) << c.id << " is not drawn";
+    ++checked;
+  }
+  ReleaseDC(nullptr, screen);
+  EXPECT_GT(checked, 20);
+}
+
 }  // namespace
 }  // namespace vqx::win32
