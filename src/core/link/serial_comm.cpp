@@ -272,9 +272,10 @@ void CSerialComm::Poll() {
     const int32_t queued = port_.QueuedBytes();
     // On Linux a read waits while the kernel worker that hands received bytes to the tty
     // has yet to run, and on a machine whose cores are all busy that can take seconds.
-    // The unit's answer was held back on this side: the wait is not the unit's.
+    // A read that waited and then had bytes held the unit's answer back on this side: the
+    // wait is not the unit's. (A read that waited for nothing proves no answer.)
     const uint32_t heldMs = ElapsedMs(clock_.NowMs(), readStart);
-    if (heldMs > kHeldInputMs && awaitingReply_.load()) lastSendTime_.fetch_add(heldMs);
+    if (heldMs > kHeldInputMs && queued > 0 && awaitingReply_.load()) lastSendTime_.fetch_add(heldMs);
     if (queued < 0) {
       portLost_ = true;
     } else if (queued > 0) {
