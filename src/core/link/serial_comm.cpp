@@ -268,14 +268,18 @@ void CSerialComm::Poll() {
   {
     std::shared_lock lock(portMutex_);
     if (state_.Load() == LinkState::Closed) return;
-    const uint32_t readStart = clock_.NowMs();
-    const int32_t queued = port_.QueuedBytes();
     // On Linux a read waits while the kernel worker that hands received bytes to the tty
     // has yet to run, and on a machine whose cores are all busy that can take seconds.
     // A read that waited and then had bytes held the unit's answer back on this side: the
-    // wait is not the unit's. (A read that waited for nothing proves no answer.)
-    const uint32_t heldMs = ElapsedMs(clock_.NowMs(), readStart);
-    if (heldMs > kHeldInputMs && queued > 0 && awaitingReply_.load()) lastSendTime_.fetch_add(heldMs);
+    // wait is not the unit's. (A read that waited for nothing proves no answer.) The clock
+    // is read only while an answer is awaited: Poll runs thousands of times a second.
+    const bool timeTheRead = awaitingReply_.load();
+    const uint32_t readStart = timeTheRead ? clock_.NowMs() : 0;
+    const int32_t queued = port_.QueuedBytes();
+    if (timeTheRead && queued > 0) {
+      const uint32_t heldMs = ElapsedMs(clock_.NowMs(), readStart);
+      if (heldMs > kHeldInputMs) lastSendTime_.fetch_add(heldMs);
+    }
     if (queued < 0) {
       portLost_ = true;
     } else if (queued > 0) {
