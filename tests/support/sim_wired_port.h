@@ -6,6 +6,7 @@
 // pty, no real time: every test that uses it runs the same way every time.
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -36,16 +37,11 @@ class SimWiredPort final : public FakePortBase {
   size_t Write(const uint8_t* data, size_t size) override {
     if (!isOpen) return 0;
     written.append(reinterpret_cast<const char*>(data), size);
-    if (unitLine) {
-      // The unit's UART reads a character with a framing or parity error as NUL.
-      std::string heard;
-      for (const sim::UartChar& c : sim::Reframe({reinterpret_cast<const char*>(data), size}, HostFrame(), *unitLine)) {
-        heard.push_back(static_cast<char>(c.error ? 0 : c.value));
-      }
-      unit.OnBytes(heard, clock_.now);
-    } else {
-      unit.OnBytes(data, size, clock_.now);
+    if (hearDelayMs > 0) {
+      held_.push_back({clock_.now, std::string(reinterpret_cast<const char*>(data), size)});
+      return size;
     }
+    Deliver(data, size, std::nullopt);
     return size;
   }
   // What is written reaches the unit at once; drain models a slow line for the tests
@@ -71,9 +67,36 @@ class SimWiredPort final : public FakePortBase {
   std::optional<sim::SerialFrame> unitLine;
   FakeDrain drain;
   std::string written;
+  // A receiver the system serves late (a busy machine's serial driver): what is written
+  // reaches the unit this long after, in one piece, as from a line that held it back.
+  uint32_t hearDelayMs = 0;
 
  private:
+  struct Held {
+    uint32_t writtenAt;
+    std::string bytes;
+  };
+
+  void Deliver(const uint8_t* data, size_t size, std::optional<uint32_t> sentSince) {
+    if (unitLine) {
+      // The unit's UART reads a character with a framing or parity error as NUL.
+      std::string heard;
+      for (const sim::UartChar& c : sim::Reframe({reinterpret_cast<const char*>(data), size}, HostFrame(), *unitLine)) {
+        heard.push_back(static_cast<char>(c.error ? 0 : c.value));
+      }
+      unit.OnBytes(heard, clock_.now, sentSince);
+    } else {
+      unit.OnBytes(data, size, clock_.now, sentSince);
+    }
+  }
+
   void Pump() {
+    // Held writes, each to the unit once its delay has passed.
+    while (!held_.empty() && ElapsedMs(clock_.now, held_.front().writtenAt) >= hearDelayMs) {
+      const Held held = std::move(held_.front());
+      held_.pop_front();
+      Deliver(reinterpret_cast<const uint8_t*>(held.bytes.data()), held.bytes.size(), held.writtenAt);
+    }
     unit.Tick(clock_.now);
     const std::string output = unit.TakeOutput(clock_.now);
     if (!unitLine) {
@@ -85,6 +108,7 @@ class SimWiredPort final : public FakePortBase {
   }
 
   FakeClock& clock_;
+  std::deque<Held> held_;
   std::string incoming_;
   size_t readPos_ = 0;
 };

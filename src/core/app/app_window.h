@@ -124,11 +124,14 @@ class CAppWindow final : public ILinkHost {
   // Returns a unit that is or may come to be in command mode to transparent mode, driving
   // the link on this thread (the worker must not run): an escape whose "+++" went out is
   // completed, the reply to the command in flight is awaited, then ECHO ON and TRAN go
-  // out, each once the previous reply or its time-out is in. Bounded by LeaveLimitMs.
+  // out, each once the previous reply or its time-out is in. TRAN's answer is what the
+  // outcome rests on: it gets the whole reply time-out, so that an answer held back by a
+  // busy host's serial driver is not taken for a unit left in command mode. Bounded by
+  // LeaveLimitMs.
   LeaveOutcome LeaveCommandMode();
-  // The longest LeaveCommandMode takes with a unit that answers promptly: an unfinished
-  // escape, the command in flight, ECHO ON and TRAN.
-  static constexpr uint32_t LeaveLimitMs() { return kEscapeGuardMs + 4 * kLeaveStepMs; }
+  // The longest LeaveCommandMode takes with a unit that answered promptly until then: an
+  // unfinished escape, the command in flight, ECHO ON and TRAN.
+  static constexpr uint32_t LeaveLimitMs() { return kEscapeGuardMs + 3 * kLeaveStepMs + kReplyTimeoutMs; }
   // What each step of the leave waits at least for its reply (a unit answers within
   // milliseconds; three steps stay within one reply time-out). A unit seen to answer
   // slowly gets twice its slowest reply time, up to the reply time-out.
@@ -336,7 +339,7 @@ class CAppWindow final : public ILinkHost {
   LeaveWait PollForReply(uint32_t limitMs, ResponseRecord* reply);
   // Drives the link until a started escape has ended (its probe answered or not).
   LeaveWait FinishEscape(uint32_t limitMs);
-  bool SendAndAwait(int32_t commandId, int32_t value, ResponseRecord* reply);
+  bool SendAndAwait(int32_t commandId, int32_t value, uint32_t limitMs, ResponseRecord* reply);
 
   // ---- settings_presentation.cpp ----
   // Puts one setting's value, as the unit reported or confirmed it, into its controls.

@@ -83,12 +83,12 @@ CAppWindow::LeaveWait CAppWindow::FinishEscape(uint32_t limitMs) {
   return PollForReply(limitMs, nullptr);
 }
 
-bool CAppWindow::SendAndAwait(int32_t commandId, int32_t value, ResponseRecord* reply) {
+bool CAppWindow::SendAndAwait(int32_t commandId, int32_t value, uint32_t limitMs, ResponseRecord* reply) {
   CommandRecord record;
   record.commandId = commandId;
   record.value = value;
   if (!link_.SendCommand(record)) return false;
-  return PollForReply(LeaveStepMs(), reply) == LeaveWait::Reply;
+  return PollForReply(limitMs, reply) == LeaveWait::Reply;
 }
 
 LeaveOutcome CAppWindow::LeaveCommandMode() {
@@ -118,11 +118,14 @@ LeaveOutcome CAppWindow::LeaveCommandMode() {
   if (!commandModePossible_.load() && !escapeWentOut_.load()) return LeaveOutcome::NothingToLeave;
 
   ownCommand_.store(true);
-  SendAndAwait(kCmdEcho, 1, nullptr);
+  SendAndAwait(kCmdEcho, 1, LeaveStepMs(), nullptr);
   if (link_.GetState() != LinkState::Idle) link_.ResetLink();
   ResponseRecord reply{};
   queryStep_.store(kAwaitTransparent);
-  if (SendAndAwait(kCmdTran, -1, &reply) && reply.responseId == kRspOk) {
+  // An ECHO ON whose answer did not come in its step may be answered now: the unit takes
+  // its commands in order, so an OK after TRAN went out still shows it in command mode,
+  // with TRAN next in its queue.
+  if (SendAndAwait(kCmdTran, -1, kReplyTimeoutMs, &reply) && reply.responseId == kRspOk) {
     NoteUnitTransparent();
     queryStep_.store(kNothingPending);
     statusState_.store(kStatusTransparent);
