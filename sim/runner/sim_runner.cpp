@@ -1,6 +1,7 @@
 #include "runner/sim_runner.h"
 
 #include <algorithm>
+#include <utility>
 #include <optional>
 
 namespace vqx::sim {
@@ -81,6 +82,11 @@ SettingsModel SimRunner::Settings() const {
   return unit_.Settings();
 }
 
+SimMs SimRunner::TakeLongestHoldMs() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(longestHoldMs_, 0);
+}
+
 SettingsModel SimRunner::SavedSettings() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return unit_.SavedSettings();
@@ -126,6 +132,7 @@ void SimRunner::Serve() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (got > 0) {
+        if (now - waitStart > waitMs) longestHoldMs_ = std::max(longestHoldMs_, now - waitStart - waitMs);
         if (frame_) {
           // The unit's UART reads a character with a framing or parity error as NUL.
           std::string heard;

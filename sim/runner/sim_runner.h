@@ -53,6 +53,10 @@ class SimRunner {
     std::lock_guard<std::mutex> lock(mutex_);
     return fn(unit_);
   }
+  // The longest the system held back bytes for the unit (how much a wait that ended with
+  // bytes overran its time-out) since the last call: the unit heard them that much later
+  // than the host sent them, and answered that much later.
+  SimMs TakeLongestHoldMs();
   // Waits until `done` holds for the unit; false after `timeout`.
   bool WaitFor(const std::function<bool(const SimUnit&)>& done, std::chrono::milliseconds timeout);
 
@@ -68,6 +72,7 @@ class SimRunner {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   SimUnit unit_;
+  SimMs longestHoldMs_ = 0;  // under mutex_
   const std::unique_ptr<SimLine> line_;
   std::string slavePath_;
   std::function<void(const SimEvent&)> sink_;

@@ -428,6 +428,41 @@ TEST_F(CliFleet, WithFewerJobsThanUnitsEachWaitsTransparentAndIsReadAgainBeforeI
   ExpectAllLeftProperly(marks);
 }
 
+// A unit that answers TRAN with ERR stays in command mode: the summary says so for that
+// unit alone, and the run ends with the code that tells the technician to go and look.
+TEST_F(CliFleet, AUnitThatRefusesTranIsReportedLeftInCommandModeAndTheRunEndsWithThatCode) {
+  PlugIn(2, [](size_t unit, sim::SimConfig& config) {
+    if (unit == 0) config.unsupported = {"TRAN"};
+  });
+  const std::vector<size_t> marks = LineMarks();
+  const Outcome run = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes"});
+  EXPECT_EQ(run.code, kExitLeftInCommandMode) << run.out << run.err;
+  EXPECT_THAT(SummaryLine(run.out, Unit(0).SlavePath()), HasSubstr("left in command mode"));
+  EXPECT_THAT(run.out, HasSubstr(Unit(0).SlavePath() + ": The VQX-2 did not confirm that it left command mode."));
+  EXPECT_THAT(SummaryLine(run.out, Unit(1).SlavePath()), HasSubstr(MacOf(1) + "  " + NameOf(1) + "  changed and verified"));
+  EXPECT_EQ(Unit(0).Mode(), sim::SimMode::Command) << "the report is the truth: the unit did stay";
+  EXPECT_EQ(Unit(1).WithUnit([&](const sim::SimUnit& unit) { return testing::UnitLeftProperly(unit, marks[1]); }), "");
+}
+
+// Each port searches its own unit's line settings first; the read, the writing and the
+// verification then run at the settings found.
+TEST_F(CliFleet, WithDetectEachUnitIsFoundAtItsOwnLineSettingsAndProvisioned) {
+  PlugIn(2, [](size_t unit, sim::SimConfig& config) {
+    sim::SerialFrame frame;
+    ASSERT_TRUE(sim::ParseSerialFrame(unit == 0 ? "9600-8N1" : "19200-8N1", &frame));
+    config.line = frame;
+  });
+  const std::vector<size_t> marks = LineMarks();
+  const Outcome run = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes", "--detect"});
+  EXPECT_EQ(run.code, kExitOk) << run.out << run.err;
+  EXPECT_THAT(run.out, HasSubstr("2 units: 2 changed and verified"));
+  for (size_t u = 0; u < 2; ++u) {
+    EXPECT_EQ(Unit(u).SavedSettings().TextOf("NAME"), NameOf(u));
+    EXPECT_EQ(Unit(u).SavedSettings().NumberOf("BAUD"), u == 0 ? 9600 : 19200) << "the unit's own line is kept";
+  }
+  ExpectAllLeftProperly(marks);
+}
+
 TEST_F(CliFleet, CtrlCAtRandomMomentsLeavesEveryUnitTransparent) {
   PlugIn(kUnits);
   const uint32_t seed = Seed();
@@ -460,8 +495,10 @@ TEST_F(CliFleet, CtrlCAtRandomMomentsLeavesEveryUnitTransparent) {
     ended.notify_all();
     user.join();
     SCOPED_TRACE("interrupt after " + std::to_string(after.count()) + " ms (VQX_SEED=" + std::to_string(seed) + ")");
+    std::string holds;
+    for (size_t u = 0; u < kUnits; ++u) holds += Unit(u).SlavePath() + " held " + std::to_string(Unit(u).TakeLongestHoldMs()) + " ms\n";
     if (interrupt.load()) {
-      EXPECT_EQ(outcome.code, kExitInterrupted) << outcome.out << outcome.err;
+      EXPECT_EQ(outcome.code, kExitInterrupted) << outcome.out << outcome.err << holds;
     } else {
       EXPECT_THAT(outcome.code, ::testing::AnyOf(kExitOk, kExitNotProvisioned)) << outcome.out << outcome.err;
     }

@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <istream>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "exit_codes.h"
 #include "runner/sim_runner.h"
 #include "support/vqxctl_runner.h"
 #include "unit_table.h"
@@ -108,6 +112,40 @@ TEST_F(ReadTemplate, WithoutTheFlagATerminalIsAskedOnceAndAPipeGetsNoPasswordAnd
   ASSERT_EQ(piped.code, 0) << piped.err;
   EXPECT_THAT(piped.err, HasSubstr("the web password is left out of the template (give --password keep"));
   EXPECT_FALSE(nlohmann::json::parse(piped.out).contains("webPassword"));
+}
+
+// Standard input of a terminal on which the user presses Ctrl-C at the question: the
+// interrupt is set and the read ends without a line, as a signal ends it.
+class CtrlCAtTheQuestion : public std::streambuf {
+ public:
+  explicit CtrlCAtTheQuestion(std::atomic<bool>& interrupt) : interrupt_(interrupt) {}
+
+ protected:
+  int_type underflow() override {
+    interrupt_.store(true);
+    return traits_type::eof();
+  }
+
+ private:
+  std::atomic<bool>& interrupt_;
+};
+
+TEST_F(ReadTemplate, CtrlCAtThePasswordQuestionEndsWith130AndTheUnitHearsNothing) {
+  std::atomic<bool> interrupt{false};
+  CtrlCAtTheQuestion keyboard(interrupt);
+  std::istream in(&keyboard);
+  const Outcome run = testing::RunVqxctlWith({"read", "--port", sim_->SlavePath(), "--template", "--quiet"},
+                                             [&](CliEnvironment& env) {
+                                               env.in = &in;
+                                               env.inIsTerminal = true;
+                                               env.interrupt = &interrupt;
+                                             });
+  EXPECT_EQ(run.code, kExitInterrupted) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("Keep the web password in the template? [y/N] "));
+  EXPECT_THAT(run.err, HasSubstr("Interrupted."));
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(sim_->ReceivedLines().empty());
+  EXPECT_EQ(sim_->WithUnit([](const sim::SimUnit& unit) { return unit.ForwardedBytes(); }), "") << "not even an escape";
 }
 
 TEST(ReadTemplateOptions, TextOutputOrAPasswordWithoutTemplateIsACommandLineErrorBeforeTheUnitIsTouched) {
