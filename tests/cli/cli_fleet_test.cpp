@@ -477,6 +477,7 @@ TEST_F(CliFleet, CtrlCAtRandomMomentsLeavesEveryUnitTransparent) {
     // write and the interrupt can fall in any phase.
     const std::string table = Table(all, "Run " + std::to_string(run) + " ");
     const std::vector<size_t> marks = LineMarks();
+    for (size_t u = 0; u < kUnits; ++u) Unit(u).TakeLongestHoldMs();
     const auto after = std::chrono::milliseconds(moment(random));
     std::atomic<bool> interrupt{false};
     std::mutex mutex;
@@ -495,12 +496,23 @@ TEST_F(CliFleet, CtrlCAtRandomMomentsLeavesEveryUnitTransparent) {
     ended.notify_all();
     user.join();
     SCOPED_TRACE("interrupt after " + std::to_string(after.count()) + " ms (VQX_SEED=" + std::to_string(seed) + ")");
+    // A unit whose input the machine held back longer than the reply time-out answers TRAN
+    // after vqxctl stopped waiting for it: then vqxctl rightly says the unit may be in
+    // command mode (8), and the unit must still end transparent (checked below).
+    bool heldPastTheTimeOut = outcome.code == kExitLeftInCommandMode;
     std::string holds;
-    for (size_t u = 0; u < kUnits; ++u) holds += Unit(u).SlavePath() + " held " + std::to_string(Unit(u).TakeLongestHoldMs()) + " ms\n";
-    if (interrupt.load()) {
+    for (size_t u = 0; u < kUnits; ++u) {
+      const sim::SimMs held = Unit(u).TakeLongestHoldMs();
+      const bool reportedLeft = SummaryLine(outcome.out, Unit(u).SlavePath()).find("left in command mode") != std::string::npos;
+      if (reportedLeft && held < kReplyTimeoutMs) heldPastTheTimeOut = false;
+      holds += Unit(u).SlavePath() + ": input held back up to " + std::to_string(held) + " ms\n";
+    }
+    if (heldPastTheTimeOut) {
+      std::cout << "units reported left in command mode, their input held back past the reply time-out:\n" << holds;
+    } else if (interrupt.load()) {
       EXPECT_EQ(outcome.code, kExitInterrupted) << outcome.out << outcome.err << holds;
     } else {
-      EXPECT_THAT(outcome.code, ::testing::AnyOf(kExitOk, kExitNotProvisioned)) << outcome.out << outcome.err;
+      EXPECT_THAT(outcome.code, ::testing::AnyOf(kExitOk, kExitNotProvisioned)) << outcome.out << outcome.err << holds;
     }
     ExpectAllLeftProperly(marks);
   }

@@ -274,8 +274,11 @@ TEST(SimRunner, PlusesHeldBackByAStalledLineStillEscapeWhenTheHostKeptTheQuietTi
   std::string error;
   ASSERT_TRUE(runner.Start(&error)) << error;
   Pause(500);
+  EXPECT_LT(runner.TakeLongestHoldMs(), 600u) << "nothing held yet";
   line.HostSends("+++", 600ms);
   Pause(700);
+  EXPECT_GE(runner.TakeLongestHoldMs(), 600u - 10u) << "the hold, less the wait's own time-out, is measured";
+  EXPECT_LT(runner.TakeLongestHoldMs(), 600u) << "and taken once";
   line.HostSends("\r");
   EXPECT_TRUE(runner.WaitFor([](const SimUnit& u) { return u.Mode() == SimMode::Command; }, 2s));
   EXPECT_TRUE(runner.WaitFor([&](const SimUnit&) { return line.HostHeard() == "\r\nOK\n\r"; }, 2s))
