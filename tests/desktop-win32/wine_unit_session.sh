@@ -75,7 +75,10 @@ start_vqxsu() {
   vqxsu_pid=$!
 }
 
-run_probe() { "$wine" "$probe" "$@"; }
+# Through wine-run: a probe that Wine ended before it ran (it printed nothing; each of its
+# own failures says why) is started again. Its standard error joins its output.
+wine_run="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../windows/wine-run"
+run_probe() { "$wine_run" "$wine" "$probe" "$@"; }
 
 fail() {
   echo "vqxsu-suites-under-wine: $*" >&2
