@@ -1,8 +1,8 @@
 #include "runner/sim_runner.h"
 
 #include <algorithm>
-#include <utility>
 #include <optional>
+#include <utility>
 
 namespace vqx::sim {
 
@@ -126,13 +126,14 @@ void SimRunner::Serve() {
     now = NowMs();
     // Held back, the bytes were sent at some moment since the wait began; a unit on a
     // wire would have heard them then.
+    const SimMs heldMs = got > 0 && now - waitStart > waitMs ? now - waitStart - waitMs : 0;
     std::optional<SimMs> sentSince;
-    if (got > 0 && now - waitStart > waitMs + kHeldBackMs) sentSince = waitStart;
+    if (heldMs > kHeldBackMs) sentSince = waitStart;
     std::vector<SimEvent> events;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (got > 0) {
-        if (now - waitStart > waitMs) longestHoldMs_ = std::max(longestHoldMs_, now - waitStart - waitMs);
+        longestHoldMs_ = std::max(longestHoldMs_, heldMs);
         if (frame_) {
           // The unit's UART reads a character with a framing or parity error as NUL.
           std::string heard;

@@ -93,7 +93,7 @@ class SimWiredPort final : public FakePortBase {
   void Pump() {
     // Held writes, each to the unit once its delay has passed.
     while (!held_.empty() && ElapsedMs(clock_.now, held_.front().writtenAt) >= hearDelayMs) {
-      const Held held = std::move(held_.front());
+      Held held = std::move(held_.front());
       held_.pop_front();
       Deliver(reinterpret_cast<const uint8_t*>(held.bytes.data()), held.bytes.size(), held.writtenAt);
     }
