@@ -214,6 +214,9 @@ void WriteAndVerify(UnitSession& session, const UnitPlan& plan, FleetUnitResult&
     if (keywords.insert(keyword).second) result.refusedWhat += (result.refusedWhat.empty() ? "" : ",") + keyword;
     detail += (detail.empty() ? "" : "; ") + d.field + " " + d.left + " was not taken, the unit has " + d.right;
   }
+  // A setting the link could not send, or one the unit does not support, is named in a
+  // warning: it tells why the value was not taken.
+  for (const std::string& warning : warnings) detail += " (" + warning + ")";
   result.detail = detail;
 }
 

@@ -157,6 +157,27 @@ class CliFleet : public ::testing::Test {
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(mark, all.size())), all.end()};
   }
 
+  // What each unit heard since marks, one line each, unprintable bytes as \xNN: what a
+  // failure needs to tell a unit that was never asked from one that heard a garbled line.
+  std::string HeardSince(const std::vector<size_t>& marks) const {
+    std::string text = "\nwhat the units heard:\n";
+    for (size_t u = 0; u < sims_.size(); ++u) {
+      text += "unit " + std::to_string(u) + " (" + sims_[u]->SlavePath() + "):";
+      for (const std::string& line : LinesSince(u, marks[u])) {
+        text += " \"";
+        for (const char c : line) {
+          const auto byte = static_cast<unsigned char>(c);
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+          text += byte >= 0x20 && byte < 0x7f ? std::string(1, c) : std::string(escaped);
+        }
+        text += "\"";
+      }
+      text += "\n";
+    }
+    return text;
+  }
+
   // Every unit ends transparent with nothing after its TRAN (or its restart after SAVE).
   void ExpectAllLeftProperly(const std::vector<size_t>& marks) {
     for (size_t u = 0; u < sims_.size(); ++u) {
@@ -220,7 +241,7 @@ TEST_F(CliFleet, FaultyUnitsAreNamedInTheSummaryWhileTheOthersAreProvisionedVeri
   const Outcome run = Fleet({Template(), Table({0, 1, 3, 4, 5, 6, 7}), "--ports", Ports(), "--yes", "--report", report});
   holder.Close();
 
-  EXPECT_EQ(run.code, kExitNotProvisioned) << run.out << run.err;
+  EXPECT_EQ(run.code, kExitNotProvisioned) << run.out << run.err << HeardSince(marks);
   EXPECT_THAT(SummaryLine(run.out, Unit(0).SlavePath()), HasSubstr("not responding"));
   EXPECT_THAT(SummaryLine(run.out, Unit(1).SlavePath()), HasSubstr("refused NAME"));
   EXPECT_THAT(SummaryLine(run.out, Unit(2).SlavePath()), HasSubstr("no row"));
@@ -261,7 +282,7 @@ TEST_F(CliFleet, FaultyUnitsAreNamedInTheSummaryWhileTheOthersAreProvisionedVeri
   std::string provisioned;
   for (size_t u = 4; u < kUnits; ++u) provisioned += (u > 4 ? "," : "") + Unit(u).SlavePath();
   const Outcome rerun = Fleet({Template(), Table({4, 5, 6, 7}), "--ports", provisioned});
-  EXPECT_EQ(rerun.code, kExitOk) << rerun.out << rerun.err;
+  EXPECT_EQ(rerun.code, kExitOk) << rerun.out << rerun.err << HeardSince(again);
   EXPECT_THAT(rerun.out, HasSubstr("4 units: 4 unchanged"));
   for (size_t u = 4; u < kUnits; ++u) {
     const std::vector<std::string> lines = LinesSince(u, again[u]);
@@ -275,7 +296,7 @@ TEST_F(CliFleet, DryRunOrNoAnswerWritesNothingAndATerminalIsAskedOnceForTheWhole
   PlugIn(2);
   const std::vector<size_t> marks = LineMarks();
   const Outcome dry = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--dry-run"});
-  EXPECT_EQ(dry.code, kExitOk) << dry.out << dry.err;
+  EXPECT_EQ(dry.code, kExitOk) << dry.out << dry.err << HeardSince(marks);
   EXPECT_THAT(dry.out, HasSubstr("2 units: 2 would change"));
   EXPECT_THAT(dry.out, HasSubstr("Vocoder"));
   EXPECT_THAT(dry.out, HasSubstr(NameOf(1)));
@@ -318,7 +339,7 @@ TEST_F(CliFleet, DryRunOrNoAnswerWritesNothingAndATerminalIsAskedOnceForTheWhole
   transparentWhileAsked = false;
   const Outcome yes = answering("y\n");
   EXPECT_TRUE(transparentWhileAsked);
-  EXPECT_EQ(yes.code, kExitOk) << yes.out << yes.err;
+  EXPECT_EQ(yes.code, kExitOk) << yes.out << yes.err << HeardSince(beforeYes);
   EXPECT_THAT(yes.out, HasSubstr("2 units: 2 changed and verified"));
   EXPECT_EQ(Unit(0).SavedSettings().TextOf("NAME"), NameOf(0));
   EXPECT_EQ(Unit(1).SavedSettings().TextOf("NAME"), NameOf(1));
@@ -414,7 +435,7 @@ TEST_F(CliFleet, WithFewerJobsThanUnitsEachWaitsTransparentAndIsReadAgainBeforeI
   PlugIn(2);
   const std::vector<size_t> marks = LineMarks();
   const Outcome run = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes", "--jobs", "1"});
-  EXPECT_EQ(run.code, kExitOk) << run.out << run.err;
+  EXPECT_EQ(run.code, kExitOk) << run.out << run.err << HeardSince(marks);
   EXPECT_THAT(run.out, HasSubstr("2 units: 2 changed and verified"));
   for (size_t u = 0; u < 2; ++u) {
     const std::vector<std::string> lines = LinesSince(u, marks[u]);
@@ -436,7 +457,7 @@ TEST_F(CliFleet, AUnitThatRefusesTranIsReportedLeftInCommandModeAndTheRunEndsWit
   });
   const std::vector<size_t> marks = LineMarks();
   const Outcome run = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes"});
-  EXPECT_EQ(run.code, kExitLeftInCommandMode) << run.out << run.err;
+  EXPECT_EQ(run.code, kExitLeftInCommandMode) << run.out << run.err << HeardSince(marks);
   EXPECT_THAT(SummaryLine(run.out, Unit(0).SlavePath()), HasSubstr("left in command mode"));
   EXPECT_THAT(run.out, HasSubstr(Unit(0).SlavePath() + ": The VQX-2 did not confirm that it left command mode."));
   EXPECT_THAT(SummaryLine(run.out, Unit(1).SlavePath()), HasSubstr(MacOf(1) + "  " + NameOf(1) + "  changed and verified"));
@@ -454,7 +475,7 @@ TEST_F(CliFleet, WithDetectEachUnitIsFoundAtItsOwnLineSettingsAndProvisioned) {
   });
   const std::vector<size_t> marks = LineMarks();
   const Outcome run = Fleet({Template(), Table({0, 1}), "--ports", Ports(), "--yes", "--detect"});
-  EXPECT_EQ(run.code, kExitOk) << run.out << run.err;
+  EXPECT_EQ(run.code, kExitOk) << run.out << run.err << HeardSince(marks);
   EXPECT_THAT(run.out, HasSubstr("2 units: 2 changed and verified"));
   for (size_t u = 0; u < 2; ++u) {
     EXPECT_EQ(Unit(u).SavedSettings().TextOf("NAME"), NameOf(u));

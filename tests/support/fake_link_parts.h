@@ -4,6 +4,7 @@
 // only when told, and a window host that records what the link showed and asked.
 
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <optional>
 #include <string>
@@ -19,9 +20,14 @@ namespace vqx::testing {
 class FakeClock final : public IClock {
  public:
   uint32_t NowMs() override { return now; }
-  void SleepMs(uint32_t ms) override { now += ms; }
+  void SleepMs(uint32_t ms) override {
+    now += ms;
+    if (onSleep) onSleep();
+  }
   void Advance(uint32_t ms) { now += ms; }
   uint32_t now = 1000;
+  // What another thread does while the code under test sleeps.
+  std::function<void()> onSleep;
 };
 
 // A port's output queue on the fake clock. Without a clock the output leaves at once.

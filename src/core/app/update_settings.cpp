@@ -147,12 +147,16 @@ UpdatePlan CAppWindow::PlanUpdateTo(const DeviceSettings& target) {
 
 bool CAppWindow::SendInBurst(const CommandRecord& record) {
   // A reply the worker has not taken yet, or a line the worker is writing, holds the
-  // link for a moment; a setting must not be dropped for that.
-  constexpr uint32_t kBusyWaitLimitMs = 500;
-  for (uint32_t waited = 0;; ++waited) {
+  // link for a moment; a setting must not be dropped for that. The worker takes the reply
+  // on its next pass, but a machine that is busy elsewhere can hold the worker back for
+  // a second or more: the wait is measured on the clock, up to the reply time-out, the
+  // longest the link itself waits on anything.
+  const uint32_t start = services_.clock.NowMs();
+  for (;;) {
     if (link_.SendCommand(record)) return true;
     const LinkState state = link_.GetState();
-    if ((state != LinkState::ReplyReady && state != LinkState::Sending) || waited >= kBusyWaitLimitMs) return false;
+    if (state != LinkState::ReplyReady && state != LinkState::Sending) return false;
+    if (ElapsedMs(services_.clock.NowMs(), start) >= kReplyTimeoutMs) return false;
     services_.clock.SleepMs(1);
   }
 }

@@ -443,13 +443,34 @@ TEST_F(UpdateSettingsTest, CommandsTheBusyLinkCannotTakeAreNamedInAWarningInstea
   window.UpdateSettings();
 
   EXPECT_EQ(port.TakeWritten(), "");
-  EXPECT_GE(ElapsedMs(clock.now, before), 500u) << "it waited for the link before giving up";
+  EXPECT_GE(ElapsedMs(clock.now, before), kReplyTimeoutMs) << "it waited for the link before giving up";
   const auto boxes = surface.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text,
             "These commands could not be sent to the VQX-2 because the line was busy: NAME, SAVE. "
             "Check the settings after the VQX-2 has been read again.");
   EXPECT_EQ(window.GetStatusState(), kStatusRebootWait) << "the rest of the update goes on as usual";
+}
+
+TEST_F(UpdateSettingsTest, AReplyTheWorkerTakesOnlyAfterTwoSecondsHoldsTheBurstBackButLosesNoCommand) {
+  // A status reply waits in the link; the worker, held back by a machine busy elsewhere,
+  // takes it two seconds later.
+  port.Receive("DIS\n\r");
+  for (int i = 0; i < 1000 && comm.GetState() != LinkState::ReplyReady; ++i) comm.Poll();
+  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  surface.UserSetText(ids::kName, "Relay");
+  const uint32_t before = clock.now;
+  clock.onSleep = [&] {
+    if (comm.GetState() == LinkState::ReplyReady && ElapsedMs(clock.now, before) >= 2000) comm.TakeReply();
+  };
+
+  window.UpdateSettings();
+  clock.onSleep = nullptr;
+
+  EXPECT_EQ(port.TakeWritten(), "NAME Relay\r\nSAVE\r\n");
+  EXPECT_GE(ElapsedMs(clock.now, before), 2000u);
+  EXPECT_TRUE(surface.MessageBoxes().empty()) << surface.MessageBoxes()[0].text;
+  EXPECT_EQ(window.GetStatusState(), kStatusRebootWait);
 }
 
 TEST_F(UpdateSettingsTest, AStatusReplyDuringTheRebootWaitDoesNotLetTheOldReadBeUpdatedAgain) {
