@@ -47,6 +47,13 @@ class UpdateSettingsTest : public AppScriptedTest {
     Show(Baseline());
   }
 
+  // A status reply waits in the link for the worker to take it.
+  void LeaveAStatusReplyWaiting() {
+    port.Receive("DIS\n\r");
+    for (int i = 0; i < 1000 && comm.GetState() != LinkState::ReplyReady; ++i) comm.Poll();
+    ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  }
+
   // The text the form's list shows for the value; nullptr when it shows none.
   static const char* ListText(int32_t commandId, int32_t value) { return ChoiceTextOf(*RowOfCommand(commandId), value); }
 
@@ -434,9 +441,7 @@ TEST_F(UpdateSettingsTest, LineBreakInNameOrPasswordWarnsAndSendsNothingAtAll) {
 
 TEST_F(UpdateSettingsTest, CommandsTheBusyLinkCannotTakeAreNamedInAWarningInsteadOfDroppedSilently) {
   // A status reply waits in the link and no worker takes it.
-  port.Receive("DIS\n\r");
-  for (int i = 0; i < 1000 && comm.GetState() != LinkState::ReplyReady; ++i) comm.Poll();
-  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  ASSERT_NO_FATAL_FAILURE(LeaveAStatusReplyWaiting());
   surface.UserSetText(ids::kName, "Relay");
   const uint32_t before = clock.now;
 
@@ -455,9 +460,7 @@ TEST_F(UpdateSettingsTest, CommandsTheBusyLinkCannotTakeAreNamedInAWarningInstea
 TEST_F(UpdateSettingsTest, AReplyTheWorkerTakesOnlyAfterTwoSecondsHoldsTheBurstBackButLosesNoCommand) {
   // A status reply waits in the link; the worker, held back by a machine busy elsewhere,
   // takes it two seconds later.
-  port.Receive("DIS\n\r");
-  for (int i = 0; i < 1000 && comm.GetState() != LinkState::ReplyReady; ++i) comm.Poll();
-  ASSERT_EQ(comm.GetState(), LinkState::ReplyReady);
+  ASSERT_NO_FATAL_FAILURE(LeaveAStatusReplyWaiting());
   surface.UserSetText(ids::kName, "Relay");
   const uint32_t before = clock.now;
   clock.onSleep = [&] {
